@@ -1,0 +1,39 @@
+#include "upnp/stack/KeyedTable.h"
+
+namespace norvale::stack {
+namespace {
+
+unsigned char Fold(unsigned char byte, bool ignoreCase) {
+    return (ignoreCase && byte >= 0x41 && byte <= 0x5A) ? static_cast<unsigned char>(byte + 32)
+                                                        : byte;
+}
+
+// Up to four bytes starting at `key`, first byte lowest.
+std::uint32_t Word(const char* key, std::size_t count, bool ignoreCase) {
+    std::uint32_t word = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        word |= static_cast<std::uint32_t>(Fold(static_cast<unsigned char>(key[i]), ignoreCase))
+                << (8 * i);
+    }
+    return word;
+}
+
+}  // namespace
+
+std::uint32_t KeyHash(const char* key, std::size_t length, bool ignoreCase) {
+    if (length <= 4) return Word(key, length, ignoreCase);
+    std::uint32_t hash = Word(key, 4, ignoreCase) ^ Word(key + length - 4, 4, ignoreCase);
+    if (length >= 10) hash ^= Word(key + length / 2, 4, ignoreCase);
+    return hash;
+}
+
+bool KeysEqual(const char* a, const char* b, std::size_t length, bool ignoreCase) {
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto x = Fold(static_cast<unsigned char>(a[i]), ignoreCase);
+        const auto y = Fold(static_cast<unsigned char>(b[i]), ignoreCase);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace norvale::stack
