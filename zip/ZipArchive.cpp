@@ -1,0 +1,254 @@
+#include "zip/ZipArchive.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "zip/ZipException.h"
+
+namespace norvale::zip {
+namespace {
+
+constexpr std::size_t kLocalHeaderSize = 30;
+constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::uint32_t kDescriptorSignature = 0x08074b50;
+
+void WriteAll(int fd, const std::uint8_t* data, std::size_t length) {
+    while (length > 0) {
+        ssize_t n = ::write(fd, data, length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            CZipException::Throw(CZipException::kSystem, std::string("cannot write: ") +
+                                                             std::strerror(n < 0 ? errno : EIO));
+        data += n;
+        length -= static_cast<std::size_t>(n);
+    }
+}
+
+[[noreturn]] void ThrowBad(const char* what) {
+    CZipException::Throw(CZipException::kBadZipFile, what);
+}
+
+}  // namespace
+
+bool CZipArchive::Open(const std::filesystem::path& path) {
+    Close();
+    if (!storage_.Open(path)) return false;
+    try {
+        if (directory_.Read(storage_)) return true;
+    } catch (...) {
+        storage_.Close();
+        throw;
+    }
+    storage_.Close();
+    return false;
+}
+
+void CZipArchive::Close() {
+    AbortFile();
+    directory_.Clear();
+    storage_.Close();
+}
+
+const CFileHeader& CZipArchive::GetFileInfo(std::size_t index) const {
+    if (index >= GetCount()) throw std::invalid_argument("entry index out of range");
+    return directory_.Headers()[index];
+}
+
+void CZipArchive::ExtractFile(std::size_t index, CDestFolder& folder, std::size_t bufferSize) {
+    if (bufferSize == 0) throw std::invalid_argument("buffer size 0");
+    const CFileHeader& header = GetFileInfo(index);
+    std::vector<std::string> parts;
+    if (!CDestFolder::SplitName(header.Name(), &parts))
+        CZipException::Throw(CZipException::kUnsafeEntry, "name leaves the destination folder");
+    if (header.IsSpecialFile())
+        CZipException::Throw(CZipException::kUnsafeEntry, "symlink or special file");
+    if (header.IsFolder()) {
+        folder.MakeFolder(parts, header.UnixPermissions());
+        return;
+    }
+    OpenFile(index);
+    try {
+        CUniqueFd fd = folder.CreateFile(parts);
+        if (buffer_.Size() != bufferSize) buffer_.Allocate(bufferSize);
+        for (;;) {
+            std::size_t n = ReadFile(buffer_.Data(), bufferSize);
+            WriteAll(fd.Get(), buffer_.Data(), n);
+            if (n < bufferSize) break;
+        }
+        CloseFile(fd.Get());
+    } catch (...) {
+        AbortFile();
+        throw;
+    }
+}
+
+void CZipArchive::OpenFile(std::size_t index) {
+    const CFileHeader& header = GetFileInfo(index);
+    if (openIndex_ >= 0) CZipException::Throw(CZipException::kMisuse, "another entry is open");
+    if (header.IsEncrypted()) CZipException::Throw(CZipException::kUnsupported, "encrypted entry");
+    if (header.NeedsZip64()) CZipException::Throw(CZipException::kUnsupported, "ZIP64 entry");
+    if (header.method != 0 && header.method != 8) ThrowBad("unsupported compression method");
+    CheckLocalHeader(header);
+    if (header.method == 0 && header.compressedSize != header.uncompressedSize)
+        CZipException::Throw(CZipException::kSizeMismatch, "stored sizes differ");
+    info_.Begin(header.method, header.compressedSize, header.uncompressedSize);
+    openIndex_ = static_cast<std::ptrdiff_t>(index);
+}
+
+void CZipArchive::CheckLocalHeader(const CFileHeader& header) {
+    const std::uint64_t position = header.localHeaderOffset + directory_.BytesBefore();
+    std::uint8_t local[kLocalHeaderSize];
+    storage_.Seek(position);
+    storage_.Read(local, kLocalHeaderSize);
+    if (Le32(local) != kLocalSignature) ThrowBad("bad local header signature");
+    if (Le16(local + 8) != header.method) ThrowBad("local header method differs");
+    if (Le16(local + 26) != header.rawName.size()) ThrowBad("local header name differs");
+    if ((Le16(local + 6) & 0x0008) == 0 &&
+        (Le32(local + 14) != header.crc32 || Le32(local + 18) != header.compressedSize ||
+         Le32(local + 22) != header.uncompressedSize))
+        ThrowBad("local header sizes or CRC differ");
+    dataStart_ = position + kLocalHeaderSize + Le16(local + 26) + Le16(local + 28);
+    if (dataStart_ + header.compressedSize > storage_.Size()) ThrowBad("entry data beyond the end");
+    storage_.Seek(dataStart_);
+}
+
+std::size_t CZipArchive::ReadFile(void* buffer, std::size_t size) {
+    if (openIndex_ < 0) CZipException::Throw(CZipException::kMisuse, "no entry is open");
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    return info_.method == 0 ? ReadStored(out, size) : ReadDeflated(out, size);
+}
+
+std::size_t CZipArchive::ReadStored(std::uint8_t* out, std::size_t size) {
+    std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, info_.uncompressedLeft));
+    storage_.Read(out, n);
+    info_.crc = static_cast<std::uint32_t>(crc32(info_.crc, out, static_cast<uInt>(n)));
+    info_.uncompressedLeft -= n;
+    info_.compressedLeft -= n;
+    if (info_.uncompressedLeft == 0) info_.finished = true;
+    return n;
+}
+
+void CZipArchive::RefillInput() {
+    std::size_t n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(info_.input.Size(), info_.compressedLeft));
+    storage_.Read(info_.input.Data(), n);
+    info_.compressedLeft -= n;
+    info_.stream.next_in = info_.input.Data();
+    info_.stream.avail_in = static_cast<uInt>(n);
+}
+
+std::size_t CZipArchive::ReadDeflated(std::uint8_t* out, std::size_t size) {
+    z_stream& s = info_.stream;
+    std::size_t produced = 0;
+    while (produced < size && !info_.finished) {
+        if (info_.uncompressedLeft == 0) {
+            ProbeForExcess();
+            break;
+        }
+        if (s.avail_in == 0 && info_.compressedLeft > 0) RefillInput();
+        const std::size_t room = static_cast<std::size_t>(
+            std::min<std::uint64_t>({size - produced, info_.uncompressedLeft, 1u << 30}));
+        s.next_out = out + produced;
+        s.avail_out = static_cast<uInt>(room);
+        const uInt inBefore = s.avail_in;
+        int result = inflate(&s, Z_SYNC_FLUSH);
+        const std::size_t n = room - s.avail_out;
+        info_.crc =
+            static_cast<std::uint32_t>(crc32(info_.crc, out + produced, static_cast<uInt>(n)));
+        produced += n;
+        info_.uncompressedLeft -= n;
+        if (result == Z_STREAM_END) {
+            info_.finished = true;
+        } else if (result != Z_OK) {
+            CZipException::Throw(result, result == Z_BUF_ERROR ? "compressed data ends early"
+                                                               : "bad compressed data");
+        } else if (n == 0 && s.avail_in == inBefore) {
+            CZipException::Throw(Z_BUF_ERROR, "inflate makes no progress");
+        }
+    }
+    return produced;
+}
+
+// Every declared byte was produced: the stream must end here. One byte more
+// means the entry is longer than its central header says.
+void CZipArchive::ProbeForExcess() {
+    z_stream& s = info_.stream;
+    std::uint8_t extra = 0;
+    while (!info_.finished) {
+        if (s.avail_in == 0 && info_.compressedLeft > 0) RefillInput();
+        s.next_out = &extra;
+        s.avail_out = 1;
+        const uInt inBefore = s.avail_in;
+        int result = inflate(&s, Z_SYNC_FLUSH);
+        if (s.avail_out == 0)
+            CZipException::Throw(CZipException::kSizeMismatch, "more data than declared");
+        if (result == Z_STREAM_END) {
+            info_.finished = true;
+        } else if (result != Z_OK) {
+            CZipException::Throw(result, "compressed data ends early");
+        } else if (s.avail_in == inBefore) {
+            CZipException::Throw(Z_BUF_ERROR, "inflate makes no progress");
+        }
+    }
+}
+
+void CZipArchive::CloseFile(int fd) {
+    if (openIndex_ < 0) CZipException::Throw(CZipException::kMisuse, "no entry is open");
+    const CFileHeader& header = directory_.Headers()[static_cast<std::size_t>(openIndex_)];
+    try {
+        if (info_.method == 8 && info_.uncompressedLeft == 0) ProbeForExcess();
+        if (info_.uncompressedLeft != 0)
+            CZipException::Throw(CZipException::kSizeMismatch, "less data than declared");
+        if (info_.crc != header.crc32)
+            CZipException::Throw(CZipException::kBadCrc, "CRC-32 differs");
+        info_.End();
+        if (header.HasDataDescriptor()) CheckDataDescriptor(header);
+    } catch (...) {
+        AbortFile();
+        throw;
+    }
+    openIndex_ = -1;
+    if (fd >= 0) StampFile(fd, header);
+}
+
+void CZipArchive::CheckDataDescriptor(const CFileHeader& header) {
+    std::uint8_t d[12];
+    storage_.Seek(dataStart_ + header.compressedSize);
+    storage_.Read(d, 4);
+    if (Le32(d) != kDescriptorSignature) storage_.Seek(dataStart_ + header.compressedSize);
+    storage_.Read(d, 12);
+    if (Le32(d) != header.crc32 || Le32(d + 4) != header.compressedSize ||
+        Le32(d + 8) != header.uncompressedSize)
+        ThrowBad("data descriptor differs from the central header");
+}
+
+// Modification time from the DOS date and time; permissions rwx only, so an
+// archive cannot make a setuid program. The entry stays extracted whatever
+// these calls return.
+void CZipArchive::StampFile(int fd, const CFileHeader& header) const {
+    struct timespec times[2] = {{0, UTIME_NOW}, {header.ModificationTime(), 0}};
+    (void)::futimens(fd, times);
+    int permissions = header.UnixPermissions();
+    if (permissions >= 0) {
+        (void)::fchmod(fd, static_cast<mode_t>(permissions));
+    } else if (header.IsReadOnly()) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0) (void)::fchmod(fd, st.st_mode & 0555);
+    }
+}
+
+void CZipArchive::AbortFile() {
+    info_.End();
+    info_.finished = true;
+    openIndex_ = -1;
+}
+
+}  // namespace norvale::zip
