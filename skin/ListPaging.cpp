@@ -1,0 +1,52 @@
+#include "skin/ListPaging.h"
+
+#include <algorithm>
+
+int ListPaging::CountVisibleRows(int clientHeight, int rowHeight, int gap) {
+    if (rowHeight <= 0) rowHeight = clientHeight / 12;
+    const int step = gap + rowHeight;
+    if (step <= 0 || clientHeight <= 0) return 0;
+    int rows = clientHeight / step;
+    if (clientHeight % step >= rowHeight) ++rows;
+    return rows;
+}
+
+bool ListPaging::PageDown(int itemCount) {
+    const int v = visibleRows_;
+    if (v <= 0) return false;
+    if (v >= itemCount - v - top_ + 1) {
+        top_ = std::max(0, itemCount - v);
+        return false;
+    }
+    top_ += v - 1;
+    return true;
+}
+
+bool ListPaging::PageUp() {
+    const int v = visibleRows_;
+    if (v > 0 && top_ >= v) {
+        top_ = top_ - v + 1;
+        return true;
+    }
+    top_ = 0;
+    return false;
+}
+
+bool ListPaging::Select(int item, int itemCount) {
+    if (itemCount <= 0 || item < -1 || item >= itemCount) return false;
+    selected_ = item;
+    return true;
+}
+
+void ListPaging::ItemsInserted(int first, int count) {
+    if (selected_ >= 0 && count > 0 && first <= selected_) selected_ += count;
+}
+
+void ListPaging::ItemsRemoved(int first, int count) {
+    if (selected_ < 0 || count <= 0) return;
+    if (selected_ >= first + count) {
+        selected_ -= count;
+    } else if (selected_ >= first) {
+        selected_ = -1;
+    }
+}

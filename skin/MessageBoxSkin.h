@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QRgb>
+#include <array>
+
+// Button set of a skinned message box (combinable).
+constexpr int BTN_YES = 1;
+constexpr int BTN_NO = 2;
+constexpr int BTN_OK = 4;
+constexpr int BTN_CANCEL = 8;
+
+// Results of a skinned message box: the button pressed.
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+// Control ids of the box's buttons and texts.
+constexpr int kMessageBoxYesId = 1034;
+constexpr int kMessageBoxNoId = 1035;
+constexpr int kMessageBoxOkId = 1028;
+constexpr int kMessageBoxCancelId = 1029;
+constexpr int kMessageBoxCaptionId = 1030;
+constexpr int kMessageBoxTextId = 1031;
+
+// The look of every message box of the process, set once at start-up with
+// SetMessageBoxSkin and only read afterwards. The images are shared values.
+// labelIds are the string ids of the Yes, No, OK and Cancel labels (the main
+// program's by default; the updater sets its language block's ids).
+struct MessageBoxSkin {
+    QImage background;
+    QRect backgroundSource;
+    QImage buttons;  // strip of four button states side by side
+    QRect buttonsSource;
+    QRgb captionColor = 0xFF000000;
+    QRgb buttonColor1 = 0xFF000000;  // normal label
+    QRgb buttonColor2 = 0xFF000000;  // hovered label
+    QRgb buttonColor3 = 0xFF000000;  // pressed label
+    QRgb buttonColor4 = 0xFF000000;  // disabled label
+    QRgb messageColor = 0xFF000000;
+    int fontSize = 16;  // kept with the record; the box draws at 12
+    std::array<int, 4> labelIds = {47, 48, 38, 39};
+};
+
+// Copies *skin into the process-wide record; null changes nothing.
+void SetMessageBoxSkin(const MessageBoxSkin* skin);
+// The process-wide record.
+MessageBoxSkin GetMessageBoxSkin();
+
+// Placement of the four buttons, in the order Yes, No, OK, Cancel.
+struct MessageBoxButtonPlan {
+    std::array<bool, 4> shown{};
+    std::array<QRect, 4> rects{};
+};
+
+// Where the buttons of buttonSet go for a strip of stripSize: each button a
+// quarter of the strip wide; slots from left 452 (top 178) leftwards, 30
+// pixels apart, in the order Cancel, OK, No, Yes; a single button centred on
+// x 300. An empty set shows OK alone at 452.
+MessageBoxButtonPlan PlanMessageBoxButtons(int buttonSet, const QSize& stripSize);
