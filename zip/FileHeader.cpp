@@ -124,7 +124,8 @@ bool CFileHeader::UnicodePathName(std::string* name) const {
 std::string CFileHeader::Name() const {
     std::string unicode;
     if (UnicodePathName(&unicode)) return unicode;
-    return DecodeEntryName(rawName, (flags & 0x0800) != 0);
+    // Unix tools store names in the local character set, UTF-8 nowadays.
+    return DecodeEntryName(rawName, (flags & 0x0800) != 0 || MadeOnUnix());
 }
 
 bool CFileHeader::IsFolder() const {

@@ -32,7 +32,8 @@ class CFileHeader {
     bool Parse(const std::uint8_t* data, std::size_t length, std::size_t* consumed);
 
     // The name as UTF-8: the Unicode path extra field when it matches the
-    // stored name, else the stored bytes as UTF-8 (flag bit 11) or CP437.
+    // stored name, else the stored bytes as UTF-8 (flag bit 11, or valid
+    // UTF-8 from an archive made on Unix) or CP437.
     std::string Name() const;
     // Folder: DOS folder attribute, Unix folder mode, or a name ending in a
     // slash or backslash.

@@ -150,7 +150,8 @@ std::size_t CZipArchive::ReadDeflated(std::uint8_t* out, std::size_t size) {
     std::size_t produced = 0;
     while (produced < size && !info_.finished) {
         if (info_.uncompressedLeft == 0) {
-            ProbeForExcess();
+            // The declared bytes go out first; CloseFile probes as well.
+            if (produced == 0) ProbeForExcess();
             break;
         }
         if (s.avail_in == 0 && info_.compressedLeft > 0) RefillInput();
