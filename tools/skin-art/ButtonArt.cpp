@@ -16,11 +16,17 @@ QImage ButtonArt::glyphButton(
     });
 }
 
-QImage ButtonArt::dialogButton() const { return glyphButton(QSize(112, 36), false, 6, nullptr); }
+QImage ButtonArt::dialogButton() const {
+    return glyphButton(QSize(112, 36), false, 6, nullptr);
+}
 
-QImage ButtonArt::textButton() const { return glyphButton(QSize(44, 24), false, 5, nullptr); }
+QImage ButtonArt::textButton() const {
+    return glyphButton(QSize(44, 24), false, 5, nullptr);
+}
 
-QImage ButtonArt::plainButton() const { return glyphButton(QSize(32, 22), false, 5, nullptr); }
+QImage ButtonArt::plainButton() const {
+    return glyphButton(QSize(32, 22), false, 5, nullptr);
+}
 
 QImage ButtonArt::minimiseButton(QSize cell) const {
     const qreal size = cell.height() >= 24 ? 10 : 9;
@@ -37,9 +43,9 @@ QImage ButtonArt::closeButton(QSize cell) const {
 }
 
 QImage ButtonArt::pageButton(Direction dir) const {
-    return glyphButton(QSize(32, 22), false, 5, [dir](SkinPainter& sp, QPointF c, const QColor& col) {
-        sp.chevron(c, 11, dir, col, 2.0);
-    });
+    return glyphButton(
+        QSize(32, 22), false, 5,
+        [dir](SkinPainter& sp, QPointF c, const QColor& col) { sp.chevron(c, 11, dir, col, 2.0); });
 }
 
 static void actionTile(SkinPainter& sp, const QRectF& r, CellState state) {
@@ -77,7 +83,8 @@ static void actionTile(SkinPainter& sp, const QRectF& r, CellState state) {
     if (state == CellState::Pressed) {
         sp.innerShadow(r, 6, 120);
     } else {
-        sp.topHighlight(r, 6, state == CellState::Hover ? 90 : (state == CellState::Normal ? 45 : 15));
+        sp.topHighlight(r, 6,
+                        state == CellState::Hover ? 90 : (state == CellState::Normal ? 45 : 15));
     }
 }
 
@@ -92,11 +99,12 @@ QImage ButtonArt::actionButton() const {
             p.setBrush(pal_.accentLight);
             p.drawRoundedRect(QRectF(r.left() + 5, r.top() + 12, 3, r.height() - 24), 1.5, 1.5);
         }
-        const QColor chevron = state == CellState::Normal     ? QColor(255, 255, 255, 90)
-                               : state == CellState::Hover    ? pal_.accentLight
-                               : state == CellState::Pressed  ? QColor(Qt::white)
-                                                              : withAlpha(pal_.disabledGlyph, 150);
-        sp.chevron(QPointF(r.right() - 22, r.center().y() + dy), 12, Direction::Right, chevron, 2.0);
+        const QColor chevron = state == CellState::Normal    ? QColor(255, 255, 255, 90)
+                               : state == CellState::Hover   ? pal_.accentLight
+                               : state == CellState::Pressed ? QColor(Qt::white)
+                                                             : withAlpha(pal_.disabledGlyph, 150);
+        sp.chevron(QPointF(r.right() - 22, r.center().y() + dy), 12, Direction::Right, chevron,
+                   2.0);
     });
 }
 
@@ -120,7 +128,8 @@ QImage ButtonArt::comboFace() const {
         p.setBrush(fill);
         p.drawRoundedRect(zone, 4, 4);
         p.setPen(QPen(QColor(0, 0, 0, 140), 1.0));
-        p.drawLine(QPointF(zone.left() - 0.5, zone.top()), QPointF(zone.left() - 0.5, zone.bottom()));
+        p.drawLine(QPointF(zone.left() - 0.5, zone.top()),
+                   QPointF(zone.left() - 0.5, zone.bottom()));
         const qreal dy = colours.sunken ? 1.0 : 0.0;
         sp.chevron(zone.center() + QPointF(0, dy), 10, Direction::Down, colours.glyph, 2.0);
     });

@@ -10,7 +10,7 @@
 #include <QSize>
 
 class ButtonArt {
-public:
+  public:
     // Borrows the palette for the lifetime of this object.
     explicit ButtonArt(const Palette& palette) : pal_(palette) {}
 
@@ -32,8 +32,9 @@ public:
     // cells 160 x 30.
     QImage comboFace() const;
 
-private:
-    QImage glyphButton(QSize cell, bool danger, qreal radius,
-                       const std::function<void(SkinPainter&, QPointF, const QColor&)>& glyph) const;
+  private:
+    QImage glyphButton(
+        QSize cell, bool danger, qreal radius,
+        const std::function<void(SkinPainter&, QPointF, const QColor&)>& glyph) const;
     const Palette& pal_;
 };

@@ -10,7 +10,7 @@
 #include <QImage>
 
 class DownloadAnimation {
-public:
+  public:
     static constexpr int kFrames = 16;
     static constexpr int kWidth = 345;
     static constexpr int kHeight = 70;
@@ -23,7 +23,7 @@ public:
     // Frame index 0 .. kFrames - 1; the sequence loops seamlessly.
     QImage frame(int index) const;
 
-private:
+  private:
     void cloud(QPainter& p, qreal phase) const;
     void channel(QPainter& p, qreal phase) const;
     const Palette& pal_;

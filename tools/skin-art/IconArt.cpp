@@ -132,7 +132,8 @@ void IconArt::drawTower(QPainter& p) const {
         p.setBrush(QColor(0x1a, 0x1f, 0x27));
         p.drawRoundedRect(bay, 8, 8);
         p.setPen(QPen(QColor(255, 255, 255, 40), 2));
-        for (int k = 0; k < 3; ++k) p.drawLine(QPointF(94, bay.top() + 14 + k * 11), QPointF(140, bay.top() + 14 + k * 11));
+        for (int k = 0; k < 3; ++k)
+            p.drawLine(QPointF(94, bay.top() + 14 + k * 11), QPointF(140, bay.top() + 14 + k * 11));
         p.setPen(Qt::NoPen);
         p.setBrush(pal_.accent);
         p.drawEllipse(QPointF(158, bay.center().y()), 5, 5);

@@ -10,7 +10,7 @@
 #include <QRectF>
 
 class IconArt {
-public:
+  public:
     // Borrows the palette for the lifetime of this object.
     explicit IconArt(const Palette& palette) : pal_(palette) {}
 
@@ -24,7 +24,7 @@ public:
     // media player, 3 dark wireless media player, 4 compact one-bay storage.
     QImage deviceIcon(int modelClass, int size) const;
 
-private:
+  private:
     void drawTower(QPainter& p) const;
     void drawPlayer(QPainter& p, bool dark) const;
     void drawCompact(QPainter& p) const;

@@ -126,7 +126,7 @@ void ListArt::trackCell(QPainter& p, const QRectF& cell, bool vertical) const {
 
 void ListArt::thumbCell(QPainter& p, const QRectF& cell, bool vertical, int row) const {
     trackCell(p, cell, vertical);
-    const QColor base = row == 0 ? QColor(0x44, 0x56, 0x70)
+    const QColor base = row == 0   ? QColor(0x44, 0x56, 0x70)
                         : row == 1 ? mix(QColor(0x44, 0x56, 0x70), pal_.accent, 0.55)
                                    : pal_.accent;
     // The caps of the thumb are the first and last 3 px along the bar, so the

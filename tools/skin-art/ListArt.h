@@ -9,7 +9,7 @@
 #include <QImage>
 
 class ListArt {
-public:
+  public:
     // Borrows the palette for the lifetime of this object.
     explicit ListArt(const Palette& palette) : pal_(palette) {}
 
@@ -25,7 +25,7 @@ public:
     // horizontal track, corner; rows normal, highlighted, pressed. Opaque.
     QImage scrollBars() const;
 
-private:
+  private:
     void rowBand(SkinPainter& sp, const QRectF& r, CellState state) const;
     void storageGlyph(QPainter& p, QPointF centre, const QColor& c) const;
     void folderGlyph(QPainter& p, QPointF centre, const QColor& c) const;

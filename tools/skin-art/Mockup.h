@@ -8,11 +8,10 @@
 #include <QString>
 
 class Mockup {
-public:
+  public:
     // resources is the folder holding main/ and updater/ (the generator's
     // output); family is the caption font.
-    Mockup(const QDir& resources, QString family)
-        : res_(resources), family_(std::move(family)) {}
+    Mockup(const QDir& resources, QString family) : res_(resources), family_(std::move(family)) {}
 
     // The main window with rows, headings and buttons in several states.
     QImage mainWindow() const;
@@ -24,7 +23,7 @@ public:
     // confirmation with its drop-down open.
     QImage updater() const;
 
-private:
+  private:
     QImage png(const QString& program, int id) const;
     // Draws cell `state` of a 4-cell strip at pos, then its caption.
     void button(QPainter& p, const QImage& strip, QPoint pos, int state, const QString& text,

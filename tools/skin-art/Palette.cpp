@@ -13,18 +13,27 @@ bool Palette::load(const QString& path) {
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
     if (!doc.isObject()) return false;
     const QJsonObject obj = doc.object();
-    const std::vector<std::pair<const char*, QColor*>> keys = {
-        {"windowTop", &windowTop},     {"windowBottom", &windowBottom},
-        {"titleTop", &titleTop},       {"titleBottom", &titleBottom},
-        {"cardTop", &cardTop},         {"cardBottom", &cardBottom},
-        {"well", &well},               {"accent", &accent},
-        {"accentLight", &accentLight}, {"accentDeep", &accentDeep},
-        {"faceTop", &faceTop},         {"faceBottom", &faceBottom},
-        {"disabledFace", &disabledFace}, {"disabledGlyph", &disabledGlyph},
-        {"glyph", &glyph},             {"danger", &danger},
-        {"dangerDeep", &dangerDeep},   {"led", &led},
-        {"success", &success},         {"listBand", &listBand},
-        {"listSelected", &listSelected}};
+    const std::vector<std::pair<const char*, QColor*>> keys = {{"windowTop", &windowTop},
+                                                               {"windowBottom", &windowBottom},
+                                                               {"titleTop", &titleTop},
+                                                               {"titleBottom", &titleBottom},
+                                                               {"cardTop", &cardTop},
+                                                               {"cardBottom", &cardBottom},
+                                                               {"well", &well},
+                                                               {"accent", &accent},
+                                                               {"accentLight", &accentLight},
+                                                               {"accentDeep", &accentDeep},
+                                                               {"faceTop", &faceTop},
+                                                               {"faceBottom", &faceBottom},
+                                                               {"disabledFace", &disabledFace},
+                                                               {"disabledGlyph", &disabledGlyph},
+                                                               {"glyph", &glyph},
+                                                               {"danger", &danger},
+                                                               {"dangerDeep", &dangerDeep},
+                                                               {"led", &led},
+                                                               {"success", &success},
+                                                               {"listBand", &listBand},
+                                                               {"listSelected", &listSelected}};
     for (const auto& [name, colour] : keys) {
         const QColor value = QColor::fromString(obj.value(QLatin1String(name)).toString());
         if (value.isValid()) *colour = value;

@@ -15,15 +15,23 @@ FaceColours SkinPainter::faceColours(CellState state, bool danger) const {
             c = {pal_.faceTop, pal_.faceBottom, QColor(0, 0, 0, 170), pal_.glyph, 60, false};
             break;
         case CellState::Hover:
-            c = {mix(pal_.faceTop, hot, 0.55), mix(pal_.faceBottom, deep, 0.6), withAlpha(hot, 230),
-                 Qt::white, 90, false};
+            c = {mix(pal_.faceTop, hot, 0.55),
+                 mix(pal_.faceBottom, deep, 0.6),
+                 withAlpha(hot, 230),
+                 Qt::white,
+                 90,
+                 false};
             break;
         case CellState::Pressed:
             c = {deep.darker(135), mix(deep, hot, 0.35), QColor(0, 0, 0, 200), Qt::white, 0, true};
             break;
         case CellState::Disabled:
-            c = {pal_.disabledFace, pal_.disabledFace.darker(115), QColor(0, 0, 0, 110),
-                 pal_.disabledGlyph, 18, false};
+            c = {pal_.disabledFace,
+                 pal_.disabledFace.darker(115),
+                 QColor(0, 0, 0, 110),
+                 pal_.disabledGlyph,
+                 18,
+                 false};
             break;
     }
     return c;

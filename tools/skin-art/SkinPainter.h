@@ -22,7 +22,7 @@ struct FaceColours {
 };
 
 class SkinPainter {
-public:
+  public:
     // Borrows both for the lifetime of this object.
     SkinPainter(QPainter& painter, const Palette& palette) : p_(painter), pal_(palette) {}
 
@@ -61,7 +61,7 @@ public:
     QPainter& painter() { return p_; }
     const Palette& palette() const { return pal_; }
 
-private:
+  private:
     QPainter& p_;
     const Palette& pal_;
 };

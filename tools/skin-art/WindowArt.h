@@ -10,7 +10,7 @@
 #include <QString>
 
 class WindowArt {
-public:
+  public:
     // Borrows palette and icons for the lifetime of this object; family is
     // the font of the product name in the title bar.
     WindowArt(const Palette& palette, const IconArt& icons, QString family)
@@ -27,7 +27,7 @@ public:
     // Section heading plate behind "Things To Do" / "Network Drives Found".
     QImage heading() const;
 
-private:
+  private:
     QImage windowBase(QSize size) const;
     void titleBand(QPainter& p, qreal width, qreal height) const;
     void card(QPainter& p, const QRectF& r) const;

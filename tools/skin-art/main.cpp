@@ -41,7 +41,8 @@ QString loadFont() {
     QString family;
     for (const QString& file : files) {
         const int id = QFontDatabase::addApplicationFont(file);
-        if (id >= 0 && family.isEmpty()) family = QFontDatabase::applicationFontFamilies(id).value(0);
+        if (id >= 0 && family.isEmpty())
+            family = QFontDatabase::applicationFontFamilies(id).value(0);
     }
     return family.isEmpty() ? QStringLiteral("DejaVu Sans") : family;
 }
@@ -148,7 +149,8 @@ int main(int argc, char** argv) {
     if (parser.isSet("mockup")) return mockups(root, family, QDir(parser.value("mockup")));
     Palette pal;
     if (parser.isSet("palette") && !pal.load(parser.value("palette"))) {
-        std::fprintf(stderr, "skin-art: cannot read palette %s\n", qPrintable(parser.value("palette")));
+        std::fprintf(stderr, "skin-art: cannot read palette %s\n",
+                     qPrintable(parser.value("palette")));
         return 2;
     }
     return render(root, pal, family, parser.value("frames"));
