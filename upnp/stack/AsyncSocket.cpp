@@ -1,0 +1,655 @@
+#include "upnp/stack/AsyncSocket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "upnp/stack/EventChain.h"
+#include "upnp/stack/LifetimeMonitor.h"
+
+namespace norvale::stack {
+namespace {
+
+constexpr int kGrowStep = 4096;
+constexpr int kMinimumRoom = 1024;
+constexpr int kLocalPortBase = 50000;
+constexpr int kLocalPortSpan = 15000;
+constexpr int kBindAttempts = 64;
+
+bool WouldBlock(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR || error == EINPROGRESS;
+}
+
+sockaddr_in MakeAddress(std::uint32_t address, int port) {
+    sockaddr_in result{};
+    result.sin_family = AF_INET;
+    result.sin_addr.s_addr = address;
+    result.sin_port = htons(static_cast<std::uint16_t>(port));
+    return result;
+}
+
+void SetNonBlocking(int fd) {
+    const int flags = fcntl(fd, F_GETFL, 0);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
+}
+
+// Binds `fd` to `localInterface` at a random port of 50000..64999; after a
+// bounded number of taken ports the system picks one. False when even that
+// fails (an address this host does not have).
+bool BindRandomLocalPort(int fd, std::uint32_t localInterface) {
+    for (int attempt = 0; attempt < kBindAttempts; ++attempt) {
+        const int port = kLocalPortBase + std::rand() % kLocalPortSpan;
+        sockaddr_in local = MakeAddress(localInterface, port);
+        if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0) return true;
+    }
+    sockaddr_in any = MakeAddress(localInterface, 0);
+    return bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any) == 0;
+}
+
+// Opens a non-blocking TCP socket and starts connecting; -1 when that fails
+// at once (the caller reports it as a failed connect).
+int StartConnect(std::uint32_t localInterface, std::uint32_t remoteAddress, int remotePort) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    const int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
+    sockaddr_in remote = MakeAddress(remoteAddress, remotePort);
+    if (!BindRandomLocalPort(fd, localInterface) ||
+        (connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0 &&
+         !WouldBlock(errno))) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::uint32_t LocalAddressOf(int fd) {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (fd < 0 || getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
+    return local.sin_addr.s_addr;
+}
+
+void FreeOwned(const char* buffer, int ownership) {
+    if (ownership == kBufferOwned) std::free(const_cast<char*>(buffer));
+}
+
+}  // namespace
+
+AsyncSocket::AsyncSocket(EventChain* chain, int initialBufferSize, AsyncSocket_OnData onData,
+                         AsyncSocket_OnConnect onConnect, AsyncSocket_OnDisconnect onDisconnect,
+                         AsyncSocket_OnSendDone onSendDone)
+    : chain_(chain),
+      onData_(onData),
+      onConnect_(onConnect),
+      onDisconnect_(onDisconnect),
+      onSendDone_(onSendDone),
+      initialBufferSize_(initialBufferSize > 0 ? initialBufferSize : kGrowStep) {
+    buffer_ = static_cast<char*>(std::malloc(initialBufferSize_));
+    if (buffer_ == nullptr) std::abort();
+    bufferSize_ = initialBufferSize_;
+}
+
+AsyncSocket::~AsyncSocket() { ReleaseAll(); }
+
+void AsyncSocket::ReleaseAll() {
+    {
+        std::lock_guard<StackSemaphore> guard(lock_);
+        if (socket_ >= 0) CloseLocked();
+        DropQueueLocked();
+    }
+    std::free(buffer_);
+    buffer_ = nullptr;
+    bufferSize_ = begin_ = end_ = 0;
+}
+
+// --- connection set-up -------------------------------------------------------
+
+// Under the lock: fresh per-connection state, receive buffer back to its
+// initial size.
+void AsyncSocket::ResetForConnection(AsyncSocket_OnInterrupt onInterrupt, void* user) {
+    onInterrupt_ = onInterrupt;
+    user_ = user;
+    pending_ = totalSent_ = 0;
+    pause_ = 0;
+    begin_ = end_ = 0;
+    localAddress_ = 0;
+    ++generation_;
+    if (bufferSize_ != initialBufferSize_ || buffer_ == nullptr) {
+        char* fresh = static_cast<char*>(std::realloc(buffer_, initialBufferSize_));
+        if (fresh == nullptr) std::abort();
+        buffer_ = fresh;
+        bufferSize_ = initialBufferSize_;
+    }
+}
+
+void AsyncSocket::Connect(std::uint32_t localInterface, std::uint32_t remoteAddress,
+                          int remotePort, AsyncSocket_OnInterrupt onInterrupt, void* user) {
+    CancelTimers();
+    int delayMs = connectTimeoutMs_;
+    {
+        std::lock_guard<StackSemaphore> guard(lock_);
+        if (socket_ >= 0) CloseLocked();
+        remoteAddress_ = remoteAddress;
+        remotePort_ = remotePort;
+        ResetForConnection(onInterrupt, user);
+        connected_ = false;
+        datagram_ = false;
+        socket_ = StartConnect(localInterface, remoteAddress, remotePort);
+        if (socket_ < 0) delayMs = 0;  // failed at once: reported on the next pass
+        connectKey_.generation = generation_;
+    }
+    LifetimeMonitor_Add(EventChain_Timers(chain_), &connectKey_, delayMs, ConnectTimedOut, nullptr);
+    EventChain_Wake(chain_);
+}
+
+void AsyncSocket::Adopt(int handle, AsyncSocket_OnInterrupt onInterrupt, void* user) {
+    CancelTimers();
+    {
+        std::lock_guard<StackSemaphore> guard(lock_);
+        if (socket_ >= 0) CloseLocked();
+        ResetForConnection(onInterrupt, user);
+        socket_ = handle;
+        connected_ = true;
+        if (handle < 0) return;
+        SetNonBlocking(handle);
+        int type = 0;
+        socklen_t length = sizeof type;
+        getsockopt(handle, SOL_SOCKET, SO_TYPE, &type, &length);
+        datagram_ = type == SOCK_DGRAM;
+        sockaddr_in peer{};
+        length = sizeof peer;
+        if (!datagram_ && getpeername(handle, reinterpret_cast<sockaddr*>(&peer), &length) == 0) {
+            remoteAddress_ = peer.sin_addr.s_addr;
+            remotePort_ = ntohs(peer.sin_port);
+        }
+        localAddress_ = LocalAddressOf(handle);
+    }
+    if (!OnChainThread()) EventChain_Wake(chain_);
+}
+
+void AsyncSocket::ConnectTimedOut(void* data) {
+    auto* key = static_cast<TimerKey*>(data);
+    AsyncSocket* self = key->owner;
+    if (key->generation != self->generation_) return;
+    {
+        std::lock_guard<StackSemaphore> guard(self->lock_);
+        if (self->connected_) return;
+        if (self->socket_ >= 0) self->CloseLocked();
+    }
+    if (self->onConnect_ != nullptr) self->onConnect_(self, 0, self->user_);
+}
+
+void AsyncSocket::FinishConnect(int fd, bool writable, bool failed) {
+    LifetimeMonitor_Remove(EventChain_Timers(chain_), &connectKey_);
+    bool ok = writable && !failed;
+    if (ok) {
+        // A refused connect also shows up as writable: its SO_ERROR says so.
+        int error = 0;
+        socklen_t length = sizeof error;
+        sockaddr_in peer{};
+        socklen_t peerLength = sizeof peer;
+        ok = getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0 &&
+             getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0;
+    }
+    {
+        std::lock_guard<StackSemaphore> guard(lock_);
+        if (socket_ != fd) return;
+        if (ok) {
+            connected_ = true;
+            pause_ = 0;
+            localAddress_ = LocalAddressOf(fd);
+        } else {
+            CloseLocked();
+        }
+    }
+    if (onConnect_ != nullptr) onConnect_(this, ok ? -1 : 0, user_);
+}
+
+// --- closing -------------------------------------------------------------------
+
+void AsyncSocket::CloseLocked() {
+    shutdown(socket_, SHUT_RDWR);
+    close(socket_);
+    socket_ = -1;
+    connected_ = false;
+    pause_ = 1;
+    DropQueueLocked();
+}
+
+void AsyncSocket::DropQueueLocked() {
+    for (const SendNode& node : queue_) FreeOwned(node.buffer, node.ownership);
+    queue_.clear();
+    pending_ = 0;
+}
+
+void AsyncSocket::CancelTimers() {
+    LifetimeMonitor* timers = EventChain_Timers(chain_);
+    LifetimeMonitor_Remove(timers, &connectKey_);
+    LifetimeMonitor_Remove(timers, &sendErrorKey_);
+    LifetimeMonitor_Remove(timers, &noticeKey_);
+}
+
+bool AsyncSocket::OnChainThread() const {
+    const std::thread::id runner = chainThread_.load(std::memory_order_relaxed);
+    return runner == std::thread::id() || runner == std::this_thread::get_id();
+}
+
+void AsyncSocket::Disconnect() {
+    LifetimeMonitor* timers = EventChain_Timers(chain_);
+    LifetimeMonitor_Remove(timers, &connectKey_);
+    std::uint64_t generation = 0;
+    {
+        std::lock_guard<StackSemaphore> guard(lock_);
+        if (socket_ < 0) return;
+        CloseLocked();
+        generation = generation_;
+    }
+    if (OnChainThread()) {
+        if (onDisconnect_ != nullptr) onDisconnect_(this, user_);
+        return;
+    }
+    // Another thread: the callback belongs to the chain thread.
+    {
+        std::lock_guard<StackSemaphore> guard(lock_);
+        noticeKey_.generation = generation;
+    }
+    LifetimeMonitor_Add(timers, &noticeKey_, 0, DisconnectNoticeExpired, nullptr);
+    EventChain_Wake(chain_);
+}
+
+void AsyncSocket::DisconnectNoticeExpired(void* data) {
+    auto* key = static_cast<TimerKey*>(data);
+    AsyncSocket* self = key->owner;
+    if (key->generation != self->generation_ || !self->IsClosed()) return;
+    if (self->onDisconnect_ != nullptr) self->onDisconnect_(self, self->user_);
+}
+
+void AsyncSocket::SendErrorExpired(void* data) {
+    auto* key = static_cast<TimerKey*>(data);
+    if (key->generation == key->owner->generation_) key->owner->Disconnect();
+}
+
+void AsyncSocket::CloseAndNotify() {
+    {
+        std::lock_guard<StackSemaphore> guard(lock_);
+        if (socket_ < 0) return;
+        CloseLocked();
+    }
+    if (onDisconnect_ != nullptr) onDisconnect_(this, user_);
+}
+
+void AsyncSocket::OnDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    if (!IsClosed() && onInterrupt_ != nullptr) onInterrupt_(this, user_);
+    ReleaseAll();
+}
+
+// --- sending -------------------------------------------------------------------
+
+long AsyncSocket::SendOnce(int fd, const SendNode& node) {
+    const char* data = node.buffer + node.sent;
+    const std::size_t length = static_cast<std::size_t>(node.length - node.sent);
+    if (node.address == 0 && node.port == 0) return send(fd, data, length, MSG_NOSIGNAL);
+    sockaddr_in target = MakeAddress(node.address, node.port);
+    return sendto(fd, data, length, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&target),
+                  sizeof target);
+}
+
+void AsyncSocket::ScheduleSendErrorLocked() {
+    sendErrorKey_.generation = generation_;
+    LifetimeMonitor_Add(EventChain_Timers(chain_), &sendErrorKey_, 0, SendErrorExpired, nullptr);
+}
+
+// Sends queued nodes until the queue is empty or the socket would block. A
+// failed datagram is dropped alone; a failed stream drops the whole queue and
+// schedules the disconnect.
+AsyncSocket::Flush AsyncSocket::FlushQueueLocked() {
+    while (!queue_.empty()) {
+        SendNode& node = queue_.front();
+        const long sent = SendOnce(socket_, node);
+        if (sent < 0) {
+            if (WouldBlock(errno)) return Flush::kBlocked;
+            if (!datagram_) {
+                DropQueueLocked();
+                ScheduleSendErrorLocked();
+                return Flush::kFailed;
+            }
+            pending_ -= node.length - node.sent;
+            FreeOwned(node.buffer, node.ownership);
+            queue_.pop_front();
+            continue;
+        }
+        node.sent += static_cast<int>(sent);
+        pending_ -= sent;
+        totalSent_ += sent;
+        if (node.sent < node.length) return Flush::kBlocked;
+        FreeOwned(node.buffer, node.ownership);
+        queue_.pop_front();
+    }
+    return Flush::kDrained;
+}
+
+void AsyncSocket::SendQueued(int fd) {
+    {
+        std::lock_guard<StackSemaphore> guard(lock_);
+        if (socket_ != fd || queue_.empty()) return;
+        if (FlushQueueLocked() != Flush::kDrained) return;
+    }
+    if (onSendDone_ != nullptr) onSendDone_(this, user_);
+}
+
+int AsyncSocket::Send(const char* buffer, int length, std::uint32_t address, int port,
+                      int ownership) {
+    if (length < 0) length = 0;
+    SendNode node{buffer, length, 0, address, port, ownership};
+    int result = kSendQueued;
+    {
+        std::lock_guard<StackSemaphore> guard(lock_);
+        if (socket_ < 0) {
+            FreeOwned(buffer, ownership);
+            return kSendClosed;
+        }
+        pending_ += length;
+        if (queue_.empty() && connected_) {
+            const long sent = SendOnce(socket_, node);
+            if (sent == length) {
+                pending_ -= length;
+                totalSent_ += length;
+                FreeOwned(buffer, ownership);
+                return kSendComplete;
+            }
+            if (sent < 0 && !WouldBlock(errno)) {
+                pending_ -= length;
+                FreeOwned(buffer, ownership);
+                if (!datagram_) ScheduleSendErrorLocked();
+                return kSendClosed;
+            }
+            if (sent > 0) {
+                node.sent = static_cast<int>(sent);
+                pending_ -= sent;
+                totalSent_ += sent;
+            }
+        }
+        if (node.ownership == kBufferCopy) {
+            // Keep only what is still to be sent; the copy is ours.
+            const int rest = node.length - node.sent;
+            char* copy = static_cast<char*>(std::malloc(rest > 0 ? rest : 1));
+            if (copy == nullptr) std::abort();
+            std::memcpy(copy, node.buffer + node.sent, static_cast<std::size_t>(rest));
+            node = SendNode{copy, rest, 0, address, port, kBufferOwned};
+        }
+        queue_.push_back(node);
+    }
+    if (!OnChainThread()) EventChain_Wake(chain_);
+    return result;
+}
+
+// --- receiving -----------------------------------------------------------------
+
+// Makes room after `end_`: compacts first, then grows in 4096-byte steps up to
+// the ceiling. False when the buffer is full at its ceiling.
+bool AsyncSocket::MakeRoom() {
+    if (begin_ == end_) begin_ = end_ = 0;
+    if (begin_ > 0) {
+        const int offset = begin_;
+        std::memmove(buffer_, buffer_ + begin_, static_cast<std::size_t>(end_ - begin_));
+        end_ -= begin_;
+        begin_ = 0;
+        if (onBufferMoved_ != nullptr) onBufferMoved_(this, user_, -offset);
+    }
+    if (bufferSize_ - end_ >= kMinimumRoom) return true;
+    int grown = bufferSize_ + kGrowStep;
+    if (maxBufferSize_ > 0 && grown > maxBufferSize_) grown = maxBufferSize_;
+    if (grown <= bufferSize_) return end_ < bufferSize_;
+    char* moved = static_cast<char*>(std::realloc(buffer_, static_cast<std::size_t>(grown)));
+    if (moved == nullptr) return end_ < bufferSize_;
+    const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(reinterpret_cast<std::uintptr_t>(moved) -
+                                                              reinterpret_cast<std::uintptr_t>(buffer_));
+    buffer_ = moved;
+    bufferSize_ = grown;
+    if (offset != 0 && onBufferMoved_ != nullptr) onBufferMoved_(this, user_, offset);
+    return true;
+}
+
+void AsyncSocket::Read(int fd) {
+    const std::uint64_t generation = generation_;
+    if (!MakeRoom()) {
+        if (onBufferTooBig_ != nullptr) onBufferTooBig_(this, user_);
+        if (generation == generation_) Disconnect();
+        return;
+    }
+    if (generation != generation_) return;
+    long received = 0;
+    {
+        std::lock_guard<StackSemaphore> guard(lock_);
+        if (socket_ != fd) return;
+        const std::size_t room = static_cast<std::size_t>(bufferSize_ - end_);
+        if (datagram_) {
+            sockaddr_in from{};
+            socklen_t fromLength = sizeof from;
+            received = recvfrom(fd, buffer_ + end_, room, 0, reinterpret_cast<sockaddr*>(&from),
+                                &fromLength);
+            // An empty datagram or a reported ICMP error is no reason to close.
+            if (received <= 0) return;
+            remoteAddress_ = from.sin_addr.s_addr;
+            remotePort_ = ntohs(from.sin_port);
+        } else {
+            received = recv(fd, buffer_ + end_, room, 0);
+            if (received < 0 && WouldBlock(errno)) return;
+            if (received <= 0) CloseLocked();
+        }
+    }
+    if (received <= 0) {
+        if (onDisconnect_ != nullptr) onDisconnect_(this, user_);
+        return;
+    }
+    end_ += static_cast<int>(received);
+    Deliver(generation);
+}
+
+// Offers the unconsumed bytes to the data handler until it pauses, stops
+// consuming or has used everything.
+void AsyncSocket::Deliver(std::uint64_t generation) {
+    while (begin_ < end_) {
+        if (onData_ == nullptr) {
+            begin_ = end_ = 0;
+            return;
+        }
+        const int length = end_ - begin_;
+        int consumed = 0;
+        int pause = 0;
+        onData_(this, buffer_ + begin_, &consumed, length, &onInterrupt_, &user_, &pause);
+        if (generation != generation_) return;  // reconnected inside the handler
+        if (consumed < 0) consumed = 0;
+        if (consumed > length) consumed = length;
+        begin_ += consumed;
+        if (begin_ == end_) begin_ = end_ = 0;
+        if (pause > 0) {
+            int receiving = 0;
+            pause_.compare_exchange_strong(receiving, pause);
+        }
+        if (pause_.load() != 0 || consumed == 0) return;
+    }
+}
+
+// --- chain hooks ---------------------------------------------------------------
+
+void AsyncSocket::OnPrepare(SocketSet& readSet, SocketSet& writeSet, SocketSet& errorSet,
+                            int& blockTimeMs) {
+    if (chainThread_.load(std::memory_order_relaxed) != std::this_thread::get_id()) {
+        chainThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    }
+    std::lock_guard<StackSemaphore> guard(lock_);
+    if (socket_ < 0) return;
+    if (pause_.load() < 0) blockTimeMs = 0;
+    if (!connected_) {
+        writeSet.Add(socket_);
+        errorSet.Add(socket_);
+    } else if (pause_.load() == 0) {
+        readSet.Add(socket_);
+        errorSet.Add(socket_);
+    }
+    if (!queue_.empty()) writeSet.Add(socket_);
+}
+
+void AsyncSocket::OnReady(int selectResult, const SocketSet& readSet, const SocketSet& writeSet,
+                          const SocketSet& errorSet) {
+    if (selectResult == 0 && pause_.load() >= 0) return;
+    int fd = -1;
+    bool connected = false;
+    {
+        std::lock_guard<StackSemaphore> guard(lock_);
+        fd = socket_;
+        connected = connected_;
+    }
+    if (fd < 0) return;
+    const bool writable = writeSet.Contains(fd);
+    const bool readable = readSet.Contains(fd);
+    const bool failed = errorSet.Contains(fd);
+    if (!connected) {
+        if (writable || failed) FinishConnect(fd, writable, failed);
+        return;
+    }
+    const std::uint64_t generation = generation_;
+    if (writable) SendQueued(fd);
+    if (generation != generation_ || IsClosed()) return;
+    // An error with data still waiting reads first: the read reports the
+    // error (or the close) once the data has been delivered.
+    if (readable) {
+        Read(fd);
+    } else if (failed) {
+        CloseAndNotify();
+    } else if (pause_.load() < 0) {
+        int resuming = -1;
+        if (pause_.compare_exchange_strong(resuming, 0)) Deliver(generation);
+    }
+}
+
+// --- accessors -----------------------------------------------------------------
+
+bool AsyncSocket::IsClosed() {
+    std::lock_guard<StackSemaphore> guard(lock_);
+    return socket_ < 0;
+}
+
+int AsyncSocket::Handle() {
+    std::lock_guard<StackSemaphore> guard(lock_);
+    return socket_;
+}
+
+void AsyncSocket::Resume() {
+    {
+        std::lock_guard<StackSemaphore> guard(lock_);
+        if (socket_ < 0) return;
+        pause_ = -1;
+    }
+    EventChain_Wake(chain_);
+}
+
+std::uint32_t AsyncSocket::LocalInterface() {
+    if (localInterface_ != 0) return localInterface_;
+    std::lock_guard<StackSemaphore> guard(lock_);
+    return localAddress_ != 0 ? localAddress_ : LocalAddressOf(socket_);
+}
+
+void AsyncSocket::Buffer(char** buffer, int* begin, int* end) const {
+    if (buffer != nullptr) *buffer = buffer_;
+    if (begin != nullptr) *begin = begin_;
+    if (end != nullptr) *end = end_;
+}
+
+void AsyncSocket::SetMaxBufferSize(int maxSize, AsyncSocket_OnBufferTooBig callback) {
+    maxBufferSize_ = maxSize > 0 ? maxSize : 0;
+    onBufferTooBig_ = callback;
+}
+
+std::int64_t AsyncSocket::PendingBytes() {
+    std::lock_guard<StackSemaphore> guard(lock_);
+    return pending_;
+}
+
+std::int64_t AsyncSocket::TotalSent() {
+    std::lock_guard<StackSemaphore> guard(lock_);
+    return totalSent_;
+}
+
+// --- module functions ------------------------------------------------------------
+
+AsyncSocket* AsyncSocket_Create(EventChain* chain, int initialBufferSize,
+                                AsyncSocket_OnData onData, AsyncSocket_OnConnect onConnect,
+                                AsyncSocket_OnDisconnect onDisconnect,
+                                AsyncSocket_OnSendDone onSendDone) {
+    auto* socket =
+        new AsyncSocket(chain, initialBufferSize, onData, onConnect, onDisconnect, onSendDone);
+    EventChain_AddObject(chain, socket);
+    return socket;
+}
+
+void AsyncSocket_Connect(AsyncSocket* socket, std::uint32_t localInterface,
+                         std::uint32_t remoteAddress, int remotePort,
+                         AsyncSocket_OnInterrupt onInterrupt, void* user) {
+    if (socket != nullptr) socket->Connect(localInterface, remoteAddress, remotePort, onInterrupt, user);
+}
+
+void AsyncSocket_Adopt(AsyncSocket* socket, int handle, AsyncSocket_OnInterrupt onInterrupt,
+                       void* user) {
+    if (socket != nullptr) socket->Adopt(handle, onInterrupt, user);
+}
+
+int AsyncSocket_Send(AsyncSocket* socket, const char* buffer, int length, int ownership) {
+    return AsyncSocket_SendTo(socket, buffer, length, 0, 0, ownership);
+}
+
+int AsyncSocket_SendTo(AsyncSocket* socket, const char* buffer, int length, std::uint32_t address,
+                       int port, int ownership) {
+    if (socket == nullptr) {
+        FreeOwned(buffer, ownership);
+        return kSendClosed;
+    }
+    return socket->Send(buffer, length, address, port, ownership);
+}
+
+void AsyncSocket_Disconnect(AsyncSocket* socket) {
+    if (socket != nullptr) socket->Disconnect();
+}
+
+void AsyncSocket_Resume(AsyncSocket* socket) {
+    if (socket != nullptr) socket->Resume();
+}
+
+bool AsyncSocket_IsClosed(AsyncSocket* socket) { return socket == nullptr || socket->IsClosed(); }
+void* AsyncSocket_GetUser(AsyncSocket* socket) { return socket->User(); }
+void AsyncSocket_SetUser(AsyncSocket* socket, void* user) { socket->SetUser(user); }
+std::uint32_t AsyncSocket_GetRemoteInterface(AsyncSocket* socket) { return socket->RemoteAddress(); }
+int AsyncSocket_GetRemotePort(AsyncSocket* socket) { return socket->RemotePort(); }
+std::uint32_t AsyncSocket_GetLocalInterface(AsyncSocket* socket) { return socket->LocalInterface(); }
+void AsyncSocket_SetLocalInterface(AsyncSocket* socket, std::uint32_t address) {
+    socket->SetLocalInterface(address);
+}
+void AsyncSocket_GetBuffer(AsyncSocket* socket, char** buffer, int* begin, int* end) {
+    socket->Buffer(buffer, begin, end);
+}
+void AsyncSocket_SetBufferMoved(AsyncSocket* socket, AsyncSocket_OnBufferMoved callback) {
+    socket->SetBufferMoved(callback);
+}
+void AsyncSocket_SetMaxBufferSize(AsyncSocket* socket, int maxSize,
+                                  AsyncSocket_OnBufferTooBig callback) {
+    socket->SetMaxBufferSize(maxSize, callback);
+}
+void AsyncSocket_SetConnectTimeout(AsyncSocket* socket, int timeoutMs) {
+    socket->SetConnectTimeout(timeoutMs);
+}
+std::int64_t AsyncSocket_GetPendingBytes(AsyncSocket* socket) { return socket->PendingBytes(); }
+std::int64_t AsyncSocket_GetTotalSent(AsyncSocket* socket) { return socket->TotalSent(); }
+
+}  // namespace norvale::stack

@@ -1,0 +1,5 @@
+# Asynchronous TCP socket, UDP and multicast sockets, local addresses.
+list(APPEND NORVALE_STACK_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/AsyncSocket.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/UdpSocket.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LocalAddresses.cpp)
