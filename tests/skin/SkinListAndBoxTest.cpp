@@ -1,0 +1,187 @@
+// The skinned list's paging, clicks and selection; the message box.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QTimer>
+
+#include "SkinTestImages.h"
+#include "skin/CLuButton.h"
+#include "skin/CLuDialog.h"
+#include "skin/CLuListCtrl.h"
+#include "skin/CLuMessageBox.h"
+#include "skin/CLuStatic.h"
+
+namespace {
+
+class CLuListCtrlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dialog.resize(300, 260);
+        list.setGeometry(10, 10, 200, 200);
+        for (int i = 0; i < 10; ++i) {
+            model.appendRow({new QStandardItem(QStringLiteral("item %1").arg(i)),
+                             new QStandardItem(), new QStandardItem()});
+        }
+        list.SetModel(&model);
+        list.SetRowImages(MakeStrip({kRed, kGreen, kBlue, kYellow}, 400, 50), 0, 0, 400, 50, 4);
+    }
+    CLuDialog dialog;
+    CLuListCtrl list{&dialog};
+    QStandardItemModel model;
+};
+
+}  // namespace
+
+TEST_F(CLuListCtrlTest, PagesTenItemsInFourRows) {
+    EXPECT_EQ(list.RowHeight(), 50);
+    EXPECT_EQ(list.VisibleRows(), 4);
+    EXPECT_TRUE(list.ScrollPageDown());
+    EXPECT_EQ(list.GetTopOffset(), 3);
+    EXPECT_FALSE(list.ScrollPageDown());
+    EXPECT_EQ(list.GetTopOffset(), 6);
+    EXPECT_TRUE(list.ScrollPageUp());
+    EXPECT_EQ(list.GetTopOffset(), 3);
+    EXPECT_FALSE(list.ScrollPageUp());
+    EXPECT_EQ(list.GetTopOffset(), 0);
+}
+
+TEST_F(CLuListCtrlTest, ClickOnAPagedRowSelectsTheItemShownThere) {
+    QSignalSpy clicked(&list, &CLuListCtrl::itemClicked);
+    list.ScrollPageDown();
+    QTest::mouseClick(&list, Qt::LeftButton, {}, QPoint(20, 75));  // row 1
+    EXPECT_EQ(list.GetSelectedIndex(), 4);
+    ASSERT_EQ(clicked.count(), 1);
+    EXPECT_EQ(clicked[0][0].toInt(), 4);
+    EXPECT_EQ(Shot(list).pixel(100, 75), kBlue);  // the selected row image
+    EXPECT_EQ(Shot(list).pixel(100, 25), kRed);
+    QTest::mouseClick(&list, Qt::RightButton, {}, QPoint(20, 25));
+    EXPECT_EQ(list.GetSelectedIndex(), 4);
+}
+
+TEST_F(CLuListCtrlTest, SelectionSurvivesInsertionsAndDeletionsAroundIt) {
+    ASSERT_TRUE(list.SelectItem(5));
+    EXPECT_FALSE(list.SelectItem(10));
+    model.insertRow(0, new QStandardItem(QStringLiteral("new")));
+    EXPECT_EQ(list.GetSelectedIndex(), 6);
+    model.removeRow(0);
+    EXPECT_EQ(list.GetSelectedIndex(), 5);
+    model.removeRow(8);
+    EXPECT_EQ(list.GetSelectedIndex(), 5);
+    EXPECT_EQ(model.item(5)->text(), QStringLiteral("item 5"));
+    model.removeRow(5);
+    EXPECT_EQ(list.GetSelectedIndex(), -1);
+}
+
+TEST_F(CLuListCtrlTest, PointerHighlightsTheRowUnderItAndKeysDoNothing) {
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QSignalSpy focus(&list, &CLuListCtrl::focusTaken);
+    QTest::mouseMove(&list, QPoint(20, 120));  // row 2
+    EXPECT_EQ(list.HighlightedRow(), 2);
+    EXPECT_EQ(focus.count(), 1);
+    EXPECT_EQ(Shot(list).pixel(100, 125), kGreen);
+    list.SelectItem(0);
+    for (auto key : {Qt::Key_Down, Qt::Key_PageDown, Qt::Key_End, Qt::Key_Space}) {
+        QTest::keyClick(&list, key);
+    }
+    EXPECT_EQ(list.GetSelectedIndex(), 0);
+    EXPECT_EQ(list.GetTopOffset(), 0);
+}
+
+TEST_F(CLuListCtrlTest, MarkShowsOnlyInRowsWithColumnTwoText) {
+    list.SetMarkImage(MakeStrip({0xFFFF00FF}, 10, 10), 0, 0, 10, 10);
+    model.item(1, 2)->setText(QStringLiteral("1"));
+    const QImage shot = Shot(list);
+    EXPECT_EQ(shot.pixel(20, 55), 0xFFFF00FFu);
+    EXPECT_EQ(shot.pixel(20, 5), kRed);
+}
+
+namespace {
+
+MessageBoxSkin TestSkin() {
+    MessageBoxSkin skin;
+    skin.background = MakeStrip({0xFF203040}, 600, 240);
+    skin.backgroundSource = QRect(0, 0, 600, 240);
+    skin.buttons = MakeStrip({kRed, kGreen, kBlue, kYellow}, 448, 36);
+    skin.buttonsSource = QRect(0, 0, 448, 36);
+    skin.captionColor = skin.buttonColor1 = skin.buttonColor2 = skin.buttonColor3 =
+        skin.messageColor = 0xFFFFFFFF;
+    skin.buttonColor4 = 0xFF808080;
+    skin.fontSize = 13;
+    return skin;
+}
+
+// Runs check on the open box once the modal loop has started.
+void WhenBoxOpens(const std::function<void(CLuMessageBox&)>& check) {
+    QTimer::singleShot(0, [check] {
+        auto* box = qobject_cast<CLuMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        check(*box);
+    });
+}
+
+}  // namespace
+
+TEST(CLuMessageBoxTest, QuestionShowsNoAndYesFromTheRightAndEndsOnlyThroughThem) {
+    const MessageBoxSkin skin = TestSkin();
+    SetMessageBoxSkin(&skin);
+    WhenBoxOpens([](CLuMessageBox& box) {
+        EXPECT_EQ(box.size(), QSize(600, 240));
+        EXPECT_EQ(box.Button(CLuMessageBox::kNo)->geometry(), QRect(452, 178, 112, 36));
+        EXPECT_EQ(box.Button(CLuMessageBox::kYes)->geometry(), QRect(310, 178, 112, 36));
+        EXPECT_FALSE(box.Button(CLuMessageBox::kOk)->isVisible());
+        EXPECT_FALSE(box.Button(CLuMessageBox::kCancel)->isEnabled());
+        EXPECT_EQ(box.Button(CLuMessageBox::kYes)->text(), QStringLiteral("Yes"));
+        EXPECT_EQ(box.CaptionStatic()->geometry(), QRect(5, 2, 300, 32));
+        EXPECT_EQ(box.TextStatic()->geometry(), QRect(40, 55, 515, 100));
+        QTest::keyClick(&box, Qt::Key_Return);
+        QTest::keyClick(&box, Qt::Key_Escape);
+        EXPECT_FALSE(box.close());  // Alt+F4
+        EXPECT_TRUE(box.isVisible());
+        QTest::mouseClick(box.Button(CLuMessageBox::kYes), Qt::LeftButton);
+    });
+    EXPECT_EQ(ShowSkinMessageBox(QStringLiteral("Continue?"), QStringLiteral("Norvale Discovery"),
+                                 nullptr, BTN_YES | BTN_NO),
+              IDYES);
+}
+
+TEST(CLuMessageBoxTest, ReportCentresOkAndEmptySetPutsOkAtTheRight) {
+    const MessageBoxSkin skin = TestSkin();
+    SetMessageBoxSkin(&skin);
+    SetMessageBoxSkin(nullptr);  // changes nothing
+    WhenBoxOpens([](CLuMessageBox& box) {
+        EXPECT_EQ(box.Button(CLuMessageBox::kOk)->geometry(), QRect(244, 178, 112, 36));
+        QTest::mouseClick(box.Button(CLuMessageBox::kOk), Qt::LeftButton);
+    });
+    EXPECT_EQ(ShowSkinMessageBox(QStringLiteral("Done"), QString(), nullptr, BTN_OK), IDOK);
+    WhenBoxOpens([](CLuMessageBox& box) {
+        EXPECT_EQ(box.Button(CLuMessageBox::kOk)->geometry(), QRect(452, 178, 112, 36));
+        QTest::mouseClick(box.Button(CLuMessageBox::kOk), Qt::LeftButton);
+    });
+    EXPECT_EQ(ShowSkinMessageBox(QString(), QString(), nullptr, 0), IDOK);
+}
+
+TEST(CLuMessageBoxTest, FocusReturnsToTheSkinnedButtonThatHadIt) {
+    const MessageBoxSkin skin = TestSkin();
+    SetMessageBoxSkin(&skin);
+    CLuDialog owner;
+    owner.resize(800, 600);
+    CLuButton button(&owner);
+    button.setGeometry(10, 10, 100, 20);
+    CLuButton other(&owner);
+    other.setGeometry(10, 40, 100, 20);
+    owner.show();
+    owner.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&owner));
+    button.setFocus();
+    WhenBoxOpens([&other](CLuMessageBox& box) {
+        other.setFocus();  // focus moves meanwhile
+        QTest::mouseClick(box.Button(CLuMessageBox::kCancel), Qt::LeftButton);
+    });
+    EXPECT_EQ(ShowSkinMessageBox(QStringLiteral("?"), QString(), &owner, BTN_CANCEL), IDCANCEL);
+    EXPECT_EQ(owner.focusWidget(), &button);
+}
