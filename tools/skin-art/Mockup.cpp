@@ -32,7 +32,6 @@ QImage Mockup::mainWindow() const {
     QImage image = png("main", 130).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    const QColor dim = QColor::fromRgba(0x6FFFFFFF);
     button(p, png("main", 160), QPoint(616, 7), 0, "info", 8, Qt::white);
     button(p, png("main", 160), QPoint(664, 7), 1, "help", 8, Qt::white);
     button(p, png("main", 139), QPoint(712, 7), 0, "", 0, Qt::white);
@@ -46,6 +45,13 @@ QImage Mockup::mainWindow() const {
          false, Qt::AlignCenter);
     button(p, png("main", 138), QPoint(192, 158), 3, "", 0, Qt::white);
     button(p, png("main", 136), QPoint(192, 508), 1, "", 0, Qt::white);
+    deviceList(p);
+    actionColumn(p);
+    return image;
+}
+
+void Mockup::deviceList(QPainter& p) const {
+    const QColor dim = QColor::fromRgba(0x6FFFFFFF);
     const QImage rows = png("main", 135);
     const QImage mark = png("main", 157);
     const char* names[] = {"Backup Store", "Living Room Player", "Office NAS", "Studio", "Z-Drive"};
@@ -59,6 +65,10 @@ QImage Mockup::mainWindow() const {
         text(p, QRectF(32 + mark.width() + 20, y, 354 - mark.width() - 65, 60), names[k], 13,
              selected ? QColor(Qt::white) : dim, selected, Qt::AlignCenter);
     }
+}
+
+void Mockup::actionColumn(QPainter& p) const {
+    const QColor dim = QColor::fromRgba(0x6FFFFFFF);
     const QImage action = png("main", 149);
     const char* captions[] = {"Configure", "Map Network Drive", "Browse Network Shares",
                               "Create Desktop Shortcut", "Turn Off Identify LED"};
@@ -68,7 +78,6 @@ QImage Mockup::mainWindow() const {
         const QColor c = s == 2 ? QColor(Qt::white) : s == 3 ? QColor(0x80, 0x80, 0x80) : dim;
         button(p, action, QPoint(414, 194 + k * action.height()), s, captions[k], 13, c, s == 2);
     }
-    return image;
 }
 
 QImage Mockup::aboutPanel() const {

@@ -32,6 +32,9 @@ class Mockup {
               bool bold, int flags) const;
     void messageBox(QPainter& p, QPoint origin, const QString& program, int background,
                     int strip) const;
+    // Five sample device rows and the five action buttons of the window.
+    void deviceList(QPainter& p) const;
+    void actionColumn(QPainter& p) const;
     // The confirmation with the drive-letter drop-down opened.
     void driveLetterDialog(QPainter& p, QPoint origin) const;
     // A vertical bar from the scroll-bar bitmap, drawn as the bar draws it.
