@@ -1,0 +1,227 @@
+// A simulated device's sockets and SSDP behaviour. Its HTTP answers are in SimDeviceHttp.cpp.
+
+#include "tools/nas-sim/SimDevice.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "tools/nas-sim/HttpShape.h"
+#include "tools/nas-sim/SoapResponder.h"
+
+namespace nassim {
+
+namespace {
+
+sockaddr_in endpoint(const std::string& address, uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    inet_pton(AF_INET, address.c_str(), &a.sin_addr);
+    return a;
+}
+
+std::string describe(const sockaddr_in& a) {
+    char text[INET_ADDRSTRLEN];
+    inet_ntop(AF_INET, &a.sin_addr, text, sizeof text);
+    return std::string(text) + ":" + std::to_string(ntohs(a.sin_port));
+}
+
+bool fail(std::string* error, const std::string& what) {
+    *error = what + ": " + std::strerror(errno);
+    return false;
+}
+
+}  // namespace
+
+SimDevice::SimDevice(RootSpec spec, DeviceHooks hooks)
+    : spec_(std::move(spec)), hooks_(std::move(hooks)) {}
+
+SimDevice::~SimDevice() {
+    for (uint64_t id : scheduleTimers_) hooks_.loop.cancel(id);
+    for (uint64_t id : searchTimers_) hooks_.loop.cancel(id);
+    if (notifyTimer_) hooks_.loop.cancel(notifyTimer_);
+    connections_.clear();
+    closeListener();
+    if (udpFd_ >= 0) close(udpFd_);
+}
+
+bool SimDevice::start(std::string* error) {
+    udpFd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (udpFd_ < 0) return fail(error, "udp socket");
+    sockaddr_in self = endpoint(spec_.address, 0);
+    if (bind(udpFd_, reinterpret_cast<sockaddr*>(&self), sizeof self) != 0)
+        return fail(error, "bind udp " + spec_.address);
+    in_addr loopback{};
+    inet_pton(AF_INET, "127.0.0.1", &loopback);
+    unsigned char ttl = 2;
+    if (setsockopt(udpFd_, IPPROTO_IP, IP_MULTICAST_IF, &loopback, sizeof loopback) != 0 ||
+        setsockopt(udpFd_, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) != 0)
+        return fail(error, "multicast options");
+    if (!openListener(spec_.port, error)) return false;
+    if (spec_.ssdp.announceAtStart) sendNotify(true);
+    armPeriodicNotify();
+    for (const ScheduleEntry& e : spec_.schedule) {
+        std::string line = e.verb + " " + spec_.device.udn + (e.args.empty() ? "" : " " + e.args);
+        scheduleTimers_.push_back(hooks_.loop.after(e.atMs, [this, line] { hooks_.command(line); }));
+    }
+    return true;
+}
+
+bool SimDevice::openListener(uint16_t port, std::string* error) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return fail(error, "tcp socket");
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in self = endpoint(spec_.address, port);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&self), sizeof self) != 0 || listen(fd, 128) != 0) {
+        fail(error, "listen " + describe(self));
+        close(fd);
+        return false;
+    }
+    closeListener();
+    listenFd_ = fd;
+    hooks_.loop.watch(fd, POLLIN, [this](short) { acceptConnections(); });
+    return true;
+}
+
+void SimDevice::closeListener() {
+    if (listenFd_ < 0) return;
+    hooks_.loop.unwatch(listenFd_);
+    close(listenFd_);
+    listenFd_ = -1;
+}
+
+void SimDevice::acceptConnections() {
+    for (;;) {
+        int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) return;
+        auto router = [this](const HttpRequest& r) { return route(r); };
+        std::weak_ptr<bool> alive = alive_;
+        auto finished = [this, fd, alive] {
+            if (alive.lock()) connections_.erase(fd);
+        };
+        connections_[fd] = std::make_unique<HttpConnection>(hooks_.loop, fd, router, finished);
+    }
+}
+
+std::string SimDevice::location() const {
+    const std::string& host = spec_.ssdp.locationHost.empty() ? spec_.address : spec_.ssdp.locationHost;
+    return "http://" + host + ":" + std::to_string(spec_.port) + spec_.descriptionPath;
+}
+
+std::string SimDevice::cacheControl() const {
+    if (!spec_.ssdp.cacheControl.empty()) return spec_.ssdp.cacheControl;
+    return "max-age=" + std::to_string(spec_.maxAge);
+}
+
+DeviceSpec* SimDevice::findNode(const std::string& key) {
+    std::function<DeviceSpec*(DeviceSpec&)> visit = [&](DeviceSpec& d) -> DeviceSpec* {
+        if (d.name == key || d.udn == key || d.udn == "uuid:" + key || d.friendlyName == key)
+            return &d;
+        for (DeviceSpec& e : d.embedded)
+            if (DeviceSpec* found = visit(e)) return found;
+        return nullptr;
+    };
+    return visit(spec_.device);
+}
+
+void SimDevice::onSearch(const SsdpMessage& search, const sockaddr_in& from) {
+    if (!announcing_ || !spec_.ssdp.answerSearch) return;
+    std::vector<SsdpTarget> targets = searchTargets(spec_.device, *search.header("ST"),
+                                                    spec_.ssdp.usnForm);
+    if (targets.empty()) return;
+    hooks_.log.line("ssdp response " + name() + " " + *search.header("ST") + " to " +
+                    describe(from) + " count " + std::to_string(targets.size()));
+    auto send = [this, targets, from] {
+        for (const SsdpTarget& t : targets)
+            hooks_.send(udpFd_, searchResponse(t, location(), cacheControl()), from);
+    };
+    if (spec_.ssdp.searchDelayMs <= 0) return send();
+    auto id = std::make_shared<uint64_t>(0);
+    *id = hooks_.loop.after(spec_.ssdp.searchDelayMs, [this, send, id] {
+        searchTimers_.erase(*id);
+        send();
+    });
+    searchTimers_.insert(*id);
+}
+
+void SimDevice::sendNotify(bool alive) {
+    sockaddr_in group = endpoint("239.255.255.250", 1900);
+    std::vector<SsdpTarget> targets = announcementTargets(spec_.device, spec_.ssdp.usnForm);
+    for (int i = 0; i < spec_.ssdp.notifyRepeat; ++i)
+        for (const SsdpTarget& t : targets)
+            hooks_.send(udpFd_, notifyMessage(t, location(), cacheControl(), alive), group);
+    hooks_.log.line(std::string("ssdp ") + (alive ? "alive " : "byebye ") + name() + " " +
+                    location());
+}
+
+void SimDevice::armPeriodicNotify() {
+    if (notifyTimer_) hooks_.loop.cancel(notifyTimer_);
+    notifyTimer_ = 0;
+    int64_t period = spec_.notifyPeriodMs < 0 ? int64_t(spec_.maxAge) * 500 : spec_.notifyPeriodMs;
+    if (period <= 0 || !announcing_) return;
+    notifyTimer_ = hooks_.loop.after(period, [this] {
+        notifyTimer_ = 0;
+        sendNotify(true);
+        armPeriodicNotify();
+    });
+}
+
+void SimDevice::byebye() {
+    sendNotify(false);
+    silence();
+}
+
+void SimDevice::alive() {
+    announcing_ = true;
+    sendNotify(true);
+    armPeriodicNotify();
+}
+
+void SimDevice::silence() {
+    announcing_ = false;
+    armPeriodicNotify();
+}
+
+bool SimDevice::relocate(uint16_t port, const std::string& path, std::string* error) {
+    if (port != spec_.port && !openListener(port, error)) return false;
+    spec_.port = port;
+    if (!path.empty()) spec_.descriptionPath = path;
+    if (announcing_) sendNotify(true);
+    return true;
+}
+
+bool SimDevice::setHttp(bool on, std::string* error) {
+    if (!on) {
+        closeListener();
+        return true;
+    }
+    return listenFd_ >= 0 || openListener(spec_.port, error);
+}
+
+void SimDevice::mergeQuirks(const nlohmann::json& quirks) {
+    if (quirks.contains("http")) {
+        for (const auto& [key, quirk] : quirks["http"].items()) HttpShape().apply(quirk);
+        spec_.http.update(quirks["http"]);
+    }
+    if (quirks.contains("soap")) {
+        SoapQuirk::fromJson(quirks["soap"]);
+        spec_.soap = quirks["soap"];
+    }
+    if (quirks.contains("ssdp")) {
+        nlohmann::json s = quirks["ssdp"];
+        if (s.contains("answerSearch")) spec_.ssdp.answerSearch = s["answerSearch"].get<bool>();
+        if (s.contains("usnForm")) spec_.ssdp.usnForm = s["usnForm"].get<std::string>();
+        if (s.contains("cacheControl")) spec_.ssdp.cacheControl = s["cacheControl"].get<std::string>();
+        if (s.contains("locationHost")) spec_.ssdp.locationHost = s["locationHost"].get<std::string>();
+        if (s.contains("searchDelayMs")) spec_.ssdp.searchDelayMs = s["searchDelayMs"].get<int>();
+    }
+}
+
+}  // namespace nassim
