@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QObject>
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "app/DiscoveryFrontEnd.h"
+
+namespace norvale::stack {
+class EventChain;
+}
+namespace norvale::cp {
+struct UPnPDevice;
+}
+
+namespace norvale::app {
+
+// Runs the UPnP stack on its own discovery thread with two control points
+// (LuNAS and MediaRenderer devices) and turns their reports into rows of the
+// front end's device table. Created and used on the user-interface thread;
+// `frontEnd` must outlive the host. Device reports reach the table by
+// blocking calls into the user-interface thread, so that thread must keep
+// its event loop running while the discovery thread may report.
+class DiscoveryHost : public QObject {
+    Q_OBJECT
+public:
+    explicit DiscoveryHost(DiscoveryFrontEnd* frontEnd, QObject* parent = nullptr);
+    DiscoveryHost(const DiscoveryHost&) = delete;
+    DiscoveryHost& operator=(const DiscoveryHost&) = delete;
+    // Requests a stop if needed and waits for the discovery thread.
+    ~DiscoveryHost() override;
+
+    // Starts the discovery thread. Call once.
+    void Start();
+    // The close step: sets the closing flag (reports are ignored from now on)
+    // and asks the chain to stop. Does nothing once the chain has stopped.
+    void RequestStop();
+    bool Closing() const { return closing_.load(); }
+    bool ChainStopped() const { return chainStopped_.load(); }
+
+    // LED requests for a listed device (its row must still exist). The
+    // answer to GetLEDStatus arrives as SetIdentifyLedCaption/LedRequestFailed
+    // and a changed LED column; SetLEDStatus has no result callback.
+    void SendGetLedStatus(cp::UPnPDevice* device);
+    void SendSetLedStatus(cp::UPnPDevice* device, int status);
+
+signals:
+    // The discovery thread has ended (the quit request); emitted on the
+    // user-interface thread after DiscoveryFrontEnd::DiscoveryStopped.
+    void stopped();
+
+private:
+    void ThreadProc();
+    void OnDeviceAdded(cp::UPnPDevice* device);
+    void OnDeviceRemoved(cp::UPnPDevice* device);
+    void OnLedStatusResult(cp::UPnPDevice* device, int resultCode, int ledStatus);
+    template <typename F>
+    void OnUiThread(F&& work);
+
+    static void DeviceAddedThunk(cp::UPnPDevice* device);
+    static void DeviceRemovedThunk(cp::UPnPDevice* device);
+
+    DiscoveryFrontEnd* frontEnd_;
+    std::atomic<stack::EventChain*> chain_{nullptr};
+    std::atomic<bool> closing_{false};
+    std::atomic<bool> chainStopped_{false};
+    std::thread thread_;
+};
+
+}  // namespace norvale::app
