@@ -13,6 +13,7 @@ namespace {
 constexpr std::uint64_t kMaxComment = 65535;
 constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
 
 }  // namespace
 
@@ -80,28 +81,57 @@ void CCentralDir::ReadEndRecord(CZipStorage& storage) {
     comment_.resize(Le16(r + 20));
     storage.Read(comment_.data(), comment_.size());
 
-    std::uint8_t locator[4];
-    if (endPosition_ >= 20) {
-        storage.Seek(endPosition_ - 20);
-        storage.Read(locator, 4);
-        if (Le32(locator) == kZip64LocatorSignature)
-            CZipException::Throw(CZipException::kUnsupported, "ZIP64 archive");
-    }
+    const std::uint64_t directoryEnd = ReadZip64EndRecord(storage);
     if (thisDisk_ != 0 || directoryDisk_ != 0 || entriesOnDisk_ != totalEntries_)
         CZipException::Throw(CZipException::kUnsupported, "multi-volume archive");
-    const std::uint64_t end = std::uint64_t{directoryOffset_} + directorySize_;
-    if (endPosition_ < end)
+    if (directorySize_ > directoryEnd || directoryOffset_ > directoryEnd - directorySize_)
         CZipException::Throw(CZipException::kBadZipFile, "end record inside the central directory");
     if ((directorySize_ == 0) != (totalEntries_ == 0))
         CZipException::Throw(CZipException::kBadZipFile,
                              "central directory size and entry count disagree");
-    bytesBefore_ = endPosition_ - end;
+    bytesBefore_ = directoryEnd - directorySize_ - directoryOffset_;
+}
+
+std::uint64_t CCentralDir::ReadZip64EndRecord(CZipStorage& storage) {
+    constexpr std::size_t kLocatorSize = 20, kRecordSize = 56;
+    if (endPosition_ < kLocatorSize + kRecordSize) return endPosition_;
+    std::uint8_t locator[kLocatorSize];
+    storage.Seek(endPosition_ - kLocatorSize);
+    storage.Read(locator, kLocatorSize);
+    if (Le32(locator) != kZip64LocatorSignature) return endPosition_;
+    // The record normally sits right before the locator; its stored offset
+    // does not count bytes in front of the archive.
+    std::uint64_t position = endPosition_ - kLocatorSize - kRecordSize;
+    std::uint8_t r[kRecordSize];
+    storage.Seek(position);
+    storage.Read(r, kRecordSize);
+    if (Le32(r) != kZip64EndSignature) {
+        const std::uint64_t stored = Le64(locator + 8);
+        if (stored > position)
+            CZipException::Throw(CZipException::kBadZipFile, "bad ZIP64 locator");
+        position = stored;
+        storage.Seek(position);
+        storage.Read(r, kRecordSize);
+        if (Le32(r) != kZip64EndSignature)
+            CZipException::Throw(CZipException::kBadZipFile, "bad ZIP64 end record");
+    }
+    if (Le32(locator + 4) != 0 || Le32(locator + 16) > 1)
+        CZipException::Throw(CZipException::kUnsupported, "multi-volume archive");
+    thisDisk_ = Le32(r + 16);
+    directoryDisk_ = Le32(r + 20);
+    entriesOnDisk_ = Le64(r + 24);
+    totalEntries_ = Le64(r + 32);
+    directorySize_ = Le64(r + 40);
+    directoryOffset_ = Le64(r + 48);
+    return position;
 }
 
 void CCentralDir::ReadHeaders(CZipStorage& storage) {
     if (directorySize_ == 0) return;
     // The central directory lies between its offset and the end record, so
     // its size is bounded by the archive's.
+    if (totalEntries_ > directorySize_ / CFileHeader::kFixedSize)
+        CZipException::Throw(CZipException::kBadZipFile, "too many entries for the directory");
     CAutoBuffer directory(directorySize_);
     storage.Seek(directoryOffset_ + bytesBefore_);
     storage.Read(directory.Data(), directorySize_);
@@ -128,9 +158,10 @@ void CCentralDir::CheckNoOverlap() const {
     });
     for (std::size_t k = 0; k < order.size(); ++k) {
         const CFileHeader& h = headers_[order[k]];
-        if (h.NeedsZip64()) continue;  // refused when the entry is extracted
-        std::uint64_t end = std::uint64_t{h.localHeaderOffset} + kLocalHeaderSize +
-                            h.rawName.size() + h.compressedSize;
+        std::uint64_t end = h.localHeaderOffset + kLocalHeaderSize + h.rawName.size();
+        if (h.compressedSize > UINT64_MAX / 2 || end + h.compressedSize < end)
+            CZipException::Throw(CZipException::kBadZipFile, "entry size out of range");
+        end += h.compressedSize;
         std::uint64_t limit =
             k + 1 < order.size() ? headers_[order[k + 1]].localHeaderOffset : directoryOffset_;
         if (end > limit) CZipException::Throw(CZipException::kBadZipFile, "entries overlap");

@@ -6,6 +6,11 @@
 //  16 central directory offset  20 comment length  22 comment (<= 65535)
 // The central directory (total entries x CFileHeader) ends where the record
 // starts; bytes in front of the archive shift every stored offset.
+// ZIP64: a locator (20 bytes) right before the end record: "PK\6\7", disk
+// (4), offset of the ZIP64 end record (8), disks (4). ZIP64 end record:
+//   0 "PK\6\6"  4 record size (8)  12 made by  14 needed  16 this disk (4)
+//  20 directory disk (4)  24 entries on disk (8)  32 total entries (8)
+//  40 directory size (8)  48 directory offset (8); the directory ends there.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,7 +33,7 @@ class CCentralDir {
     // Finds and checks the end record and reads every central header.
     // Returns false when no end record exists (not a ZIP archive); throws
     // kBadZipFile for an inconsistent one, kUnsupported for multi-volume
-    // or ZIP64 archives.
+    // archives.
     bool Read(CZipStorage& storage);
     void Clear();
 
@@ -42,15 +47,18 @@ class CCentralDir {
 
   private:
     void ReadEndRecord(CZipStorage& storage);
+    // Reads the ZIP64 end record when a locator precedes the end record;
+    // returns where the central directory must end.
+    std::uint64_t ReadZip64EndRecord(CZipStorage& storage);
     void ReadHeaders(CZipStorage& storage);
     void CheckNoOverlap() const;
 
-    std::uint16_t thisDisk_ = 0;
-    std::uint16_t directoryDisk_ = 0;
-    std::uint16_t entriesOnDisk_ = 0;
-    std::uint16_t totalEntries_ = 0;
-    std::uint32_t directorySize_ = 0;
-    std::uint32_t directoryOffset_ = 0;
+    std::uint32_t thisDisk_ = 0;
+    std::uint32_t directoryDisk_ = 0;
+    std::uint64_t entriesOnDisk_ = 0;
+    std::uint64_t totalEntries_ = 0;
+    std::uint64_t directorySize_ = 0;
+    std::uint64_t directoryOffset_ = 0;
     std::string comment_;
     std::uint64_t endPosition_ = 0;
     std::uint64_t bytesBefore_ = 0;

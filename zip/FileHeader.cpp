@@ -100,25 +100,49 @@ bool CFileHeader::Parse(const std::uint8_t* data, std::size_t length, std::size_
     extra.assign(text + nameLength, extraLength);
     comment.assign(text + nameLength + extraLength, commentLength);
     *consumed = total;
+    return ApplyZip64(extra, &uncompressedSize, &compressedSize, &localHeaderOffset);
+}
+
+bool FindExtraBlock(const std::string& extra, unsigned tag, const std::uint8_t** data,
+                    std::size_t* size) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(extra.data());
+    std::size_t n = extra.size(), i = 0;
+    while (i + 4 <= n) {
+        std::size_t blockTag = Le16(p + i), blockSize = Le16(p + i + 2);
+        if (i + 4 + blockSize > n) return false;
+        if (blockTag == tag) {
+            *data = p + i + 4;
+            *size = blockSize;
+            return true;
+        }
+        i += 4 + blockSize;
+    }
+    return false;
+}
+
+bool ApplyZip64(const std::string& extra, std::uint64_t* uncompressed, std::uint64_t* compressed,
+                std::uint64_t* offset) {
+    const std::uint8_t* block = nullptr;
+    std::size_t size = 0, used = 0;
+    for (std::uint64_t* value : {uncompressed, compressed, offset}) {
+        if (value == nullptr || *value != 0xFFFFFFFFu) continue;
+        if (block == nullptr && !FindExtraBlock(extra, 0x0001, &block, &size)) return false;
+        if (used + 8 > size) return false;
+        *value = std::uint64_t{Le32(block + used)} | (std::uint64_t{Le32(block + used + 4)} << 32);
+        used += 8;
+    }
     return true;
 }
 
 bool CFileHeader::UnicodePathName(std::string* name) const {
-    const auto* p = reinterpret_cast<const std::uint8_t*>(extra.data());
-    std::size_t n = extra.size(), i = 0;
-    while (i + 4 <= n) {
-        std::size_t tag = Le16(p + i), size = Le16(p + i + 2);
-        if (i + 4 + size > n) return false;
-        if (tag == 0x7075 && size >= 5 && p[i + 4] == 1) {
-            uLong crc = ::crc32(0L, reinterpret_cast<const Bytef*>(rawName.data()),
-                                static_cast<uInt>(rawName.size()));
-            if (crc != Le32(p + i + 5)) return false;
-            name->assign(reinterpret_cast<const char*>(p + i + 9), size - 5);
-            return IsValidUtf8(*name);
-        }
-        i += 4 + size;
-    }
-    return false;
+    const std::uint8_t* block = nullptr;
+    std::size_t size = 0;
+    if (!FindExtraBlock(extra, 0x7075, &block, &size) || size < 5 || block[0] != 1) return false;
+    uLong crc = ::crc32(0L, reinterpret_cast<const Bytef*>(rawName.data()),
+                        static_cast<uInt>(rawName.size()));
+    if (crc != Le32(block + 1)) return false;
+    name->assign(reinterpret_cast<const char*>(block + 5), size - 5);
+    return IsValidUtf8(*name);
 }
 
 std::string CFileHeader::Name() const {
@@ -134,20 +158,13 @@ bool CFileHeader::IsFolder() const {
     return !rawName.empty() && (rawName.back() == '/' || rawName.back() == '\\');
 }
 
-bool CFileHeader::IsSpecialFile() const {
-    if (!MadeOnUnix()) return false;
-    unsigned type = UnixType();
-    return type != 0 && type != 0100000u && type != 0040000u;
+bool CFileHeader::IsSymlink() const {
+    return MadeOnUnix() && UnixType() == 0120000u;
 }
 
 int CFileHeader::UnixPermissions() const {
     if (!MadeOnUnix() || (externalAttributes >> 16) == 0) return -1;
     return static_cast<int>((externalAttributes >> 16) & 0777u);
-}
-
-bool CFileHeader::NeedsZip64() const {
-    return compressedSize == 0xFFFFFFFFu || uncompressedSize == 0xFFFFFFFFu ||
-           localHeaderOffset == 0xFFFFFFFFu;
 }
 
 std::time_t CFileHeader::ModificationTime() const {

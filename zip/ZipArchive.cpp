@@ -68,8 +68,7 @@ void CZipArchive::ExtractFile(std::size_t index, CDestFolder& folder, std::size_
     std::vector<std::string> parts;
     if (!CDestFolder::SplitName(header.Name(), &parts))
         CZipException::Throw(CZipException::kUnsafeEntry, "name leaves the destination folder");
-    if (header.IsSpecialFile())
-        CZipException::Throw(CZipException::kUnsafeEntry, "symlink or special file");
+    if (header.IsSymlink()) CZipException::Throw(CZipException::kUnsafeEntry, "symlink entry");
     if (header.IsFolder()) {
         folder.MakeFolder(parts, header.UnixPermissions());
         return;
@@ -94,7 +93,6 @@ void CZipArchive::OpenFile(std::size_t index) {
     const CFileHeader& header = GetFileInfo(index);
     if (openIndex_ >= 0) CZipException::Throw(CZipException::kMisuse, "another entry is open");
     if (header.IsEncrypted()) CZipException::Throw(CZipException::kUnsupported, "encrypted entry");
-    if (header.NeedsZip64()) CZipException::Throw(CZipException::kUnsupported, "ZIP64 entry");
     if (header.method != 0 && header.method != 8) ThrowBad("unsupported compression method");
     CheckLocalHeader(header);
     if (header.method == 0 && header.compressedSize != header.uncompressedSize)
@@ -111,13 +109,21 @@ void CZipArchive::CheckLocalHeader(const CFileHeader& header) {
     if (Le32(local) != kLocalSignature) ThrowBad("bad local header signature");
     if (Le16(local + 8) != header.method) ThrowBad("local header method differs");
     if (Le16(local + 26) != header.rawName.size()) ThrowBad("local header name differs");
-    if ((Le16(local + 6) & 0x0008) == 0 &&
-        (Le32(local + 14) != header.crc32 || Le32(local + 18) != header.compressedSize ||
-         Le32(local + 22) != header.uncompressedSize))
-        ThrowBad("local header sizes or CRC differ");
-    dataStart_ = position + kLocalHeaderSize + Le16(local + 26) + Le16(local + 28);
-    if (dataStart_ + header.compressedSize > storage_.Size()) ThrowBad("entry data beyond the end");
-    storage_.Seek(dataStart_);
+    std::string extra(Le16(local + 28), '\0');
+    storage_.Seek(position + kLocalHeaderSize + header.rawName.size());
+    storage_.Read(extra.data(), extra.size());
+    const std::uint8_t* block = nullptr;
+    std::size_t blockSize = 0;
+    zip64Descriptor_ = FindExtraBlock(extra, 0x0001, &block, &blockSize);
+    std::uint64_t uncompressed = Le32(local + 22), compressed = Le32(local + 18);
+    if ((Le16(local + 6) & 0x0008) == 0) {
+        if (!ApplyZip64(extra, &uncompressed, &compressed, nullptr) ||
+            Le32(local + 14) != header.crc32 || compressed != header.compressedSize ||
+            uncompressed != header.uncompressedSize)
+            ThrowBad("local header sizes or CRC differ");
+    }
+    dataStart_ = storage_.Position();
+    if (header.compressedSize > storage_.Size() - dataStart_) ThrowBad("entry data beyond the end");
 }
 
 std::size_t CZipArchive::ReadFile(void* buffer, std::size_t size) {
@@ -220,14 +226,19 @@ void CZipArchive::CloseFile(int fd) {
     if (fd >= 0) StampFile(fd, header);
 }
 
+// After the data: optional signature, CRC-32, then both sizes in 4 bytes,
+// or in 8 bytes when the local header carries a ZIP64 block.
 void CZipArchive::CheckDataDescriptor(const CFileHeader& header) {
-    std::uint8_t d[12];
+    std::uint8_t d[20];
+    const std::size_t length = zip64Descriptor_ ? 20 : 12;
     storage_.Seek(dataStart_ + header.compressedSize);
     storage_.Read(d, 4);
     if (Le32(d) != kDescriptorSignature) storage_.Seek(dataStart_ + header.compressedSize);
-    storage_.Read(d, 12);
-    if (Le32(d) != header.crc32 || Le32(d + 4) != header.compressedSize ||
-        Le32(d + 8) != header.uncompressedSize)
+    storage_.Read(d, length);
+    const std::uint64_t compressed = zip64Descriptor_ ? Le64(d + 4) : Le32(d + 4);
+    const std::uint64_t uncompressed = zip64Descriptor_ ? Le64(d + 12) : Le32(d + 8);
+    if (Le32(d) != header.crc32 || compressed != header.compressedSize ||
+        uncompressed != header.uncompressedSize)
         ThrowBad("data descriptor differs from the central header");
 }
 

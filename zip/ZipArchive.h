@@ -5,7 +5,8 @@
 //  10 DOS time  12 DOS date  14 CRC-32  18 compressed size
 //  22 uncompressed size  26 name length  28 extra length  30 name, extra
 // Data descriptor after the data when flag bit 3 is set: optional signature
-// "PK\7\b", CRC-32 (4), compressed size (4), uncompressed size (4).
+// "PK\7\b", CRC-32 (4), compressed size (4), uncompressed size (4); the sizes
+// take 8 bytes each when the local extra field has a ZIP64 block.
 
 #include <cstddef>
 #include <cstdint>
@@ -71,6 +72,7 @@ class CZipArchive {
     CZipInternalInfo info_;
     std::ptrdiff_t openIndex_ = -1;  // entry being extracted, -1 none
     std::uint64_t dataStart_ = 0;    // archive position of its data
+    bool zip64Descriptor_ = false;   // its descriptor has 8-byte sizes
     CAutoBuffer buffer_;             // output buffer of ExtractFile
 };
 

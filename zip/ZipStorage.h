@@ -44,4 +44,8 @@ inline std::uint32_t Le32(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
+inline std::uint64_t Le64(const std::uint8_t* p) {
+    return std::uint64_t{Le32(p)} | (std::uint64_t{Le32(p + 4)} << 32);
+}
+
 }  // namespace norvale::zip

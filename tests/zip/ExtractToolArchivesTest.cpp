@@ -65,6 +65,11 @@ TEST_F(ToolArchives, InfoZipDeflatedStoredAndDescriptorArchivesMatchUnzip) {
     ExpectSameAsUnzip(Tool("stored.zip", "zip -q -r -0 ../stored.zip ."));
     ExpectSameAsUnzip(Tool("forced.zip", "zip -q -r -fd ../forced.zip ."));
     ExpectSameAsUnzip(Tool("streamed.zip", "zip -q -r -fz- - . > ../streamed.zip"));
+    ExpectSameAsUnzip(Tool("streamed64.zip", "zip -q -r - . > ../streamed64.zip"));
+    // A member read from stdin ("-") gets ZIP64 sizes and a pipe's mode.
+    ExpectSameAsUnzip(Tool("stdin.zip",
+                           "zip -q -r ../stdin.zip . && "
+                           "cat readme.txt | zip -q ../stdin.zip -"));
 }
 
 TEST_F(ToolArchives, SevenZipBsdtarAndPythonArchivesMatchUnzip) {
