@@ -1,0 +1,416 @@
+#include "upnp/cp/ControlPoint.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "upnp/cp/DescriptionFetch.h"
+#include "upnp/cp/DeviceDescription.h"
+#include "upnp/cp/StackAdapter.h"
+#include "upnp/cp/StackLinks.h"
+#include "upnp/stack/EventChain.h"
+#include "upnp/stack/LifetimeMonitor.h"
+#include "upnp/stack/Packet.h"
+#include "upnp/stack/StackClock.h"
+
+namespace norvale::cp {
+namespace {
+
+std::size_t Len(const char* text) { return std::strlen(text); }
+
+bool MatchesType(const char* type, const char* prefix) {
+    const std::size_t length = std::strlen(prefix);
+    return std::strncmp(type, prefix, length) == 0 && std::atoi(type + length) >= 1;
+}
+
+bool IsAnnounceable(const UPnPDevice* device) {
+    const char* type = device->deviceType.get();
+    return type != nullptr && (MatchesType(type, "urn:schemas-upnp-org:device:LuNAS:") ||
+                               MatchesType(type, "urn:schemas-upnp-org:device:MediaRenderer:"));
+}
+
+UPnPDevice* FindNth(UPnPDevice* device, int& n) {
+    if (IsAnnounceable(device) && n-- == 0) return device;
+    for (UPnPDevice* child = device->firstEmbedded; child != nullptr; child = child->nextSibling) {
+        if (UPnPDevice* found = FindNth(child, n)) return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+// A description fetch in progress; lives from the request to its last reply.
+struct ControlPoint::DescriptionRequest {
+    int maxAge = 0;
+    std::string location;
+    std::string udn;
+    void* token = nullptr;
+    bool cancelled = false;  // a byebye took it out of the tables already
+};
+
+UPnPDevice* FindNthMatchingDevice(UPnPDevice* device, int n) {
+    return device == nullptr ? nullptr : FindNth(device, n);
+}
+
+ControlPoint::ControlPoint(stack::EventChain* chain, DeviceCallback added,
+                           DeviceCallback removed, void* user,
+                           const ControlPointOptions& options)
+    : chain_(chain),
+      deviceAdded_(added),
+      deviceRemoved_(removed),
+      user_(user),
+      options_(options) {}
+
+ControlPoint::~ControlPoint() = default;
+
+ControlPoint* ControlPoint_Create(stack::EventChain* chain, const char* searchTarget,
+                                  DeviceCallback deviceAdded, DeviceCallback deviceRemoved,
+                                  void* user, const ControlPointOptions& options) {
+    if (chain == nullptr || searchTarget == nullptr) return nullptr;
+    auto* cp = new ControlPoint(chain, deviceAdded, deviceRemoved, user, options);
+    cp->links_ = std::make_unique<StackLinks>(chain, cp, searchTarget);
+    stack::EventChain_AddObject(chain, cp);
+    cp->timers_ = stack::LifetimeMonitor_Create(chain);
+    return cp;
+}
+
+std::int64_t ControlPoint::NowSeconds() const {
+    return options_.nowSeconds != nullptr ? options_.nowSeconds() : stack::StackClock_Now().seconds;
+}
+
+std::size_t ControlPoint::DeviceTableCount() {
+    std::lock_guard<stack::StackSemaphore> guard(deviceTable_.Semaphore());
+    return deviceTable_.Count();
+}
+
+std::size_t ControlPoint::PendingTableCount() {
+    std::lock_guard<stack::StackSemaphore> guard(deviceTable_.Semaphore());
+    return pendingTable_.Count();
+}
+
+std::size_t ControlPoint::LocationTableCount() {
+    std::lock_guard<stack::StackSemaphore> guard(deviceTable_.Semaphore());
+    return locationTable_.Count();
+}
+
+int ControlPoint::EventListenerPort() const { return links_->EventListenerPort(); }
+
+void ControlPoint::OnSsdpResult(const char* udn, int alive, const char* location, int maxAge,
+                                int kind) {
+    if (udn == nullptr || udn[0] == '\0') return;
+    if (alive == 0) {
+        OnByebye(udn);
+    } else if (maxAge != 0 && location != nullptr && location[0] != '\0') {
+        OnAlive(udn, location, maxAge, kind);
+    }
+}
+
+void ControlPoint::OnByebye(const char* udn) {
+    DescriptionRequest* request = nullptr;
+    deviceTable_.Lock();
+    if (pendingTable_.Has(udn, Len(udn))) {
+        request = static_cast<DescriptionRequest*>(pendingTable_.Get(udn, Len(udn)));
+        request->cancelled = true;
+        pendingTable_.Remove(udn, Len(udn));
+        deviceTable_.Remove(udn, Len(udn));
+        locationTable_.Remove(request->location.data(), request->location.size());
+    }
+    auto* device = static_cast<UPnPDevice*>(deviceTable_.Get(udn, Len(udn)));
+    deviceTable_.Unlock();
+    if (request != nullptr) links_->Cancel(request->token);
+    if (device == nullptr) return;
+    UPnPDevice* root = RootOf(device);
+    stack::LifetimeMonitor_Remove(timers_, root);
+    RemoveDeviceTree(root);
+    Release(root);
+}
+
+void ControlPoint::OnAlive(const char* udn, const char* location, int maxAge, int kind) {
+    deviceTable_.Lock();
+    if (!locationTable_.Has(location, Len(location)) && !deviceTable_.Has(udn, Len(udn))) {
+        deviceTable_.Unlock();
+        StartFetch(udn, location, maxAge);
+        return;
+    }
+    auto* device = static_cast<UPnPDevice*>(deviceTable_.Get(udn, Len(udn)));
+    if (device != nullptr && kind == 2) RefreshRoot(RootOf(device), location, maxAge);
+    deviceTable_.Unlock();
+}
+
+// Under the deviceTable lock: a NOTIFY for a tracked tree.
+void ControlPoint::RefreshRoot(UPnPDevice* root, const char* location, int maxAge) {
+    const std::int64_t now = NowSeconds();
+    if (root->location != nullptr && std::strcmp(root->location.get(), location) == 0) {
+        root->lastRefresh = now;
+        RestartExpiry(root, maxAge);
+        return;
+    }
+    if (root->lastRefresh == 0) {
+        // Remembered as an alias of this root, so it goes when the root goes.
+        locationTable_.Put(location, Len(location), root, 1);
+        root->lastRefresh = now;
+        RestartExpiry(root, maxAge);
+    }
+    if (now - root->lastRefresh > options_.relocationGapSeconds) {
+        root->lastRefresh = now;
+        root->pendingLocation = CopyText(location);
+        stack::LifetimeMonitor_Remove(timers_, root);
+        stack::LifetimeMonitor_Add(timers_, root, options_.relocationDelayMs, &RelocateDevice,
+                                   nullptr);
+    }
+}
+
+void ControlPoint::RestartExpiry(UPnPDevice* root, int maxAge) {
+    stack::LifetimeMonitor_Remove(timers_, root);
+    stack::LifetimeMonitor_Add(timers_, root,
+                               static_cast<std::int64_t>(maxAge) * options_.expiryMsPerSecond,
+                               &ExpireDevice, nullptr);
+}
+
+void ControlPoint::StartFetch(const char* udn, const char* location, int maxAge) {
+    auto* request = new DescriptionRequest{maxAge, location, udn, nullptr, false};
+    UrlParts url = SplitUrl(location);
+    stack::Packet* get = BuildGetRequest(url.host.c_str(), url.port, url.path.c_str(), "GET");
+    deviceTable_.Lock();
+    locationTable_.Put(request->location.data(), request->location.size(), nullptr, 0);
+    deviceTable_.Put(udn, Len(udn), nullptr);
+    pendingTable_.Put(udn, Len(udn), request);
+    deviceTable_.Unlock();
+    // Queued without the table lock: the client may report on this thread.
+    void* token = links_->QueuePacket(url.host.c_str(), url.port, get, &OnDescriptionResponse,
+                                      request, this);
+    if (token != nullptr) {
+        request->token = token;
+        return;
+    }
+    deviceTable_.Lock();
+    pendingTable_.Remove(udn, Len(udn));
+    deviceTable_.Remove(udn, Len(udn));
+    locationTable_.Remove(request->location.data(), request->location.size());
+    deviceTable_.Unlock();
+    delete request;
+}
+
+void ControlPoint::OnDescriptionResponse(const HttpReply& reply, void* record, void* self) {
+    if (!reply.done) return;
+    auto* request = static_cast<DescriptionRequest*>(record);
+    auto* cp = static_cast<ControlPoint*>(self);
+    if (request->cancelled) {
+        delete request;
+        return;
+    }
+    const char* udn = request->udn.c_str();
+    cp->deviceTable_.Lock();
+    cp->pendingTable_.Remove(udn, request->udn.size());
+    cp->locationTable_.Remove(request->location.data(), request->location.size());
+    cp->deviceTable_.Unlock();
+    const int status = reply.packet != nullptr ? reply.packet->statusCode : 0;
+    bool described = false;
+    // A 2xx answer without a body counts as a failed fetch, so the device is
+    // fetched again on its next announcement.
+    if (status >= 200 && status <= 299 && reply.length > 0) {
+        described = ProcessDeviceDescription(cp, reply.body, reply.length,
+                                             request->location.c_str(), reply.interfaceAddress,
+                                             request->maxAge, udn) == 0;
+    }
+    if (!described) {
+        cp->deviceTable_.Lock();
+        if (cp->deviceTable_.Get(udn, request->udn.size()) == nullptr) {
+            cp->deviceTable_.Remove(udn, request->udn.size());
+        }
+        cp->deviceTable_.Unlock();
+    }
+    delete request;
+}
+
+bool ControlPoint::RegisterDeviceTree(UPnPDevice* root) {
+    std::vector<UPnPDevice*> devices;
+    CollectDevices(root, devices);
+    std::lock_guard<stack::StackSemaphore> guard(deviceTable_.Semaphore());
+    // A udn that belongs to another tracked tree would make either tree
+    // unreachable later; such a description is refused.
+    for (UPnPDevice* device : devices) {
+        const char* udn = device->udn.get();
+        if (udn != nullptr && deviceTable_.Get(udn, Len(udn)) != nullptr) return false;
+    }
+    for (UPnPDevice* device : devices) {
+        if (device->location == nullptr && device->parent != nullptr) {
+            device->location = CopyText(device->parent->location.get());
+        }
+        const char* udn = device->udn.get();
+        if (udn != nullptr) deviceTable_.Put(udn, Len(udn), device);
+    }
+    return true;
+}
+
+void CollectDevices(UPnPDevice* device, std::vector<UPnPDevice*>& devices) {
+    devices.push_back(device);
+    for (UPnPDevice* child = device->firstEmbedded; child != nullptr; child = child->nextSibling) {
+        CollectDevices(child, devices);
+    }
+}
+
+void ControlPoint::CompleteDevice(UPnPDevice* root) {
+    {
+        std::lock_guard<stack::StackSemaphore> guard(referenceLock_);
+        root->referenceCount = 1;
+    }
+    for (int n = 0;; ++n) {
+        UPnPDevice* device = FindNthMatchingDevice(root, n);
+        if (device == nullptr) break;
+        device->announced = 1;
+        AddReference(device);
+        if (deviceAdded_ != nullptr) deviceAdded_(device, user_);
+    }
+    stack::LifetimeMonitor_Add(timers_, root,
+                               static_cast<std::int64_t>(root->maxAge) * options_.expiryMsPerSecond,
+                               &ExpireDevice, nullptr);
+}
+
+void ControlPoint::RemoveDeviceTree(UPnPDevice* device) {
+    stack::LifetimeMonitor_Remove(timers_, device->parent != nullptr ? device->parent : device);
+    for (UPnPDevice* child = device->firstEmbedded; child != nullptr; child = child->nextSibling) {
+        RemoveDeviceTree(child);
+    }
+    for (UPnPService* service = device->firstService; service != nullptr;
+         service = service->next) {
+        // Ends outstanding SOAP calls and service-description fetches.
+        UrlParts control = SplitUrl(service->controlURL.get());
+        links_->DropRequests(control.host.c_str(), control.port);
+        UrlParts scpd = SplitUrl(service->SCPDURL.get());
+        if (scpd.host != control.host || scpd.port != control.port) {
+            links_->DropRequests(scpd.host.c_str(), scpd.port);
+        }
+        stack::LifetimeMonitor_Remove(timers_, service);
+    }
+    if (device->announced != 0) {
+        if (deviceRemoved_ != nullptr) deviceRemoved_(device, user_);
+        Release(device);
+    }
+    std::lock_guard<stack::StackSemaphore> guard(deviceTable_.Semaphore());
+    const char* udn = device->udn.get();
+    if (udn != nullptr && deviceTable_.Get(udn, Len(udn)) == device) {
+        deviceTable_.Remove(udn, Len(udn));
+    }
+    if (device->parent == nullptr) RemoveAliasLocations(device);
+}
+
+// Under the deviceTable lock: drops every LOCATION remembered for `root`.
+void ControlPoint::RemoveAliasLocations(UPnPDevice* root) {
+    std::vector<std::string> aliases;
+    auto it = locationTable_.Enumerate();
+    while (!it.MoveNext()) {
+        if (it.Extra() == 1 && it.Value() == root) aliases.emplace_back(it.Key(), it.KeyLength());
+    }
+    for (const std::string& alias : aliases) locationTable_.Remove(alias.data(), alias.size());
+}
+
+void ControlPoint::DiscardTree(UPnPDevice* root) {
+    stack::LifetimeMonitor_Remove(timers_, root);
+    std::vector<UPnPDevice*> devices;
+    CollectDevices(root, devices);
+    {
+        std::lock_guard<stack::StackSemaphore> guard(deviceTable_.Semaphore());
+        for (UPnPDevice* device : devices) {
+            const char* udn = device->udn.get();
+            if (udn != nullptr && deviceTable_.Get(udn, Len(udn)) == device) {
+                deviceTable_.Remove(udn, Len(udn));
+            }
+        }
+        RemoveAliasLocations(root);
+    }
+    FreeDeviceTree(root);
+}
+
+void ControlPoint::AddReference(UPnPDevice* device) {
+    UPnPDevice* root = RootOf(device);
+    std::lock_guard<stack::StackSemaphore> guard(referenceLock_);
+    ++root->referenceCount;
+}
+
+void ControlPoint::Release(UPnPDevice* device) {
+    UPnPDevice* root = RootOf(device);
+    bool last = false;
+    {
+        std::lock_guard<stack::StackSemaphore> guard(referenceLock_);
+        last = --root->referenceCount <= 0;
+    }
+    if (last) FreeDeviceTree(root);
+}
+
+void AddDeviceReference(UPnPDevice* device) {
+    if (device == nullptr) return;
+    UPnPDevice* root = RootOf(device);
+    if (root->owner != nullptr) {
+        root->owner->AddReference(root);
+    } else {
+        ++root->referenceCount;
+    }
+}
+
+void ReleaseDevice(UPnPDevice* device) {
+    if (device == nullptr) return;
+    UPnPDevice* root = RootOf(device);
+    if (root->owner != nullptr) {
+        root->owner->Release(root);
+    } else if (--root->referenceCount <= 0) {
+        FreeDeviceTree(root);
+    }
+}
+
+void ControlPoint::ExpireDevice(void* data) {
+    auto* root = static_cast<UPnPDevice*>(data);
+    const std::string udn = root->udn != nullptr ? root->udn.get() : "";
+    root->owner->OnSsdpResult(udn.c_str(), 0, nullptr, 0, 2);
+}
+
+void ControlPoint::RelocateDevice(void* data) {
+    auto* root = static_cast<UPnPDevice*>(data);
+    ControlPoint* cp = root->owner;
+    const int maxAge = root->maxAge;
+    const std::string udn = root->udn != nullptr ? root->udn.get() : "";
+    OwnedText location = std::move(root->pendingLocation);
+    cp->OnSsdpResult(udn.c_str(), 0, nullptr, 0, 2);
+    if (location != nullptr) cp->OnSsdpResult(udn.c_str(), -1, location.get(), maxAge, 2);
+}
+
+void ControlPoint::TeardownDevice(UPnPDevice* device) {
+    for (UPnPDevice* child = device->firstEmbedded; child != nullptr; child = child->nextSibling) {
+        TeardownDevice(child);
+    }
+    {
+        std::lock_guard<stack::StackSemaphore> guard(deviceTable_.Semaphore());
+        if (device->parent == nullptr) RemoveAliasLocations(device);
+        const char* udn = device->udn.get();
+        if (udn != nullptr && deviceTable_.Get(udn, Len(udn)) == device) {
+            deviceTable_.Put(udn, Len(udn), nullptr);
+        }
+    }
+    if (device->announced != 0) {
+        if (deviceRemoved_ != nullptr) deviceRemoved_(device, user_);
+        Release(device);
+    }
+}
+
+void ControlPoint::OnDestroy() {
+    std::vector<UPnPDevice*> roots;
+    {
+        std::lock_guard<stack::StackSemaphore> guard(deviceTable_.Semaphore());
+        auto it = deviceTable_.Enumerate();
+        while (!it.MoveNext()) {
+            auto* device = static_cast<UPnPDevice*>(it.Value());
+            if (device != nullptr && device->parent == nullptr) roots.push_back(device);
+        }
+    }
+    for (UPnPDevice* root : roots) {
+        TeardownDevice(root);
+        Release(root);
+    }
+    std::lock_guard<stack::StackSemaphore> guard(deviceTable_.Semaphore());
+    deviceTable_.Clear();
+    pendingTable_.Clear();
+    locationTable_.Clear();
+}
+
+}  // namespace norvale::cp

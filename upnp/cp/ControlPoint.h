@@ -1,0 +1,135 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "upnp/cp/UPnPDevice.h"
+#include "upnp/stack/ChainedObject.h"
+#include "upnp/stack/KeyedTable.h"
+#include "upnp/stack/StackSemaphore.h"
+
+namespace norvale::stack {
+class EventChain;
+class LifetimeMonitor;
+}  // namespace norvale::stack
+
+namespace norvale::cp {
+
+struct HttpReply;
+class StackLinks;
+
+// Application callbacks of a control point. Both run on the chain thread
+// with no control point lock held, so they may block on another thread that
+// itself calls ControlPoint_GetLEDStatus/SetLEDStatus. The device stays
+// valid at least until deviceRemoved has returned for it; to keep it longer
+// take a reference (AddDeviceReference). `user` is the pointer given to
+// ControlPoint_Create.
+using DeviceCallback = void (*)(UPnPDevice* device, void* user);
+
+// Delays of the tracking state machine; tests shorten them.
+struct ControlPointOptions {
+    int relocationDelayMs = 7000;       // from a seen move to removal and refetch
+    int relocationGapSeconds = 10;      // a move counts only this long after a refresh
+    int expiryMsPerSecond = 1000;       // expiry timer = maxAge x this
+    std::int64_t (*nowSeconds)() = nullptr;  // null: the stack clock's seconds
+};
+
+// Follows the devices of one SSDP search target on a chain: fetches their
+// descriptions, announces every LuNAS:n or MediaRenderer:n device (n >= 1)
+// of a complete tree to deviceAdded, and reports deviceRemoved when it
+// leaves (byebye), expires (maxAge without a refreshing NOTIFY) or moves to
+// a new LOCATION (removed, then added again from the new one). Owned by the
+// chain; everything but the reference counting runs on the chain thread.
+class ControlPoint : public stack::ChainedObject {
+public:
+    ControlPoint(stack::EventChain* chain, DeviceCallback added, DeviceCallback removed,
+                 void* user, const ControlPointOptions& options);
+    ~ControlPoint() override;
+
+    // Teardown at the end of the chain: reports every announced device
+    // removed (embedded devices first) and frees every tree.
+    void OnDestroy() override;
+
+    // One SSDP sighting. `udn` without "uuid:" (null: ignored); alive nonzero
+    // for a search response or alive NOTIFY, 0 for byebye; maxAge in seconds;
+    // kind 1 search response, 2 NOTIFY. Strings are read during the call only.
+    void OnSsdpResult(const char* udn, int alive, const char* location, int maxAge, int kind);
+
+    // Number of entries of the three tables (for tests and benchmarks).
+    std::size_t DeviceTableCount();
+    std::size_t PendingTableCount();
+    std::size_t LocationTableCount();
+    // The port of the event listener (0 when it could not be opened).
+    int EventListenerPort() const;
+
+    // Internal steps, public for the description and SOAP code of this
+    // library; the application does not call them.
+    // Enters every udn of a new tree (embedded devices take the root's
+    // location); false, with nothing entered, when a udn of it already
+    // belongs to another tracked tree.
+    bool RegisterDeviceTree(UPnPDevice* root);
+    void CompleteDevice(UPnPDevice* root);
+    void RemoveDeviceTree(UPnPDevice* device);
+    // Drops an unannounced tree from the tables and frees it.
+    void DiscardTree(UPnPDevice* root);
+    void AddReference(UPnPDevice* device);
+    void Release(UPnPDevice* device);
+    StackLinks& Links() { return *links_; }
+
+private:
+    friend ControlPoint* ControlPoint_Create(stack::EventChain*, const char*, DeviceCallback,
+                                             DeviceCallback, void*, const ControlPointOptions&);
+    struct DescriptionRequest;
+
+    void OnByebye(const char* udn);
+    void OnAlive(const char* udn, const char* location, int maxAge, int kind);
+    void StartFetch(const char* udn, const char* location, int maxAge);
+    void RefreshRoot(UPnPDevice* root, const char* location, int maxAge);
+    void RestartExpiry(UPnPDevice* root, int maxAge);
+    void RemoveAliasLocations(UPnPDevice* root);
+    void TeardownDevice(UPnPDevice* device);
+    std::int64_t NowSeconds() const;
+    static void OnDescriptionResponse(const HttpReply& reply, void* record, void* self);
+    static void ExpireDevice(void* root);
+    static void RelocateDevice(void* root);
+
+    stack::EventChain* chain_;
+    DeviceCallback deviceAdded_;
+    DeviceCallback deviceRemoved_;
+    void* user_;
+    ControlPointOptions options_;
+    stack::LifetimeMonitor* timers_ = nullptr;
+    std::unique_ptr<StackLinks> links_;  // HTTP client, SSDP client, event listener
+    stack::StackSemaphore referenceLock_;
+    // udn -> UPnPDevice* (null while its description is fetched)
+    stack::KeyedTable<void*> deviceTable_;
+    // udn -> description request token
+    stack::KeyedTable<void*> pendingTable_;
+    // LOCATION -> udn of a fetch in progress (extra 0), or, with extra 1, a
+    // root that was seen announcing this LOCATION too (removed with it)
+    stack::KeyedTable<void*> locationTable_;
+};
+
+// Creates a control point for `searchTarget` (for example
+// "urn:schemas-upnp-org:device:LuNAS:1") on `chain`, which owns it; the
+// search starts on the chain's first pass. Callbacks may be null.
+ControlPoint* ControlPoint_Create(stack::EventChain* chain, const char* searchTarget,
+                                  DeviceCallback deviceAdded, DeviceCallback deviceRemoved,
+                                  void* user = nullptr,
+                                  const ControlPointOptions& options = ControlPointOptions());
+
+// The n-th device (from 0) of the tree in pre-order whose deviceType is
+// "urn:schemas-upnp-org:device:LuNAS:" or "...:MediaRenderer:" followed by a
+// version of at least 1; null when there are fewer.
+UPnPDevice* FindNthMatchingDevice(UPnPDevice* device, int n);
+
+// Appends `device` and its embedded devices in pre-order.
+void CollectDevices(UPnPDevice* device, std::vector<UPnPDevice*>& devices);
+
+// Reference counting of a tree, through any of its devices; from any thread.
+// The last ReleaseDevice frees the whole tree on the calling thread.
+void AddDeviceReference(UPnPDevice* device);
+void ReleaseDevice(UPnPDevice* device);
+
+}  // namespace norvale::cp
