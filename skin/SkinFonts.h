@@ -17,3 +17,15 @@ int SkinPointsToPixels(double points);
 // The font for a face, a size in points and style bits (SkinFontStyle),
 // anti-aliased.
 QFont SkinFont(const QString& face, double points, int style = 0);
+
+// Vertical metrics of a line as GDI+ lays text out: the cell ascent and the
+// line spacing come from the font's Windows ascent and descent (OS/2
+// usWinAscent, usWinDescent), not from the typographic values that FreeType
+// prefers for fonts like Tahoma; padding is the 1/6 em GDI+ leaves at both
+// ends of a line.
+struct SkinLineMetrics {
+    qreal ascent = 0;
+    qreal lineSpacing = 0;
+    qreal padding = 0;
+};
+SkinLineMetrics LineMetricsFor(const QFont& font);

@@ -1,5 +1,7 @@
 #include "skin/SkinText.h"
 
+#include "skin/SkinFonts.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QStringList>
@@ -52,27 +54,29 @@ qreal AlignedOffset(StringAlign align, qreal available, qreal used) {
 
 }  // namespace
 
-std::vector<TextLine> SkinText::Layout(const QString& text, const QFont& font, const QRectF& rect,
-                                       const TextFormat& format) {
+std::vector<TextLine> SkinText::Layout(const QString& text, const QFont& font,
+                                       const QRectF& bounds, const TextFormat& format) {
     std::vector<TextLine> result;
     if (text.isEmpty()) return result;
     const QFontMetricsF metrics(font);
-    const bool boundedWidth = rect.width() > 0;
-    const qreal lineHeight = metrics.lineSpacing();
+    const SkinLineMetrics line = LineMetricsFor(font);
+    const bool boundedWidth = bounds.width() > 0;
+    // GDI+ keeps 1/6 em free at both ends of every line.
+    const QRectF rect = bounds.adjusted(line.padding, 0, -line.padding, 0);
+    const qreal available = boundedWidth ? std::max<qreal>(rect.width(), 1) : 0;
 
     QStringList lines;
     for (const QString& paragraph : Paragraphs(text)) {
         if (format.noWrap || !boundedWidth) {
             lines.append(paragraph);
         } else {
-            WrapParagraph(paragraph, font, rect.width(), lines);
+            WrapParagraph(paragraph, font, available, lines);
         }
     }
-    const int maxLines =
-        rect.height() > 0 ? std::max(1, static_cast<int>(std::floor(rect.height() / lineHeight)))
-                          : INT_MAX;
-    const bool cut = lines.size() > maxLines;
-    if (cut) {
+    const int maxLines = bounds.height() > 0 ? std::max(1, static_cast<int>(std::floor(
+                                                               bounds.height() / line.lineSpacing)))
+                                             : INT_MAX;
+    if (lines.size() > maxLines) {
         // The last shown line carries the rest of the text, to be cut with "…".
         QString rest = TrimRight(lines[maxLines - 1]);
         for (qsizetype i = maxLines; i < lines.size(); ++i) rest += QChar(' ') + lines[i].trimmed();
@@ -80,21 +84,19 @@ std::vector<TextLine> SkinText::Layout(const QString& text, const QFont& font, c
         lines.back() = rest;
     }
 
-    const qreal available = boundedWidth ? rect.width() : 0;
-    const qreal blockHeight = lineHeight * lines.size();
-    const qreal top =
-        rect.top() + (rect.height() > 0 ? AlignedOffset(format.vertical, rect.height(), blockHeight)
-                                         : 0);
+    const qreal blockHeight = line.lineSpacing * lines.size();
+    const qreal top = bounds.top() + (bounds.height() > 0
+                                          ? AlignedOffset(format.vertical, bounds.height(), blockHeight)
+                                          : 0);
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        QString line = TrimRight(lines[i]);
-        if (boundedWidth && format.ellipsis && metrics.horizontalAdvance(line) > rect.width()) {
-            line = metrics.elidedText(line, Qt::ElideRight, rect.width());
-        }
         TextLine out;
-        out.width = metrics.horizontalAdvance(line);
+        out.text = TrimRight(lines[i]);
+        if (boundedWidth && format.ellipsis && metrics.horizontalAdvance(out.text) > available) {
+            out.text = metrics.elidedText(out.text, Qt::ElideRight, available);
+        }
+        out.width = metrics.horizontalAdvance(out.text);
         out.baseline = QPointF(rect.left() + AlignedOffset(format.horizontal, available, out.width),
-                               top + i * lineHeight + metrics.ascent());
-        out.text = line;
+                               top + i * line.lineSpacing + line.ascent);
         result.push_back(out);
     }
     return result;
@@ -116,8 +118,9 @@ void SkinText::Draw(QPainter& painter, const QString& text, const QFont& font, c
 QSizeF SkinText::Measure(const QString& text, const QFont& font) {
     if (text.isEmpty()) return {};
     const QFontMetricsF metrics(font);
+    const SkinLineMetrics line = LineMetricsFor(font);
     const QStringList lines = Paragraphs(text);
     qreal width = 0;
-    for (const QString& line : lines) width = std::max(width, metrics.horizontalAdvance(line));
-    return QSizeF(width, metrics.lineSpacing() * lines.size());
+    for (const QString& each : lines) width = std::max(width, metrics.horizontalAdvance(each));
+    return QSizeF(width + 2 * line.padding, line.lineSpacing * lines.size());
 }

@@ -171,7 +171,7 @@ TEST(SkinTextTest, LongTextEndsInAnEllipsisOnTheLastWholeLine) {
     const QRectF area(0, 0, 515, 100);
     const std::vector<TextLine> lines = SkinText::Layout(text, font, area, TextFormat{});
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_LE(lines.size() * QFontMetricsF(font).lineSpacing(), 100.0);
+    EXPECT_LE(lines.size() * LineMetricsFor(font).lineSpacing, 100.0);
     EXPECT_TRUE(lines.back().text.endsWith(QChar(0x2026)));
     for (const TextLine& line : lines) EXPECT_LE(line.width, 515.0);
 }
@@ -188,6 +188,18 @@ TEST(SkinTextTest, NoWrapKeepsOneLineCutWithAnEllipsis) {
     const std::vector<TextLine> shortLine =
         SkinText::Layout(QStringLiteral("ok"), font, QRectF(0, 0, 100, 200), format);
     EXPECT_NEAR(shortLine[0].baseline.x(), (100 - shortLine[0].width) / 2, 0.01);
+}
+
+TEST(SkinTextTest, LinesAreSpacedLikeGdiPlusSoACaptionAreaHoldsOneLine) {
+    // GDI+ spaces lines by the Windows ascent plus descent (about 1.2 em for
+    // Tahoma), not by the tighter typographic values.
+    const QFont font = SkinFont(QStringLiteral("Tahoma"), 12);
+    EXPECT_GT(LineMetricsFor(font).lineSpacing, 17.0);
+    const auto lines = SkinText::Layout(
+        QStringLiteral("Norvale Discovery - Fortschritt der automatischen Aktualisierung"), font,
+        QRectF(5, 2, 300, 32), TextFormat{});
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].text.endsWith(QChar(0x2026)));
 }
 
 TEST(SkinTextTest, LineFeedsStartNewLines) {
