@@ -30,6 +30,10 @@ public:
     // A failed LED request (result code: -1 no answer, -2 no LEDStatus in the
     // answer, else the device's error code). The table does not change.
     virtual void LedRequestFailed(int /*resultCode*/) {}
+    // Every LED answer, successful (resultCode 0, `on` the reported state) or
+    // not, with the name and address of the device that answered.
+    virtual void LedStatusAnswered(const QString& /*name*/, const QString& /*address*/,
+                                   int /*resultCode*/, bool /*on*/) {}
     // A device reported whose model is not supported (never a row), and its
     // departure. Only front ends that list every device care.
     virtual void UnsupportedDeviceAdded(const DeviceRow& /*device*/) {}

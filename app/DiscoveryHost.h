@@ -2,16 +2,17 @@
 
 #include <QObject>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
+
+#include "upnp/cp/ControlPoint.h"
 
 #include "app/DiscoveryFrontEnd.h"
 
 namespace norvale::stack {
 class EventChain;
-}
-namespace norvale::cp {
-struct UPnPDevice;
 }
 
 namespace norvale::app {
@@ -45,6 +46,9 @@ public:
     void SendGetLedStatus(cp::UPnPDevice* device);
     void SendSetLedStatus(cp::UPnPDevice* device, int status);
 
+    // Control point delays (tests shorten them). Set before Start().
+    void SetControlPointOptions(const cp::ControlPointOptions& options) { options_ = options; }
+
 signals:
     // The discovery thread has ended (the quit request); emitted on the
     // user-interface thread after DiscoveryFrontEnd::DiscoveryStopped.
@@ -52,19 +56,29 @@ signals:
 
 private:
     void ThreadProc();
+    void StopChain();
     void OnDeviceAdded(cp::UPnPDevice* device);
     void OnDeviceRemoved(cp::UPnPDevice* device);
     void OnLedStatusResult(cp::UPnPDevice* device, int resultCode, int ledStatus);
+    void InsertRow(cp::UPnPDevice* device, const QString& name, const QString& address,
+                   const DeviceFacts& facts, bool nameMatches);
+    // Runs `work` on the user-interface thread and waits for it; gives up
+    // without running it once the host is being destroyed.
     template <typename F>
     void OnUiThread(F&& work);
 
-    static void DeviceAddedThunk(cp::UPnPDevice* device);
-    static void DeviceRemovedThunk(cp::UPnPDevice* device);
+    static void DeviceAddedThunk(cp::UPnPDevice* device, void* user);
+    static void DeviceRemovedThunk(cp::UPnPDevice* device, void* user);
+    static void LedStatusThunk(cp::UPnPService* service, int result, void* user, int ledStatus);
 
     DiscoveryFrontEnd* frontEnd_;
+    cp::ControlPointOptions options_;
     std::atomic<stack::EventChain*> chain_{nullptr};
     std::atomic<bool> closing_{false};
     std::atomic<bool> chainStopped_{false};
+    std::mutex uiLock_;
+    std::condition_variable uiDone_;
+    bool abandoned_ = false;  // guarded by uiLock_
     std::thread thread_;
 };
 
