@@ -47,10 +47,15 @@ function(norvale_program name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
 endfunction()
 
+# Every test program runs in a private loopback-only network namespace of its
+# own, so tests may open sockets, bind fixed ports and play devices on
+# 127.0.0.x without meeting the tests that run beside them.
+set(NORVALE_NETNS_RUN "${PROJECT_SOURCE_DIR}/../shared/tools/netns-run" CACHE FILEPATH
+    "Runs a command in a loopback-only network namespace")
+
 # norvale_test(NAME [SOURCES files...] [LIBS libs...] [TIMEOUT s])
 # One test program, one ctest entry. Without SOURCES every .cpp of the
-# current folder is compiled. ./test runs ctest inside a loopback-only
-# network namespace, so tests may open sockets.
+# current folder is compiled.
 function(norvale_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT ARG_SOURCES)
@@ -64,9 +69,15 @@ function(norvale_test name)
   target_compile_options(${name} PRIVATE ${NORVALE_WARNINGS})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
-  add_test(NAME ${name} COMMAND ${name})
+  if(EXISTS ${NORVALE_NETNS_RUN})
+    add_test(NAME ${name} COMMAND ${NORVALE_NETNS_RUN} $<TARGET_FILE:${name}>)
+  else()
+    # Never run a test on the real network: without the namespace runner the
+    # test fails with a note instead.
+    add_test(NAME ${name} COMMAND sh -c "echo '${NORVALE_NETNS_RUN} not found: tests run only in a loopback-only namespace' >&2; exit 1")
+  endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;NORVALE_SOURCE_DIR=${PROJECT_SOURCE_DIR};NORVALE_BIN_DIR=${PROJECT_BINARY_DIR}/bin")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;NORVALE_SOURCE_DIR=${PROJECT_SOURCE_DIR};NORVALE_BIN_DIR=${PROJECT_BINARY_DIR}/bin;NORVALE_NETNS_RUN=${NORVALE_NETNS_RUN}")
 endfunction()
 
 # norvale_bench(NAME SOURCES files... [LIBS libs...])
