@@ -69,7 +69,7 @@ ControlPoint* ControlPoint_Create(stack::EventChain* chain, const char* searchTa
                                   void* user, const ControlPointOptions& options) {
     if (chain == nullptr || searchTarget == nullptr) return nullptr;
     auto* cp = new ControlPoint(chain, deviceAdded, deviceRemoved, user, options);
-    cp->links_ = std::make_unique<StackLinks>(chain, cp, searchTarget);
+    cp->links_ = std::make_unique<StackLinks>(chain, cp, searchTarget, options.search);
     stack::EventChain_AddObject(chain, cp);
     cp->timers_ = stack::LifetimeMonitor_Create(chain);
     return cp;

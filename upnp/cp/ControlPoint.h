@@ -33,6 +33,7 @@ struct ControlPointOptions {
     int relocationGapSeconds = 10;      // a move counts only this long after a refresh
     int expiryMsPerSecond = 1000;       // expiry timer = maxAge x this
     std::int64_t (*nowSeconds)() = nullptr;  // null: the stack clock's seconds
+    bool search = true;  // false: no SSDP client; sightings come only via OnSsdpResult
 };
 
 // Follows the devices of one SSDP search target on a chain: fetches their

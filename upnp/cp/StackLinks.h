@@ -34,7 +34,9 @@ using HttpHandler = void (*)(const HttpReply& reply, void* user1, void* user2);
 // underlying objects; this holder only keeps the pointers.
 class StackLinks {
 public:
-    StackLinks(stack::EventChain* chain, ControlPoint* owner, const char* searchTarget);
+    // Without `search` no SSDP client is made.
+    StackLinks(stack::EventChain* chain, ControlPoint* owner, const char* searchTarget,
+               bool search);
     StackLinks(const StackLinks&) = delete;
     StackLinks& operator=(const StackLinks&) = delete;
     ~StackLinks();

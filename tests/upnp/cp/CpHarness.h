@@ -1,0 +1,139 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "upnp/cp/ControlPoint.h"
+#include "upnp/stack/EventChain.h"
+#include "upnp/stack/LifetimeMonitor.h"
+#include "upnp/stack/StackClock.h"
+
+namespace norvale::cp::testing {
+
+// A stack clock that only moves when told to (milliseconds, 32-bit ticks).
+class FakeClock {
+public:
+    FakeClock() {
+        Ticks() = 100000;
+        stack::StackClock_SetTickSource(&Read);
+    }
+    ~FakeClock() { stack::StackClock_SetTickSource(nullptr); }
+    void Advance(std::uint32_t ms) { Ticks() += ms; }
+    static std::int64_t Seconds() { return stack::StackClock_Now().seconds; }
+
+private:
+    static std::atomic<std::uint32_t>& Ticks() {
+        static std::atomic<std::uint32_t> ticks{0};
+        return ticks;
+    }
+    static std::uint32_t Read() { return Ticks().load(); }
+};
+
+// Records the application callbacks as lines ("added udn name", "removed
+// udn") and lets the test wait for them.
+class Recorder {
+public:
+    static void Added(UPnPDevice* device, void* self) {
+        static_cast<Recorder*>(self)->Push("added " + Text(device->udn.get()) + " " +
+                                           Text(device->friendlyName.get()), device);
+    }
+    static void Removed(UPnPDevice* device, void* self) {
+        static_cast<Recorder*>(self)->Push("removed " + Text(device->udn.get()), nullptr);
+    }
+    void Push(const std::string& line, UPnPDevice* device) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        lines_.push_back(line);
+        if (device != nullptr) devices_.push_back(device);
+        changed_.notify_all();
+    }
+    // Waits (up to 10 s) until `count` lines were recorded; returns them.
+    std::vector<std::string> WaitFor(std::size_t count) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, std::chrono::seconds(10), [&] { return lines_.size() >= count; });
+        return lines_;
+    }
+    std::vector<std::string> Lines() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return lines_;
+    }
+    UPnPDevice* Device(std::size_t i) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return i < devices_.size() ? devices_[i] : nullptr;
+    }
+    static std::string Text(const char* text) { return text == nullptr ? "(null)" : text; }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> lines_;
+    std::vector<UPnPDevice*> devices_;
+};
+
+// A chain with one control point running on its own thread. Post() runs
+// work on the chain thread and waits for it.
+class ChainThread {
+public:
+    explicit ChainThread(Recorder* recorder, ControlPointOptions options = {},
+                         const char* target = "urn:schemas-upnp-org:device:LuNAS:1")
+        : chain_(stack::EventChain_Create()) {
+        cp_ = ControlPoint_Create(chain_, target, &Recorder::Added, &Recorder::Removed, recorder,
+                                  options);
+        thread_ = std::thread([chain = chain_] { stack::EventChain_Run(chain); });
+    }
+    ~ChainThread() { Stop(); }
+    void Stop() {
+        if (!thread_.joinable()) return;
+        stack::EventChain_RequestStop(chain_);
+        thread_.join();
+    }
+    ControlPoint* Cp() { return cp_; }
+    void Wake() { stack::EventChain_Wake(chain_); }
+
+    void Post(std::function<void()> work) {
+        struct Job {
+            std::function<void()> work;
+            std::mutex mutex;
+            std::condition_variable done;
+            bool finished = false;
+        } job{std::move(work), {}, {}, false};
+        auto run = [](void* data) {
+            auto* j = static_cast<Job*>(data);
+            j->work();
+            std::lock_guard<std::mutex> guard(j->mutex);
+            j->finished = true;
+            j->done.notify_all();
+        };
+        stack::LifetimeMonitor_Add(stack::EventChain_Timers(chain_), &job, -1, run, nullptr);
+        std::unique_lock<std::mutex> lock(job.mutex);
+        job.done.wait(lock, [&] { return job.finished; });
+    }
+    // An SSDP sighting delivered on the chain thread.
+    void Ssdp(const std::string& udn, int alive, const std::string& location, int maxAge,
+              int kind) {
+        Post([&] { cp_->OnSsdpResult(udn.c_str(), alive, location.c_str(), maxAge, kind); });
+    }
+    // Waits until `predicate` (run on the chain thread) holds, up to 10 s.
+    bool Until(const std::function<bool(ControlPoint*)>& predicate) {
+        for (int i = 0; i < 1000; ++i) {
+            bool ok = false;
+            Post([&] { ok = predicate(cp_); });
+            if (ok) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+private:
+    stack::EventChain* chain_;
+    ControlPoint* cp_ = nullptr;
+    std::thread thread_;
+};
+
+}  // namespace norvale::cp::testing

@@ -1,0 +1,196 @@
+#include "upnp/cp/StackLinks.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "upnp/cp/DeviceDescription.h"
+#include "upnp/stack/EventChain.h"
+#include "upnp/stack/LifetimeMonitor.h"
+#include "upnp/stack/WebClient.h"
+#include "upnp/stack/WebServer.h"
+
+namespace norvale::cp {
+namespace {
+
+// Routes one request's reports to its HttpHandler and collects the body, so
+// the handler sees the whole body on its last call. Freed after that call.
+struct Thunk {
+    HttpHandler handler;
+    void* user1;
+    void* user2;
+    std::string body;
+    bool oversize = false;
+};
+
+void Deliver(Thunk* thunk, int interrupt, stack::Packet* packet, const char* interfaceAddress,
+             bool done) {
+    HttpReply reply;
+    reply.interrupt = interrupt;
+    reply.packet = packet;
+    reply.done = done;
+    reply.interfaceAddress = interfaceAddress;
+    if (!thunk->oversize && !thunk->body.empty()) {
+        reply.body = thunk->body.data();
+        reply.length = static_cast<std::ptrdiff_t>(thunk->body.size());
+    }
+    thunk->handler(reply, thunk->user1, thunk->user2);
+}
+
+void OnResponse(stack::ConnectionRecord* connection, int interrupt, stack::Packet* packet,
+                char* buffer, int* consumed, int length, int done, void* user1, void* /*user2*/,
+                int* /*pause*/) {
+    auto* thunk = static_cast<Thunk*>(user1);
+    if (buffer != nullptr && length > 0) {
+        if (thunk->body.size() + static_cast<std::size_t>(length) > kMaxDescriptionBytes) {
+            thunk->oversize = true;
+        } else if (!thunk->oversize) {
+            thunk->body.append(buffer, static_cast<std::size_t>(length));
+        }
+    }
+    if (consumed != nullptr) *consumed = length;
+    char address[INET_ADDRSTRLEN] = "";
+    if (connection != nullptr) {
+        in_addr local{};
+        local.s_addr = stack::WebClient_GetLocalInterface(connection);
+        inet_ntop(AF_INET, &local, address, sizeof address);
+    }
+    if (done == 0) return;
+    Deliver(thunk, interrupt, packet, address, true);
+    delete thunk;
+}
+
+// A request that could not be queued still ends in one report on the chain.
+void OnUnqueued(void* data) {
+    auto* thunk = static_cast<Thunk*>(data);
+    Deliver(thunk, stack::kWebInterruptGivenUp, nullptr, "", true);
+    delete thunk;
+}
+
+bool EqualsIgnoringCase(const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        const char x = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a + 32) : *a;
+        const char y = (*b >= 'A' && *b <= 'Z') ? static_cast<char>(*b + 32) : *b;
+        if (x != y) return false;
+    }
+    return *a == *b;
+}
+
+// Marks a session whose Expect header has been looked at.
+char expectChecked;
+
+// The event listener: no subscriptions are made, so every event message is
+// refused with 412 "Failed"; an "Expect: 100-continue" is honoured first,
+// any other expectation is refused with 417 and the session closed.
+void OnEventRequest(stack::WebSession* session, int /*interrupt*/, stack::Packet* packet,
+                    char* /*buffer*/, int* consumed, int length, int done) {
+    if (consumed != nullptr) *consumed = length;
+    if (packet == nullptr) return;
+    if (done == 0 && stack::WebSession_GetUser(session) != &expectChecked) {
+        stack::WebSession_SetUser(session, &expectChecked);
+        if (const char* expect = stack::GetHeaderValue(packet, "Expect", 6)) {
+            if (EqualsIgnoringCase(expect, "100-Continue")) {
+                static char kContinue[] = "HTTP/1.1 100 Continue\r\n\r\n";
+                stack::WebSession_SendRaw(session, kContinue, sizeof kContinue - 1, 1, 0);
+            } else {
+                static char kRefused[] = "HTTP/1.1 417 Expectation Failed\r\n\r\n";
+                stack::WebSession_SendRaw(session, kRefused, sizeof kRefused - 1, 1, 1);
+                stack::WebSession_Close(session);
+            }
+        }
+    }
+    if (done == 0) return;
+    stack::Packet* answer = stack::NewPacket();
+    stack::SetPacketVersion(answer, "1.1", 3);
+    stack::SetStatus(answer, 412, "Failed", 6);
+    stack::AddHeader(answer, "Server", 6, kUserAgent, static_cast<int>(sizeof kUserAgent) - 1);
+    stack::AddHeader(answer, "Content-Length", 14, "0", 1);
+    stack::WebSession_SendPacket(session, answer);
+}
+
+void OnEventSession(stack::WebSession* session, void* /*user*/) {
+    stack::WebSession_SetOnReceive(session, &OnEventRequest);
+}
+
+bool ToAddress(const char* host, int port, sockaddr_in* address) {
+    std::memset(address, 0, sizeof *address);
+    address->sin_family = AF_INET;
+    address->sin_port = htons(static_cast<std::uint16_t>(port));
+    return port > 0 && port < 65536 && inet_pton(AF_INET, host, &address->sin_addr) == 1;
+}
+
+char* MallocCopy(const std::string& text) {
+    auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
+    std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
+    return copy;
+}
+
+}  // namespace
+
+struct StackLinks::Objects {
+    stack::EventChain* chain = nullptr;
+    stack::ILibWebClient* http = nullptr;
+    stack::LifetimeMonitor* timers = nullptr;
+    int eventPort = 0;
+};
+
+StackLinks::StackLinks(stack::EventChain* chain, ControlPoint* owner, const char* searchTarget,
+                       bool search)
+    : objects_(std::make_unique<Objects>()) {
+    (void)owner;
+    (void)searchTarget;
+    (void)search;
+    objects_->chain = chain;
+    stack::WebServer* listener = stack::WebServer_Create(chain, 5, 0, &OnEventSession, nullptr);
+    if (listener != nullptr) objects_->eventPort = stack::WebServer_LocalPort(listener);
+    objects_->http = stack::WebClient_Create(5, chain);
+    objects_->timers = stack::LifetimeMonitor_Create(chain);
+}
+
+StackLinks::~StackLinks() = default;
+
+void* StackLinks::QueuePacket(const char* host, int port, stack::Packet* packet,
+                              HttpHandler handler, void* user1, void* user2) {
+    sockaddr_in server{};
+    if (!ToAddress(host, port, &server)) {
+        stack::DestroyPacket(packet);
+        return nullptr;
+    }
+    auto* thunk = new Thunk{handler, user1, user2, {}, false};
+    void* token = stack::WebClient_RequestPacket(objects_->http, &server, packet, &OnResponse,
+                                                 thunk, nullptr);
+    if (token == nullptr) delete thunk;
+    return token;
+}
+
+void StackLinks::QueueRaw(const char* host, int port, const std::string& header,
+                          const std::string& body, HttpHandler handler, void* user1,
+                          void* user2) {
+    auto* thunk = new Thunk{handler, user1, user2, {}, false};
+    sockaddr_in server{};
+    void* token = nullptr;
+    if (ToAddress(host, port, &server)) {
+        token = stack::WebClient_Request(objects_->http, &server, MallocCopy(header),
+                                         static_cast<int>(header.size()), 0, MallocCopy(body),
+                                         static_cast<int>(body.size()), 0, &OnResponse, nullptr,
+                                         thunk, nullptr);
+    }
+    if (token == nullptr) stack::LifetimeMonitor_Add(objects_->timers, thunk, 0, &OnUnqueued,
+                                                     &OnUnqueued);
+}
+
+void StackLinks::Cancel(void* token) {
+    if (token != nullptr) stack::WebClient_Cancel(objects_->http, token);
+}
+
+void StackLinks::DropRequests(const char* host, int port) {
+    stack::WebClient_DropServerRequests(objects_->http, host, port);
+}
+
+int StackLinks::EventListenerPort() const { return objects_->eventPort; }
+
+}  // namespace norvale::cp
