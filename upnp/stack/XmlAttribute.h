@@ -23,8 +23,9 @@ struct XmlAttribute {
 // tag without attributes. Turns NUL, tab, CR and LF bytes of the tag text
 // into spaces in place (a NUL written over a closing quote becomes the quote
 // again, so values terminated in place read the same next time). Blanks
-// around "=" are allowed (name = "value"); a piece without "=" reads as name
-// and value both. Release with FreeXmlAttributes.
+// around "=" are allowed (name = "value"); a word without "=" takes in the
+// next word (name value="x" reads as one attribute "name value"), and at the
+// end it reads as name and value both. Release with FreeXmlAttributes.
 XmlAttribute* XmlAttributes(XmlNode* node);
 
 void FreeXmlAttributes(XmlAttribute* list);
