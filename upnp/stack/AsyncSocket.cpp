@@ -1,8 +1,8 @@
 #include "upnp/stack/AsyncSocket.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,9 +36,9 @@ sockaddr_in MakeAddress(std::uint32_t address, int port) {
 }
 
 void SetNonBlocking(int fd) {
-    const int flags = fcntl(fd, F_GETFL, 0);
-    if (flags >= 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-    fcntl(fd, F_SETFD, FD_CLOEXEC);
+    int on = 1;
+    ioctl(fd, FIONBIO, &on);
+    ioctl(fd, FIOCLEX);
 }
 
 // Binds `fd` to `localInterface` at a random port of 50000..64999; after a
@@ -148,7 +148,7 @@ void AsyncSocket::Connect(std::uint32_t localInterface, std::uint32_t remoteAddr
         connectKey_.generation = generation_;
     }
     LifetimeMonitor_Add(EventChain_Timers(chain_), &connectKey_, delayMs, ConnectTimedOut, nullptr);
-    EventChain_Wake(chain_);
+    if (!OnChainThread()) EventChain_Wake(chain_);
 }
 
 void AsyncSocket::Adopt(int handle, AsyncSocket_OnInterrupt onInterrupt, void* user) {
@@ -171,7 +171,6 @@ void AsyncSocket::Adopt(int handle, AsyncSocket_OnInterrupt onInterrupt, void* u
             remoteAddress_ = peer.sin_addr.s_addr;
             remotePort_ = ntohs(peer.sin_port);
         }
-        localAddress_ = LocalAddressOf(handle);
     }
     if (!OnChainThread()) EventChain_Wake(chain_);
 }
@@ -195,10 +194,7 @@ void AsyncSocket::FinishConnect(int fd, bool writable, bool failed) {
         // A refused connect also shows up as writable: its SO_ERROR says so.
         int error = 0;
         socklen_t length = sizeof error;
-        sockaddr_in peer{};
-        socklen_t peerLength = sizeof peer;
-        ok = getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0 &&
-             getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0;
+        ok = getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
     }
     {
         std::lock_guard<StackSemaphore> guard(lock_);
@@ -206,7 +202,6 @@ void AsyncSocket::FinishConnect(int fd, bool writable, bool failed) {
         if (ok) {
             connected_ = true;
             pause_ = 0;
-            localAddress_ = LocalAddressOf(fd);
         } else {
             CloseLocked();
         }
@@ -559,7 +554,8 @@ void AsyncSocket::Resume() {
 std::uint32_t AsyncSocket::LocalInterface() {
     if (localInterface_ != 0) return localInterface_;
     std::lock_guard<StackSemaphore> guard(lock_);
-    return localAddress_ != 0 ? localAddress_ : LocalAddressOf(socket_);
+    if (localAddress_ == 0) localAddress_ = LocalAddressOf(socket_);  // asked once per connection
+    return localAddress_;
 }
 
 void AsyncSocket::Buffer(char** buffer, int* begin, int* end) const {

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/upnp/stack/NothingLeftOpen.h"
 #include "tests/upnp/stack/SocketTestSupport.h"
 #include "upnp/stack/AsyncSocket.h"
 #include "upnp/stack/EventChain.h"
@@ -49,9 +50,11 @@ std::string Pattern(std::size_t length, int seed) {
     return text;
 }
 
+class AsyncSocketTest : public NothingLeftOpen {};
+
 }  // namespace
 
-TEST(AsyncSocket, ConnectSucceedsOrIsRefusedAndOpenSocketsAreInterruptedAtTeardown) {
+TEST_F(AsyncSocketTest, ConnectSucceedsOrIsRefusedAndOpenSocketsAreInterruptedAtTeardown) {
     EventChain* chain = EventChain_Create();
     Listener listener;
     int closedPort = 0;
@@ -86,7 +89,7 @@ TEST(AsyncSocket, ConnectSucceedsOrIsRefusedAndOpenSocketsAreInterruptedAtTeardo
     EXPECT_EQ(disconnects, 0);
 }
 
-TEST(AsyncSocket, ConnectWithoutAnswerTimesOut) {
+TEST_F(AsyncSocketTest, ConnectWithoutAnswerTimesOut) {
     // A listener whose queue is full drops further handshakes unanswered.
     Listener full(0);
     std::vector<int> fillers;
@@ -116,7 +119,7 @@ TEST(AsyncSocket, ConnectWithoutAnswerTimesOut) {
     for (int fd : fillers) close(fd);
 }
 
-TEST(AsyncSocket, QueuedSendsOfEveryOwnershipArriveInOrderAtASlowReader) {
+TEST_F(AsyncSocketTest, QueuedSendsOfEveryOwnershipArriveInOrderAtASlowReader) {
     Pair pair(65536);
     // The first is larger than both socket buffers together, so it cannot go at once.
     const std::string first = Pattern(12 << 20, 1), second = Pattern(2 << 20, 2),
@@ -150,7 +153,7 @@ TEST(AsyncSocket, QueuedSendsOfEveryOwnershipArriveInOrderAtASlowReader) {
     EXPECT_TRUE(received == first + second + third);
 }
 
-TEST(AsyncSocket, HandlerThatConsumesNothingIsCalledAgainOnlyForNewData) {
+TEST_F(AsyncSocketTest, HandlerThatConsumesNothingIsCalledAgainOnlyForNewData) {
     Pair pair;
     std::vector<std::string> offered;
     pair.ready = [&] {
@@ -166,7 +169,7 @@ TEST(AsyncSocket, HandlerThatConsumesNothingIsCalledAgainOnlyForNewData) {
     EXPECT_EQ(offered, (std::vector<std::string>{"abc", "abcdef"}));
 }
 
-TEST(AsyncSocket, ResumeDeliversBufferedBytesWithoutNewData) {
+TEST_F(AsyncSocketTest, ResumeDeliversBufferedBytesWithoutNewData) {
     Pair pair;
     std::vector<std::string> offered;
     pair.ready = [&] { AsyncSocket_Send(pair.client, "hello world", 11, kBufferStatic); };
@@ -185,7 +188,7 @@ TEST(AsyncSocket, ResumeDeliversBufferedBytesWithoutNewData) {
     EXPECT_EQ(offered, (std::vector<std::string>{"hello world", "world"}));
 }
 
-TEST(AsyncSocket, SendOnClosedSocketFailsAndFreesOwnedBuffer) {
+TEST_F(AsyncSocketTest, SendOnClosedSocketFailsAndFreesOwnedBuffer) {
     EventChain* chain = EventChain_Create();
     AsyncSocket* socket = MakeSocket(chain);
     EXPECT_EQ(AsyncSocket_Send(socket, static_cast<char*>(std::malloc(64)), 64, kBufferOwned),
@@ -197,7 +200,7 @@ TEST(AsyncSocket, SendOnClosedSocketFailsAndFreesOwnedBuffer) {
     EventChain_Run(chain);
 }
 
-TEST(AsyncSocket, FailedSendDisconnectsLaterNeverInsideTheSend) {
+TEST_F(AsyncSocketTest, FailedSendDisconnectsLaterNeverInsideTheSend) {
     Pair pair;
     int disconnects = 0;
     int result = 1;
@@ -220,7 +223,7 @@ TEST(AsyncSocket, FailedSendDisconnectsLaterNeverInsideTheSend) {
     EXPECT_EQ(disconnects, 1);
 }
 
-TEST(AsyncSocket, BufferCompactsBeforeGrowingAndReportsEveryMove) {
+TEST_F(AsyncSocketTest, BufferCompactsBeforeGrowingAndReportsEveryMove) {
     Pair pair(4096);
     const std::string stream = Pattern(12000, 5);
     std::vector<std::ptrdiff_t> moves;
@@ -266,7 +269,7 @@ TEST(AsyncSocket, BufferCompactsBeforeGrowingAndReportsEveryMove) {
     EXPECT_EQ(largest, 11900);       // grown in 4096-byte steps to hold the rest
 }
 
-TEST(AsyncSocket, OversizedMessageEndsInBufferTooBigAndDisconnect) {
+TEST_F(AsyncSocketTest, OversizedMessageEndsInBufferTooBigAndDisconnect) {
     Pair pair(4096);
     static int tooBig;
     tooBig = 0;
@@ -286,7 +289,7 @@ TEST(AsyncSocket, OversizedMessageEndsInBufferTooBigAndDisconnect) {
     EXPECT_EQ(disconnects, 1);
 }
 
-TEST(AsyncSocket, PeerCloseDeliversDataThenDisconnects) {
+TEST_F(AsyncSocketTest, PeerCloseDeliversDataThenDisconnects) {
     Pair pair;
     std::string received;
     std::vector<std::string> events;
@@ -307,7 +310,7 @@ TEST(AsyncSocket, PeerCloseDeliversDataThenDisconnects) {
     EXPECT_EQ(events, (std::vector<std::string>{"server-disconnect", "data:bye", "disconnect"}));
 }
 
-TEST(AsyncSocket, SendsAndDisconnectFromAnotherThreadReachTheChainThread) {
+TEST_F(AsyncSocketTest, SendsAndDisconnectFromAnotherThreadReachTheChainThread) {
     Pair pair;
     std::string received;
     std::thread::id chainThread, disconnectThread;
@@ -342,7 +345,7 @@ TEST(AsyncSocket, SendsAndDisconnectFromAnotherThreadReachTheChainThread) {
     EXPECT_EQ(disconnectThread, chainThread);
 }
 
-TEST(AsyncSocket, ClosedSocketObjectIsReusedByTheNextConnect) {
+TEST_F(AsyncSocketTest, ClosedSocketObjectIsReusedByTheNextConnect) {
     Pair pair;
     int connects = 0;
     pair.clientPeer.connect = [&](AsyncSocket* s, int ok) {

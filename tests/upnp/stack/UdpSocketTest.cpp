@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/upnp/stack/NothingLeftOpen.h"
 #include "tests/upnp/stack/SocketTestSupport.h"
 #include "upnp/stack/AsyncSocket.h"
 #include "upnp/stack/EventChain.h"
@@ -47,9 +48,12 @@ UdpSocket* Open(EventChain* chain, std::uint32_t local, int low, int high, int r
                             nullptr, inbox);
 }
 
+class UdpSocketTest : public NothingLeftOpen {};
+class LocalAddressesTest : public NothingLeftOpen {};
+
 }  // namespace
 
-TEST(UdpSocket, TwoSocketsWithReuseShareAPortAndAFixedTakenPortFails) {
+TEST_F(UdpSocketTest, TwoSocketsWithReuseShareAPortAndAFixedTakenPortFails) {
     EventChain* chain = EventChain_Create();
     UdpSocket* first = Open(chain, 0, 1900, 1900, 1);
     UdpSocket* second = Open(chain, 0, 1900, 1900, 1);
@@ -62,7 +66,7 @@ TEST(UdpSocket, TwoSocketsWithReuseShareAPortAndAFixedTakenPortFails) {
     EventChain_Run(chain);
 }
 
-TEST(UdpSocket, RandomPortsStayBelowTheUpperBoundAndAFullRangeFails) {
+TEST_F(UdpSocketTest, RandomPortsStayBelowTheUpperBoundAndAFullRangeFails) {
     std::set<int> drawn;
     for (int i = 0; i < 20000; ++i) drawn.insert(UdpSocket_RandomPort(50000, 50003));
     EXPECT_EQ(drawn, (std::set<int>{50000, 50001, 50002}));
@@ -80,7 +84,7 @@ TEST(UdpSocket, RandomPortsStayBelowTheUpperBoundAndAFullRangeFails) {
     EventChain_Run(chain);
 }
 
-TEST(UdpSocket, MulticastReachesAGroupMemberWithTheSendersAddress) {
+TEST_F(UdpSocketTest, MulticastReachesAGroupMemberWithTheSendersAddress) {
     EventChain* chain = EventChain_Create();
     Inbox inbox{chain, 1, {}};
     UdpSocket* receiver = Open(chain, 0, 1900, 1900, 1, &inbox);
@@ -104,7 +108,7 @@ TEST(UdpSocket, MulticastReachesAGroupMemberWithTheSendersAddress) {
 
 // An empty datagram, or a send that the system refuses, must not close the
 // socket: either would end discovery for good.
-TEST(UdpSocket, EmptyDatagramsAndRefusedSendsLeaveTheSocketOpen) {
+TEST_F(UdpSocketTest, EmptyDatagramsAndRefusedSendsLeaveTheSocketOpen) {
     EventChain* chain = EventChain_Create();
     Inbox inbox{chain, 1, {}};
     UdpSocket* receiver = Open(chain, Loopback(), 50200, 50300, 0, &inbox);
@@ -127,7 +131,7 @@ TEST(UdpSocket, EmptyDatagramsAndRefusedSendsLeaveTheSocketOpen) {
     EXPECT_EQ(inbox.got[0].senderPort, senderPort);
 }
 
-TEST(LocalAddresses, AddressToTextIsDotted) {
+TEST_F(LocalAddressesTest, AddressToTextIsDotted) {
     EXPECT_EQ(AddressToText(htonl(0xC0A80114u)), "192.168.1.20");
     EXPECT_EQ(AddressToText(Loopback()), "127.0.0.1");
 }
@@ -144,7 +148,7 @@ bool InFreshNamespace(const std::function<void()>& body) {
     return allowed;
 }
 
-TEST(LocalAddresses, ListsUpInterfacesFirstAndLoopbackLastHonouringTheAllowList) {
+TEST_F(LocalAddressesTest, ListsUpInterfacesFirstAndLoopbackLastHonouringTheAllowList) {
     std::vector<std::uint32_t> plain, withDummy, restricted, byAddress;
     std::vector<LocalInterface> interfaces;
     bool dummyAdded = false;
