@@ -1,0 +1,7 @@
+norvale_test(test_stack_http_engine
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/HttpReaderTest.cpp
+  LIBS norvale_stack)
+norvale_test(test_stack_web_client
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/WebClientTest.cpp
+  LIBS norvale_stack)
+set_tests_properties(test_stack_web_client PROPERTIES LABELS tsan)
