@@ -1,0 +1,163 @@
+// The command-line front end end to end: norvale-discovery against the NAS
+// simulator, each case in a namespace of its own.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <map>
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QString Env(const char* name) { return qEnvironmentVariable(name); }
+QString Scenario(const QString& file) { return Env("NORVALE_SOURCE_DIR") + "/tests/app/cli/scenarios/" + file; }
+
+// Starts the simulator with `scenario`, waits for its devices, runs
+// norvale-discovery with `args`, stops the simulator. With `hosts`, the
+// namespace resolves names from that hosts file.
+Outcome Run(const QString& scenario, const QString& args, const QString& hosts = {}) {
+    const QString bin = Env("NORVALE_BIN_DIR");
+    const QString script = QStringLiteral(
+                               "sim=$(mktemp); %1/nas-sim --scenario %2 --quit-on-eof < /dev/zero > $sim 2>/dev/null &"
+                               " pid=$!; for i in $(seq 200); do grep -q '^ready' $sim && break; sleep 0.05; done;"
+                               " %1/norvale-discovery %3; rc=$?; kill $pid; wait $pid 2>/dev/null; rm -f $sim; exit $rc")
+                               .arg(bin, scenario, args);
+    QStringList command;
+    if (!hosts.isEmpty()) command << "--hosts" << hosts;
+    command << "sh" << "-c" << script;
+    QProcess process;
+    process.start(Env("NORVALE_NETNS_RUN"), command);
+    process.waitForFinished(60000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+std::map<QString, QJsonObject> ByName(const QString& json) {
+    std::map<QString, QJsonObject> rows;
+    for (const QJsonValue& value : QJsonDocument::fromJson(json.toUtf8()).array()) {
+        rows[value.toObject()["name"].toString()] = value.toObject();
+    }
+    return rows;
+}
+
+QStringList Names(const QString& json) {
+    QStringList names;
+    for (const QJsonValue& value : QJsonDocument::fromJson(json.toUtf8()).array()) {
+        names << value.toObject()["name"].toString() + "@" + value.toObject()["ip"].toString();
+    }
+    return names;
+}
+
+}  // namespace
+
+TEST(CommandLineList, JsonCoversEveryModelRuleWithAFixedKeySet) {
+    const Outcome run = Run(Scenario("models.json"), "--list --json --all --timeout 3 --interface 127.0.0.1");
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const auto rows = ByName(run.out);
+    const QStringList keys{"name",       "mapName",  "ip",       "led",        "model",         "modelClass", "udn",
+                           "deviceType", "presentationURL", "location", "configure", "identifyLed", "supported"};
+    for (const auto& [name, row] : rows) {
+        QStringList sorted = keys;
+        sorted.sort();
+        EXPECT_EQ(row.keys(), sorted) << name.toStdString();
+    }
+    // Key order is fixed in the text itself.
+    EXPECT_TRUE(run.out.contains(R"({"name":"Alpha","mapName":"127.0.0.)"));
+
+    ASSERT_EQ(rows.size(), 12u) << run.out.toStdString();
+    EXPECT_EQ(rows.at("Legacy")["model"], "QMA5KS0000");  // rewritten, then listed
+    EXPECT_EQ(rows.at("Legacy")["modelClass"], 1);
+    EXPECT_TRUE(rows.at("Legacy")["supported"].toBool());
+    EXPECT_TRUE(rows.at("Legacy")["led"].toBool());
+    EXPECT_FALSE(rows.at("Legacy Long")["supported"].toBool());
+    EXPECT_TRUE(rows.at("Alpha")["led"].toBool());  // LEDStatus 2 counts as on
+    EXPECT_TRUE(rows.at("Bravo")["supported"].toBool());
+    EXPECT_FALSE(rows.at("Lower")["supported"].toBool());
+    EXPECT_EQ(rows.at("Charlie")["modelClass"], 3);
+    EXPECT_FALSE(rows.at("Charlie")["identifyLed"].toBool());  // never for QMR7TX/QMR8TX
+    EXPECT_FALSE(rows.at("Charlie Long")["supported"].toBool());
+    EXPECT_EQ(rows.at("Delta")["modelClass"], 2);
+    EXPECT_FALSE(rows.at("Delta")["identifyLed"].toBool());
+    EXPECT_FALSE(rows.at("Echo")["configure"].toBool());
+    EXPECT_EQ(rows.at("Echo")["modelClass"], 4);
+    EXPECT_FALSE(rows.at("Foxtrot")["configure"].toBool());
+    EXPECT_TRUE(rows.at("Golf")["model"].isNull());
+    EXPECT_FALSE(rows.at("Golf")["supported"].toBool());
+    EXPECT_FALSE(rows.at("Hotel")["supported"].toBool());
+    EXPECT_TRUE(rows.at("Alpha")["identifyLed"].toBool());
+    EXPECT_TRUE(rows.at("Alpha")["configure"].toBool());
+    EXPECT_TRUE(rows.at("Alpha")["presentationURL"].isNull());
+    EXPECT_TRUE(rows.at("Legacy")["presentationURL"].toString().endsWith("/index.html"));
+    EXPECT_EQ(rows.at("Alpha")["deviceType"], "urn:schemas-upnp-org:device:LuNAS:1");
+
+    const Outcome listed = Run(Scenario("models.json"), "--list --json --timeout 3 --interface 127.0.0.1");
+    EXPECT_EQ(ByName(listed.out).size(), 7u) << "without --all only table rows appear";
+}
+
+TEST(CommandLineList, TableRulesForOrderDuplicatesMapNamesAndLedAnswers) {
+    QTemporaryDir dir;
+    QFile hosts(dir.filePath("hosts"));
+    ASSERT_TRUE(hosts.open(QIODevice::WriteOnly));
+    // The simulator gives addresses in scenario order from 127.0.0.2.
+    hosts.write("127.0.0.1 localhost\n127.0.0.6 resolved-nas\n127.0.0.99 elsewhere-nas\n");
+    hosts.close();
+    const Outcome run = Run(Scenario("table.json"), "--list --json --timeout 3 --interface 127.0.0.1", hosts.fileName());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    // Equal names keep arrival order (twin-b answers later); one row for a
+    // device that both control points report.
+    EXPECT_EQ(Names(run.out), (QStringList{"Aaa@127.0.0.4", "Both@127.0.0.5", "Faulty@127.0.0.8",
+                                           "Twin@127.0.0.2", "Twin@127.0.0.3", "elsewhere-nas@127.0.0.7",
+                                           "resolved-nas@127.0.0.6"}))
+        << run.out.toStdString();
+    const auto rows = ByName(run.out);
+    EXPECT_EQ(rows.at("resolved-nas")["mapName"], "resolved-nas");
+    EXPECT_EQ(rows.at("elsewhere-nas")["mapName"], "127.0.0.7");
+    EXPECT_EQ(rows.at("Aaa")["mapName"], "127.0.0.4");
+    EXPECT_FALSE(rows.at("Faulty")["led"].toBool());  // a failed answer changes nothing
+}
+
+TEST(CommandLineWatch, ReportsAddedLedAndRemovedByByebyeAndExpiry) {
+    const Outcome run = Run(Scenario("watch.json"), "--watch --timeout 7 --interface 127.0.0.1");
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QStringList events;
+    for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts)) {
+        const QJsonObject event = QJsonDocument::fromJson(line.toUtf8()).object();
+        ASSERT_FALSE(event.isEmpty()) << line.toStdString();
+        events << event["event"].toString() + ":" + event["name"].toString() + ":" +
+                      (event["led"].toBool() ? "on" : "off");
+    }
+    EXPECT_TRUE(events.contains("added:Lit:off"));
+    EXPECT_TRUE(events.contains("led:Lit:on"));
+    EXPECT_TRUE(events.contains("removed:Lit:on"));    // byebye
+    EXPECT_TRUE(events.contains("removed:Fading:off"));  // max-age ran out
+    EXPECT_LT(events.indexOf("added:Lit:off"), events.indexOf("led:Lit:on"));
+    EXPECT_LT(events.indexOf("led:Lit:on"), events.indexOf("removed:Lit:on"));
+}
+
+TEST(CommandLineSetLed, SwitchesTheLedAndReportsWhatTheDeviceSays) {
+    const Outcome on = Run(Scenario("watch.json"), "--set-led on --device Fading --timeout 5 --interface 127.0.0.1");
+    EXPECT_EQ(on.exitCode, 0) << on.err.toStdString();
+    EXPECT_TRUE(on.out.contains("Fading (127.0.0.3): identify LED on")) << on.out.toStdString();
+    const Outcome missing = Run(Scenario("watch.json"), "--set-led off --device Nobody --timeout 2 --interface 127.0.0.1");
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("no device named or at Nobody was found")) << missing.err.toStdString();
+}
+
+TEST(CommandLineUsage, BadUsageExitsTwoWithOneLineAndTheUsage) {
+    QProcess process;
+    process.start(Env("NORVALE_BIN_DIR") + "/norvale-discovery", {"--list", "--timeout", "soon"});
+    process.waitForFinished(10000);
+    EXPECT_EQ(process.exitCode(), 2);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_TRUE(err.startsWith("norvale-discovery: --timeout needs a positive number of seconds")) << err.toStdString();
+    EXPECT_TRUE(err.contains("Usage:"));
+}
