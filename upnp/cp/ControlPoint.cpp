@@ -53,11 +53,10 @@ UPnPDevice* FindNthMatchingDevice(UPnPDevice* device, int n) {
     return device == nullptr ? nullptr : FindNth(device, n);
 }
 
-ControlPoint::ControlPoint(stack::EventChain* chain, DeviceCallback added,
+ControlPoint::ControlPoint(stack::EventChain* /*chain*/, DeviceCallback added,
                            DeviceCallback removed, void* user,
                            const ControlPointOptions& options)
-    : chain_(chain),
-      deviceAdded_(added),
+    : deviceAdded_(added),
       deviceRemoved_(removed),
       user_(user),
       options_(options) {}

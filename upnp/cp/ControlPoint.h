@@ -95,7 +95,6 @@ private:
     static void ExpireDevice(void* root);
     static void RelocateDevice(void* root);
 
-    stack::EventChain* chain_;
     DeviceCallback deviceAdded_;
     DeviceCallback deviceRemoved_;
     void* user_;

@@ -9,7 +9,9 @@
 
 #include "upnp/cp/DeviceDescription.h"
 #include "upnp/stack/EventChain.h"
+#include "upnp/cp/ControlPoint.h"
 #include "upnp/stack/LifetimeMonitor.h"
+#include "upnp/stack/SsdpClient.h"
 #include "upnp/stack/WebClient.h"
 #include "upnp/stack/WebServer.h"
 
@@ -111,6 +113,11 @@ void OnEventRequest(stack::WebSession* session, int /*interrupt*/, stack::Packet
     stack::WebSession_SendPacket(session, answer);
 }
 
+void OnSsdpSighting(stack::SsdpClient* /*client*/, char* udn, int alive, char* location,
+                    int maxAge, int kind, void* user) {
+    static_cast<ControlPoint*>(user)->OnSsdpResult(udn, alive, location, maxAge, kind);
+}
+
 void OnEventSession(stack::WebSession* session, void* /*user*/) {
     stack::WebSession_SetOnReceive(session, &OnEventRequest);
 }
@@ -141,12 +148,13 @@ struct StackLinks::Objects {
 StackLinks::StackLinks(stack::EventChain* chain, ControlPoint* owner, const char* searchTarget,
                        bool search)
     : objects_(std::make_unique<Objects>()) {
-    (void)owner;
-    (void)searchTarget;
-    (void)search;
     objects_->chain = chain;
     stack::WebServer* listener = stack::WebServer_Create(chain, 5, 0, &OnEventSession, nullptr);
     if (listener != nullptr) objects_->eventPort = stack::WebServer_LocalPort(listener);
+    if (search) {
+        stack::SsdpClient_Create(chain, searchTarget, static_cast<int>(std::strlen(searchTarget)),
+                                 &OnSsdpSighting, owner);
+    }
     objects_->http = stack::WebClient_Create(5, chain);
     objects_->timers = stack::LifetimeMonitor_Create(chain);
 }

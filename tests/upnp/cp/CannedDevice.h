@@ -54,8 +54,8 @@ inline std::string ScpdXml(const std::string& actions) {
 // Unknown paths get 404; an answer "" keeps the request waiting.
 class CannedDevice {
 public:
-    explicit CannedDevice(const char* address)
-        : server_(address, [this](const std::string& path) { return Lookup(path); }) {}
+    explicit CannedDevice(const char* address, int port = 0)
+        : server_(address, [this](const std::string& path) { return Lookup(path); }, port) {}
     void Set(const std::string& path, const std::string& answer) {
         std::lock_guard<std::mutex> guard(mutex_);
         answers_[path] = answer;

@@ -11,15 +11,21 @@
 
 namespace norvale::cp::testing {
 
-FakeHttpServer::FakeHttpServer(const char* address, Route route)
+FakeHttpServer::FakeHttpServer(const char* address, Route route, int port)
     : address_(address), route_(std::move(route)) {
     listenFd_ = socket(AF_INET, SOCK_STREAM, 0);
     int one = 1;
     setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in local{};
     local.sin_family = AF_INET;
+    local.sin_port = htons(static_cast<std::uint16_t>(port));
     inet_pton(AF_INET, address, &local.sin_addr);
-    bind(listenFd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    if (bind(listenFd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        local.sin_port = 0;
+        port_ = 0;
+        thread_ = std::thread([] {});
+        return;
+    }
     listen(listenFd_, 16);
     socklen_t length = sizeof local;
     getsockname(listenFd_, reinterpret_cast<sockaddr*>(&local), &length);

@@ -18,7 +18,8 @@ class FakeHttpServer {
 public:
     using Route = std::function<std::string(const std::string& path)>;
 
-    FakeHttpServer(const char* address, Route route);
+    // Listens on address:port (0: any free port); Port() is 0 when binding failed.
+    FakeHttpServer(const char* address, Route route, int port = 0);
     ~FakeHttpServer();
     FakeHttpServer(const FakeHttpServer&) = delete;
     FakeHttpServer& operator=(const FakeHttpServer&) = delete;
