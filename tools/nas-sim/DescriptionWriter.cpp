@@ -116,9 +116,12 @@ std::string writeDeviceDescription(const RootSpec& root) {
     out += kSpecVersion;
     if (root.urlBase) {
         std::string base = "http://" + root.address + ":" + std::to_string(root.port);
-        if (*root.urlBase == "auto") element(out, "URLBase", base + "/");
-        else if (*root.urlBase == "auto-noslash") element(out, "URLBase", base);
-        else element(out, "URLBase", expandUrl(*root.urlBase, root));
+        if (*root.urlBase == "auto")
+            element(out, "URLBase", base + "/");
+        else if (*root.urlBase == "auto-noslash")
+            element(out, "URLBase", base);
+        else
+            element(out, "URLBase", expandUrl(*root.urlBase, root));
     }
     writeDevice(out, root.device, root);
     out += "</root>\n";
@@ -126,7 +129,8 @@ std::string writeDeviceDescription(const RootSpec& root) {
 }
 
 std::string writeServiceDescription(const ServiceSpec& service) {
-    std::string out = "<?xml version=\"1.0\"?>\n<scpd xmlns=\"urn:schemas-upnp-org:service-1-0\">\n";
+    std::string out =
+        "<?xml version=\"1.0\"?>\n<scpd xmlns=\"urn:schemas-upnp-org:service-1-0\">\n";
     out += kSpecVersion;
     out += "<actionList>\n";
     for (const ActionSpec& a : service.actions) {

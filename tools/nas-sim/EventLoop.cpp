@@ -30,7 +30,9 @@ void EventLoop::setEvents(int fd, short events) {
     if (it != watches_.end()) it->second.events = events;
 }
 
-void EventLoop::unwatch(int fd) { watches_.erase(fd); }
+void EventLoop::unwatch(int fd) {
+    watches_.erase(fd);
+}
 
 uint64_t EventLoop::after(int64_t delayMs, std::function<void()> fn) {
     uint64_t id = nextId_++;
@@ -47,7 +49,9 @@ void EventLoop::cancel(uint64_t timerId) {
     timerDue_.erase(it);
 }
 
-void EventLoop::defer(std::function<void()> fn) { deferred_.push_back(std::move(fn)); }
+void EventLoop::defer(std::function<void()> fn) {
+    deferred_.push_back(std::move(fn));
+}
 
 void EventLoop::runTimers() {
     int64_t t = now();

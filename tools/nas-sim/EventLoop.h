@@ -11,7 +11,7 @@ namespace nassim {
 // add and cancel timers freely, also for themselves; work that must not run inside the
 // current handler (destroying the handler's owner) goes through defer().
 class EventLoop {
-public:
+  public:
     using Clock = std::function<int64_t()>;  // milliseconds, monotonic
     using IoHandler = std::function<void(short revents)>;
 
@@ -38,7 +38,7 @@ public:
     void run();
     void stop() { stopped_ = true; }
 
-private:
+  private:
     struct Watch {
         short events;
         uint64_t generation;

@@ -148,7 +148,8 @@ void HttpConnection::updateInterest() {
     if (finished_) return;
     bool wantWrite = !draining_ && !pending_.empty() && pending_.front().readyAt <= loop_.now() &&
                      nextWriteAt_ <= loop_.now();
-    loop_.setEvents(fd_, static_cast<short>((peerClosed_ ? 0 : POLLIN) | (wantWrite ? POLLOUT : 0)));
+    loop_.setEvents(fd_,
+                    static_cast<short>((peerClosed_ ? 0 : POLLIN) | (wantWrite ? POLLOUT : 0)));
 }
 
 void HttpConnection::finish() {

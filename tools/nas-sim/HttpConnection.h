@@ -24,7 +24,7 @@ struct HttpReply {
 // (a delayed reply holds back the ones after it). When the connection is finished it calls
 // `onFinished` once, from a deferred step; the owner then destroys it.
 class HttpConnection {
-public:
+  public:
     using Router = std::function<HttpReply(const HttpRequest&)>;
 
     // Takes ownership of the connected, non-blocking fd.
@@ -36,7 +36,7 @@ public:
     static constexpr int64_t kIdleTimeoutMs = 30000;
     static constexpr int64_t kDrainTimeoutMs = 2000;
 
-private:
+  private:
     struct Pending {
         HttpReply reply;
         int64_t readyAt = 0;

@@ -129,7 +129,8 @@ HttpRequestReader::State HttpRequestReader::feed(const char* data, size_t length
         const std::string* cl = request_.header("Content-Length");
         if (cl) {
             if (cl->empty() || cl->size() > 9 ||
-                !std::all_of(cl->begin(), cl->end(), [](unsigned char c) { return std::isdigit(c); }))
+                !std::all_of(cl->begin(), cl->end(),
+                             [](unsigned char c) { return std::isdigit(c); }))
                 return fail("bad Content-Length");
             bodyLength_ = std::stoul(*cl);
             if (bodyLength_ > kMaxBodyBytes) return fail("request body too long");

@@ -25,7 +25,7 @@ struct HttpRequest {
 // the request and reset() prepares for the next one on the same connection. Once Failed it
 // stays failed; error() says why.
 class HttpRequestReader {
-public:
+  public:
     enum class State { NeedMore, Complete, Failed };
     static constexpr size_t kMaxHeadBytes = 16 * 1024;
     static constexpr size_t kMaxBodyBytes = 1024 * 1024;
@@ -37,7 +37,7 @@ public:
     void reset();
     const std::string& error() const { return error_; }
 
-private:
+  private:
     State fail(const char* why);
     bool parseHead();
 

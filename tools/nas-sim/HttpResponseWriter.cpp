@@ -47,16 +47,26 @@ void header(std::string& out, std::string name, const std::string& value, bool u
 
 const char* reasonPhrase(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 400: return "Bad Request";
-        case 403: return "Forbidden";
-        case 404: return "Not Found";
-        case 405: return "Method Not Allowed";
-        case 412: return "Precondition Failed";
-        case 500: return "Internal Server Error";
-        case 501: return "Not Implemented";
-        case 503: return "Service Unavailable";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 400:
+            return "Bad Request";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 405:
+            return "Method Not Allowed";
+        case 412:
+            return "Precondition Failed";
+        case 500:
+            return "Internal Server Error";
+        case 501:
+            return "Not Implemented";
+        case 503:
+            return "Service Unavailable";
+        default:
+            return "Status";
     }
 }
 
@@ -75,7 +85,8 @@ std::string frameResponse(const HttpAnswer& answer, const HttpShape& shape, bool
     if (shape.mode == BodyMode::ContentLength)
         header(out, "Content-Length", std::to_string(body.size()), upper);
     if (shape.mode == BodyMode::Chunked) header(out, "Transfer-Encoding", "chunked", upper);
-    if (close) header(out, "Connection", "close", upper);
+    if (close)
+        header(out, "Connection", "close", upper);
     else if (shape.version == "1.0" || shape.connection == "keep-alive")
         header(out, "Connection", "keep-alive", upper);
     out += "\r\n";

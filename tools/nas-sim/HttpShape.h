@@ -14,17 +14,17 @@ enum class BodyMode { ContentLength, Chunked, UntilClose };
 struct HttpShape {
     BodyMode mode = BodyMode::ContentLength;
     int chunkSize = 512;
-    bool chunkExtensions = false;  // "1f;name=value" size lines
-    bool trailer = false;          // a trailer header after the last chunk
-    int status = 0;                // 0: the natural status of the answer
-    int delayMs = 0;               // before the answer's first byte
-    bool malformed = false;        // break the XML (mismatched closing tag)
-    bool empty = false;            // send no body at all
-    bool drop = false;             // close the connection without an answer
+    bool chunkExtensions = false;     // "1f;name=value" size lines
+    bool trailer = false;             // a trailer header after the last chunk
+    int status = 0;                   // 0: the natural status of the answer
+    int delayMs = 0;                  // before the answer's first byte
+    bool malformed = false;           // break the XML (mismatched closing tag)
+    bool empty = false;               // send no body at all
+    bool drop = false;                // close the connection without an answer
     std::optional<std::string> body;  // literal body instead of the generated one
-    int dribbleBytes = 0;          // >0: write the answer in pieces of this size...
-    int dribbleMs = 0;             // ...this many milliseconds apart
-    std::string version = "1.1";   // of the status line
+    int dribbleBytes = 0;             // >0: write the answer in pieces of this size...
+    int dribbleMs = 0;                // ...this many milliseconds apart
+    std::string version = "1.1";      // of the status line
     std::string connection = "auto";  // auto, close, keep-alive
     bool upperCaseHeaders = false;
     std::optional<std::string> contentType;

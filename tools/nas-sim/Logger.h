@@ -8,7 +8,7 @@ namespace nassim {
 // Writes one line per served request or sent announcement, flushed at once so that a test
 // reading the log sees it in time. Not owned: stderr; owned: a file opened by open().
 class Logger {
-public:
+  public:
     explicit Logger(std::FILE* out) : out_(out) {}
     ~Logger();
     Logger(const Logger&) = delete;
@@ -18,7 +18,7 @@ public:
     bool open(const std::string& path);
     void line(const std::string& text);
 
-private:
+  private:
     std::FILE* out_;
     bool owned_ = false;
 };

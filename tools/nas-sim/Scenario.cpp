@@ -69,8 +69,8 @@ ActionSpec parseAction(const json& a) {
     if (a.is_string()) return ledAction(a.get<std::string>());
     ActionSpec action{text(a, "name"), {}};
     for (const json& arg : a.value("arguments", json::array()))
-        action.arguments.push_back({text(arg, "name"), text(arg, "direction", "in"),
-                                    text(arg, "relatedStateVariable")});
+        action.arguments.push_back(
+            {text(arg, "name"), text(arg, "direction", "in"), text(arg, "relatedStateVariable")});
     return action;
 }
 
@@ -99,7 +99,8 @@ ServiceSpec parseService(const json& s) {
     for (const json& a : s.value("actions", json::array({"GetLEDStatus", "SetLEDStatus"})))
         service.actions.push_back(parseAction(a));
     if (s.contains("stateVariables")) {
-        for (const json& v : s["stateVariables"]) service.stateVariables.push_back(parseVariable(v));
+        for (const json& v : s["stateVariables"])
+            service.stateVariables.push_back(parseVariable(v));
     } else {
         for (const ActionSpec& a : service.actions)
             if (a.name == "GetLEDStatus" || a.name == "SetLEDStatus") {
@@ -179,7 +180,8 @@ RootSpec parseRootDevice(const json& o) {
         throw std::runtime_error("descriptionPath must begin with /");
     root.urlBase = optText(o, "URLBase");
     root.urlStyle = text(o, "urlStyle", "absolute-path");
-    if (root.urlStyle != "absolute-path" && root.urlStyle != "relative" && root.urlStyle != "absolute")
+    if (root.urlStyle != "absolute-path" && root.urlStyle != "relative" &&
+        root.urlStyle != "absolute")
         throw std::runtime_error("urlStyle: expected absolute-path, relative or absolute");
     root.maxAge = integer(o, "maxAge", 1800);
     root.notifyPeriodMs = o.value("notifyPeriodMs", int64_t{-1});
@@ -216,16 +218,19 @@ Scenario generateScenario(int count, int services) {
         // document order and addresses its first one.
         json extra = json::array();
         for (int k = 1; k < services; ++k) {
-            extra.push_back({{"serviceType", "urn:schemas-upnp-org:service:NASExtra" +
-                                                 std::to_string(k) + ":1"},
+            extra.push_back({{"serviceType",
+                              "urn:schemas-upnp-org:service:NASExtra" + std::to_string(k) + ":1"},
                              {"serviceId", "urn:upnp-org:serviceId:NASExtra" + std::to_string(k)},
                              {"actions", json::array({"GetInfo", "Reset"})},
                              {"stateVariables", json::array()}});
         }
         if (services > 0) extra.push_back(json::object());
-        json device = {{"name", name},           {"friendlyName", name},
-                       {"manufacturer", "Norvale"}, {"modelName", "LuNAS 5K"},
-                       {"modelNumber", "QMA5KS2000"}, {"presentationURL", "/index.html"},
+        json device = {{"name", name},
+                       {"friendlyName", name},
+                       {"manufacturer", "Norvale"},
+                       {"modelName", "LuNAS 5K"},
+                       {"modelNumber", "QMA5KS2000"},
+                       {"presentationURL", "/index.html"},
                        {"services", extra}};
         scenario.devices.push_back(parseRootDevice(device));
     }

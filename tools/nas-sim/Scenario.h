@@ -84,7 +84,7 @@ struct RootSpec {
     std::string address;  // dotted IPv4; empty until assigned
     uint16_t port = 49152;
     std::string descriptionPath = "/description.xml";
-    std::optional<std::string> urlBase;  // literal text, or "auto" / "auto-noslash"
+    std::optional<std::string> urlBase;      // literal text, or "auto" / "auto-noslash"
     std::string urlStyle = "absolute-path";  // absolute-path, relative, absolute
     int maxAge = 1800;
     int64_t notifyPeriodMs = -1;  // -1: half of maxAge; 0: never repeat

@@ -68,9 +68,12 @@ struct Layout {
 
     void url(std::string& text, std::vector<std::string>& paths, const std::string& relative) {
         if (text.empty()) {
-            if (root.urlStyle == "relative") text = relative;
-            else if (root.urlStyle == "absolute") text = "http://{host}:{port}/" + relative;
-            else text = "/" + relative;
+            if (root.urlStyle == "relative")
+                text = relative;
+            else if (root.urlStyle == "absolute")
+                text = "http://{host}:{port}/" + relative;
+            else
+                text = "/" + relative;
         }
         paths = requestPaths(text, basePath);
     }

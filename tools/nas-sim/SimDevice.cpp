@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
 
 #include "tools/nas-sim/HttpShape.h"
 #include "tools/nas-sim/SoapResponder.h"
@@ -68,7 +69,8 @@ bool SimDevice::start(std::string* error) {
     armPeriodicNotify();
     for (const ScheduleEntry& e : spec_.schedule) {
         std::string line = e.verb + " " + spec_.device.udn + (e.args.empty() ? "" : " " + e.args);
-        scheduleTimers_.push_back(hooks_.loop.after(e.atMs, [this, line] { hooks_.command(line); }));
+        scheduleTimers_.push_back(
+            hooks_.loop.after(e.atMs, [this, line] { hooks_.command(line); }));
     }
     return true;
 }
@@ -111,7 +113,8 @@ void SimDevice::acceptConnections() {
 }
 
 std::string SimDevice::location() const {
-    const std::string& host = spec_.ssdp.locationHost.empty() ? spec_.address : spec_.ssdp.locationHost;
+    const std::string& host =
+        spec_.ssdp.locationHost.empty() ? spec_.address : spec_.ssdp.locationHost;
     return "http://" + host + ":" + std::to_string(spec_.port) + spec_.descriptionPath;
 }
 
@@ -133,8 +136,8 @@ DeviceSpec* SimDevice::findNode(const std::string& key) {
 
 void SimDevice::onSearch(const SsdpMessage& search, const sockaddr_in& from) {
     if (!announcing_ || !spec_.ssdp.answerSearch) return;
-    std::vector<SsdpTarget> targets = searchTargets(spec_.device, *search.header("ST"),
-                                                    spec_.ssdp.usnForm);
+    std::vector<SsdpTarget> targets =
+        searchTargets(spec_.device, *search.header("ST"), spec_.ssdp.usnForm);
     if (targets.empty()) return;
     hooks_.log.line("ssdp response " + name() + " " + *search.header("ST") + " to " +
                     describe(from) + " count " + std::to_string(targets.size()));
@@ -217,9 +220,16 @@ void SimDevice::mergeQuirks(const nlohmann::json& quirks) {
     if (quirks.contains("ssdp")) {
         nlohmann::json s = quirks["ssdp"];
         if (s.contains("answerSearch")) spec_.ssdp.answerSearch = s["answerSearch"].get<bool>();
-        if (s.contains("usnForm")) spec_.ssdp.usnForm = s["usnForm"].get<std::string>();
-        if (s.contains("cacheControl")) spec_.ssdp.cacheControl = s["cacheControl"].get<std::string>();
-        if (s.contains("locationHost")) spec_.ssdp.locationHost = s["locationHost"].get<std::string>();
+        if (s.contains("usnForm")) {
+            std::string form = s["usnForm"].get<std::string>();
+            if (form != "standard" && form != "bare" && form != "none")
+                throw std::runtime_error("ssdp.usnForm: expected standard, bare or none");
+            spec_.ssdp.usnForm = form;
+        }
+        if (s.contains("cacheControl"))
+            spec_.ssdp.cacheControl = s["cacheControl"].get<std::string>();
+        if (s.contains("locationHost"))
+            spec_.ssdp.locationHost = s["locationHost"].get<std::string>();
         if (s.contains("searchDelayMs")) spec_.ssdp.searchDelayMs = s["searchDelayMs"].get<int>();
     }
 }

@@ -31,7 +31,7 @@ struct DeviceHooks {
 // address for search responses and NOTIFY messages, an HTTP server on address:port serving
 // descriptions, SOAP control and event URLs, and its scheduled behaviour.
 class SimDevice {
-public:
+  public:
     SimDevice(RootSpec spec, DeviceHooks hooks);
     ~SimDevice();
     SimDevice(const SimDevice&) = delete;
@@ -60,7 +60,7 @@ public:
     void mergeQuirks(const nlohmann::json& quirks);
     bool announcing() const { return announcing_; }
 
-private:
+  private:
     bool openListener(uint16_t port, std::string* error);
     void closeListener();
     void acceptConnections();

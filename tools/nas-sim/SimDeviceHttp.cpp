@@ -65,8 +65,9 @@ HttpReply SimDevice::route(const HttpRequest& request) {
     std::string path = requestPath(request.target);
     ServiceSpec* service = nullptr;
     DeviceSpec* owner = &spec_.device;
-    std::string kind = path == spec_.descriptionPath ? "description"
-                                                     : resourceKind(spec_.device, path, &service, &owner);
+    std::string kind = path == spec_.descriptionPath
+                           ? "description"
+                           : resourceKind(spec_.device, path, &service, &owner);
     HttpShape shape = HttpShape::lookup(spec_.http, kind, path);
     std::string note;
     HttpAnswer answer = answerFor(request, kind, path, service, owner, &note);
@@ -102,12 +103,15 @@ HttpAnswer SimDevice::answerFor(const HttpRequest& request, const std::string& k
         return HttpAnswer{soap.status, "text/xml; charset=\"utf-8\"", {{"EXT", ""}}, soap.body};
     }
     if (!get) return plain(405, "method not allowed");
-    if (kind == "description") return HttpAnswer{200, "text/xml; charset=\"utf-8\"", {},
-                                                 writeDeviceDescription(spec_)};
-    if (kind == "scpd") return HttpAnswer{200, "text/xml; charset=\"utf-8\"", {},
-                                          writeServiceDescription(*service)};
+    if (kind == "description")
+        return HttpAnswer{200, "text/xml; charset=\"utf-8\"", {}, writeDeviceDescription(spec_)};
+    if (kind == "scpd")
+        return HttpAnswer{
+            200, "text/xml; charset=\"utf-8\"", {}, writeServiceDescription(*service)};
     std::string title = owner->friendlyName.value_or(owner->name);
-    return HttpAnswer{200, "text/html; charset=utf-8", {},
+    return HttpAnswer{200,
+                      "text/html; charset=utf-8",
+                      {},
                       "<html><head><title>" + title + "</title></head><body><h1>" + title +
                           "</h1><p>Configuration</p></body></html>\n"};
 }

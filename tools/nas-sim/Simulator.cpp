@@ -63,11 +63,12 @@ bool Simulator::openSsdpListener(std::string* error) {
 }
 
 std::unique_ptr<SimDevice> Simulator::makeDevice(RootSpec spec) {
-    DeviceHooks hooks{loop_, log_,
-                      [this](int fd, std::string bytes, sockaddr_in to) { send(fd, std::move(bytes), to); },
-                      [this](const std::string& line) {
-                          log_.line("schedule " + line + " -> " + execute(line));
-                      }};
+    DeviceHooks hooks{
+        loop_, log_,
+        [this](int fd, std::string bytes, sockaddr_in to) { send(fd, std::move(bytes), to); },
+        [this](const std::string& line) {
+            log_.line("schedule " + line + " -> " + execute(line));
+        }};
     return std::make_unique<SimDevice>(std::move(spec), hooks);
 }
 
@@ -154,8 +155,13 @@ void Simulator::readStdin() {
 
 void Simulator::send(int fd, std::string bytes, const sockaddr_in& to) {
     queue_.push_back(Datagram{fd, std::move(bytes), to});
-    if (scenario_.udpPacePerMs == 0) drainQueue();
-    else if (!queueTimer_) queueTimer_ = loop_.after(0, [this] { queueTimer_ = 0; drainQueue(); });
+    if (scenario_.udpPacePerMs == 0)
+        drainQueue();
+    else if (!queueTimer_)
+        queueTimer_ = loop_.after(0, [this] {
+            queueTimer_ = 0;
+            drainQueue();
+        });
 }
 
 void Simulator::drainQueue() {
@@ -169,13 +175,16 @@ void Simulator::drainQueue() {
         queue_.pop_front();
     }
     if (!queue_.empty() && !queueTimer_)
-        queueTimer_ = loop_.after(1, [this] { queueTimer_ = 0; drainQueue(); });
+        queueTimer_ = loop_.after(1, [this] {
+            queueTimer_ = 0;
+            drainQueue();
+        });
 }
 
 SimDevice* Simulator::findDevice(const std::string& key, DeviceSpec** node) {
     for (auto& d : devices_) {
-        DeviceSpec* found = d->spec().address == key ? d->findNode(d->spec().device.udn)
-                                                     : d->findNode(key);
+        DeviceSpec* found =
+            d->spec().address == key ? d->findNode(d->spec().device.udn) : d->findNode(key);
         if (!found) continue;
         if (node) *node = found;
         return d.get();

@@ -20,7 +20,7 @@ namespace nassim {
 // paced datagram queue. Writes "device ..." lines and "ready <n> devices" to `out` once every
 // socket is up, then one reply line per command.
 class Simulator {
-public:
+  public:
     Simulator(Scenario scenario, std::string baseAddress, Logger& log, std::FILE* out);
     ~Simulator();
     Simulator(const Simulator&) = delete;
@@ -34,7 +34,7 @@ public:
     // Runs one command line and returns its reply ("ok ...", "led <name> <n>", "error ...").
     std::string execute(const std::string& line);
 
-private:
+  private:
     struct Datagram {
         int fd;
         std::string bytes;

@@ -55,10 +55,14 @@ std::string Simulator::runOnDevice(const std::string& verb, SimDevice& device, D
                                    const std::string& args) {
     std::string ok = "ok " + verb + " " + node.name;
     std::string error;
-    if (verb == "byebye") device.byebye();
-    else if (verb == "alive") device.alive();
-    else if (verb == "silence") device.silence();
-    else if (verb == "get") return "led " + node.name + " " + std::to_string(node.ledState);
+    if (verb == "byebye")
+        device.byebye();
+    else if (verb == "alive")
+        device.alive();
+    else if (verb == "silence")
+        device.silence();
+    else if (verb == "get")
+        return "led " + node.name + " " + std::to_string(node.ledState);
     else if (verb == "led") {
         if (args != "0" && args != "1" && args != "2") return "error led takes 0, 1 or 2";
         node.ledState = args[0] - '0';
@@ -70,7 +74,7 @@ std::string Simulator::runOnDevice(const std::string& verb, SimDevice& device, D
         if (port <= 0 || port > 65535) return "error relocate takes a port";
         if (!path.empty() && path[0] != '/') return "error the path must begin with /";
         if (!device.relocate(static_cast<uint16_t>(port), path, &error)) return "error " + error;
-        return ok + " " + device.location();
+        ok += " " + device.location();
     } else if (verb == "http") {
         if (args != "on" && args != "off") return "error http takes on or off";
         if (!device.setHttp(args == "on", &error)) return "error " + error;

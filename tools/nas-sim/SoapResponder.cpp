@@ -53,10 +53,8 @@ bool parseLedValue(const std::string& text, int* value) {
 SoapAnswer quirkAnswer(const SoapQuirk& quirk, const ServiceSpec& service,
                        const std::string& action) {
     auto status = [&](int fallback) { return quirk.status ? quirk.status : fallback; };
-    if (quirk.mode == "fault")
-        return fault(quirk.errorCode, "Simulated failure", status(500));
-    if (quirk.mode == "garbage")
-        return {status(200), "this is <not xml", false, "garbage"};
+    if (quirk.mode == "fault") return fault(quirk.errorCode, "Simulated failure", status(500));
+    if (quirk.mode == "garbage") return {status(200), "this is <not xml", false, "garbage"};
     if (quirk.mode == "emptyBody") return {status(500), "", false, "empty body"};
     if (quirk.mode == "drop") return {0, "", true, "dropped"};
     if (quirk.mode == "missingResponse")
@@ -74,15 +72,19 @@ SoapQuirk SoapQuirk::fromJson(const nlohmann::json& object) {
     SoapQuirk quirk;
     if (!object.is_object()) throw std::runtime_error("soap quirk: not an object");
     for (const auto& [key, value] : object.items()) {
-        if (key == "mode") quirk.mode = value.get<std::string>();
-        else if (key == "errorCode") quirk.errorCode = value.get<int>();
-        else if (key == "status") quirk.status = value.get<int>();
-        else if (key == "actions") quirk.actions = value.get<std::vector<std::string>>();
-        else throw std::runtime_error("soap quirk: unknown key " + key);
+        if (key == "mode")
+            quirk.mode = value.get<std::string>();
+        else if (key == "errorCode")
+            quirk.errorCode = value.get<int>();
+        else if (key == "status")
+            quirk.status = value.get<int>();
+        else if (key == "actions")
+            quirk.actions = value.get<std::vector<std::string>>();
+        else
+            throw std::runtime_error("soap quirk: unknown key " + key);
     }
-    static const char* const modes[] = {"normal",          "fault",          "garbage",
-                                        "missingResponse", "emptyLEDStatus", "emptyBody",
-                                        "drop"};
+    static const char* const modes[] = {"normal",         "fault",     "garbage", "missingResponse",
+                                        "emptyLEDStatus", "emptyBody", "drop"};
     if (std::none_of(std::begin(modes), std::end(modes),
                      [&](const char* m) { return quirk.mode == m; }))
         throw std::runtime_error("soap quirk: unknown mode " + quirk.mode);
@@ -119,7 +121,8 @@ bool elementText(const std::string& xml, const std::string& localName, std::stri
                 return true;
             }
             size_t end = xml.find('<', close + 1);
-            *text = xml.substr(close + 1, (end == std::string::npos ? xml.size() : end) - close - 1);
+            *text =
+                xml.substr(close + 1, (end == std::string::npos ? xml.size() : end) - close - 1);
             return true;
         }
         at = close;

@@ -37,16 +37,26 @@ bool parseOptions(int argc, char** argv, Options* o) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         bool hasValue = i + 1 < argc;
-        if (arg == "--demo") o->demo = true;
-        else if (arg == "--quit-on-eof") o->quitOnEof = true;
-        else if (!hasValue) return false;
-        else if (arg == "--scenario") o->scenarioFile = argv[++i];
-        else if (arg == "--generate") o->generate = std::atoi(argv[++i]);
-        else if (arg == "--services") o->services = std::atoi(argv[++i]);
-        else if (arg == "--base-address") o->baseAddress = argv[++i];
-        else if (arg == "--log") o->logFile = argv[++i];
-        else if (arg == "--udp-pace") o->udpPace = std::atoi(argv[++i]);
-        else return false;
+        if (arg == "--demo")
+            o->demo = true;
+        else if (arg == "--quit-on-eof")
+            o->quitOnEof = true;
+        else if (!hasValue)
+            return false;
+        else if (arg == "--scenario")
+            o->scenarioFile = argv[++i];
+        else if (arg == "--generate")
+            o->generate = std::atoi(argv[++i]);
+        else if (arg == "--services")
+            o->services = std::atoi(argv[++i]);
+        else if (arg == "--base-address")
+            o->baseAddress = argv[++i];
+        else if (arg == "--log")
+            o->logFile = argv[++i];
+        else if (arg == "--udp-pace")
+            o->udpPace = std::atoi(argv[++i]);
+        else
+            return false;
     }
     int sources = !o->scenarioFile.empty() + o->demo + (o->generate >= 0);
     return sources == 1 && o->services >= 0;

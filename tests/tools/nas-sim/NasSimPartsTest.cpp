@@ -19,8 +19,9 @@ std::string soapRequestBody(const std::string& action, const std::string& type,
                             const std::string& inner) {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?><s:Envelope s:encodingStyle=\"http://"
            "schemas.xmlsoap.org/soap/encoding/\" xmlns:s=\"http://schemas.xmlsoap.org/soap/"
-           "envelope/\"><s:Body><u:" + action + " xmlns:u=\"" + type + "\">" + inner + "</u:" +
-           action + "></s:Body></s:Envelope>";
+           "envelope/\"><s:Body><u:" +
+           action + " xmlns:u=\"" + type + "\">" + inner + "</u:" + action +
+           "></s:Body></s:Envelope>";
 }
 
 RootSpec layoutOf(const nlohmann::json& device) {
@@ -33,8 +34,9 @@ RootSpec layoutOf(const nlohmann::json& device) {
 TEST(HttpRequestReader, SoapRequestSplitAtEveryByteReadsTheSameRequest) {
     std::string body = soapRequestBody("SetLEDStatus", kLedType, "<LEDStatus>1</LEDStatus>");
     std::string wire = "POST /control/1 HTTP/1.1\r\nHost: 127.0.0.2:49152\r\nSOAPACTION: \"" +
-                       kLedType + "#SetLEDStatus\"\r\nContent-Length: " +
-                       std::to_string(body.size()) + "\r\n\r\n" + body + "GET /next HTTP/1.0\r\n\r\n";
+                       kLedType +
+                       "#SetLEDStatus\"\r\nContent-Length: " + std::to_string(body.size()) +
+                       "\r\n\r\n" + body + "GET /next HTTP/1.0\r\n\r\n";
     for (size_t split = 0; split <= wire.size(); ++split) {
         HttpRequestReader reader;
         size_t used1 = 0, used2 = 0;
@@ -51,32 +53,38 @@ TEST(HttpRequestReader, SoapRequestSplitAtEveryByteReadsTheSameRequest) {
 }
 
 TEST(HttpRequestReader, BadRequestsFailForGood) {
-    for (std::string wire : std::vector<std::string>{"GET /x\r\n\r\n", "GET /x HTTP/2.0\r\n\r\n",
-                             "POST /x HTTP/1.1\r\nContent-Length: 12x\r\n\r\n",
-                             "POST /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n",
-                             "GET /x HTTP/1.1\r\nno colon here\r\n\r\n",
-                             "GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n"}) {
+    for (std::string wire :
+         std::vector<std::string>{"GET /x\r\n\r\n", "GET /x HTTP/2.0\r\n\r\n",
+                                  "POST /x HTTP/1.1\r\nContent-Length: 12x\r\n\r\n",
+                                  "POST /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n",
+                                  "GET /x HTTP/1.1\r\nno colon here\r\n\r\n",
+                                  "GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n"}) {
         HttpRequestReader reader;
         size_t used = 0;
         EXPECT_EQ(reader.feed(wire.data(), wire.size(), &used), HttpRequestReader::State::Failed)
             << wire.substr(0, 40);
         reader.reset();
-        EXPECT_EQ(reader.feed("GET / HTTP/1.1\r\n\r\n", 18, &used), HttpRequestReader::State::Failed);
+        EXPECT_EQ(reader.feed("GET / HTTP/1.1\r\n\r\n", 18, &used),
+                  HttpRequestReader::State::Failed);
     }
 }
 
 TEST(SsdpMessages, SearchMatchesTypesOfEqualOrHigherVersionAndUdns) {
     RootSpec root = layoutOf({{"deviceType", "urn:schemas-upnp-org:device:Basic:1"},
                               {"services", nlohmann::json::array()},
-                              {"devices", {{{"deviceType", "urn:schemas-upnp-org:device:LuNAS:2"},
-                                            {"services", {nlohmann::json::object()}}}}}});
+                              {"devices",
+                               {{{"deviceType", "urn:schemas-upnp-org:device:LuNAS:2"},
+                                 {"services", {nlohmann::json::object()}}}}}});
     const DeviceSpec& nas = root.device.embedded[0];
     auto v1 = searchTargets(root.device, "urn:schemas-upnp-org:device:LuNAS:1", "standard");
     ASSERT_EQ(v1.size(), 1u);
     EXPECT_EQ(v1[0].type, "urn:schemas-upnp-org:device:LuNAS:1");
     EXPECT_EQ(v1[0].usn, nas.udn + "::urn:schemas-upnp-org:device:LuNAS:1");
-    EXPECT_TRUE(searchTargets(root.device, "urn:schemas-upnp-org:device:LuNAS:3", "standard").empty());
-    EXPECT_TRUE(searchTargets(root.device, "urn:schemas-upnp-org:device:MediaRenderer:1", "standard").empty());
+    EXPECT_TRUE(
+        searchTargets(root.device, "urn:schemas-upnp-org:device:LuNAS:3", "standard").empty());
+    EXPECT_TRUE(
+        searchTargets(root.device, "urn:schemas-upnp-org:device:MediaRenderer:1", "standard")
+            .empty());
     EXPECT_EQ(searchTargets(root.device, kLedType, "bare").at(0).usn, nas.udn);
     EXPECT_EQ(searchTargets(root.device, nas.udn, "standard").at(0).usn, nas.udn);
     EXPECT_EQ(searchTargets(root.device, "upnp:rootdevice", "none").at(0).usn, "");
@@ -84,8 +92,9 @@ TEST(SsdpMessages, SearchMatchesTypesOfEqualOrHigherVersionAndUdns) {
     EXPECT_EQ(searchTargets(root.device, "ssdp:all", "standard").size(), 6u);
 
     SsdpMessage m;
-    std::string search = "M-SEARCH * HTTP/1.1\r\nMX: 3\r\nST: upnp:rootdevice\r\nHOST: "
-                         "239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\n\r\n";
+    std::string search =
+        "M-SEARCH * HTTP/1.1\r\nMX: 3\r\nST: upnp:rootdevice\r\nHOST: "
+        "239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\n\r\n";
     ASSERT_TRUE(parseSsdp(search.data(), search.size(), &m));
     EXPECT_TRUE(m.isSearch());
     EXPECT_EQ(*m.header("st"), "upnp:rootdevice");
@@ -97,8 +106,9 @@ TEST(SoapResponder, SetThenGetAndTheFaultsOfBadRequests) {
     DeviceSpec& device = root.device;
     SoapQuirk normal;
     std::string set = "\"" + kLedType + "#SetLEDStatus\"";
-    SoapAnswer a = answerSoap(set, soapRequestBody("SetLEDStatus", kLedType, "<LEDStatus>2</LEDStatus>"),
-                              led, device, normal);
+    SoapAnswer a =
+        answerSoap(set, soapRequestBody("SetLEDStatus", kLedType, "<LEDStatus>2</LEDStatus>"), led,
+                   device, normal);
     EXPECT_EQ(a.status, 200);
     EXPECT_EQ(device.ledState, 2);
     a = answerSoap(kLedType + "#GetLEDStatus", soapRequestBody("GetLEDStatus", kLedType, ""), led,
@@ -113,30 +123,41 @@ TEST(SoapResponder, SetThenGetAndTheFaultsOfBadRequests) {
         return elementText(answer.body, "errorCode", &code) ? code : "none";
     };
     std::string otherType = "urn:schemas-upnp-org:service:Other:1";
-    EXPECT_EQ(faultCode(answerSoap("\"" + otherType + "#SetLEDStatus\"",
-                                   soapRequestBody("SetLEDStatus", otherType, "<LEDStatus>1</LEDStatus>"),
-                                   led, device, normal)), "401");
-    EXPECT_EQ(faultCode(answerSoap(set, soapRequestBody("SetLEDStatus", kLedType, "<LEDStatus>on</LEDStatus>"),
-                                   led, device, normal)), "402");
-    EXPECT_EQ(faultCode(answerSoap(set, soapRequestBody("SetLEDStatus", kLedType, "<LEDStatus>7</LEDStatus>"),
-                                   led, device, normal)), "601");
+    EXPECT_EQ(
+        faultCode(answerSoap("\"" + otherType + "#SetLEDStatus\"",
+                             soapRequestBody("SetLEDStatus", otherType, "<LEDStatus>1</LEDStatus>"),
+                             led, device, normal)),
+        "401");
+    EXPECT_EQ(faultCode(answerSoap(
+                  set, soapRequestBody("SetLEDStatus", kLedType, "<LEDStatus>on</LEDStatus>"), led,
+                  device, normal)),
+              "402");
+    EXPECT_EQ(faultCode(answerSoap(
+                  set, soapRequestBody("SetLEDStatus", kLedType, "<LEDStatus>7</LEDStatus>"), led,
+                  device, normal)),
+              "601");
     EXPECT_EQ(device.ledState, 2);
-    SoapQuirk fault = SoapQuirk::fromJson({{"mode", "fault"}, {"errorCode", 401}, {"actions", {"GetLEDStatus"}}});
-    EXPECT_EQ(faultCode(answerSoap(kLedType + "#GetLEDStatus", soapRequestBody("GetLEDStatus", kLedType, ""),
-                                   led, device, fault)), "401");
+    SoapQuirk fault =
+        SoapQuirk::fromJson({{"mode", "fault"}, {"errorCode", 401}, {"actions", {"GetLEDStatus"}}});
+    EXPECT_EQ(
+        faultCode(answerSoap(kLedType + "#GetLEDStatus",
+                             soapRequestBody("GetLEDStatus", kLedType, ""), led, device, fault)),
+        "401");
     EXPECT_THROW(SoapQuirk::fromJson({{"mode", "sometimes"}}), std::runtime_error);
 }
 
 TEST(HttpResponseWriter, ChunkedWithExtensionsAndMalformedBodies) {
     HttpAnswer answer{200, "text/xml", {}, "<root><a>0123456789</a></root>"};
     HttpShape shape;
-    shape.apply({{"bodyMode", "chunked"}, {"chunkSize", 16}, {"chunkExtensions", true}, {"trailer", true}});
+    shape.apply(
+        {{"bodyMode", "chunked"}, {"chunkSize", 16}, {"chunkExtensions", true}, {"trailer", true}});
     std::string bytes = frameResponse(answer, shape, false);
     EXPECT_NE(bytes.find("Transfer-Encoding: chunked\r\n"), std::string::npos);
     EXPECT_EQ(bytes.find("Content-Length"), std::string::npos);
     std::string chunks = bytes.substr(bytes.find("\r\n\r\n") + 4);
-    EXPECT_EQ(chunks, "10;piece=0\r\n<root><a>0123456\r\ne;piece=1\r\n789</a></root>\r\n"
-                      "0;last=1\r\nX-Sim-Trailer: done\r\n\r\n");
+    EXPECT_EQ(chunks,
+              "10;piece=0\r\n<root><a>0123456\r\ne;piece=1\r\n789</a></root>\r\n"
+              "0;last=1\r\nX-Sim-Trailer: done\r\n\r\n");
     HttpShape broken;
     broken.apply({{"malformed", true}, {"httpVersion", "1.0"}, {"bodyMode", "until-close"}});
     bytes = frameResponse(answer, broken, true);
@@ -167,8 +188,9 @@ TEST(Scenario, AddressesUrlsAndPathsAreLaidOutAsAControlPointResolvesThem) {
     xml = writeDeviceDescription(absolute);
     EXPECT_NE(xml.find("<SCPDURL>http://127.0.0.2:49152/scpd/1.xml</SCPDURL>"), std::string::npos);
     EXPECT_EQ(xml.find("modelNumber"), std::string::npos);
-    EXPECT_THROW(parseScenario(nlohmann::json::parse(R"({"devices":[{"http":{"*":{"stauts":404}}}]})")),
-                 std::runtime_error);
+    EXPECT_THROW(
+        parseScenario(nlohmann::json::parse(R"({"devices":[{"http":{"*":{"stauts":404}}}]})")),
+        std::runtime_error);
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ const char* const kScenario = R"({
 const std::string kLedType = "urn:schemas-upnp-org:service:NASControl:1";
 
 class NasSim : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_EQ(sim.waitForLine("ready"), "ready 3 devices"); }
     SimProcess sim{kScenario};
 };
@@ -69,11 +69,13 @@ std::vector<std::pair<std::string, std::string>> receive(int fd, size_t count,
         char buffer[4096];
         sockaddr_in from{};
         socklen_t length = sizeof from;
-        ssize_t n = recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+        ssize_t n =
+            recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
         char address[INET_ADDRSTRLEN];
         inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
         std::string text(buffer, n > 0 ? static_cast<size_t>(n) : 0);
-        if (std::string(address).rfind("127.0.77.", 0) == 0 && text.find(needle) != std::string::npos)
+        if (std::string(address).rfind("127.0.77.", 0) == 0 &&
+            text.find(needle) != std::string::npos)
             got.emplace_back(address, text);
     }
     return got;
@@ -91,23 +93,29 @@ std::string soapRequest(const std::string& action, const std::string& inner,
     std::string body =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?><s:Envelope s:encodingStyle=\"http://schemas."
         "xmlsoap.org/soap/encoding/\" xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-        "<s:Body><u:" + action + " xmlns:u=\"" + kLedType + "\">" + inner + "</u:" + action +
+        "<s:Body><u:" +
+        action + " xmlns:u=\"" + kLedType + "\">" + inner + "</u:" + action +
         "></s:Body></s:Envelope>";
-    return "POST /control/1 HTTP/1.1\r\nHost: " + host + ":49300\r\nUser-Agent: WINDOWS UPnP/1.0 "
-           "Quillon/1.0.2547\r\nSOAPACTION: \"" + kLedType + "#" + action + "\"\r\nContent-Type: "
-           "text/xml; charset=\"utf-8\"\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\n\r\n" + body;
+    return "POST /control/1 HTTP/1.1\r\nHost: " + host +
+           ":49300\r\nUser-Agent: WINDOWS UPnP/1.0 "
+           "Quillon/1.0.2547\r\nSOAPACTION: \"" +
+           kLedType + "#" + action +
+           "\"\r\nContent-Type: "
+           "text/xml; charset=\"utf-8\"\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 std::string getRequest(const std::string& host, const std::string& path) {
-    return "GET " + path + " HTTP/1.0\r\nHost: " + host + ":49300\r\nUser-Agent: WINDOWS UPnP/1.0 "
+    return "GET " + path + " HTTP/1.0\r\nHost: " + host +
+           ":49300\r\nUser-Agent: WINDOWS UPnP/1.0 "
            "Quillon/1.0.2547\r\n\r\n";
 }
 
 TEST_F(NasSim, SearchIsAnsweredByUnicastFromEachMatchingDeviceAddress) {
     int fd = udpSocket(0, false);
-    std::string search = "M-SEARCH * HTTP/1.1\r\nMX: 3\r\nST: urn:schemas-upnp-org:device:LuNAS:1\r\n"
-                         "HOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\n\r\n";
+    std::string search =
+        "M-SEARCH * HTTP/1.1\r\nMX: 3\r\nST: urn:schemas-upnp-org:device:LuNAS:1\r\n"
+        "HOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\n\r\n";
     sockaddr_in group{};
     group.sin_family = AF_INET;
     group.sin_port = htons(1900);
@@ -133,16 +141,19 @@ TEST_F(NasSim, SearchIsAnsweredByUnicastFromEachMatchingDeviceAddress) {
 }
 
 TEST_F(NasSim, DescriptionsAreServedChunkedOrUntilCloseAsConfigured) {
-    RawResponse alpha = httpExchange("127.0.77.2", 49300, getRequest("127.0.77.2", "/description.xml"));
+    RawResponse alpha =
+        httpExchange("127.0.77.2", 49300, getRequest("127.0.77.2", "/description.xml"));
     EXPECT_EQ(alpha.head.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
     EXPECT_NE(alpha.head.find("Transfer-Encoding: chunked\r\n"), std::string::npos);
     EXPECT_EQ(alpha.rawBody.rfind("28;piece=0\r\n<?xml", 0), 0u);
     EXPECT_NE(alpha.body.find("<friendlyName>Alpha NAS</friendlyName>\n<modelNumber>QMA5KS0001"
-                              "</modelNumber>"), std::string::npos);
+                              "</modelNumber>"),
+              std::string::npos);
     EXPECT_NE(alpha.body.find("<controlURL>/control/1</controlURL>"), std::string::npos);
     EXPECT_EQ(alpha.body.substr(alpha.body.size() - 8), "</root>\n");
 
-    RawResponse beta = httpExchange("127.0.77.3", 49300, getRequest("127.0.77.3", "/description.xml"));
+    RawResponse beta =
+        httpExchange("127.0.77.3", 49300, getRequest("127.0.77.3", "/description.xml"));
     EXPECT_EQ(beta.head.rfind("HTTP/1.0 200 OK\r\n", 0), 0u);
     EXPECT_EQ(beta.head.find("Content-Length"), std::string::npos);
     EXPECT_TRUE(beta.closedByPeer);
@@ -161,17 +172,21 @@ TEST_F(NasSim, DescriptionsAreServedChunkedOrUntilCloseAsConfigured) {
 }
 
 TEST_F(NasSim, SetLedStatusChangesWhatGetLedStatusAndTheGetCommandReport) {
-    RawResponse set = httpExchange("127.0.77.2", 49300, soapRequest("SetLEDStatus", "<LEDStatus>1</LEDStatus>"));
+    RawResponse set =
+        httpExchange("127.0.77.2", 49300, soapRequest("SetLEDStatus", "<LEDStatus>1</LEDStatus>"));
     EXPECT_EQ(set.head.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
-    EXPECT_NE(set.body.find("<u:SetLEDStatusResponse xmlns:u=\"" + kLedType + "\">"), std::string::npos);
+    EXPECT_NE(set.body.find("<u:SetLEDStatusResponse xmlns:u=\"" + kLedType + "\">"),
+              std::string::npos);
     EXPECT_FALSE(set.closedByPeer);  // HTTP/1.1 stays open
     EXPECT_EQ(sim.command("get alpha"), "led alpha 1");
 
     EXPECT_EQ(sim.command("led alpha 2"), "ok led alpha");
     RawResponse get = httpExchange("127.0.77.2", 49300, soapRequest("GetLEDStatus", ""));
-    EXPECT_NE(get.body.find("<LEDStatus>2</LEDStatus></u:GetLEDStatusResponse>"), std::string::npos);
+    EXPECT_NE(get.body.find("<LEDStatus>2</LEDStatus></u:GetLEDStatusResponse>"),
+              std::string::npos);
 
-    RawResponse fault = httpExchange("127.0.77.4", 49300, soapRequest("GetLEDStatus", "", "127.0.77.4"));
+    RawResponse fault =
+        httpExchange("127.0.77.4", 49300, soapRequest("GetLEDStatus", "", "127.0.77.4"));
     EXPECT_EQ(fault.head.rfind("HTTP/1.1 500 Internal Server Error\r\n", 0), 0u);
     EXPECT_NE(fault.body.find("<errorCode>401</errorCode>"), std::string::npos);
     EXPECT_EQ(sim.command("led nobody 1"), "error no device nobody");
@@ -193,8 +208,9 @@ TEST_F(NasSim, ByebyeCommandAndExitAreMulticastFromTheDeviceAddress) {
     EXPECT_EQ(headerValue(alive[0].second, "NTS"), "ssdp:alive");
     EXPECT_EQ(headerValue(alive[0].second, "LOCATION"), "http://127.0.77.3:49300/description.xml");
 
-    EXPECT_NE(sim.command("relocate alpha 49301 /moved.xml").find("http://127.0.77.2:49301/moved.xml"),
-              std::string::npos);
+    EXPECT_NE(
+        sim.command("relocate alpha 49301 /moved.xml").find("http://127.0.77.2:49301/moved.xml"),
+        std::string::npos);
     auto moved = receive(fd, 1, "LOCATION: http://127.0.77.2:49301/moved.xml");
     EXPECT_EQ(moved.size(), 1u);
     RawResponse there = httpExchange("127.0.77.2", 49301, getRequest("127.0.77.2", "/moved.xml"));
@@ -204,7 +220,8 @@ TEST_F(NasSim, ByebyeCommandAndExitAreMulticastFromTheDeviceAddress) {
     std::map<std::string, int> leaving;
     for (const auto& [sender, text] : receive(fd, 12, "ssdp:byebye")) ++leaving[sender];
     close(fd);
-    EXPECT_EQ(leaving, (std::map<std::string, int>{{"127.0.77.2", 4}, {"127.0.77.3", 4}, {"127.0.77.4", 4}}));
+    EXPECT_EQ(leaving, (std::map<std::string, int>{
+                           {"127.0.77.2", 4}, {"127.0.77.3", 4}, {"127.0.77.4", 4}}));
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ namespace nassim::test {
 // Its stdin and stdout are pipes; its log goes to a file. The child gets SIGTERM when this
 // object goes (or when the test process dies).
 class SimProcess {
-public:
+  public:
     explicit SimProcess(const std::string& scenarioJson);
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
@@ -26,7 +26,7 @@ public:
     // Sends SIGTERM and waits for the exit; returns the exit status.
     int terminate();
 
-private:
+  private:
     pid_t pid_ = -1;
     int in_ = -1, out_ = -1;
     std::string buffered_;
@@ -37,8 +37,8 @@ private:
 // Content-Length, its chunks, or until the peer closes). Body is decoded from chunks.
 struct RawResponse {
     std::string head;
-    std::string body;       // decoded
-    std::string rawBody;    // as received
+    std::string body;     // decoded
+    std::string rawBody;  // as received
     bool closedByPeer = false;
 };
 RawResponse httpExchange(const std::string& address, int port, const std::string& request);
