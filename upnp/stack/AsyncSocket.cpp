@@ -17,12 +17,11 @@
 namespace norvale::stack {
 namespace {
 
-constexpr int kGrowStep = 4096;
-constexpr int kMinimumRoom = 1024;
 constexpr int kLocalPortBase = 50000;
 constexpr int kLocalPortSpan = 15000;
 constexpr int kBindAttempts = 64;
 
+// EINPROGRESS answers a non-blocking connect, the rest a socket that is not ready.
 bool WouldBlock(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR || error == EINPROGRESS;
 }
@@ -78,37 +77,29 @@ std::uint32_t LocalAddressOf(int fd) {
     return local.sin_addr.s_addr;
 }
 
-void FreeOwned(const char* buffer, int ownership) {
-    if (ownership == kBufferOwned) std::free(const_cast<char*>(buffer));
-}
-
 }  // namespace
 
 AsyncSocket::AsyncSocket(EventChain* chain, int initialBufferSize, AsyncSocket_OnData onData,
                          AsyncSocket_OnConnect onConnect, AsyncSocket_OnDisconnect onDisconnect,
                          AsyncSocket_OnSendDone onSendDone)
     : chain_(chain),
+      buffer_(initialBufferSize),
       onData_(onData),
       onConnect_(onConnect),
       onDisconnect_(onDisconnect),
-      onSendDone_(onSendDone),
-      initialBufferSize_(initialBufferSize > 0 ? initialBufferSize : kGrowStep) {
-    buffer_ = static_cast<char*>(std::malloc(initialBufferSize_));
-    if (buffer_ == nullptr) std::abort();
-    bufferSize_ = initialBufferSize_;
-}
+      onSendDone_(onSendDone) {}
 
-AsyncSocket::~AsyncSocket() { ReleaseAll(); }
+AsyncSocket::~AsyncSocket() {
+    ReleaseAll();
+}
 
 void AsyncSocket::ReleaseAll() {
     {
         std::lock_guard<StackSemaphore> guard(lock_);
         if (socket_ >= 0) CloseLocked();
-        DropQueueLocked();
+        queue_.Clear();
     }
-    std::free(buffer_);
-    buffer_ = nullptr;
-    bufferSize_ = begin_ = end_ = 0;
+    buffer_.Release();
 }
 
 // --- connection set-up -------------------------------------------------------
@@ -118,21 +109,15 @@ void AsyncSocket::ReleaseAll() {
 void AsyncSocket::ResetForConnection(AsyncSocket_OnInterrupt onInterrupt, void* user) {
     onInterrupt_ = onInterrupt;
     user_ = user;
-    pending_ = totalSent_ = 0;
+    queue_.ResetCounters();
     pause_ = 0;
-    begin_ = end_ = 0;
     localAddress_ = 0;
     ++generation_;
-    if (bufferSize_ != initialBufferSize_ || buffer_ == nullptr) {
-        char* fresh = static_cast<char*>(std::realloc(buffer_, initialBufferSize_));
-        if (fresh == nullptr) std::abort();
-        buffer_ = fresh;
-        bufferSize_ = initialBufferSize_;
-    }
+    buffer_.Reset();
 }
 
-void AsyncSocket::Connect(std::uint32_t localInterface, std::uint32_t remoteAddress,
-                          int remotePort, AsyncSocket_OnInterrupt onInterrupt, void* user) {
+void AsyncSocket::Connect(std::uint32_t localInterface, std::uint32_t remoteAddress, int remotePort,
+                          AsyncSocket_OnInterrupt onInterrupt, void* user) {
     CancelTimers();
     int delayMs = connectTimeoutMs_;
     {
@@ -217,13 +202,7 @@ void AsyncSocket::CloseLocked() {
     socket_ = -1;
     connected_ = false;
     pause_ = 1;
-    DropQueueLocked();
-}
-
-void AsyncSocket::DropQueueLocked() {
-    for (const SendNode& node : queue_) FreeOwned(node.buffer, node.ownership);
-    queue_.clear();
-    pending_ = 0;
+    queue_.Clear();
 }
 
 void AsyncSocket::CancelTimers() {
@@ -291,54 +270,18 @@ void AsyncSocket::OnDestroy() {
 
 // --- sending -------------------------------------------------------------------
 
-long AsyncSocket::SendOnce(int fd, const SendNode& node) {
-    const char* data = node.buffer + node.sent;
-    const std::size_t length = static_cast<std::size_t>(node.length - node.sent);
-    if (node.address == 0 && node.port == 0) return send(fd, data, length, MSG_NOSIGNAL);
-    sockaddr_in target = MakeAddress(node.address, node.port);
-    return sendto(fd, data, length, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&target),
-                  sizeof target);
-}
-
 void AsyncSocket::ScheduleSendErrorLocked() {
     sendErrorKey_.generation = generation_;
     LifetimeMonitor_Add(EventChain_Timers(chain_), &sendErrorKey_, 0, SendErrorExpired, nullptr);
 }
 
-// Sends queued nodes until the queue is empty or the socket would block. A
-// failed datagram is dropped alone; a failed stream drops the whole queue and
-// schedules the disconnect.
-AsyncSocket::Flush AsyncSocket::FlushQueueLocked() {
-    while (!queue_.empty()) {
-        SendNode& node = queue_.front();
-        const long sent = SendOnce(socket_, node);
-        if (sent < 0) {
-            if (WouldBlock(errno)) return Flush::kBlocked;
-            if (!datagram_) {
-                DropQueueLocked();
-                ScheduleSendErrorLocked();
-                return Flush::kFailed;
-            }
-            pending_ -= node.length - node.sent;
-            FreeOwned(node.buffer, node.ownership);
-            queue_.pop_front();
-            continue;
-        }
-        node.sent += static_cast<int>(sent);
-        pending_ -= sent;
-        totalSent_ += sent;
-        if (node.sent < node.length) return Flush::kBlocked;
-        FreeOwned(node.buffer, node.ownership);
-        queue_.pop_front();
-    }
-    return Flush::kDrained;
-}
-
 void AsyncSocket::SendQueued(int fd) {
     {
         std::lock_guard<StackSemaphore> guard(lock_);
-        if (socket_ != fd || queue_.empty()) return;
-        if (FlushQueueLocked() != Flush::kDrained) return;
+        if (socket_ != fd || queue_.Empty()) return;
+        const SendQueue::Flush result = queue_.FlushTo(fd, datagram_);
+        if (result == SendQueue::Flush::kFailed) ScheduleSendErrorLocked();
+        if (result != SendQueue::Flush::kDrained) return;
     }
     if (onSendDone_ != nullptr) onSendDone_(this, user_);
 }
@@ -347,73 +290,49 @@ int AsyncSocket::Send(const char* buffer, int length, std::uint32_t address, int
                       int ownership) {
     if (length < 0) length = 0;
     SendNode node{buffer, length, 0, address, port, ownership};
-    int result = kSendQueued;
     {
         std::lock_guard<StackSemaphore> guard(lock_);
         if (socket_ < 0) {
-            FreeOwned(buffer, ownership);
+            FreeOwnedBuffer(buffer, ownership);
             return kSendClosed;
         }
-        pending_ += length;
-        if (queue_.empty() && connected_) {
-            const long sent = SendOnce(socket_, node);
+        queue_.Announce(length);
+        if (queue_.Empty() && connected_) {
+            const long sent = SendNodeOnce(socket_, node);
             if (sent == length) {
-                pending_ -= length;
-                totalSent_ += length;
-                FreeOwned(buffer, ownership);
+                queue_.CountSent(length);
+                FreeOwnedBuffer(buffer, ownership);
                 return kSendComplete;
             }
             if (sent < 0 && !WouldBlock(errno)) {
-                pending_ -= length;
-                FreeOwned(buffer, ownership);
+                queue_.CountDropped(length);
+                FreeOwnedBuffer(buffer, ownership);
                 if (!datagram_) ScheduleSendErrorLocked();
                 return kSendClosed;
             }
             if (sent > 0) {
                 node.sent = static_cast<int>(sent);
-                pending_ -= sent;
-                totalSent_ += sent;
+                queue_.CountSent(sent);
             }
         }
-        if (node.ownership == kBufferCopy) {
-            // Keep only what is still to be sent; the copy is ours.
-            const int rest = node.length - node.sent;
-            char* copy = static_cast<char*>(std::malloc(rest > 0 ? rest : 1));
-            if (copy == nullptr) std::abort();
-            std::memcpy(copy, node.buffer + node.sent, static_cast<std::size_t>(rest));
-            node = SendNode{copy, rest, 0, address, port, kBufferOwned};
-        }
-        queue_.push_back(node);
+        queue_.Push(node);
     }
     if (!OnChainThread()) EventChain_Wake(chain_);
-    return result;
+    return kSendQueued;
 }
 
 // --- receiving -----------------------------------------------------------------
 
-// Makes room after `end_`: compacts first, then grows in 4096-byte steps up to
-// the ceiling. False when the buffer is full at its ceiling.
+// Makes room for the next read, reporting every move of the unconsumed
+// bytes. False when the buffer is full at its ceiling.
 bool AsyncSocket::MakeRoom() {
-    if (begin_ == end_) begin_ = end_ = 0;
-    if (begin_ > 0) {
-        const int offset = begin_;
-        std::memmove(buffer_, buffer_ + begin_, static_cast<std::size_t>(end_ - begin_));
-        end_ -= begin_;
-        begin_ = 0;
-        if (onBufferMoved_ != nullptr) onBufferMoved_(this, user_, -offset);
+    std::ptrdiff_t compacted = 0, grown = 0;
+    const bool room = buffer_.MakeRoom(maxBufferSize_, &compacted, &grown);
+    if (onBufferMoved_ != nullptr) {
+        if (compacted != 0) onBufferMoved_(this, user_, compacted);
+        if (grown != 0) onBufferMoved_(this, user_, grown);
     }
-    if (bufferSize_ - end_ >= kMinimumRoom) return true;
-    int grown = bufferSize_ + kGrowStep;
-    if (maxBufferSize_ > 0 && grown > maxBufferSize_) grown = maxBufferSize_;
-    if (grown <= bufferSize_) return end_ < bufferSize_;
-    char* moved = static_cast<char*>(std::realloc(buffer_, static_cast<std::size_t>(grown)));
-    if (moved == nullptr) return end_ < bufferSize_;
-    const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(reinterpret_cast<std::uintptr_t>(moved) -
-                                                              reinterpret_cast<std::uintptr_t>(buffer_));
-    buffer_ = moved;
-    bufferSize_ = grown;
-    if (offset != 0 && onBufferMoved_ != nullptr) onBufferMoved_(this, user_, offset);
-    return true;
+    return room;
 }
 
 void AsyncSocket::Read(int fd) {
@@ -428,18 +347,18 @@ void AsyncSocket::Read(int fd) {
     {
         std::lock_guard<StackSemaphore> guard(lock_);
         if (socket_ != fd) return;
-        const std::size_t room = static_cast<std::size_t>(bufferSize_ - end_);
+        const auto room = static_cast<std::size_t>(buffer_.Room());
         if (datagram_) {
             sockaddr_in from{};
             socklen_t fromLength = sizeof from;
-            received = recvfrom(fd, buffer_ + end_, room, 0, reinterpret_cast<sockaddr*>(&from),
+            received = recvfrom(fd, buffer_.Tail(), room, 0, reinterpret_cast<sockaddr*>(&from),
                                 &fromLength);
             // An empty datagram or a reported ICMP error is no reason to close.
             if (received <= 0) return;
             remoteAddress_ = from.sin_addr.s_addr;
             remotePort_ = ntohs(from.sin_port);
         } else {
-            received = recv(fd, buffer_ + end_, room, 0);
+            received = recv(fd, buffer_.Tail(), room, 0);
             if (received < 0 && WouldBlock(errno)) return;
             if (received <= 0) CloseLocked();
         }
@@ -448,27 +367,26 @@ void AsyncSocket::Read(int fd) {
         if (onDisconnect_ != nullptr) onDisconnect_(this, user_);
         return;
     }
-    end_ += static_cast<int>(received);
+    buffer_.Append(static_cast<int>(received));
     Deliver(generation);
 }
 
 // Offers the unconsumed bytes to the data handler until it pauses, stops
 // consuming or has used everything.
 void AsyncSocket::Deliver(std::uint64_t generation) {
-    while (begin_ < end_) {
+    while (buffer_.Length() > 0) {
         if (onData_ == nullptr) {
-            begin_ = end_ = 0;
+            buffer_.Clear();
             return;
         }
-        const int length = end_ - begin_;
+        const int length = buffer_.Length();
         int consumed = 0;
         int pause = 0;
-        onData_(this, buffer_ + begin_, &consumed, length, &onInterrupt_, &user_, &pause);
+        onData_(this, buffer_.Unconsumed(), &consumed, length, &onInterrupt_, &user_, &pause);
         if (generation != generation_) return;  // reconnected inside the handler
         if (consumed < 0) consumed = 0;
         if (consumed > length) consumed = length;
-        begin_ += consumed;
-        if (begin_ == end_) begin_ = end_ = 0;
+        buffer_.Consume(consumed);
         if (pause > 0) {
             int receiving = 0;
             pause_.compare_exchange_strong(receiving, pause);
@@ -494,7 +412,7 @@ void AsyncSocket::OnPrepare(SocketSet& readSet, SocketSet& writeSet, SocketSet& 
         readSet.Add(socket_);
         errorSet.Add(socket_);
     }
-    if (!queue_.empty()) writeSet.Add(socket_);
+    if (!queue_.Empty()) writeSet.Add(socket_);
 }
 
 void AsyncSocket::OnReady(int selectResult, const SocketSet& readSet, const SocketSet& writeSet,
@@ -559,9 +477,9 @@ std::uint32_t AsyncSocket::LocalInterface() {
 }
 
 void AsyncSocket::Buffer(char** buffer, int* begin, int* end) const {
-    if (buffer != nullptr) *buffer = buffer_;
-    if (begin != nullptr) *begin = begin_;
-    if (end != nullptr) *end = end_;
+    if (buffer != nullptr) *buffer = buffer_.Data();
+    if (begin != nullptr) *begin = buffer_.Begin();
+    if (end != nullptr) *end = buffer_.End();
 }
 
 void AsyncSocket::SetMaxBufferSize(int maxSize, AsyncSocket_OnBufferTooBig callback) {
@@ -571,18 +489,18 @@ void AsyncSocket::SetMaxBufferSize(int maxSize, AsyncSocket_OnBufferTooBig callb
 
 std::int64_t AsyncSocket::PendingBytes() {
     std::lock_guard<StackSemaphore> guard(lock_);
-    return pending_;
+    return queue_.Pending();
 }
 
 std::int64_t AsyncSocket::TotalSent() {
     std::lock_guard<StackSemaphore> guard(lock_);
-    return totalSent_;
+    return queue_.TotalSent();
 }
 
 // --- module functions ------------------------------------------------------------
 
-AsyncSocket* AsyncSocket_Create(EventChain* chain, int initialBufferSize,
-                                AsyncSocket_OnData onData, AsyncSocket_OnConnect onConnect,
+AsyncSocket* AsyncSocket_Create(EventChain* chain, int initialBufferSize, AsyncSocket_OnData onData,
+                                AsyncSocket_OnConnect onConnect,
                                 AsyncSocket_OnDisconnect onDisconnect,
                                 AsyncSocket_OnSendDone onSendDone) {
     auto* socket =
@@ -594,7 +512,8 @@ AsyncSocket* AsyncSocket_Create(EventChain* chain, int initialBufferSize,
 void AsyncSocket_Connect(AsyncSocket* socket, std::uint32_t localInterface,
                          std::uint32_t remoteAddress, int remotePort,
                          AsyncSocket_OnInterrupt onInterrupt, void* user) {
-    if (socket != nullptr) socket->Connect(localInterface, remoteAddress, remotePort, onInterrupt, user);
+    if (socket != nullptr)
+        socket->Connect(localInterface, remoteAddress, remotePort, onInterrupt, user);
 }
 
 void AsyncSocket_Adopt(AsyncSocket* socket, int handle, AsyncSocket_OnInterrupt onInterrupt,
@@ -609,7 +528,7 @@ int AsyncSocket_Send(AsyncSocket* socket, const char* buffer, int length, int ow
 int AsyncSocket_SendTo(AsyncSocket* socket, const char* buffer, int length, std::uint32_t address,
                        int port, int ownership) {
     if (socket == nullptr) {
-        FreeOwned(buffer, ownership);
+        FreeOwnedBuffer(buffer, ownership);
         return kSendClosed;
     }
     return socket->Send(buffer, length, address, port, ownership);
@@ -623,12 +542,24 @@ void AsyncSocket_Resume(AsyncSocket* socket) {
     if (socket != nullptr) socket->Resume();
 }
 
-bool AsyncSocket_IsClosed(AsyncSocket* socket) { return socket == nullptr || socket->IsClosed(); }
-void* AsyncSocket_GetUser(AsyncSocket* socket) { return socket->User(); }
-void AsyncSocket_SetUser(AsyncSocket* socket, void* user) { socket->SetUser(user); }
-std::uint32_t AsyncSocket_GetRemoteInterface(AsyncSocket* socket) { return socket->RemoteAddress(); }
-int AsyncSocket_GetRemotePort(AsyncSocket* socket) { return socket->RemotePort(); }
-std::uint32_t AsyncSocket_GetLocalInterface(AsyncSocket* socket) { return socket->LocalInterface(); }
+bool AsyncSocket_IsClosed(AsyncSocket* socket) {
+    return socket == nullptr || socket->IsClosed();
+}
+void* AsyncSocket_GetUser(AsyncSocket* socket) {
+    return socket->User();
+}
+void AsyncSocket_SetUser(AsyncSocket* socket, void* user) {
+    socket->SetUser(user);
+}
+std::uint32_t AsyncSocket_GetRemoteInterface(AsyncSocket* socket) {
+    return socket->RemoteAddress();
+}
+int AsyncSocket_GetRemotePort(AsyncSocket* socket) {
+    return socket->RemotePort();
+}
+std::uint32_t AsyncSocket_GetLocalInterface(AsyncSocket* socket) {
+    return socket->LocalInterface();
+}
 void AsyncSocket_SetLocalInterface(AsyncSocket* socket, std::uint32_t address) {
     socket->SetLocalInterface(address);
 }
@@ -645,7 +576,11 @@ void AsyncSocket_SetMaxBufferSize(AsyncSocket* socket, int maxSize,
 void AsyncSocket_SetConnectTimeout(AsyncSocket* socket, int timeoutMs) {
     socket->SetConnectTimeout(timeoutMs);
 }
-std::int64_t AsyncSocket_GetPendingBytes(AsyncSocket* socket) { return socket->PendingBytes(); }
-std::int64_t AsyncSocket_GetTotalSent(AsyncSocket* socket) { return socket->TotalSent(); }
+std::int64_t AsyncSocket_GetPendingBytes(AsyncSocket* socket) {
+    return socket->PendingBytes();
+}
+std::int64_t AsyncSocket_GetTotalSent(AsyncSocket* socket) {
+    return socket->TotalSent();
+}
 
 }  // namespace norvale::stack

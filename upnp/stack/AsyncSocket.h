@@ -3,10 +3,11 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <thread>
 
 #include "upnp/stack/ChainedObject.h"
+#include "upnp/stack/ReceiveBuffer.h"
+#include "upnp/stack/SendQueue.h"
 #include "upnp/stack/StackSemaphore.h"
 
 namespace norvale::stack {
@@ -59,7 +60,7 @@ using AsyncSocket_OnBufferMoved = void (*)(AsyncSocket* socket, void* user, std:
 // its chain. Sends, Disconnect and Resume are safe from any thread; the rest
 // belongs to the chain thread (or to set-up before the chain runs).
 class AsyncSocket : public ChainedObject {
-public:
+  public:
     AsyncSocket(EventChain* chain, int initialBufferSize, AsyncSocket_OnData onData,
                 AsyncSocket_OnConnect onConnect, AsyncSocket_OnDisconnect onDisconnect,
                 AsyncSocket_OnSendDone onSendDone);
@@ -94,21 +95,12 @@ public:
     std::int64_t PendingBytes();
     std::int64_t TotalSent();
 
-private:
-    struct SendNode {
-        const char* buffer;
-        int length;
-        int sent;
-        std::uint32_t address;  // 0 with port 0: a stream send
-        int port;
-        int ownership;
-    };
+  private:
     // A timer's data pointer: one per purpose, so each can be cancelled alone.
     struct TimerKey {
         AsyncSocket* owner;
         std::uint64_t generation;  // the connection it was scheduled for
     };
-    enum class Flush { kDrained, kBlocked, kFailed };
 
     static void ConnectTimedOut(void* data);
     static void SendErrorExpired(void* data);
@@ -116,9 +108,6 @@ private:
 
     void ResetForConnection(AsyncSocket_OnInterrupt onInterrupt, void* user);
     void CloseLocked();
-    void DropQueueLocked();
-    Flush FlushQueueLocked();
-    long SendOnce(int fd, const SendNode& node);
     void ScheduleSendErrorLocked();
     void CancelTimers();
     bool OnChainThread() const;
@@ -131,15 +120,16 @@ private:
     void ReleaseAll();
 
     EventChain* chain_;
-    StackSemaphore lock_;  // guards socket_, queue_, pending_/totalSent_, pause_ writes
+    StackSemaphore lock_;  // guards socket_, connected_, queue_ and pause_ changes
     int socket_ = -1;
     bool datagram_ = false;
     bool connected_ = false;
-    std::atomic<int> pause_{1};   // 0 receiving, >0 paused (1 after a close), -1 resume asked
+    std::atomic<int> pause_{1};     // 0 receiving, >0 paused (1 after a close), -1 resume asked
     std::uint64_t generation_ = 0;  // bumped by every Connect/Adopt
-    std::int64_t pending_ = 0;
-    std::int64_t totalSent_ = 0;
-    std::deque<SendNode> queue_;
+    SendQueue queue_;
+    ReceiveBuffer buffer_;  // chain thread only
+    int maxBufferSize_ = kDefaultMaxBufferSize;
+    int connectTimeoutMs_ = kConnectTimeoutMs;
 
     std::uint32_t remoteAddress_ = 0;  // network order
     int remotePort_ = 0;               // host order
@@ -155,14 +145,6 @@ private:
     AsyncSocket_OnBufferMoved onBufferMoved_ = nullptr;
     void* user_ = nullptr;
 
-    char* buffer_ = nullptr;
-    int bufferSize_ = 0;
-    int initialBufferSize_;
-    int maxBufferSize_ = kDefaultMaxBufferSize;
-    int begin_ = 0;
-    int end_ = 0;
-    int connectTimeoutMs_ = kConnectTimeoutMs;
-
     TimerKey connectKey_{this, 0};
     TimerKey sendErrorKey_{this, 0};
     TimerKey noticeKey_{this, 0};
@@ -172,8 +154,8 @@ private:
 
 // Creates a closed socket with a receive buffer of `initialBufferSize` bytes
 // and adds it to `chain`, which owns it. Callbacks may be null.
-AsyncSocket* AsyncSocket_Create(EventChain* chain, int initialBufferSize,
-                                AsyncSocket_OnData onData, AsyncSocket_OnConnect onConnect,
+AsyncSocket* AsyncSocket_Create(EventChain* chain, int initialBufferSize, AsyncSocket_OnData onData,
+                                AsyncSocket_OnConnect onConnect,
                                 AsyncSocket_OnDisconnect onDisconnect,
                                 AsyncSocket_OnSendDone onSendDone);
 

@@ -22,7 +22,9 @@ AllowList& Allowed() {
     return list;
 }
 
-bool IsLoopbackAddress(std::uint32_t address) { return (ntohl(address) >> 24) == 127; }
+bool IsLoopbackAddress(std::uint32_t address) {
+    return (ntohl(address) >> 24) == 127;
+}
 
 bool Matches(const std::vector<std::string>& entries, const LocalInterface& candidate) {
     if (entries.empty()) return true;

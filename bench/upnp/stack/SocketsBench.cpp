@@ -104,9 +104,9 @@ void ShortConnections(benchmark::State& state) {
             return;
         }
     }
-    state.counters["us_per_connection"] = benchmark::Counter(
-        kConnections * 1e6, benchmark::Counter::kIsIterationInvariantRate |
-                                benchmark::Counter::kInvert);
+    state.counters["us_per_connection"] =
+        benchmark::Counter(kConnections * 1e6, benchmark::Counter::kIsIterationInvariantRate |
+                                                   benchmark::Counter::kInvert);
     state.SetItemsProcessed(state.iterations() * kConnections);
 }
 BENCHMARK(ShortConnections)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);

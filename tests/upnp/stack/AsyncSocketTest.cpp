@@ -130,7 +130,8 @@ TEST_F(AsyncSocketTest, QueuedSendsOfEveryOwnershipArriveInOrderAtASlowReader) {
     pair.ready = [&] {
         char* owned = static_cast<char*>(std::malloc(first.size()));
         std::memcpy(owned, first.data(), first.size());
-        sendResults.push_back(AsyncSocket_Send(pair.client, owned, int(first.size()), kBufferOwned));
+        sendResults.push_back(
+            AsyncSocket_Send(pair.client, owned, int(first.size()), kBufferOwned));
         sendResults.push_back(
             AsyncSocket_Send(pair.client, second.data(), int(second.size()), kBufferStatic));
         sendResults.push_back(
@@ -140,7 +141,8 @@ TEST_F(AsyncSocketTest, QueuedSendsOfEveryOwnershipArriveInOrderAtASlowReader) {
     };
     pair.clientPeer.sendDone = [&](AsyncSocket*) { ++sendDone; };
     // The reader takes at most 64 KiB per call and pauses 1 ms after each.
-    pair.serverPeer.data = [&](AsyncSocket* s, char* buffer, int* consumed, int length, int* pause) {
+    pair.serverPeer.data = [&](AsyncSocket* s, char* buffer, int* consumed, int length,
+                               int* pause) {
         *consumed = std::min(length, 65536);
         received.append(buffer, *consumed);
         *pause = 1;
@@ -173,7 +175,8 @@ TEST_F(AsyncSocketTest, ResumeDeliversBufferedBytesWithoutNewData) {
     Pair pair;
     std::vector<std::string> offered;
     pair.ready = [&] { AsyncSocket_Send(pair.client, "hello world", 11, kBufferStatic); };
-    pair.serverPeer.data = [&](AsyncSocket* s, char* buffer, int* consumed, int length, int* pause) {
+    pair.serverPeer.data = [&](AsyncSocket* s, char* buffer, int* consumed, int length,
+                               int* pause) {
         offered.emplace_back(buffer, length);
         if (offered.size() == 1) {
             *consumed = 6;
@@ -227,7 +230,7 @@ TEST_F(AsyncSocketTest, BufferCompactsBeforeGrowingAndReportsEveryMove) {
     Pair pair(4096);
     const std::string stream = Pattern(12000, 5);
     std::vector<std::ptrdiff_t> moves;
-    char* held = nullptr;   // the start of the unconsumed bytes, as a parser would keep it
+    char* held = nullptr;    // the start of the unconsumed bytes, as a parser would keep it
     std::size_t offset = 0;  // stream position of `held`
     int largest = 0;
     // The moved callback carries no test state of its own.

@@ -17,11 +17,11 @@ inline int OpenDescriptors() {
 
 // Fails a test that leaves a descriptor open behind it.
 class NothingLeftOpen : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { before_ = OpenDescriptors(); }
     void TearDown() override { EXPECT_EQ(OpenDescriptors(), before_) << "descriptors left open"; }
 
-private:
+  private:
     int before_ = 0;
 };
 

@@ -17,11 +17,13 @@
 
 namespace norvale::stack::testing {
 
-inline std::uint32_t Loopback(int last = 1) { return htonl(0x7F000000u | static_cast<unsigned>(last)); }
+inline std::uint32_t Loopback(int last = 1) {
+    return htonl(0x7F000000u | static_cast<unsigned>(last));
+}
 
 // A blocking-accept TCP listener on 127.0.0.1 at a port the system picks.
 class Listener {
-public:
+  public:
     explicit Listener(int backlog = 16) {
         fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
@@ -41,7 +43,7 @@ public:
     // The next queued connection (it is there once the client saw "connected").
     int Accept() { return accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC); }
 
-private:
+  private:
     int fd_ = -1;
     int port_ = 0;
 };

@@ -96,9 +96,9 @@ TEST_F(UdpSocketTest, MulticastReachesAGroupMemberWithTheSendersAddress) {
     EXPECT_EQ(UdpSocket_SetMulticastInterface(sender, Loopback()), 0);
     EXPECT_EQ(UdpSocket_SetMulticastTtl(sender, 4), 0);
     const std::string text = "M-SEARCH from 127.0.0.2";
-    EXPECT_EQ(AsyncSocket_SendTo(sender, text.data(), int(text.size()), kSsdpGroup, 1900,
-                                 kBufferCopy),
-              kSendComplete);
+    EXPECT_EQ(
+        AsyncSocket_SendTo(sender, text.data(), int(text.size()), kSsdpGroup, 1900, kBufferCopy),
+        kSendComplete);
     ASSERT_TRUE(RunChain(chain, 5000));
     ASSERT_EQ(inbox.got.size(), 1u);
     EXPECT_EQ(inbox.got[0].text, text);
@@ -118,13 +118,12 @@ TEST_F(UdpSocketTest, EmptyDatagramsAndRefusedSendsLeaveTheSocketOpen) {
     const int port = UdpSocket_GetLocalPort(receiver);
     const int senderPort = UdpSocket_GetLocalPort(sender);
     std::vector<char> huge(70000, 'x');  // larger than any datagram
-    EXPECT_EQ(AsyncSocket_SendTo(sender, huge.data(), int(huge.size()), Loopback(), port,
-                                 kBufferCopy),
-              kSendClosed);
+    EXPECT_EQ(
+        AsyncSocket_SendTo(sender, huge.data(), int(huge.size()), Loopback(), port, kBufferCopy),
+        kSendClosed);
     EXPECT_EQ(AsyncSocket_SendTo(sender, "", 0, Loopback(), port, kBufferStatic), kSendComplete);
-    After(chain, 30, [&] {
-        AsyncSocket_SendTo(sender, "after", 5, Loopback(), port, kBufferStatic);
-    });
+    After(chain, 30,
+          [&] { AsyncSocket_SendTo(sender, "after", 5, Loopback(), port, kBufferStatic); });
     ASSERT_TRUE(RunChain(chain, 5000));
     ASSERT_EQ(inbox.got.size(), 1u);
     EXPECT_EQ(inbox.got[0].text, "after");
@@ -156,10 +155,11 @@ TEST_F(LocalAddressesTest, ListsUpInterfacesFirstAndLoopbackLastHonouringTheAllo
         GetLocalAddresses(plain);
         // A dummy interface, or one end of a veth pair where the kernel has no
         // dummy driver; the other end stays down and unlisted.
-        dummyAdded = std::system("{ ip link add dummy0 type dummy 2>/dev/null || "
-                                 "ip link add dummy0 type veth peer name dummy1; } && "
-                                 "ip addr add 10.99.0.1/24 dev dummy0 && "
-                                 "ip link set dummy0 up") == 0;
+        dummyAdded = std::system(
+                         "{ ip link add dummy0 type dummy 2>/dev/null || "
+                         "ip link add dummy0 type veth peer name dummy1; } && "
+                         "ip addr add 10.99.0.1/24 dev dummy0 && "
+                         "ip link set dummy0 up") == 0;
         if (!dummyAdded) return;
         interfaces = ListLocalInterfaces();
         GetLocalAddresses(withDummy);
