@@ -1,6 +1,7 @@
 #include "tools/nas-sim/HttpConnection.h"
 
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -64,7 +65,11 @@ void HttpConnection::handleInput(const char* data, size_t length) {
         HttpRequestReader::State state = reader_.feed(data, length, &used);
         data += used;
         length -= used;
-        if (state == HttpRequestReader::State::NeedMore) break;
+        if (state == HttpRequestReader::State::NeedMore) {
+            expectContinue();
+            break;
+        }
+        continueSent_ = false;
         HttpReply reply;
         if (state == HttpRequestReader::State::Failed) {
             HttpAnswer answer{400, "text/plain", {}, reader_.error() + "\n"};
@@ -118,6 +123,16 @@ void HttpConnection::pump() {
     }
     if (!finished_ && !draining_ && pending_.empty() && peerClosed_) finish();
     updateInterest();
+}
+
+void HttpConnection::expectContinue() {
+    if (continueSent_ || !reader_.headComplete()) return;
+    const std::string* expect = reader_.request().header("Expect");
+    if (!expect || strcasecmp(expect->c_str(), "100-continue") != 0) return;
+    continueSent_ = true;
+    HttpReply interim;
+    interim.bytes = "HTTP/1.1 100 Continue\r\n\r\n";
+    pending_.push_back(Pending{std::move(interim), loop_.now(), 0});
 }
 
 void HttpConnection::finishReply() {

@@ -47,6 +47,7 @@ class HttpConnection {
     void handleInput(const char* data, size_t length);
     void pump();
     bool writeSome(Pending& p);
+    void expectContinue();  // "100 Continue" once the head of a request asking for it is in
     void finishReply();
     void finish();
     void armTimer(int64_t delayMs);
@@ -61,7 +62,8 @@ class HttpConnection {
     bool closing_ = false;   // no more requests are read as requests
     bool draining_ = false;  // our side is shut; waiting for the peer's end
     bool finished_ = false;
-    bool peerClosed_ = false;  // the peer has sent its last byte
+    bool peerClosed_ = false;
+    bool continueSent_ = false;  // the peer has sent its last byte
     int64_t nextWriteAt_ = 0;
     uint64_t timer_ = 0;
     uint64_t idleTimer_ = 0;

@@ -34,6 +34,8 @@ class HttpRequestReader {
     // (the rest belongs to the next request).
     State feed(const char* data, size_t length, size_t* consumed);
     const HttpRequest& request() const { return request_; }
+    // True once the head is in (request() then has method, target and headers).
+    bool headComplete() const { return inBody_ || state_ == State::Complete; }
     void reset();
     const std::string& error() const { return error_; }
 
