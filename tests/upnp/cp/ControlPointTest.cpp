@@ -168,7 +168,7 @@ TEST_F(Tracking, MovedDeviceIsRemovedAndAddedFromItsNewLocation) {
     chain.Wake();
     EXPECT_EQ((Lines{"added nas-6 Mover", "removed nas-6", "added nas-6 Moved"}),
               recorder.WaitFor(3));
-    EXPECT_STREQ(device.Url("/new.xml").c_str(), recorder.Device(1)->location.get());
+    EXPECT_STREQ(device.Url("/new.xml").c_str(), recorder.Device(0)->location.get());
     chain.Ssdp("nas-6", 0, "", 0, 2);
     EXPECT_TRUE(chain.Until(TablesEmpty));
 }

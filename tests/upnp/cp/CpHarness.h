@@ -42,14 +42,20 @@ class Recorder {
 public:
     static void Added(UPnPDevice* device, void* self) {
         static_cast<Recorder*>(self)->Push("added " + Text(device->udn.get()) + " " +
-                                           Text(device->friendlyName.get()), device);
+                                               Text(device->friendlyName.get()),
+                                           "added " + Text(device->friendlyName.get()), device);
     }
     static void Removed(UPnPDevice* device, void* self) {
-        static_cast<Recorder*>(self)->Push("removed " + Text(device->udn.get()), nullptr);
+        auto* recorder = static_cast<Recorder*>(self);
+        recorder->Push("removed " + Text(device->udn.get()),
+                       "removed " + Text(device->friendlyName.get()), nullptr);
+        std::lock_guard<std::mutex> guard(recorder->mutex_);
+        std::erase(recorder->devices_, device);  // it may be freed from now on
     }
-    void Push(const std::string& line, UPnPDevice* device) {
+    void Push(const std::string& line, const std::string& byName, UPnPDevice* device) {
         std::lock_guard<std::mutex> guard(mutex_);
         lines_.push_back(line);
+        names_.push_back(byName);
         if (device != nullptr) devices_.push_back(device);
         changed_.notify_all();
     }
@@ -63,6 +69,19 @@ public:
         std::lock_guard<std::mutex> guard(mutex_);
         return lines_;
     }
+    // The same reports with friendly names instead of udns.
+    std::vector<std::string> Names() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return names_;
+    }
+    // Waits (up to `seconds`) until `predicate` holds for the name lines.
+    bool WaitNames(const std::function<bool(const std::vector<std::string>&)>& predicate,
+                   int seconds = 10) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(seconds),
+                                 [&] { return predicate(names_); });
+    }
+    // The i-th device added and not yet removed.
     UPnPDevice* Device(std::size_t i) {
         std::lock_guard<std::mutex> guard(mutex_);
         return i < devices_.size() ? devices_[i] : nullptr;
@@ -73,6 +92,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::string> lines_;
+    std::vector<std::string> names_;
     std::vector<UPnPDevice*> devices_;
 };
 
@@ -81,10 +101,14 @@ private:
 class ChainThread {
 public:
     explicit ChainThread(Recorder* recorder, ControlPointOptions options = {},
-                         const char* target = "urn:schemas-upnp-org:device:LuNAS:1")
+                         std::vector<const char*> targets = {"urn:schemas-upnp-org:device:LuNAS:1"})
         : chain_(stack::EventChain_Create()) {
-        cp_ = ControlPoint_Create(chain_, target, &Recorder::Added, &Recorder::Removed, recorder,
-                                  options);
+        for (const char* target : targets) {
+            ControlPoint* cp = ControlPoint_Create(chain_, target, &Recorder::Added,
+                                                   &Recorder::Removed, recorder, options);
+            if (cp_ == nullptr) cp_ = cp;
+            all_.push_back(cp);
+        }
         thread_ = std::thread([chain = chain_] { stack::EventChain_Run(chain); });
     }
     ~ChainThread() { Stop(); }
@@ -94,6 +118,7 @@ public:
         thread_.join();
     }
     ControlPoint* Cp() { return cp_; }
+    const std::vector<ControlPoint*>& All() const { return all_; }
     void Wake() { stack::EventChain_Wake(chain_); }
 
     void Post(std::function<void()> work) {
@@ -133,6 +158,7 @@ public:
 private:
     stack::EventChain* chain_;
     ControlPoint* cp_ = nullptr;
+    std::vector<ControlPoint*> all_;
     std::thread thread_;
 };
 

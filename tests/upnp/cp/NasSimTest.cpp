@@ -1,0 +1,258 @@
+// The control point against nas-sim: real SSDP on loopback, simulated
+// devices with their quirks, two control points on one chain as in the
+// application.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "CpHarness.h"
+#include "NasSimProcess.h"
+#include "upnp/cp/ModelRules.h"
+#include "upnp/cp/SoapActions.h"
+
+namespace norvale::cp::testing {
+namespace {
+
+const std::vector<const char*> kTargets{"urn:schemas-upnp-org:device:LuNAS:1",
+                                        "urn:schemas-upnp-org:device:MediaRenderer:1"};
+
+bool Has(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+std::string Prefix(const std::string& location) {  // "http://host:port/"
+    return location.substr(0, location.find('/', 7) + 1);
+}
+
+UPnPDevice* Named(Recorder& recorder, const std::string& name) {
+    for (std::size_t i = 0;; ++i) {
+        UPnPDevice* device = recorder.Device(i);
+        if (device == nullptr) return nullptr;
+        if (device->friendlyName != nullptr && name == device->friendlyName.get()) return device;
+    }
+}
+
+#define REQUIRE_SIM(sim)                                                         \
+    if (NasSimProcess::Program().empty()) GTEST_SKIP() << "nas-sim is not built"; \
+    ASSERT_TRUE((sim).Started())
+
+const char kDiscovery[] = R"({"defaults": {"notifyPeriodMs": 0}, "devices": [
+ {"name": "alpha", "friendlyName": "Alpha", "modelNumber": "QMA5KS0001", "maxVersion": 2,
+  "URLBase": "auto", "presentationURL": "/index.html"},
+ {"name": "beta", "friendlyName": "Beta", "modelNumber": "QMR8TX", "URLBase": "auto-noslash",
+  "urlStyle": "relative", "presentationURL": "admin/"},
+ {"name": "gamma", "friendlyName": "Gamma", "modelNumber": "Z-Model-88", "urlStyle": "absolute",
+  "presentationURL": "ftp://{host}/x", "http": {"description": {"bodyMode": "chunked", "chunkSize": 50}}},
+ {"name": "gw", "friendlyName": "Gateway", "modelNumber": "GW",
+  "deviceType": "urn:schemas-upnp-org:device:InternetGatewayDevice:1", "services": [],
+  "devices": [{"name": "inner", "friendlyName": "Inner", "modelNumber": "QMZBEN01",
+               "deviceType": "urn:schemas-upnp-org:device:LuNAS:1", "services": [{}]}]},
+ {"name": "tv", "friendlyName": "TV", "modelNumber": "TV-1",
+  "deviceType": "urn:schemas-upnp-org:device:MediaRenderer:1",
+  "http": {"*": {"httpVersion": "1.0", "connection": "close"}}},
+ {"name": "printer", "friendlyName": "Printer", "modelNumber": "QMA5KS0009",
+  "deviceType": "urn:schemas-upnp-org:device:Printer:1"},
+ {"name": "broken", "friendlyName": "Broken", "modelNumber": "QMA5KS0002", "services": [{}, {}],
+  "http": {"scpd": {"status": 404}}},
+ {"name": "malformed", "friendlyName": "Malformed", "modelNumber": "QMA5KS0003",
+  "http": {"scpd": {"malformed": true}}},
+ {"name": "nodevice", "friendlyName": "NoDevice", "modelNumber": "QMA5KS0004",
+  "http": {"description": {"body": "<root><specVersion/></root>"}}}
+]})";
+
+TEST(NasSim, DiscoversDevicesOfBothTypesWithTheirUrlsAndSkipsBrokenTrees) {
+    NasSimProcess sim({}, kDiscovery);
+    REQUIRE_SIM(sim);
+    Recorder recorder;
+    ChainThread chain(&recorder, {}, kTargets);
+    const std::set<std::string> expected{"added Alpha", "added Beta", "added Gamma",
+                                         "added Inner", "added TV"};
+    ASSERT_TRUE(recorder.WaitNames([&](const std::vector<std::string>& names) {
+        return std::set<std::string>(names.begin(), names.end()) == expected;
+    })) << ::testing::PrintToString(recorder.Names());
+    // Broken trees are dropped silently: nothing else arrives meanwhile.
+    for (ControlPoint* cp : chain.All()) {
+        EXPECT_TRUE(chain.Until([cp](ControlPoint*) { return cp->PendingTableCount() == 0; }));
+    }
+    chain.Post([] {});
+    EXPECT_EQ(expected.size(), recorder.Names().size());
+
+    UPnPDevice* alpha = Named(recorder, "Alpha");
+    ASSERT_NE(nullptr, alpha);
+    const std::string base = Prefix(sim.Location("alpha"));
+    EXPECT_EQ(sim.Location("alpha"), alpha->location.get());
+    EXPECT_EQ(2, alpha->maxVersion);
+    EXPECT_EQ(base + "index.html", alpha->presentationURL.get());
+    EXPECT_EQ(1, SupportsAction(alpha, L"GetLEDStatus"));
+    EXPECT_EQ(0, std::string(alpha->firstService->controlURL.get()).rfind(base, 0));
+
+    UPnPDevice* beta = Named(recorder, "Beta");
+    ASSERT_NE(nullptr, beta);
+    EXPECT_EQ(Prefix(sim.Location("beta")) + "admin/", beta->presentationURL.get());
+    EXPECT_EQ(0, std::string(beta->firstService->SCPDURL.get()).rfind(Prefix(sim.Location("beta")), 0));
+    EXPECT_EQ(0, SupportsAction(beta, L"GetLEDStatus"));  // QMR8TX never offers the LED
+
+    UPnPDevice* gamma = Named(recorder, "Gamma");
+    ASSERT_NE(nullptr, gamma);
+    EXPECT_EQ(0, std::string(gamma->presentationURL.get()).rfind("ftp://127.", 0));
+    EXPECT_EQ(1, IsSupportedModel(gamma));
+    EXPECT_STREQ("QMA5KS0000", gamma->modelNumber.get());
+
+    UPnPDevice* inner = Named(recorder, "Inner");
+    ASSERT_NE(nullptr, inner);
+    EXPECT_EQ(sim.Location("gw"), inner->location.get());
+    EXPECT_EQ(1, IsSupportedModel(inner));
+    EXPECT_EQ(4, ModelClass(inner));
+    UPnPDevice* tv = Named(recorder, "TV");
+    ASSERT_NE(nullptr, tv);
+    EXPECT_EQ(0, IsSupportedModel(tv));
+}
+
+const char kLifecycle[] = R"({"devices": [
+ {"name": "steady", "friendlyName": "Steady", "modelNumber": "QMA5KS0001", "maxAge": 2,
+  "notifyPeriodMs": 100,
+  "devices": [{"name": "steady-inner", "friendlyName": "SteadyInner", "modelNumber": "QMA5KS0002"}]},
+ {"name": "mover", "friendlyName": "Mover", "modelNumber": "QMA5KS0003", "notifyPeriodMs": 0},
+ {"name": "slow", "friendlyName": "Slow", "modelNumber": "QMA5KS0004", "notifyPeriodMs": 0,
+  "ssdp": {"announceAtStart": false, "answerSearch": false},
+  "http": {"description": {"delayMs": 1500}}}
+]})";
+
+TEST(NasSim, RefreshExpiryRelocationByebyeAndCancelledFetch) {
+    NasSimProcess sim({}, kLifecycle);
+    REQUIRE_SIM(sim);
+    ControlPointOptions options;
+    options.expiryMsPerSecond = 250;  // maxAge 2 s expires after 500 ms
+    options.relocationDelayMs = 300;
+    options.relocationGapSeconds = -1;
+    Recorder recorder;
+    ChainThread chain(&recorder, options, kTargets);
+    ASSERT_TRUE(recorder.WaitNames([](const std::vector<std::string>& n) {
+        return Has(n, "added Steady") && Has(n, "added SteadyInner") && Has(n, "added Mover");
+    }));
+    // NOTIFYs every 100 ms keep restarting the 500 ms expiry.
+    EXPECT_FALSE(recorder.WaitNames(
+        [](const std::vector<std::string>& n) { return Has(n, "removed Steady"); }, 2));
+    EXPECT_EQ("ok silence steady", sim.Command("silence steady"));
+    ASSERT_TRUE(recorder.WaitNames(
+        [](const std::vector<std::string>& n) { return Has(n, "removed Steady"); }));
+    // Listed again on its next alive announcement; a byebye removes it, embedded first.
+    EXPECT_EQ("ok alive steady", sim.Command("alive steady"));
+    ASSERT_TRUE(recorder.WaitNames([](const std::vector<std::string>& n) {
+        return std::count(n.begin(), n.end(), "added Steady") == 2;
+    }));
+    sim.Command("byebye steady");
+    ASSERT_TRUE(recorder.WaitNames([](const std::vector<std::string>& n) {
+        return std::count(n.begin(), n.end(), "removed Steady") == 2;
+    }));
+    std::vector<std::string> names = recorder.Names();
+    EXPECT_EQ("removed SteadyInner", names[names.size() - 2]);
+    EXPECT_EQ("removed Steady", names.back());
+
+    // A move: removed, then added again from the new LOCATION.
+    const std::string moved = sim.Command("relocate mover 49301 /moved.xml");
+    ASSERT_EQ(0u, moved.rfind("ok relocate mover", 0)) << moved;
+    ASSERT_TRUE(recorder.WaitNames([](const std::vector<std::string>& n) {
+        return std::count(n.begin(), n.end(), "added Mover") == 2;
+    }));
+    EXPECT_TRUE(Has(recorder.Names(), "removed Mover"));
+    // The device list holds the new tree after the old one.
+    UPnPDevice* latest = nullptr;
+    for (std::size_t i = 0; recorder.Device(i) != nullptr; ++i) {
+        if (std::string(recorder.Device(i)->friendlyName.get()) == "Mover") latest = recorder.Device(i);
+    }
+    ASSERT_NE(nullptr, latest);
+    EXPECT_NE(nullptr, std::strstr(latest->location.get(), ":49301/moved.xml"));
+
+    // A byebye while the description is still on its way: nothing is heard.
+    const std::size_t before = recorder.Names().size();
+    sim.Command("alive slow");
+    ASSERT_TRUE(chain.Until([](ControlPoint* cp) { return cp->PendingTableCount() == 1; }));
+    sim.Command("byebye slow");
+    ASSERT_TRUE(chain.Until([](ControlPoint* cp) {
+        return cp->PendingTableCount() == 0 && cp->LocationTableCount() == 0;
+    }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+    EXPECT_EQ(before, recorder.Names().size());
+}
+
+struct LedOutcome {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool called = false;
+    int result = 99;
+    int led = 99;
+    static void OnGet(UPnPService* service, int result, void* self, int led) {
+        auto* o = static_cast<LedOutcome*>(self);
+        EXPECT_NE(nullptr, service->device->friendlyName);  // still alive here
+        std::lock_guard<std::mutex> guard(o->mutex);
+        o->called = true;
+        o->result = result;
+        o->led = led;
+        o->done.notify_all();
+    }
+    static void OnSet(UPnPService* service, int result, void* self) { OnGet(service, result, self, 0); }
+    bool Wait() {
+        std::unique_lock<std::mutex> lock(mutex);
+        return done.wait_for(lock, std::chrono::seconds(15), [&] { return called; });
+    }
+};
+
+int GetLed(UPnPService* service, int* led) {
+    LedOutcome outcome;
+    ControlPoint_GetLEDStatus(service, &LedOutcome::OnGet, &outcome);
+    EXPECT_TRUE(outcome.Wait());
+    *led = outcome.led;
+    return outcome.result;
+}
+
+TEST(NasSim, LedActionsAndTheirFailureCodes) {
+    NasSimProcess sim({}, R"({"devices": [{"name": "led", "friendlyName": "Led",
+        "modelNumber": "QMA5KS0001", "ledState": 1,
+        "services": [{"serviceType": "urn:schemas-upnp-org:service:Extra:1",
+                      "serviceId": "urn:upnp-org:serviceId:Extra", "actions": ["GetInfo"]}, {}]}]})");
+    REQUIRE_SIM(sim);
+    Recorder recorder;
+    ChainThread chain(&recorder, {}, kTargets);
+    ASSERT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "added Led"); }));
+    UPnPService* service = Named(recorder, "Led")->firstService;
+    ASSERT_EQ(1, SupportsAction(Named(recorder, "Led"), L"SetLEDStatus"));
+    int led = 0;
+    EXPECT_EQ(0, GetLed(service, &led));
+    EXPECT_EQ(1, led);
+    LedOutcome set;
+    ControlPoint_SetLEDStatus(service, &LedOutcome::OnSet, 0, &set);
+    ASSERT_TRUE(set.Wait());
+    EXPECT_EQ(0, set.result);
+    EXPECT_EQ("led led 0", sim.Command("get led"));
+
+    const std::pair<const char*, int> quirks[] = {
+        {R"({"mode": "fault", "errorCode": 401})", 401},
+        {R"({"mode": "garbage"})", kSoapBadAnswer},
+        {R"({"mode": "missingResponse"})", kSoapBadAnswer},
+        {R"({"mode": "emptyLEDStatus"})", 0},
+        {R"({"mode": "emptyBody"})", 500},
+        {R"({"mode": "drop"})", kSoapNoAnswer}};
+    for (const auto& [quirk, code] : quirks) {
+        sim.Command(std::string("quirks led {\"soap\": ") + quirk + "}");
+        led = 7;
+        EXPECT_EQ(code, GetLed(service, &led)) << quirk;
+        EXPECT_EQ(0, led) << quirk;
+    }
+
+    // The device leaves while a request waits for its answer: -1, and the
+    // tree is freed only after the callback (AddressSanitizer watches).
+    sim.Command(R"(quirks led {"soap": {"mode": "normal"}, "http": {"control": {"delayMs": 3000}}})");
+    LedOutcome pending;
+    ControlPoint_GetLEDStatus(service, &LedOutcome::OnGet, &pending);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sim.Command("byebye led");
+    ASSERT_TRUE(pending.Wait());
+    EXPECT_EQ(kSoapNoAnswer, pending.result);
+    EXPECT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "removed Led"); }));
+}
+
+}  // namespace
+}  // namespace norvale::cp::testing
