@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <map>
 
+// Readable failure messages for Qt strings.
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
 namespace {
 
 struct Outcome {
@@ -24,7 +27,7 @@ QString Scenario(const QString& file) { return Env("NORVALE_SOURCE_DIR") + "/tes
 // Starts the simulator with `scenario`, waits for its devices, runs
 // norvale-discovery with `args`, stops the simulator. With `hosts`, the
 // namespace resolves names from that hosts file.
-Outcome Run(const QString& scenario, const QString& args, const QString& hosts = {}) {
+Outcome RunDiscovery(const QString& scenario, const QString& args, const QString& hosts = {}) {
     const QString bin = Env("NORVALE_BIN_DIR");
     const QString script = QStringLiteral(
                                "sim=$(mktemp); %1/nas-sim --scenario %2 --quit-on-eof < /dev/zero > $sim 2>/dev/null &"
@@ -60,7 +63,7 @@ QStringList Names(const QString& json) {
 }  // namespace
 
 TEST(CommandLineList, JsonCoversEveryModelRuleWithAFixedKeySet) {
-    const Outcome run = Run(Scenario("models.json"), "--list --json --all --timeout 3 --interface 127.0.0.1");
+    const Outcome run = RunDiscovery(Scenario("models.json"), "--list --json --all --timeout 3 --interface 127.0.0.1");
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const auto rows = ByName(run.out);
     const QStringList keys{"name",       "mapName",  "ip",       "led",        "model",         "modelClass", "udn",
@@ -99,7 +102,7 @@ TEST(CommandLineList, JsonCoversEveryModelRuleWithAFixedKeySet) {
     EXPECT_TRUE(rows.at("Legacy")["presentationURL"].toString().endsWith("/index.html"));
     EXPECT_EQ(rows.at("Alpha")["deviceType"], "urn:schemas-upnp-org:device:LuNAS:1");
 
-    const Outcome listed = Run(Scenario("models.json"), "--list --json --timeout 3 --interface 127.0.0.1");
+    const Outcome listed = RunDiscovery(Scenario("models.json"), "--list --json --timeout 3 --interface 127.0.0.1");
     EXPECT_EQ(ByName(listed.out).size(), 7u) << "without --all only table rows appear";
 }
 
@@ -110,7 +113,7 @@ TEST(CommandLineList, TableRulesForOrderDuplicatesMapNamesAndLedAnswers) {
     // The simulator gives addresses in scenario order from 127.0.0.2.
     hosts.write("127.0.0.1 localhost\n127.0.0.6 resolved-nas\n127.0.0.99 elsewhere-nas\n");
     hosts.close();
-    const Outcome run = Run(Scenario("table.json"), "--list --json --timeout 3 --interface 127.0.0.1", hosts.fileName());
+    const Outcome run = RunDiscovery(Scenario("table.json"), "--list --json --timeout 3 --interface 127.0.0.1", hosts.fileName());
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     // Equal names keep arrival order (twin-b answers later); one row for a
     // device that both control points report.
@@ -126,7 +129,7 @@ TEST(CommandLineList, TableRulesForOrderDuplicatesMapNamesAndLedAnswers) {
 }
 
 TEST(CommandLineWatch, ReportsAddedLedAndRemovedByByebyeAndExpiry) {
-    const Outcome run = Run(Scenario("watch.json"), "--watch --timeout 7 --interface 127.0.0.1");
+    const Outcome run = RunDiscovery(Scenario("watch.json"), "--watch --timeout 7 --interface 127.0.0.1");
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     QStringList events;
     for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts)) {
@@ -144,10 +147,10 @@ TEST(CommandLineWatch, ReportsAddedLedAndRemovedByByebyeAndExpiry) {
 }
 
 TEST(CommandLineSetLed, SwitchesTheLedAndReportsWhatTheDeviceSays) {
-    const Outcome on = Run(Scenario("watch.json"), "--set-led on --device Fading --timeout 5 --interface 127.0.0.1");
+    const Outcome on = RunDiscovery(Scenario("watch.json"), "--set-led on --device Fading --timeout 5 --interface 127.0.0.1");
     EXPECT_EQ(on.exitCode, 0) << on.err.toStdString();
     EXPECT_TRUE(on.out.contains("Fading (127.0.0.3): identify LED on")) << on.out.toStdString();
-    const Outcome missing = Run(Scenario("watch.json"), "--set-led off --device Nobody --timeout 2 --interface 127.0.0.1");
+    const Outcome missing = RunDiscovery(Scenario("watch.json"), "--set-led off --device Nobody --timeout 2 --interface 127.0.0.1");
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.err.contains("no device named or at Nobody was found")) << missing.err.toStdString();
 }
