@@ -27,7 +27,7 @@ struct ButtonTextLook {
 class CLuButton : public QAbstractButton {
     Q_OBJECT
 
-public:
+  public:
     explicit CLuButton(QWidget* parent = nullptr);
 
     // Face cells from the strip (image, x0, y0, totalWidth, height) of
@@ -66,14 +66,14 @@ public:
 
     QSize sizeHint() const override;
 
-signals:
+  signals:
     // The pointer entered the button (only with notify-on-enter); pos in
     // button coordinates.
     void pointerEntered(int controlId, const QPoint& pos);
     void hoveredChanged(bool hovered);
     void appearanceChanged();
 
-protected:
+  protected:
     // Paints under the face when the transparent background is off; the
     // base paints nothing.
     virtual void DrawBackground(QPainter& painter);
@@ -84,7 +84,7 @@ protected:
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
-private:
+  private:
     void SetHovered(bool hovered);
     void Changed();
 

@@ -79,11 +79,18 @@ void CLuDialog::SetFillColor(QRgb argb) {
 }
 
 void CLuDialog::InvalidateCache() {
+    MarkDescendantsStale();
     cacheValid_ = false;
-    // Skinned dialogs laid over this one built their caches from it.
-    for (CLuDialog* child : findChildren<CLuDialog*>()) child->InvalidateCache();
     update();
     emit backgroundChanged();
+}
+
+void CLuDialog::MarkDescendantsStale() {
+    // Skinned dialogs laid over this one built their caches from it.
+    for (CLuDialog* child : findChildren<CLuDialog*>()) {
+        child->cacheValid_ = false;
+        child->update();
+    }
 }
 
 const QImage& CLuDialog::BackgroundCache() const {
@@ -128,7 +135,7 @@ void CLuDialog::paintEvent(QPaintEvent*) {
 
 void CLuDialog::resizeEvent(QResizeEvent* event) {
     cacheValid_ = false;
-    for (CLuDialog* child : findChildren<CLuDialog*>()) child->InvalidateCache();
+    MarkDescendantsStale();
     QDialog::resizeEvent(event);
 }
 

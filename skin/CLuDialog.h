@@ -19,7 +19,7 @@ class QPainter;
 class CLuDialog : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     // tileMode value that repeats the source part across the width.
     static constexpr int kTile = 1;
 
@@ -51,7 +51,7 @@ public:
     // or the background changed since the last use.
     const QImage& BackgroundCache() const;
 
-signals:
+  signals:
     // The pointer moved over this dialog; pos in dialog coordinates.
     void pointerEntered(int controlId, const QPoint& pos);
     // The help key was pressed; the base does nothing else with it.
@@ -59,14 +59,15 @@ signals:
     // The background image or fill changed; children repaint by themselves.
     void backgroundChanged();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void InvalidateCache();
+    void MarkDescendantsStale();
     void RebuildCache() const;
     void DrawImagePart(QPainter& painter, const QSize& size) const;
 

@@ -38,7 +38,9 @@ void CLuListCtrl::SetModel(QAbstractItemModel* model) {
     OnModelReset();
 }
 
-int CLuListCtrl::ItemCount() const { return model_ ? model_->rowCount() : 0; }
+int CLuListCtrl::ItemCount() const {
+    return model_ ? model_->rowCount() : 0;
+}
 
 QString CLuListCtrl::ItemText(int item, int column) const {
     if (!model_ || column >= model_->columnCount()) return {};

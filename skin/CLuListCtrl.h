@@ -22,7 +22,7 @@
 class CLuListCtrl : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     // Column-format values of the text alignment.
     static constexpr int kAlignLeft = 0;
     static constexpr int kAlignRight = 1;
@@ -71,7 +71,7 @@ public:
     // The visible row at pos (control coordinates) showing an item, or -1.
     int RowAt(const QPoint& pos) const;
 
-signals:
+  signals:
     // A left click: item is the item shown in the clicked row, or -1.
     void itemClicked(int item);
     void selectionChanged(int item);
@@ -79,7 +79,7 @@ signals:
     // The list took the keyboard focus.
     void focusTaken();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -88,7 +88,7 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     bool event(QEvent* event) override;
 
-private:
+  private:
     enum RowState { kNormal = 0, kHighlighted = 1, kSelected = 2, kFourth = 3 };
 
     void RecountVisibleRows();

@@ -10,8 +10,7 @@
 
 namespace {
 
-constexpr int kIds[4] = {kMessageBoxYesId, kMessageBoxNoId, kMessageBoxOkId,
-                         kMessageBoxCancelId};
+constexpr int kIds[4] = {kMessageBoxYesId, kMessageBoxNoId, kMessageBoxOkId, kMessageBoxCancelId};
 constexpr int kResults[4] = {IDYES, IDNO, IDOK, IDCANCEL};
 constexpr double kLabelPoints = 12;
 
@@ -78,8 +77,7 @@ void CLuMessageBox::SetUpText(CLuStatic* label, const QRect& geometry, const QSt
     label->SetFontSize(kLabelPoints);
 }
 
-int ShowSkinMessageBox(const QString& text, const QString& caption, QWidget* owner,
-                       int buttonSet) {
+int ShowSkinMessageBox(const QString& text, const QString& caption, QWidget* owner, int buttonSet) {
     const QPointer<QWidget> previous = QApplication::focusWidget();
     int result = 0;
     {

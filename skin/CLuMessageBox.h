@@ -16,7 +16,7 @@ class CLuStatic;
 class CLuMessageBox : public CLuDialog {
     Q_OBJECT
 
-public:
+  public:
     // Index of a button in Button(): Yes, No, OK, Cancel.
     enum ButtonIndex { kYes = 0, kNo = 1, kOk = 2, kCancel = 3 };
 
@@ -30,12 +30,12 @@ public:
     CLuStatic* TextStatic() const { return text_; }
     int ButtonSet() const { return buttonSet_; }
 
-public slots:
+  public slots:
     // The box's own OK and cancel operations do nothing.
     void accept() override {}
     void reject() override {}
 
-private:
+  private:
     void PlaceWindow(const MessageBoxSkin& skin, QWidget* owner);
     void SetUpButtons(const MessageBoxSkin& skin);
     void SetUpText(CLuStatic* label, const QRect& geometry, const QString& text, QRgb color);
@@ -49,5 +49,4 @@ private:
 // Shows a modal skinned message box with text and caption over owner (may be
 // null) and returns the result of the button pressed. Afterwards a skinned
 // button that had the focus before gets it back and is repainted.
-int ShowSkinMessageBox(const QString& text, const QString& caption, QWidget* owner,
-                       int buttonSet);
+int ShowSkinMessageBox(const QString& text, const QString& caption, QWidget* owner, int buttonSet);

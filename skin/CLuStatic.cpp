@@ -45,19 +45,39 @@ void CLuStatic::SetText(const QString& text) {
         Changed();                      \
     } while (0)
 
-void CLuStatic::SetFontName(const QString& name) { NORVALE_SET_FIELD(fontName_, name); }
-void CLuStatic::SetFontSize(double points) { NORVALE_SET_FIELD(fontSize_, points); }
-void CLuStatic::SetTextColor(QRgb argb) { NORVALE_SET_FIELD(textColor_, argb); }
-void CLuStatic::SetFillColor(QRgb argb) { NORVALE_SET_FIELD(fillColor_, argb); }
-void CLuStatic::SetHorizontalAlign(StringAlign align) { NORVALE_SET_FIELD(hAlign_, align); }
-void CLuStatic::SetVerticalAlign(StringAlign align) { NORVALE_SET_FIELD(vAlign_, align); }
-void CLuStatic::SetNoWrap(bool noWrap) { NORVALE_SET_FIELD(noWrap_, noWrap); }
+void CLuStatic::SetFontName(const QString& name) {
+    NORVALE_SET_FIELD(fontName_, name);
+}
+void CLuStatic::SetFontSize(double points) {
+    NORVALE_SET_FIELD(fontSize_, points);
+}
+void CLuStatic::SetTextColor(QRgb argb) {
+    NORVALE_SET_FIELD(textColor_, argb);
+}
+void CLuStatic::SetFillColor(QRgb argb) {
+    NORVALE_SET_FIELD(fillColor_, argb);
+}
+void CLuStatic::SetHorizontalAlign(StringAlign align) {
+    NORVALE_SET_FIELD(hAlign_, align);
+}
+void CLuStatic::SetVerticalAlign(StringAlign align) {
+    NORVALE_SET_FIELD(vAlign_, align);
+}
+void CLuStatic::SetNoWrap(bool noWrap) {
+    NORVALE_SET_FIELD(noWrap_, noWrap);
+}
 void CLuStatic::SetBackgroundSuppressed(bool suppressed) {
     NORVALE_SET_FIELD(backgroundSuppressed_, suppressed);
 }
-void CLuStatic::SetStateCount(int count) { NORVALE_SET_FIELD(stateCount_, std::max(1, count)); }
-void CLuStatic::SetCurrentState(int state) { NORVALE_SET_FIELD(currentState_, state); }
-void CLuStatic::SetPictureCentred(bool centred) { NORVALE_SET_FIELD(pictureCentred_, centred); }
+void CLuStatic::SetStateCount(int count) {
+    NORVALE_SET_FIELD(stateCount_, std::max(1, count));
+}
+void CLuStatic::SetCurrentState(int state) {
+    NORVALE_SET_FIELD(currentState_, state);
+}
+void CLuStatic::SetPictureCentred(bool centred) {
+    NORVALE_SET_FIELD(pictureCentred_, centred);
+}
 void CLuStatic::SetMargins(int left, int top, int right, int bottom) {
     NORVALE_SET_FIELD(margins_, QMargins(left, top, right, bottom));
 }
@@ -71,7 +91,9 @@ void CLuStatic::SetShadow(bool on, QRgb argb) {
     Changed();
 }
 
-QFont CLuStatic::TextFont() const { return SkinFont(fontName_, fontSize_, fontStyle_); }
+QFont CLuStatic::TextFont() const {
+    return SkinFont(fontName_, fontSize_, fontStyle_);
+}
 
 QRect CLuStatic::MeasureText() const {
     const QSizeF size = SkinText::Measure(text_, TextFont());
@@ -112,7 +134,8 @@ void CLuStatic::DrawText(QPainter& painter, const QRect& textArea) const {
     format.noWrap = noWrap_;
     const QFont font = TextFont();
     if (shadow_) {
-        SkinText::Draw(painter, text_, font, ArgbColor(shadowColor_), area.translated(2, 2), format);
+        SkinText::Draw(painter, text_, font, ArgbColor(shadowColor_), area.translated(2, 2),
+                       format);
     }
     SkinText::Draw(painter, text_, font, ArgbColor(textColor_), area, format);
 }

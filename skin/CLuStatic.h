@@ -27,7 +27,7 @@ struct StaticImages {
 class CLuStatic : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit CLuStatic(QWidget* parent = nullptr);
 
     // Stores every image setting; builds the faded background copy when a
@@ -62,14 +62,14 @@ public:
     const QImage& FadedBackground() const { return faded_; }
     StaticPictureLayout Layout() const;
 
-signals:
+  signals:
     void textChanged(const QString& text);
     void appearanceChanged();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QFont TextFont() const;
     void Changed();
     void DrawBackgroundImage(QPainter& painter) const;

@@ -4,7 +4,7 @@
 // The list never scrolls: visible row r shows item r + top offset. The
 // selected item follows its item across insertions and deletions.
 class ListPaging {
-public:
+  public:
     // Rows that fit in clientHeight: clientHeight / (gap + rowHeight), plus
     // one when the remainder still holds a whole row. A row height of 0 or
     // less counts as clientHeight / 12.
@@ -37,7 +37,7 @@ public:
     // cleared, one after the removed items moves with its item.
     void ItemsRemoved(int first, int count);
 
-private:
+  private:
     int visibleRows_ = 0;
     int top_ = 0;
     int selected_ = -1;

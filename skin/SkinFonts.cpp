@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
-#include <QHash>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QRawFont>
 #include <QStringList>
 #include <cmath>

@@ -25,7 +25,7 @@ struct ImagePart {
 // strip covering (x0, y0, totalWidth, height) with n cells is
 // (x0 + i * totalWidth / n, y0, totalWidth / n, height).
 class ImageStrip {
-public:
+  public:
     // The cell rectangle; an empty rectangle when count is not positive.
     static QRect Cell(int x0, int y0, int totalWidth, int height, int count, int index);
     // Size of one cell; empty when count is not positive.
@@ -36,7 +36,7 @@ public:
 // 3 disabled, 4 spare. A control may keep fewer slots (a combo box keeps 4);
 // cells beyond its slots are ignored.
 class FaceSlots {
-public:
+  public:
     static constexpr int kMaxSlots = 5;
     static constexpr int kNormal = 0;
     static constexpr int kHover = 1;
@@ -49,8 +49,7 @@ public:
     // cells and fills the slots from 0. cellCount must be 1 to 5; otherwise
     // nothing changes and false is returned. Slots past cellCount keep what
     // they held before.
-    bool SetImages(const QImage& image, int x0, int y0, int totalWidth, int height,
-                   int cellCount);
+    bool SetImages(const QImage& image, int x0, int y0, int totalWidth, int height, int cellCount);
 
     // Slot i, or an empty part when i is out of range.
     const ImagePart& Slot(int index) const;
@@ -62,7 +61,7 @@ public:
     // hovered, else normal.
     static int SlotFor(bool disabled, bool pressed, bool hovered);
 
-private:
+  private:
     int slotCount_;
     std::array<ImagePart, kMaxSlots> slots_;
 };

@@ -19,8 +19,7 @@ QStringList Paragraphs(const QString& text) {
 
 // Breaks one paragraph into lines no wider than width (at words, or anywhere
 // inside a word that is wider than the line).
-void WrapParagraph(const QString& paragraph, const QFont& font, qreal width,
-                   QStringList& lines) {
+void WrapParagraph(const QString& paragraph, const QFont& font, qreal width, QStringList& lines) {
     if (paragraph.isEmpty()) {
         lines.append(QString());
         return;
@@ -45,17 +44,20 @@ QString TrimRight(const QString& text) {
 
 qreal AlignedOffset(StringAlign align, qreal available, qreal used) {
     switch (align) {
-        case StringAlign::Center: return (available - used) / 2;
-        case StringAlign::Far: return available - used;
-        case StringAlign::Near: break;
+        case StringAlign::Center:
+            return (available - used) / 2;
+        case StringAlign::Far:
+            return available - used;
+        case StringAlign::Near:
+            break;
     }
     return 0;
 }
 
 }  // namespace
 
-std::vector<TextLine> SkinText::Layout(const QString& text, const QFont& font,
-                                       const QRectF& bounds, const TextFormat& format) {
+std::vector<TextLine> SkinText::Layout(const QString& text, const QFont& font, const QRectF& bounds,
+                                       const TextFormat& format) {
     std::vector<TextLine> result;
     if (text.isEmpty()) return result;
     const QFontMetricsF metrics(font);
@@ -73,9 +75,10 @@ std::vector<TextLine> SkinText::Layout(const QString& text, const QFont& font,
             WrapParagraph(paragraph, font, available, lines);
         }
     }
-    const int maxLines = bounds.height() > 0 ? std::max(1, static_cast<int>(std::floor(
-                                                               bounds.height() / line.lineSpacing)))
-                                             : INT_MAX;
+    const int maxLines =
+        bounds.height() > 0
+            ? std::max(1, static_cast<int>(std::floor(bounds.height() / line.lineSpacing)))
+            : INT_MAX;
     if (lines.size() > maxLines) {
         // The last shown line carries the rest of the text, to be cut with "…".
         QString rest = TrimRight(lines[maxLines - 1]);
@@ -85,9 +88,9 @@ std::vector<TextLine> SkinText::Layout(const QString& text, const QFont& font,
     }
 
     const qreal blockHeight = line.lineSpacing * lines.size();
-    const qreal top = bounds.top() + (bounds.height() > 0
-                                          ? AlignedOffset(format.vertical, bounds.height(), blockHeight)
-                                          : 0);
+    const qreal top =
+        bounds.top() +
+        (bounds.height() > 0 ? AlignedOffset(format.vertical, bounds.height(), blockHeight) : 0);
     for (qsizetype i = 0; i < lines.size(); ++i) {
         TextLine out;
         out.text = TrimRight(lines[i]);

@@ -34,12 +34,12 @@ struct TextLine {
 // no positive width does not bound or wrap the lines; one with no positive
 // height does not limit their number. Line feeds always start a new line.
 class SkinText {
-public:
-    static std::vector<TextLine> Layout(const QString& text, const QFont& font,
-                                        const QRectF& rect, const TextFormat& format);
+  public:
+    static std::vector<TextLine> Layout(const QString& text, const QFont& font, const QRectF& rect,
+                                        const TextFormat& format);
     // Draws the laid-out lines in the colour, clipped to a bounded rectangle.
-    static void Draw(QPainter& painter, const QString& text, const QFont& font,
-                     const QColor& color, const QRectF& rect, const TextFormat& format);
+    static void Draw(QPainter& painter, const QString& text, const QFont& font, const QColor& color,
+                     const QRectF& rect, const TextFormat& format);
     // The size the text takes without a layout rectangle.
     static QSizeF Measure(const QString& text, const QFont& font);
 };

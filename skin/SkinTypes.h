@@ -11,14 +11,19 @@ enum class StringAlign { Near = 0, Center = 1, Far = 2 };
 // near, as GDI+ leaves them.
 inline StringAlign StringAlignFromInt(int value) {
     switch (value) {
-        case 1: return StringAlign::Center;
-        case 2: return StringAlign::Far;
-        default: return StringAlign::Near;
+        case 1:
+            return StringAlign::Center;
+        case 2:
+            return StringAlign::Far;
+        default:
+            return StringAlign::Near;
     }
 }
 
 // Skin colours are 32-bit ARGB values, alpha in the top byte.
-inline QColor ArgbColor(QRgb argb) { return QColor::fromRgba(argb); }
+inline QColor ArgbColor(QRgb argb) {
+    return QColor::fromRgba(argb);
+}
 
 // Font style bits of the skin's labels (combinable).
 enum SkinFontStyle : int {

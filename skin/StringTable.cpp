@@ -13,8 +13,10 @@ bool ReadQuoted(const QByteArray& line, qsizetype pos, QByteArray& text) {
         if (c == '"') return true;
         if (c == '\\' && pos + 1 < line.size()) {
             c = line[++pos];
-            if (c == 'n') c = '\n';
-            else if (c == 'r') c = '\r';
+            if (c == 'n')
+                c = '\n';
+            else if (c == 'r')
+                c = '\r';
         }
         text.append(c);
     }
@@ -92,4 +94,6 @@ bool StringTable::Contains(int id) const {
     return language_.contains(id) || program_.contains(id);
 }
 
-QString LoadSkinString(int id) { return StringTable::Instance().Get(id); }
+QString LoadSkinString(int id) {
+    return StringTable::Instance().Get(id);
+}

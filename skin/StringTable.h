@@ -19,7 +19,7 @@
 // tables under "<root>/strings/"; once SetLanguageRoot names that root, its
 // entries are found before the program's own.
 class StringTable {
-public:
+  public:
     // The one table of the process. Lookups are safe from any thread.
     static StringTable& Instance();
 
@@ -41,7 +41,7 @@ public:
     // Returns the number of malformed lines, which are skipped.
     static int Parse(const QByteArray& content, QHash<int, QString>& out);
 
-private:
+  private:
     void LoadLocked() const;
 
     mutable std::mutex mutex_;

@@ -17,7 +17,7 @@
 namespace {
 
 class CLuListCtrlTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dialog.resize(300, 260);
         list.setGeometry(10, 10, 200, 200);

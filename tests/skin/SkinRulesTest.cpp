@@ -16,8 +16,8 @@
 
 TEST(ImageStripTest, FourCellStripOf400PixelsGives100PixelCellsWithCellTwoAt200) {
     FaceSlots faces;
-    ASSERT_TRUE(faces.SetImages(MakeStrip({kRed, kGreen, kBlue, kYellow}, 400, 20), 0, 0, 400,
-                                20, 4));
+    ASSERT_TRUE(
+        faces.SetImages(MakeStrip({kRed, kGreen, kBlue, kYellow}, 400, 20), 0, 0, 400, 20, 4));
     EXPECT_EQ(faces.FaceSize(), QSize(100, 20));
     EXPECT_EQ(faces.Slot(2).source, QRect(200, 0, 100, 20));
     EXPECT_FALSE(faces.Slot(4).IsSet());
@@ -97,7 +97,8 @@ TEST(ListPagingTest, SelectionFollowsItsItemAcrossInsertionsAndDeletions) {
 }
 
 TEST(StaticLayoutTest, HiddenPictureGivesTheTextTheWholeWidth) {
-    const StaticPictureLayout layout = LayoutStaticPicture(QRect(0, 0, 200, 40), false, 30, 20, true);
+    const StaticPictureLayout layout =
+        LayoutStaticPicture(QRect(0, 0, 200, 40), false, 30, 20, true);
     EXPECT_TRUE(layout.picture.isEmpty());
     EXPECT_EQ(layout.textArea, QRect(0, 0, 200, 40));
 }

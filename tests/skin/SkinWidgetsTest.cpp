@@ -20,11 +20,11 @@ bool ShowActive(QWidget& window) {
 
 // A static that counts its paints.
 class CountingStatic : public CLuStatic {
-public:
+  public:
     using CLuStatic::CLuStatic;
     int paints = 0;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override {
         ++paints;
         CLuStatic::paintEvent(event);
@@ -37,7 +37,8 @@ TEST(CLuDialogTest, WithoutImageOrParentPaintsBlack) {
     CLuDialog dialog;
     dialog.resize(40, 30);
     const QImage shot = Shot(dialog);
-    for (QPoint p : {QPoint(0, 0), QPoint(20, 15), QPoint(39, 29)}) EXPECT_EQ(shot.pixel(p), kBlack);
+    for (QPoint p : {QPoint(0, 0), QPoint(20, 15), QPoint(39, 29)})
+        EXPECT_EQ(shot.pixel(p), kBlack);
 }
 
 TEST(CLuDialogTest, ChildrenOverATiledBackgroundShowExactlyTheTilePixels) {
@@ -72,7 +73,7 @@ TEST(CLuDialogTest, StretchedImageFillsTheClientAndResizingRebuildsTheCache) {
 }
 
 class CLuButtonTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dialog.resize(300, 100);
         dialog.SetFillColor(0xFF102030);
@@ -130,6 +131,27 @@ TEST_F(CLuButtonTest, HighlightFollowsThePointerAndStaysOverTheBackground) {
     QTest::mouseClick(&dialog, Qt::LeftButton, {}, QPoint(5, 80));
     EXPECT_TRUE(second.IsHovered());
     EXPECT_EQ(Shot(second).pixel(50, 10), kGreen);
+}
+
+TEST_F(CLuButtonTest, HighlightSurvivesFocusGoingToTheParentButNotDeactivation) {
+    ASSERT_TRUE(ShowActive(dialog));
+    QTest::mouseMove(&first, QPoint(30, 5));
+    ASSERT_TRUE(first.IsHovered());
+    dialog.setFocus();  // the parent takes the focus: keep-focus takes it back
+    EXPECT_TRUE(first.IsHovered());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(first.hasFocus());
+
+    first.SetKeepFocus(false);
+    dialog.setFocus();
+    EXPECT_FALSE(first.IsHovered());
+
+    QTest::mouseMove(&second, QPoint(30, 5));
+    ASSERT_TRUE(second.IsHovered());
+    CLuDialog other;
+    other.resize(50, 50);
+    ASSERT_TRUE(ShowActive(other));
+    EXPECT_FALSE(second.IsHovered());
 }
 
 TEST_F(CLuButtonTest, PressedDrawsCellTwoAndClicksWithTheMouseOnly) {

@@ -52,8 +52,8 @@ void ShowActive(QWidget& window) {
 }
 
 void MovePointer(QWidget* widget, QPoint pos) {
-    QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(widget, &move);
 }
 
@@ -137,20 +137,20 @@ void AddMainWindowScene(GallerySheet& sheet) {
         StyleActionButton(button, LoadSkinString(k < 4 ? 4 + k : 51));
         actions.push_back(button);
     }
-    const QStringList names = {"NAS-Office", "NAS-Living", "Media-Den", "Backup-1", "Backup-2",
-                               "Archive"};
-    CLuListCtrl* list = MakeList(&window, QRect(32, 194, 354, 300),
-                                 DeviceModel(&window, names, 1));
+    const QStringList names = {"NAS-Office", "NAS-Living", "Media-Den",
+                               "Backup-1",   "Backup-2",   "Archive"};
+    CLuListCtrl* list = MakeList(&window, QRect(32, 194, 354, 300), DeviceModel(&window, names, 1));
     list->SelectItem(0);
     MakeButton(&window, Art(138, QSize(136, 30), 4), QPoint(192, 158))->setEnabled(false);
     MakeButton(&window, Art(136, QSize(136, 30), 4), QPoint(192, 508));
 
     ShowActive(window);
-    MovePointer(list, QPoint(100, 150));        // highlights row 2
-    MovePointer(actions[1], QPoint(20, 10));    // hover on "Map Network Drive"
+    MovePointer(list, QPoint(100, 150));      // highlights row 2
+    MovePointer(actions[1], QPoint(20, 10));  // hover on "Map Network Drive"
     actions[3]->setEnabled(false);
-    sheet.Section(QStringLiteral("Main window (800 x 600) from PNG 130, 137, 149, 135, 157, "
-                                 "160, 139, 132, 138, 136"));
+    sheet.Section(
+        QStringLiteral("Main window (800 x 600) from PNG 130, 137, 149, 135, 157, "
+                       "160, 139, 132, 138, 136"));
     sheet.Add(window.grab().toImage(), QStringLiteral("row 0 selected, row 2 under the pointer, "
                                                       "Map Network Drive hovered, one disabled"));
 }
@@ -161,6 +161,7 @@ void AddButtonStates(GallerySheet& sheet, CLuDialog& stage, int id, QSize fallba
                      const QString& caption) {
     CLuButton* button = MakeButton(&stage, Art(id, fallback, 4), QPoint(10, 10));
     if (!caption.isEmpty()) StyleActionButton(button, caption);
+    if (id == 160) button->SetFont(QStringLiteral("Tahoma"), 8);
     button->show();
     const QString name = QStringLiteral("PNG %1 ").arg(id);
     sheet.Add(button->grab().toImage(), name + QStringLiteral("normal"));
@@ -250,16 +251,17 @@ void AddControlScenes(GallerySheet& sheet) {
         int id;
         QSize size;
         QString caption;
-    } strips[] = {{160, {176, 22}, LoadSkinString(53)}, {139, {160, 24}, {}},
-                  {132, {160, 24}, {}},  {149, {1416, 50}, LoadSkinString(5)},
-                  {138, {136, 30}, {}},  {136, {136, 30}, {}},
-                  {131, {448, 36}, LoadSkinString(12)}, {1138, {160, 20}, {}},
-                  {1134, {160, 20}, {}}, {1136, {448, 36}, LoadSkinString(105)}};
-    for (const auto& strip : strips) AddButtonStates(sheet, stage, strip.id, strip.size, strip.caption);
+    } strips[] = {
+        {160, {176, 22}, LoadSkinString(53)},  {139, {160, 24}, {}},  {132, {160, 24}, {}},
+        {149, {1416, 50}, LoadSkinString(5)},  {138, {136, 30}, {}},  {136, {136, 30}, {}},
+        {131, {448, 36}, LoadSkinString(12)},  {1138, {160, 20}, {}}, {1134, {160, 20}, {}},
+        {1136, {448, 36}, LoadSkinString(105)}};
+    for (const auto& strip : strips)
+        AddButtonStates(sheet, stage, strip.id, strip.size, strip.caption);
 
     sheet.Section(QStringLiteral("List rows: normal, under the pointer, selected, LED mark"));
-    auto* model = DeviceModel(&stage, {"normal row", "under the pointer", "selected row",
-                                       "row with LED mark"}, 3);
+    auto* model = DeviceModel(
+        &stage, {"normal row", "under the pointer", "selected row", "row with LED mark"}, 3);
     CLuListCtrl* list = MakeList(&stage, QRect(0, 0, 354, 240), model);
     list->show();
     list->SelectItem(2);

@@ -1,5 +1,6 @@
 #include "GallerySheet.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 
 #include "skin/SkinFonts.h"
@@ -18,7 +19,9 @@ void GallerySheet::Section(const QString& title) {
 }
 
 void GallerySheet::Add(const QImage& image, const QString& caption) {
-    const QSize size = image.size().expandedTo(QSize(60, 1));
+    const int captionWidth = static_cast<int>(
+        QFontMetricsF(SkinFont(QStringLiteral("Tahoma"), 8)).horizontalAdvance(caption));
+    const QSize size = image.size().expandedTo(QSize(captionWidth, 1));
     if (x_ > kMargin && x_ + size.width() > width_ - kMargin) NewLine();
     items_.push_back({image, caption, QPoint(x_, y_), false});
     x_ += size.width() + kMargin;

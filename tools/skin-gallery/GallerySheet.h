@@ -7,7 +7,7 @@
 // A contact sheet: titled sections of captioned pictures flowing left to
 // right, wrapped at the sheet's width.
 class GallerySheet {
-public:
+  public:
     explicit GallerySheet(int width) : width_(width) {}
 
     void Section(const QString& title);
@@ -15,7 +15,7 @@ public:
     // The finished sheet on a dark background.
     QImage Render() const;
 
-private:
+  private:
     struct Item {
         QImage image;
         QString text;
