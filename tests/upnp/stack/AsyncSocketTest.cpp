@@ -292,25 +292,30 @@ TEST_F(AsyncSocketTest, OversizedMessageEndsInBufferTooBigAndDisconnect) {
     EXPECT_EQ(disconnects, 1);
 }
 
-TEST_F(AsyncSocketTest, PeerCloseDeliversDataThenDisconnects) {
+// Bytes the handler left unconsumed are still in the buffer when the close is
+// reported (a body read until the close ends there).
+TEST_F(AsyncSocketTest, PeerCloseDeliversDataThenDisconnectsWithUnconsumedBytesAtHand) {
     Pair pair;
-    std::string received;
     std::vector<std::string> events;
     pair.ready = [&] {
-        AsyncSocket_Send(pair.server, "bye", 3, kBufferStatic);
+        AsyncSocket_Send(pair.server, "last words", 10, kBufferStatic);
         AsyncSocket_Disconnect(pair.server);
     };
     pair.clientPeer.data = [&](AsyncSocket*, char* buffer, int* consumed, int length, int*) {
         events.emplace_back("data:" + std::string(buffer, length));
-        *consumed = length;
+        *consumed = length == 10 ? 5 : 0;
     };
-    pair.clientPeer.disconnect = [&](AsyncSocket*) {
-        events.emplace_back("disconnect");
+    pair.clientPeer.disconnect = [&](AsyncSocket* s) {
+        char* buffer;
+        int begin, end;
+        AsyncSocket_GetBuffer(s, &buffer, &begin, &end);
+        events.emplace_back("disconnect:" + std::string(buffer + begin, end - begin));
         pair.Stop();
     };
     pair.serverPeer.disconnect = [&](AsyncSocket*) { events.emplace_back("server-disconnect"); };
     ASSERT_TRUE(pair.Run());
-    EXPECT_EQ(events, (std::vector<std::string>{"server-disconnect", "data:bye", "disconnect"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"server-disconnect", "data:last words",
+                                                "data:words", "disconnect:words"}));
 }
 
 TEST_F(AsyncSocketTest, SendsAndDisconnectFromAnotherThreadReachTheChainThread) {
