@@ -20,18 +20,6 @@ constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::uint32_t kLocalSignature = 0x04034b50;
 constexpr std::uint32_t kDescriptorSignature = 0x08074b50;
 
-void WriteAll(int fd, const std::uint8_t* data, std::size_t length) {
-    while (length > 0) {
-        ssize_t n = ::write(fd, data, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            CZipException::Throw(CZipException::kSystem, std::string("cannot write: ") +
-                                                             std::strerror(n < 0 ? errno : EIO));
-        data += n;
-        length -= static_cast<std::size_t>(n);
-    }
-}
-
 [[noreturn]] void ThrowBad(const char* what) {
     CZipException::Throw(CZipException::kBadZipFile, what);
 }
@@ -73,19 +61,38 @@ void CZipArchive::ExtractFile(std::size_t index, CDestFolder& folder, std::size_
         folder.MakeFolder(parts, header.UnixPermissions());
         return;
     }
+    if (!writer_ || writer_->BufferSize() != bufferSize)
+        writer_ = std::make_unique<CAsyncFileWriter>(std::min<std::size_t>(bufferSize, 1u << 30));
     OpenFile(index);
     try {
         CUniqueFd fd = folder.CreateFile(parts);
-        if (buffer_.Size() != bufferSize) buffer_.Allocate(bufferSize);
-        for (;;) {
-            std::size_t n = ReadFile(buffer_.Data(), bufferSize);
-            WriteAll(fd.Get(), buffer_.Data(), n);
-            if (n < bufferSize) break;
+        info_.computeCrc = false;  // the writer computes it
+        try {
+            PumpEntry(fd.Get(), *writer_);
+        } catch (...) {
+            writer_->Drain();  // before the descriptor closes
+            throw;
         }
+        info_.crc = writer_->Finish();
         CloseFile(fd.Get());
     } catch (...) {
         AbortFile();
         throw;
+    }
+}
+
+void CZipArchive::PumpEntry(int fd, CAsyncFileWriter& writer) {
+    for (;;) {
+        std::uint8_t* buffer = writer.AcquireBuffer();
+        std::size_t n = 0;
+        try {
+            n = ReadFile(buffer, writer.BufferSize());
+        } catch (...) {
+            writer.Submit(fd, buffer, 0);
+            throw;
+        }
+        writer.Submit(fd, buffer, n);
+        if (n < writer.BufferSize()) return;
     }
 }
 
@@ -135,7 +142,8 @@ std::size_t CZipArchive::ReadFile(void* buffer, std::size_t size) {
 std::size_t CZipArchive::ReadStored(std::uint8_t* out, std::size_t size) {
     std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, info_.uncompressedLeft));
     storage_.Read(out, n);
-    info_.crc = static_cast<std::uint32_t>(crc32(info_.crc, out, static_cast<uInt>(n)));
+    if (info_.computeCrc)
+        info_.crc = static_cast<std::uint32_t>(crc32(info_.crc, out, static_cast<uInt>(n)));
     info_.uncompressedLeft -= n;
     info_.compressedLeft -= n;
     if (info_.uncompressedLeft == 0) info_.finished = true;
@@ -168,8 +176,10 @@ std::size_t CZipArchive::ReadDeflated(std::uint8_t* out, std::size_t size) {
         const uInt inBefore = s.avail_in;
         int result = inflate(&s, Z_SYNC_FLUSH);
         const std::size_t n = room - s.avail_out;
-        info_.crc =
-            static_cast<std::uint32_t>(crc32(info_.crc, out + produced, static_cast<uInt>(n)));
+        if (info_.computeCrc)
+            info_.crc =
+                static_cast<std::uint32_t>(crc32(info_.crc, out + produced, static_cast<uInt>(n)));
+
         produced += n;
         info_.uncompressedLeft -= n;
         if (result == Z_STREAM_END) {

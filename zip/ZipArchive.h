@@ -11,7 +11,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 
+#include "zip/AsyncFileWriter.h"
 #include "zip/CentralDir.h"
 #include "zip/DestFolder.h"
 #include "zip/FileHeader.h"
@@ -43,9 +45,10 @@ class CZipArchive {
     bool IsFolder(std::size_t index) const { return GetFileInfo(index).IsFolder(); }
     const CCentralDir& CentralDir() const { return directory_; }
 
-    // Extracts one entry below `folder` (see CDestFolder) reading through a
-    // buffer of `bufferSize` bytes. Throws on failure; a CRC-32 mismatch is
-    // raised after all the data was written.
+    // Extracts one entry below `folder` (see CDestFolder) in chunks of
+    // `bufferSize` bytes, written by a second thread while the next chunk is
+    // inflated. Throws on failure; a CRC-32 mismatch is raised after all the
+    // data was written.
     void ExtractFile(std::size_t index, CDestFolder& folder, std::size_t bufferSize);
 
     // Checks the local header and prepares the entry's data for ReadFile.
@@ -59,6 +62,7 @@ class CZipArchive {
 
   private:
     void CheckLocalHeader(const CFileHeader& header);
+    void PumpEntry(int fd, CAsyncFileWriter& writer);
     void RefillInput();
     std::size_t ReadStored(std::uint8_t* out, std::size_t size);
     std::size_t ReadDeflated(std::uint8_t* out, std::size_t size);
@@ -70,10 +74,10 @@ class CZipArchive {
     CZipStorage storage_;
     CCentralDir directory_;
     CZipInternalInfo info_;
-    std::ptrdiff_t openIndex_ = -1;  // entry being extracted, -1 none
-    std::uint64_t dataStart_ = 0;    // archive position of its data
-    bool zip64Descriptor_ = false;   // its descriptor has 8-byte sizes
-    CAutoBuffer buffer_;             // output buffer of ExtractFile
+    std::ptrdiff_t openIndex_ = -1;             // entry being extracted, -1 none
+    std::uint64_t dataStart_ = 0;               // archive position of its data
+    bool zip64Descriptor_ = false;              // its descriptor has 8-byte sizes
+    std::unique_ptr<CAsyncFileWriter> writer_;  // made by the first ExtractFile
 };
 
 }  // namespace norvale::zip

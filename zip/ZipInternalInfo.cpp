@@ -13,6 +13,7 @@ void CZipInternalInfo::Begin(int entryMethod, std::uint64_t compressed,
     uncompressedLeft = uncompressed;
     crc = 0;
     finished = false;
+    computeCrc = true;
     stream = z_stream{};
     if (method == 8) {
         int result = inflateInit2(&stream, -MAX_WBITS);

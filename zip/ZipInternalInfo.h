@@ -34,6 +34,7 @@ class CZipInternalInfo {
     std::uint64_t uncompressedLeft = 0;  // still to be produced
     std::uint32_t crc = 0;               // over the bytes produced so far
     bool finished = false;               // the entry's data is complete
+    bool computeCrc = true;              // false: the caller computes `crc`
 
   private:
     bool inflating_ = false;

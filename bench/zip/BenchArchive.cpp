@@ -63,7 +63,8 @@ void Generate(const fs::path& source) {
     std::vector<std::string> words;
     for (int i = 0; i < 3000; ++i) {
         std::string w;
-        for (std::uint64_t n = 2 + r.Next() % 9; n > 0; --n) w += static_cast<char>('a' + r.Next() % 26);
+        for (std::uint64_t n = 2 + r.Next() % 9; n > 0; --n)
+            w += static_cast<char>('a' + r.Next() % 26);
         words.push_back(w);
     }
     std::size_t total = 0;
@@ -71,11 +72,19 @@ void Generate(const fs::path& source) {
         std::size_t size = 1000 + r.Next() % (i % 10 == 0 ? 8000000 : 400000);
         std::string data, name;
         switch (i % 5) {
-            case 0: case 1: data = Text(r, size, words), name = "doc/text"; break;
-            case 2: data = RandomBytes(r, size), name = "media/blob"; break;
-            default: data = Structured(r, size), name = "lib/table"; break;
+            case 0:
+            case 1:
+                data = Text(r, size, words), name = "doc/text";
+                break;
+            case 2:
+                data = RandomBytes(r, size), name = "media/blob";
+                break;
+            default:
+                data = Structured(r, size), name = "lib/table";
+                break;
         }
-        fs::path file = source / (name + std::to_string(i % 7)) / (std::string("f") + std::to_string(i) + ".dat");
+        fs::path file = source / (name + std::to_string(i % 7)) /
+                        (std::string("f") + std::to_string(i) + ".dat");
         fs::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary) << data;
         total += size;
@@ -92,7 +101,8 @@ fs::path BenchArchive() {
     std::fprintf(stderr, "generating %s ...\n", archive.c_str());
     fs::remove_all(folder / "src");
     Generate(folder / "src");
-    std::string command = std::string("cd ") + (folder / "src").string() + " && zip -q -r ../bench.zip .";
+    std::string command =
+        std::string("cd ") + (folder / "src").string() + " && zip -q -r ../bench.zip .";
     if (std::system(command.c_str()) != 0) std::abort();
     fs::remove_all(folder / "src");
     return archive;

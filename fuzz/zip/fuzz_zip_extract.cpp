@@ -21,6 +21,10 @@ const fs::path& Scratch() {
     static const fs::path scratch = [] {
         std::string pattern = (fs::current_path() / "zip-fuzz-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+        std::atexit([] {
+            std::error_code ec;
+            fs::remove_all(Scratch(), ec);
+        });
         return fs::path(pattern);
     }();
     return scratch;

@@ -21,7 +21,7 @@ class ToolArchives : public ::testing::Test {
             text.append("row ").append(std::to_string(i * 7919 % 1000)).append(" of text\n");
         }
         unsigned state = 12345;
-        for (int i = 0; i < 150000; ++i) {
+        for (int i = 0; i < 700000; ++i) {  // several output chunks
             state = state * 1103515245u + 12345u;
             binary += static_cast<char>(i % 3 == 0 ? 0 : (state >> 16));
         }
