@@ -147,8 +147,8 @@ bool InFreshNamespace(const std::function<void()>& body) {
     return allowed;
 }
 
-TEST_F(LocalAddressesTest, ListsUpInterfacesFirstAndLoopbackLastHonouringTheAllowList) {
-    std::vector<std::uint32_t> plain, withDummy, restricted, byAddress;
+TEST_F(LocalAddressesTest, ListsEveryUpInterfaceAddressInOrderThenLoopbackHonouringTheAllowList) {
+    std::vector<std::uint32_t> plain, withDummy, restricted, byAddress, many;
     std::vector<LocalInterface> interfaces;
     bool dummyAdded = false;
     const bool isolated = InFreshNamespace([&] {
@@ -168,6 +168,13 @@ TEST_F(LocalAddressesTest, ListsUpInterfacesFirstAndLoopbackLastHonouringTheAllo
         SetInterfaceAllowList({"10.99.0.1"});
         GetLocalAddresses(byAddress);
         SetInterfaceAllowList({});
+        // Far more addresses than seven, added out of order.
+        for (int last = 12; last >= 2; --last) {
+            const std::string add =
+                "ip addr add 10.99.0." + std::to_string(last) + "/24 dev dummy0";
+            if (std::system(add.c_str()) != 0) return;
+        }
+        GetLocalAddresses(many);
     });
     if (!isolated) GTEST_SKIP() << "no private network namespace allowed here";
     EXPECT_EQ(plain, std::vector<std::uint32_t>{Loopback()});
@@ -178,4 +185,8 @@ TEST_F(LocalAddressesTest, ListsUpInterfacesFirstAndLoopbackLastHonouringTheAllo
     EXPECT_EQ(withDummy, (std::vector<std::uint32_t>{dummy, Loopback()}));
     EXPECT_EQ(restricted, std::vector<std::uint32_t>{Loopback()});
     EXPECT_EQ(byAddress, (std::vector<std::uint32_t>{dummy, Loopback()}));
+    std::vector<std::uint32_t> expected;
+    for (std::uint32_t last = 1; last <= 12; ++last) expected.push_back(htonl(0x0A630000u + last));
+    expected.push_back(Loopback());
+    EXPECT_EQ(many, expected);
 }
