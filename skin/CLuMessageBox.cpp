@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPointer>
 #include <QScreen>
+#include <QThread>
 
 #include "skin/CLuButton.h"
 #include "skin/CLuStatic.h"
@@ -77,7 +78,9 @@ void CLuMessageBox::SetUpText(CLuStatic* label, const QRect& geometry, const QSt
     label->SetFontSize(kLabelPoints);
 }
 
-int ShowSkinMessageBox(const QString& text, const QString& caption, QWidget* owner, int buttonSet) {
+namespace {
+
+int ShowOnThisThread(const QString& text, const QString& caption, QWidget* owner, int buttonSet) {
     const QPointer<QWidget> previous = QApplication::focusWidget();
     int result = 0;
     {
@@ -89,4 +92,20 @@ int ShowSkinMessageBox(const QString& text, const QString& caption, QWidget* own
         button->update();
     }
     return result;
+}
+
+}  // namespace
+
+int ShowSkinMessageBox(const QString& text, const QString& caption, QWidget* owner, int buttonSet) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() != app->thread()) {
+        // Widgets live on the user-interface thread: run the box there and
+        // wait for the answer.
+        int result = 0;
+        QMetaObject::invokeMethod(
+            app, [&] { result = ShowOnThisThread(text, caption, owner, buttonSet); },
+            Qt::BlockingQueuedConnection);
+        return result;
+    }
+    return ShowOnThisThread(text, caption, owner, buttonSet);
 }

@@ -6,6 +6,18 @@
 #include "skin/SkinFonts.h"
 #include "skin/SkinText.h"
 
+namespace {
+
+// Stores value in field; true when that changed it.
+template <typename T, typename U>
+bool Assign(T& field, const U& value) {
+    if (field == value) return false;
+    field = value;
+    return true;
+}
+
+}  // namespace
+
 CLuStatic::CLuStatic(QWidget* parent) : QWidget(parent), fontName_(QStringLiteral("Tahoma")) {
     EnsureSkinFonts();
 }
@@ -38,51 +50,42 @@ void CLuStatic::SetText(const QString& text) {
     emit textChanged(text_);
 }
 
-#define NORVALE_SET_FIELD(field, value) \
-    do {                                \
-        if ((field) == (value)) return; \
-        (field) = (value);              \
-        Changed();                      \
-    } while (0)
-
 void CLuStatic::SetFontName(const QString& name) {
-    NORVALE_SET_FIELD(fontName_, name);
+    if (Assign(fontName_, name)) Changed();
 }
 void CLuStatic::SetFontSize(double points) {
-    NORVALE_SET_FIELD(fontSize_, points);
+    if (Assign(fontSize_, points)) Changed();
 }
 void CLuStatic::SetTextColor(QRgb argb) {
-    NORVALE_SET_FIELD(textColor_, argb);
+    if (Assign(textColor_, argb)) Changed();
 }
 void CLuStatic::SetFillColor(QRgb argb) {
-    NORVALE_SET_FIELD(fillColor_, argb);
+    if (Assign(fillColor_, argb)) Changed();
 }
 void CLuStatic::SetHorizontalAlign(StringAlign align) {
-    NORVALE_SET_FIELD(hAlign_, align);
+    if (Assign(hAlign_, align)) Changed();
 }
 void CLuStatic::SetVerticalAlign(StringAlign align) {
-    NORVALE_SET_FIELD(vAlign_, align);
+    if (Assign(vAlign_, align)) Changed();
 }
 void CLuStatic::SetNoWrap(bool noWrap) {
-    NORVALE_SET_FIELD(noWrap_, noWrap);
+    if (Assign(noWrap_, noWrap)) Changed();
 }
 void CLuStatic::SetBackgroundSuppressed(bool suppressed) {
-    NORVALE_SET_FIELD(backgroundSuppressed_, suppressed);
+    if (Assign(backgroundSuppressed_, suppressed)) Changed();
 }
 void CLuStatic::SetStateCount(int count) {
-    NORVALE_SET_FIELD(stateCount_, std::max(1, count));
+    if (Assign(stateCount_, std::max(1, count))) Changed();
 }
 void CLuStatic::SetCurrentState(int state) {
-    NORVALE_SET_FIELD(currentState_, state);
+    if (Assign(currentState_, state)) Changed();
 }
 void CLuStatic::SetPictureCentred(bool centred) {
-    NORVALE_SET_FIELD(pictureCentred_, centred);
+    if (Assign(pictureCentred_, centred)) Changed();
 }
 void CLuStatic::SetMargins(int left, int top, int right, int bottom) {
-    NORVALE_SET_FIELD(margins_, QMargins(left, top, right, bottom));
+    if (Assign(margins_, QMargins(left, top, right, bottom))) Changed();
 }
-
-#undef NORVALE_SET_FIELD
 
 void CLuStatic::SetShadow(bool on, QRgb argb) {
     if (shadow_ == on && shadowColor_ == argb) return;

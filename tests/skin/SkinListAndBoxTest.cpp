@@ -6,6 +6,8 @@
 #include <QStandardItemModel>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <thread>
 
 #include "SkinTestImages.h"
 #include "skin/CLuButton.h"
@@ -184,4 +186,26 @@ TEST(CLuMessageBoxTest, FocusReturnsToTheSkinnedButtonThatHadIt) {
     });
     EXPECT_EQ(ShowSkinMessageBox(QStringLiteral("?"), QString(), &owner, BTN_CANCEL), IDCANCEL);
     EXPECT_EQ(owner.focusWidget(), &button);
+}
+
+TEST(CLuMessageBoxTest, WorkerThreadGetsItsAnswerFromABoxOnTheInterfaceThread) {
+    const MessageBoxSkin skin = TestSkin();
+    SetMessageBoxSkin(&skin);
+    QTimer clicker;
+    clicker.setInterval(5);
+    QObject::connect(&clicker, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<CLuMessageBox*>(QApplication::activeModalWidget())) {
+            EXPECT_EQ(box->thread(), QApplication::instance()->thread());
+            QTest::mouseClick(box->Button(CLuMessageBox::kNo), Qt::LeftButton);
+        }
+    });
+    clicker.start();
+    std::atomic<int> result{0};
+    std::thread worker([&result] {
+        result =
+            ShowSkinMessageBox(QStringLiteral("Launch?"), QString(), nullptr, BTN_YES | BTN_NO);
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&result] { return result.load() != 0; }, 5000));
+    worker.join();
+    EXPECT_EQ(result.load(), IDNO);
 }

@@ -107,10 +107,10 @@ CLuListCtrl* MakeList(QWidget* parent, QRect geometry, QAbstractItemModel* model
 
 }  // namespace
 
-void AddMainWindowScene(GallerySheet& sheet) {
-    CLuDialog window(nullptr, Qt::FramelessWindowHint);
-    window.resize(800, 600);
-    window.SetBackground(Art(130, QSize(800, 600), 1), 0, 0, 800, 600, 0);
+namespace {
+
+// The top row: "info" and "help" text buttons, minimise and close.
+void AddTopButtons(CLuDialog& window) {
     const QImage top = Art(160, QSize(176, 22), 4);
     const QStringList captions = {LoadSkinString(53), LoadSkinString(54)};
     for (int i = 0; i < 2; ++i) {
@@ -122,14 +122,26 @@ void AddMainWindowScene(GallerySheet& sheet) {
     }
     MakeButton(&window, Art(139, QSize(160, 24), 4), QPoint(712, 7));
     MakeButton(&window, Art(132, QSize(160, 24), 4), QPoint(754, 7));
-    const QImage headingImage = Art(137, QSize(354, 40), 1);
-    auto* todo = new CLuStatic(&window);
-    todo->setGeometry(QRect(QPoint(414, 113), headingImage.size()));
-    StyleHeading(todo, headingImage, LoadSkinString(2));
-    auto* found = new CLuStatic(&window);
-    found->setGeometry(QRect(QPoint(32, 113), headingImage.size()));
-    StyleHeading(found, headingImage, LoadSkinString(3));
+}
 
+void AddHeadings(CLuDialog& window) {
+    const QImage image = Art(137, QSize(354, 40), 1);
+    auto* todo = new CLuStatic(&window);
+    todo->setGeometry(QRect(QPoint(414, 113), image.size()));
+    StyleHeading(todo, image, LoadSkinString(2));
+    auto* found = new CLuStatic(&window);
+    found->setGeometry(QRect(QPoint(32, 113), image.size()));
+    StyleHeading(found, image, LoadSkinString(3));
+}
+
+}  // namespace
+
+void AddMainWindowScene(GallerySheet& sheet) {
+    CLuDialog window(nullptr, Qt::FramelessWindowHint);
+    window.resize(800, 600);
+    window.SetBackground(Art(130, QSize(800, 600), 1), 0, 0, 800, 600, 0);
+    AddTopButtons(window);
+    AddHeadings(window);
     const QImage action = Art(149, QSize(1416, 50), 4);
     std::vector<CLuButton*> actions;
     for (int k = 0; k < 5; ++k) {
