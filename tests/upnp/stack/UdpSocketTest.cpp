@@ -27,16 +27,19 @@ struct Datagram {
     int senderPort;
 };
 
-// Collects datagrams; stops the chain once `wanted` have arrived.
+// Collects datagrams that begin with `marker` (others, e.g. searches of
+// tests running alongside, are ignored); stops the chain once `wanted` came.
 struct Inbox {
     EventChain* chain;
     std::size_t wanted;
     std::vector<Datagram> got;
+    std::string marker;
 
     static void OnData(UdpSocket*, char* buffer, int length, std::uint32_t sender, int port,
                        void* user, void* reserved, int*) {
         auto* inbox = static_cast<Inbox*>(user);
         EXPECT_EQ(reserved, nullptr);
+        if (std::string(buffer, length).rfind(inbox->marker, 0) != 0) return;
         inbox->got.push_back(Datagram{std::string(buffer, length), sender, port});
         if (inbox->got.size() == inbox->wanted) EventChain_RequestStop(inbox->chain);
     }
@@ -74,19 +77,19 @@ TEST_F(UdpSocketTest, RandomPortsStayBelowTheUpperBoundAndAFullRangeFails) {
     EventChain* chain = EventChain_Create();
     std::set<int> bound;
     for (int i = 0; i < 3; ++i) {
-        UdpSocket* socket = Open(chain, Loopback(), 50100, 50103, 0);
+        UdpSocket* socket = Open(chain, Loopback(), 40100, 40103, 0);
         ASSERT_NE(socket, nullptr);
         bound.insert(UdpSocket_GetLocalPort(socket));
     }
-    EXPECT_EQ(bound, (std::set<int>{50100, 50101, 50102}));
-    EXPECT_EQ(Open(chain, Loopback(), 50100, 50103, 0), nullptr);  // every port taken
+    EXPECT_EQ(bound, (std::set<int>{40100, 40101, 40102}));
+    EXPECT_EQ(Open(chain, Loopback(), 40100, 40103, 0), nullptr);  // every port taken
     EventChain_RequestStop(chain);
     EventChain_Run(chain);
 }
 
 TEST_F(UdpSocketTest, MulticastReachesAGroupMemberWithTheSendersAddress) {
     EventChain* chain = EventChain_Create();
-    Inbox inbox{chain, 1, {}};
+    Inbox inbox{chain, 1, {}, "norvale multicast test"};
     UdpSocket* receiver = Open(chain, 0, 1900, 1900, 1, &inbox);
     ASSERT_NE(receiver, nullptr);
     EXPECT_EQ(UdpSocket_JoinGroup(receiver, Loopback(), kSsdpGroup), 0);
@@ -95,7 +98,7 @@ TEST_F(UdpSocketTest, MulticastReachesAGroupMemberWithTheSendersAddress) {
     ASSERT_NE(sender, nullptr);
     EXPECT_EQ(UdpSocket_SetMulticastInterface(sender, Loopback()), 0);
     EXPECT_EQ(UdpSocket_SetMulticastTtl(sender, 4), 0);
-    const std::string text = "M-SEARCH from 127.0.0.2";
+    const std::string text = inbox.marker + " from 127.0.0.2";
     EXPECT_EQ(
         AsyncSocket_SendTo(sender, text.data(), int(text.size()), kSsdpGroup, 1900, kBufferCopy),
         kSendComplete);
@@ -110,7 +113,7 @@ TEST_F(UdpSocketTest, MulticastReachesAGroupMemberWithTheSendersAddress) {
 // socket: either would end discovery for good.
 TEST_F(UdpSocketTest, EmptyDatagramsAndRefusedSendsLeaveTheSocketOpen) {
     EventChain* chain = EventChain_Create();
-    Inbox inbox{chain, 1, {}};
+    Inbox inbox{chain, 1, {}, ""};
     UdpSocket* receiver = Open(chain, Loopback(), 50200, 50300, 0, &inbox);
     UdpSocket* sender = Open(chain, Loopback(), 50300, 50400, 0);
     ASSERT_NE(receiver, nullptr);
