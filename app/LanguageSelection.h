@@ -22,7 +22,9 @@ constexpr int kSubLangChineseHongKong = 3;
 constexpr int kSubLangChineseSingapore = 4;
 constexpr int kSubLangChineseMacau = 5;
 
-constexpr int MakeLanguageId(int primary, int sub) { return (sub << 10) | primary; }
+constexpr int MakeLanguageId(int primary, int sub) {
+    return (sub << 10) | primary;
+}
 
 // The Windows language id of a locale (e.g. de_CH gives German, zh_HK
 // Chinese/Hong Kong). Chinese without a territory is told apart by script.

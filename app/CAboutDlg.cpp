@@ -1,0 +1,94 @@
+#include "app/CAboutDlg.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+
+#include "skin/CLuButton.h"
+#include "skin/SkinFonts.h"
+#include "skin/SkinImage.h"
+#include "skin/SkinText.h"
+#include "skin/StringTable.h"
+
+namespace norvale::app {
+namespace {
+
+constexpr int kBackgroundPng = 141;
+constexpr int kLogoPng = 142;
+constexpr int kBackStripPng = 131;
+constexpr int kProductNameId = 1;
+constexpr int kBackTextId = 12;
+constexpr int kVersionId = 13;
+constexpr int kAboutId = 16;
+const QPoint kLogoAt(30, 15);
+const QPoint kBackAt(606, 410);
+
+const QString& Tahoma() {
+    static const QString face = QStringLiteral("Tahoma");
+    return face;
+}
+
+}  // namespace
+
+CAboutDlg::CAboutDlg(QWidget* parent)
+    : CLuDialog(parent),
+      background_(LoadPngResource(kBackgroundPng)),
+      logo_(LoadPngResource(kLogoPng)),
+      backStrip_(LoadPngResource(kBackStripPng)),
+      version_(ProductVersion::Current()) {
+    setWindowFlags(Qt::Widget);  // a panel inside the main window
+    SetControlId(kTemplateId);
+    SetBackground(background_, 0, 0, background_.width(), background_.height(), 0);
+
+    back_ = new CLuButton(this);
+    back_->SetControlId(CAboutDlg::kBackId);
+    back_->SetImages(backStrip_, 0, 0, backStrip_.width(), backStrip_.height(), 4);
+    back_->setGeometry(QRect(kBackAt, back_->FaceSize()));
+    back_->setText(LoadSkinString(kBackTextId));
+    back_->SetTextAlign(StringAlign::Center, StringAlign::Center, false);
+    back_->SetFont(Tahoma(), 12);
+    back_->SetTextColors(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF808080, false);
+    connect(back_, &QAbstractButton::clicked, this, &QObject::deleteLater);
+}
+
+QString CAboutDlg::VersionLine() const {
+    return FormatVersionLine(LoadSkinString(kVersionId), version_);
+}
+
+void CAboutDlg::paintEvent(QPaintEvent* event) {
+    CLuDialog::paintEvent(event);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    if (!logo_.isNull()) painter.drawImage(kLogoAt, logo_);
+
+    TextFormat centred;
+    centred.horizontal = StringAlign::Center;
+    centred.vertical = StringAlign::Center;
+    const QColor white(Qt::white);
+    SkinText::Draw(painter, LoadSkinString(kAboutId), SkinFont(Tahoma(), 12), white,
+                   QRectF(30, 15, 720, 45), centred);
+
+    TextFormat left = centred;
+    left.horizontal = StringAlign::Near;
+    const QString name = LoadSkinString(kProductNameId);
+    const QFont nameFont = SkinFont(Tahoma(), 18, kFontBold);
+    const qreal nameWidth = SkinText::Measure(name, nameFont).width();
+    SkinText::Draw(painter, name, nameFont, white, QRectF(45, 70, nameWidth, 50), left);
+    SkinText::Draw(painter, VersionLine(), SkinFont(Tahoma(), 12), white,
+                   QRectF(45 + nameWidth + 5, 75, 400, 50), left);
+}
+
+void CAboutDlg::keyPressEvent(QKeyEvent* event) {
+    // Enter and Esc do not end the panel; Back does.
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            event->accept();
+            return;
+        default:
+            CLuDialog::keyPressEvent(event);
+    }
+}
+
+}  // namespace norvale::app

@@ -1,0 +1,61 @@
+#include "app/CLuDiscoverApp.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QTextStream>
+
+#include "app/CLuDiscoverDlg.h"
+#include "app/DemoNetwork.h"
+#include "app/DiscoveryHostLink.h"
+#include "app/LanguageSelection.h"
+#include "app/SingleInstance.h"
+#include "skin/SkinFonts.h"
+#include "upnp/stack/LocalAddresses.h"
+
+namespace norvale::app {
+
+bool CLuDiscoverApp::LoadLanguage(const QString& folder, const QLocale& locale) {
+    QString file;
+    if (!SelectLanguageModule(WindowsLanguageId(locale), &file)) return false;
+    // A missing or broken file leaves the program in English, silently.
+    return language_.Load(QDir(folder).filePath(file));
+}
+
+int CLuDiscoverApp::InitInstance(const CommandLine& line) {
+    LoadLanguage(LanguageModule::Directory());
+
+    SingleInstance instance(QString::fromLatin1(kInstanceName));
+    if (!instance.TryBecomeFirst()) return 0;  // the first copy came to the front
+
+    EnsureSkinFonts();
+    AskToClose(QString::fromLatin1(kUpdaterName));
+
+    std::unique_ptr<DemoNetwork> demo;
+    if (line.demo) {
+        demo = std::make_unique<DemoNetwork>();
+        if (!demo->Start()) {
+            QTextStream(stderr) << "norvale-discovery: " << demo->Error() << Qt::endl;
+            return 1;
+        }
+    } else if (!line.interfaces.empty()) {
+        stack::SetInterfaceAllowList(line.interfaces);
+    }
+
+    DiscoverDlgOptions options;
+    options.linkFactory = DiscoveryHostLink::Factory();
+    options.language = &language_;
+    {
+        CLuDiscoverDlg window(std::move(options));
+        QObject::connect(&instance, &SingleInstance::raiseRequested, &window,
+                         [&window] { SingleInstance::RaiseWindow(&window); });
+        // Not exec(): an application-modal window would block the help window.
+        QEventLoop loop;
+        QObject::connect(&window, &QDialog::finished, &loop, &QEventLoop::quit);
+        window.show();
+        loop.exec();
+    }
+    language_.Unload();
+    return 0;
+}
+
+}  // namespace norvale::app

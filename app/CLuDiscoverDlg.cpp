@@ -1,0 +1,500 @@
+#include "app/CLuDiscoverDlg.h"
+
+#include <QDesktopServices>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QUrl>
+#include <QWindow>
+
+#include "app/CAboutDlg.h"
+#include "app/DeviceListModel.h"
+#include "app/HelpWindow.h"
+#include "app/LanguageModule.h"
+#include "skin/CLuButton.h"
+#include "skin/CLuListCtrl.h"
+#include "skin/CLuMessageBox.h"
+#include "skin/CLuStatic.h"
+#include "skin/MessageBoxSkin.h"
+#include "skin/SkinImage.h"
+#include "skin/StringTable.h"
+
+namespace norvale::app {
+namespace {
+
+// Strings of the window.
+constexpr int kProductNameText = 1;
+constexpr int kThingsToDoText = 2;
+constexpr int kDrivesFoundText = 3;
+constexpr int kActionTexts[] = {4, 5, 6, 7};  // Configure ... Create Desktop Shortcut
+constexpr int kLedOnText = 51;                // "Turn On Identify LED"
+constexpr int kLedOffText = 52;               // "Turn Off Identify LED"
+constexpr int kInfoText = 53;
+constexpr int kHelpText = 54;
+constexpr int kNoDeviceText = 55;
+
+constexpr int kFirstActionId = CLuDiscoverDlg::kConfigureId;
+constexpr int kLastActionId = CLuDiscoverDlg::kIdentifyLedId;
+const QPoint kActionColumn(414, 194);
+const QRect kListRect(32, 194, 354, 300);
+constexpr int kRowHeight = 60;
+
+const QString& Tahoma() {
+    static const QString face = QStringLiteral("Tahoma");
+    return face;
+}
+
+QString WindowTitle() {
+    return QStringLiteral("Norvale Discovery");
+}
+
+}  // namespace
+
+CLuDiscoverDlg::CLuDiscoverDlg(DiscoverDlgOptions options, QWidget* parent)
+    : CLuDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint |
+                            Qt::WindowSystemMenuHint),
+      options_(std::move(options)),
+      model_(std::make_unique<DeviceListModel>(table_)) {
+    if (!options_.showMessage) options_.showMessage = ShowSkinMessageBox;
+    setWindowIcon(QIcon(QPixmap::fromImage(LoadPngResource(128))));
+    setWindowTitle(WindowTitle());
+    setFixedSize(800, 600);
+    move(0, 0);
+    LoadImages();
+    SetBackground(background_, 0, 0, 800, 600, 0);
+    CreateTopButtons();
+    CreateHeadings();
+    CreateActionButtons();
+    CreateList();
+    CreateUnusedControls();
+    ConnectActions();
+    // Start-up state: no rows yet, so no scroll or action buttons.
+    Button(kScrollUpId)->setEnabled(false);
+    Button(kScrollUpId)->hide();
+    Button(kScrollDownId)->hide();
+    for (int id = kFirstActionId; id <= kLastActionId; ++id) Button(id)->hide();
+
+    if (options_.linkFactory) {
+        link_ = options_.linkFactory(this);
+        link_->Start();
+    }
+    startupTimer_.setSingleShot(true);
+    startupTimer_.setInterval(options_.startupDelayMs);
+    connect(&startupTimer_, &QTimer::timeout, this, &CLuDiscoverDlg::OnStartupTimer);
+    startupTimer_.start();
+}
+
+CLuDiscoverDlg::~CLuDiscoverDlg() {
+    // The host reports into the table until its thread has ended.
+    link_.reset();
+    delete help_.data();
+}
+
+void CLuDiscoverDlg::LoadImages() {
+    background_ = LoadPngResource(130);
+    heading_ = LoadPngResource(137);
+    textButtons_ = LoadPngResource(160);
+    close_ = LoadPngResource(132);
+    minimise_ = LoadPngResource(139);
+    actions_ = LoadPngResource(149);
+    rows_ = LoadPngResource(135);
+    pageUp_ = LoadPngResource(138);
+    pageDown_ = LoadPngResource(136);
+    spare_ = LoadPngResource(134);
+    boxBackground_ = LoadPngResource(146);
+    boxButtons_ = LoadPngResource(131);
+    mark_ = LoadPngResource(157);
+
+    MessageBoxSkin skin;
+    skin.background = boxBackground_;
+    skin.backgroundSource = boxBackground_.rect();
+    skin.buttons = boxButtons_;
+    skin.buttonsSource = boxButtons_.rect();
+    skin.captionColor = skin.buttonColor1 = skin.buttonColor2 = skin.buttonColor3 = 0xFFFFFFFF;
+    skin.buttonColor4 = 0xFF808080;
+    skin.messageColor = 0xFFFFFFFF;
+    skin.fontSize = 13;
+    SetMessageBoxSkin(&skin);
+}
+
+CLuButton* CLuDiscoverDlg::AddButton(int id, const QImage& strip, const QPoint& at) {
+    auto* button = new CLuButton(this);
+    button->SetControlId(id);
+    button->setObjectName(QString::number(id));
+    button->SetImages(strip, 0, 0, strip.width(), strip.height(), 4);
+    button->setGeometry(QRect(at, button->FaceSize()));
+    controls_.insert(id, button);
+    return button;
+}
+
+void CLuDiscoverDlg::CreateTopButtons() {
+    const struct {
+        int id;
+        const QImage& strip;
+        QPoint at;
+        int text;
+    } top[] = {{kInfoId, textButtons_, {616, 7}, kInfoText},
+               {kHelpId, textButtons_, {664, 7}, kHelpText},
+               {kMinimiseId, minimise_, {712, 7}, 0},
+               {kCloseId, close_, {754, 7}, 0}};
+    for (const auto& entry : top) {
+        CLuButton* button = AddButton(entry.id, entry.strip, entry.at);
+        if (entry.text == 0) continue;
+        button->setText(LoadSkinString(entry.text));
+        button->SetFont(Tahoma(), 8);
+        button->SetTextAlign(StringAlign::Center, StringAlign::Center, false);
+        button->SetTextColors(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF808080, false);
+    }
+}
+
+void CLuDiscoverDlg::SetHeadingImage(CLuStatic* heading) {
+    StaticImages images;
+    images.background = heading_;
+    images.backgroundSource = heading_.rect();
+    images.alpha = 255;
+    heading->SetImages(images);
+    heading->SetBackgroundSuppressed(false);
+}
+
+void CLuDiscoverDlg::CreateHeadings() {
+    const struct {
+        int id;
+        QPoint at;
+        int text;
+    } headings[] = {{kThingsToDoId, {414, 113}, kThingsToDoText},
+                    {kDrivesFoundId, {32, 113}, kDrivesFoundText}};
+    for (const auto& entry : headings) {
+        auto* heading = new CLuStatic(this);
+        heading->setObjectName(QString::number(entry.id));
+        heading->setGeometry(QRect(entry.at, heading_.size()));
+        SetHeadingImage(heading);
+        heading->SetFontName(Tahoma());
+        heading->SetFontSize(12);
+        heading->SetTextColor(0xFFFFFFFF);
+        heading->SetHorizontalAlign(StringAlign::Center);
+        heading->SetVerticalAlign(StringAlign::Center);
+        heading->SetText(LoadSkinString(entry.text));
+        controls_.insert(entry.id, heading);
+    }
+}
+
+void CLuDiscoverDlg::SetActionLook(CLuButton* button) {
+    button->SetTextColors(0x6FFFFFFF, 0xFFFFFFFF, 0x6FFFFFFF, 0xFF808080, true);
+    button->update();
+}
+
+void CLuDiscoverDlg::CreateActionButtons() {
+    for (int id = kFirstActionId; id <= kLastActionId; ++id) {
+        const int slot = id - kFirstActionId;
+        CLuButton* button = AddButton(id, actions_, kActionColumn);
+        PlaceActionButton(id, slot);
+        button->setText(LoadSkinString(id == kIdentifyLedId ? kLedOnText : kActionTexts[slot]));
+        button->SetFont(Tahoma(), 13);
+        button->SetTextAlign(StringAlign::Center, StringAlign::Center, false);
+        SetActionLook(button);
+        button->SetNotifyOnEnter(true);
+        connect(button, &CLuButton::pointerEntered, this,
+                [this](int controlId, const QPoint&) { OnPointerEntered(controlId); });
+    }
+}
+
+void CLuDiscoverDlg::CreateList() {
+    list_ = new CLuListCtrl(this);
+    list_->setObjectName(QString::number(kListId));
+    list_->setGeometry(kListRect);
+    list_->SetModel(model_.get());
+    list_->SetColumnWidth(DeviceListModel::ColumnWidth(DeviceListModel::kName));
+    list_->SetRowHeight(kRowHeight);
+    list_->SetRowImages(rows_, 0, 0, rows_.width(), rows_.height(), 4);
+    list_->SetMarkImage(mark_, 0, 0, mark_.width(), mark_.height());
+    list_->SetTextColors(0x6FFFFFFF, 0x6FFFFFFF, 0xFFFFFFFF, 0xFF808080);
+    list_->SetTextAlign(CLuListCtrl::kAlignCenter);
+    controls_.insert(kListId, list_);
+
+    AddButton(kScrollUpId, pageUp_, {192, 158});
+    AddButton(kScrollDownId, pageDown_, {192, 508});
+
+    // The list shows the table's selection and reports clicks back to it.
+    connect(list_, &CLuListCtrl::itemClicked, this, &CLuDiscoverDlg::OnListClicked);
+    connect(list_, &CLuListCtrl::selectionChanged, &table_, &DeviceTable::Select);
+    connect(&table_, &DeviceTable::selectionChanged, list_, [this](int index) {
+        if (list_->GetSelectedIndex() != index) list_->SelectItem(index);
+    });
+}
+
+void CLuDiscoverDlg::CreateUnusedControls() {
+    for (int id = 1012; id <= 1014; ++id) {
+        auto* button = new QPushButton(this);
+        button->setObjectName(QString::number(id));
+        button->hide();
+        controls_.insert(id, button);
+    }
+    auto* unused = new CLuStatic(this);
+    unused->setObjectName(QString::number(kUnusedStaticId));
+    unused->hide();
+    controls_.insert(kUnusedStaticId, unused);
+}
+
+void CLuDiscoverDlg::ConnectActions() {
+    const std::pair<int, void (CLuDiscoverDlg::*)()> actions[] = {
+        {kInfoId, &CLuDiscoverDlg::ShowAboutPanel},
+        {kHelpId, &CLuDiscoverDlg::OpenOnlineHelp},
+        {kMinimiseId, &CLuDiscoverDlg::Minimise},
+        {kCloseId, &CLuDiscoverDlg::CloseWindow},
+        {kConfigureId, &CLuDiscoverDlg::OpenConfigurationPage},
+        {kMapDriveId, &CLuDiscoverDlg::OnMapNetworkDrive},
+        {kBrowseSharesId, &CLuDiscoverDlg::OnBrowseNetworkShares},
+        {kShortcutId, &CLuDiscoverDlg::OnCreateDesktopShortcut},
+        {kIdentifyLedId, &CLuDiscoverDlg::ToggleIdentifyLed},
+        {kScrollUpId, &CLuDiscoverDlg::OnScrollUp},
+        {kScrollDownId, &CLuDiscoverDlg::OnScrollDown},
+    };
+    for (const auto& [id, action] : actions) {
+        connect(Button(id), &QAbstractButton::clicked, this, action);
+    }
+    connect(this, &CLuDialog::helpRequested, this, &CLuDiscoverDlg::OpenOnlineHelp);
+}
+
+CLuButton* CLuDiscoverDlg::Button(int id) const {
+    return qobject_cast<CLuButton*>(controls_.value(id));
+}
+
+CAboutDlg* CLuDiscoverDlg::AboutPanel() const {
+    return about_.data();
+}
+
+HelpWindow* CLuDiscoverDlg::Help() const {
+    return help_.data();
+}
+
+void CLuDiscoverDlg::PlaceActionButton(int id, int slot) {
+    CLuButton* button = Button(id);
+    const QSize size = button->FaceSize();
+    button->move(kActionColumn + QPoint(0, slot * size.height()));
+}
+
+const DeviceRow* CLuDiscoverDlg::SelectedDeviceRow() const {
+    const int index = list_->GetSelectedIndex();
+    if (index < 0 || index >= table_.Count()) return nullptr;
+    const DeviceRow& row = table_.Row(index);
+    return row.device ? &row : nullptr;
+}
+
+void CLuDiscoverDlg::RefreshActionButtons() {
+    const DeviceRow* row = SelectedDeviceRow();
+    if (!row || row->facts.model.isNull()) return;
+    const bool hidesConfigure = !row->facts.configure;
+    const bool identifyLed = row->facts.identifyLed;
+    // A fresh answer brings the identify-LED caption up to this device.
+    if (identifyLed && link_) link_->SendGetLedStatus(row->device);
+    Button(kConfigureId)->hide();
+    const int first = hidesConfigure ? kMapDriveId : kConfigureId;
+    for (int id = first; id <= kLastActionId; ++id) {
+        PlaceActionButton(id, id - first);
+        CLuButton* button = Button(id);
+        button->setEnabled(true);
+        button->setVisible(id != kIdentifyLedId || identifyLed);
+    }
+}
+
+void CLuDiscoverDlg::RedrawRow(int index) {
+    const int top = list_->GetTopOffset();
+    if (index >= top && index - top < list_->VisibleRows()) {
+        const int row = index - top;
+        list_->update(0, row * list_->RowHeight(), list_->width(), list_->RowHeight());
+    }
+}
+
+void CLuDiscoverDlg::RefreshScrollButtons() {
+    const int count = table_.Count();
+    const int page = list_->VisibleRows();
+    const int top = list_->GetTopOffset();
+    CLuButton* up = Button(kScrollUpId);
+    CLuButton* down = Button(kScrollDownId);
+    if (count == 0) {
+        up->hide();
+        down->hide();
+        for (int id = kFirstActionId; id <= kLastActionId; ++id) Button(id)->hide();
+        return;
+    }
+    up->show();
+    down->show();
+    if (page >= count) {
+        up->setEnabled(false);
+        down->setEnabled(false);
+    } else if (page < count - top) {
+        down->setEnabled(true);
+    }
+}
+
+void CLuDiscoverDlg::AfterRowRemoved() {
+    const int count = table_.Count();
+    const int page = list_->VisibleRows();
+    const int top = list_->GetTopOffset();
+    if (page < count) {
+        // The last page keeps the list full: the top moves back to count - page.
+        if (count < page + top) list_->ScrollPageDown();
+    } else if (top != 0) {
+        list_->ScrollPageDown();  // everything fits: back to the top
+    }
+    list_->update();
+}
+
+void CLuDiscoverDlg::SetIdentifyLedCaption(bool on) {
+    Button(kIdentifyLedId)->setText(LoadSkinString(on ? kLedOffText : kLedOnText));
+}
+
+void CLuDiscoverDlg::DiscoveryStopped() {
+    EndRun();
+}
+
+void CLuDiscoverDlg::EndRun() {
+    emit quitRequested();
+    QDialog::done(QDialog::Rejected);
+}
+
+void CLuDiscoverDlg::OnListClicked(int item) {
+    if (item < 0) return;
+    table_.Select(item);
+    RefreshActionButtons();
+}
+
+void CLuDiscoverDlg::OnPointerEntered(int id) {
+    if (id < kFirstActionId || id > kLastActionId) return;
+    for (int action = kFirstActionId; action <= kLastActionId; ++action) {
+        SetActionLook(Button(action));
+    }
+    SetHeadingImage(static_cast<CLuStatic*>(Control(kThingsToDoId)));
+}
+
+void CLuDiscoverDlg::OnScrollUp() {
+    Button(kScrollUpId)->setEnabled(list_->ScrollPageUp());
+    Button(kScrollDownId)->setEnabled(true);
+}
+
+void CLuDiscoverDlg::OnScrollDown() {
+    Button(kScrollDownId)->setEnabled(list_->ScrollPageDown());
+    Button(kScrollUpId)->setEnabled(true);
+}
+
+void CLuDiscoverDlg::OnStartupTimer() {
+    startupTimer_.stop();
+    if (table_.Count() == 0 && !noDeviceMessageShown_) {
+        noDeviceMessageShown_ = true;
+        QWidget* owner = about_ ? static_cast<QWidget*>(about_.data()) : this;
+        options_.showMessage(LoadSkinString(kNoDeviceText), LoadSkinString(kProductNameText), owner,
+                             BTN_OK);
+    }
+    emit startupTimerFired();
+}
+
+void CLuDiscoverDlg::OpenConfigurationPage() {
+    const DeviceRow* row = SelectedDeviceRow();
+    if (!row || row->facts.presentationUrl.isEmpty()) return;
+    QDesktopServices::openUrl(QUrl(CutToTableLimit(row->facts.presentationUrl)));
+}
+
+void CLuDiscoverDlg::ToggleIdentifyLed() {
+    const DeviceRow* row = SelectedDeviceRow();
+    if (!row || !link_) return;
+    // The caption is the state: it offers to turn on while the LED is off.
+    const bool turnOn = Button(kIdentifyLedId)->text() == LoadSkinString(kLedOnText);
+    cp::UPnPDevice* device = row->device;
+    link_->SendSetLedStatus(device, turnOn ? 1 : 0);
+    link_->SendGetLedStatus(device);
+}
+
+void CLuDiscoverDlg::OpenOnlineHelp() {
+    if (!help_) {
+        const QString page =
+            options_.language ? options_.language->HelpPage() : QString::fromLatin1(kOwnHelpPage);
+        help_ = new HelpWindow(page);
+    }
+    help_->Present();
+}
+
+void CLuDiscoverDlg::ShowAboutPanel() {
+    if (about_) return;
+    about_ = new CAboutDlg(this);
+    about_->setGeometry(PanelGeometry());
+    about_->show();
+    about_->raise();
+}
+
+// The share actions are provided by the drive code; until it is linked in
+// the buttons do nothing.
+void CLuDiscoverDlg::OnMapNetworkDrive() {}
+void CLuDiscoverDlg::OnBrowseNetworkShares() {}
+void CLuDiscoverDlg::OnCreateDesktopShortcut() {}
+
+void CLuDiscoverDlg::Minimise() {
+    showMinimized();
+}
+
+void CLuDiscoverDlg::CloseWindow() {
+    if (!link_ || link_->ChainStopped()) {
+        EndRun();
+        return;
+    }
+    // The window stays up until the discovery thread reports its end.
+    closing_ = true;
+    link_->RequestStop();
+}
+
+void CLuDiscoverDlg::EnableTopButtons(bool enable) {
+    for (int id : {kInfoId, kHelpId, kMinimiseId, kCloseId}) Button(id)->setEnabled(enable);
+}
+
+void CLuDiscoverDlg::accept() {
+    reject();
+}
+
+void CLuDiscoverDlg::reject() {
+    if (link_ && !link_->ChainStopped()) {
+        closing_ = true;
+        link_->RequestStop();
+    }
+    EndRun();
+}
+
+void CLuDiscoverDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            event->accept();
+            return;
+        default:
+            CLuDialog::keyPressEvent(event);
+    }
+}
+
+void CLuDiscoverDlg::mousePressEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && at.x() > 0 && at.x() < 800 && at.y() > 0 &&
+        at.y() <= kDragBandHeight) {
+        // The window manager moves the window if it can; else we follow the pointer.
+        QWindow* window = windowHandle();
+        if (window && window->startSystemMove()) return;
+        dragging_ = true;
+        dragOffset_ = event->globalPosition().toPoint() - pos();
+        return;
+    }
+    CLuDialog::mousePressEvent(event);
+}
+
+void CLuDiscoverDlg::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPosition().toPoint() - dragOffset_);
+        return;
+    }
+    CLuDialog::mouseMoveEvent(event);
+}
+
+void CLuDiscoverDlg::mouseReleaseEvent(QMouseEvent* event) {
+    dragging_ = false;
+    CLuDialog::mouseReleaseEvent(event);
+}
+
+}  // namespace norvale::app

@@ -1,0 +1,164 @@
+#pragma once
+
+#include <QHash>
+#include <QImage>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "app/DeviceTable.h"
+#include "app/DiscoveryFrontEnd.h"
+#include "app/DiscoveryLink.h"
+#include "skin/CLuDialog.h"
+
+class CLuButton;
+class CLuListCtrl;
+class CLuStatic;
+
+namespace norvale::app {
+
+class CAboutDlg;
+class DeviceListModel;
+class HelpWindow;
+class LanguageModule;
+
+// Shows a message box (text, caption, owner, button set) and returns the
+// button pressed; ShowSkinMessageBox unless a test puts another in.
+using MessageBoxFunction = std::function<int(const QString&, const QString&, QWidget*, int)>;
+
+// What the main window is built with.
+struct DiscoverDlgOptions {
+    // Makes the discovery host for the window; null runs without discovery.
+    DiscoveryLinkFactory linkFactory;
+    // Delay of the one-shot start-up timer.
+    int startupDelayMs = 5000;
+    // Null: ShowSkinMessageBox.
+    MessageBoxFunction showMessage;
+    // The loaded language file, for the help page; null: English only.
+    const LanguageModule* language = nullptr;
+};
+
+// The program's main window: the 800 x 600 borderless skinned window with
+// the device list on the left, the action column for the selected device on
+// the right and the "info", "help", minimise and close buttons on top. It
+// owns the device table and mirrors it in its list (the list keeps no
+// device state), serves as the discovery host's front end, and hosts the
+// About panel over its body. Everything runs on the user-interface thread.
+class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
+    Q_OBJECT
+  public:
+    // Control ids of the window.
+    enum : int {
+        kInfoId = 1001,
+        kHelpId = 1002,
+        kMinimiseId = 1003,
+        kCloseId = 1004,
+        kThingsToDoId = 1005,
+        kDrivesFoundId = 1006,
+        kConfigureId = 1007,
+        kMapDriveId = 1008,
+        kBrowseSharesId = 1009,
+        kShortcutId = 1010,
+        kIdentifyLedId = 1011,
+        kListId = 1015,
+        kScrollUpId = 1016,
+        kScrollDownId = 1017,
+        kUnusedStaticId = 1018,
+    };
+    static constexpr int kStartupTimerId = 102;
+    // Pointer presses at 0 < y <= kDragBandHeight move the window.
+    static constexpr int kDragBandHeight = 57;
+
+    explicit CLuDiscoverDlg(DiscoverDlgOptions options = {}, QWidget* parent = nullptr);
+    ~CLuDiscoverDlg() override;
+
+    // DiscoveryFrontEnd: called by the discovery host.
+    DeviceTable& Table() override { return table_; }
+    void RefreshActionButtons() override;
+    void RedrawRow(int index) override;
+    void RefreshScrollButtons() override;
+    void AfterRowRemoved() override;
+    void SetIdentifyLedCaption(bool on) override;
+    void DiscoveryStopped() override;
+
+    // The actions of the buttons.
+    void OpenConfigurationPage();
+    void ToggleIdentifyLed();
+    void OpenOnlineHelp();
+    void ShowAboutPanel();
+    void OnMapNetworkDrive();
+    void OnBrowseNetworkShares();
+    void OnCreateDesktopShortcut();
+    void Minimise();
+    // The close button: asks discovery to stop and stays up until it has.
+    void CloseWindow();
+    // While a network drive is being connected the four top buttons are off.
+    void EnableTopButtons(bool enable);
+
+    // The control with an id of the window, or null.
+    QWidget* Control(int id) const { return controls_.value(id); }
+    CLuButton* Button(int id) const;
+    CLuListCtrl* List() const { return list_; }
+    CAboutDlg* AboutPanel() const;
+    HelpWindow* Help() const;
+    bool Closing() const { return closing_; }
+    // Where panels lie over the body, in window coordinates.
+    static QRect PanelGeometry() { return QRect(10, 94, 780, 454); }
+
+  public slots:
+    // OK and Cancel (the system's close): stop discovery and end at once.
+    void accept() override;
+    void reject() override;
+
+  signals:
+    // The start-up timer fired (once), after the no-device message if any.
+    void startupTimerFired();
+    // The window's modal run should end (discovery has stopped).
+    void quitRequested();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    void LoadImages();
+    void CreateTopButtons();
+    void CreateHeadings();
+    void CreateActionButtons();
+    void CreateList();
+    void CreateUnusedControls();
+    CLuButton* AddButton(int id, const QImage& strip, const QPoint& at);
+    void SetActionLook(CLuButton* button);
+    void SetHeadingImage(CLuStatic* heading);
+    void PlaceActionButton(int id, int slot);
+    void ConnectActions();
+    void OnListClicked(int item);
+    void OnPointerEntered(int id);
+    void OnScrollUp();
+    void OnScrollDown();
+    void OnStartupTimer();
+    // The selected row when it carries a device, else null.
+    const DeviceRow* SelectedDeviceRow() const;
+    void EndRun();
+
+    DiscoverDlgOptions options_;
+    DeviceTable table_;
+    std::unique_ptr<DeviceListModel> model_;
+    QHash<int, QWidget*> controls_;
+    CLuListCtrl* list_ = nullptr;
+    QImage background_, heading_, textButtons_, close_, minimise_, actions_, rows_;
+    QImage pageUp_, pageDown_, spare_, boxBackground_, boxButtons_, mark_;
+    QTimer startupTimer_;
+    bool noDeviceMessageShown_ = false;
+    bool closing_ = false;
+    bool dragging_ = false;
+    QPoint dragOffset_;
+    QPointer<CAboutDlg> about_;
+    QPointer<HelpWindow> help_;
+    std::unique_ptr<DiscoveryLink> link_;
+};
+
+}  // namespace norvale::app

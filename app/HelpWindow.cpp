@@ -1,0 +1,31 @@
+#include "app/HelpWindow.h"
+
+#include <QUrl>
+
+#include "skin/StringTable.h"
+
+namespace norvale::app {
+
+namespace {
+constexpr int kHelpTitleId = 37;
+}
+
+HelpWindow::HelpWindow(const QString& page, QWidget* parent) : QTextBrowser(parent), page_(page) {
+    setWindowFlag(Qt::Window);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(LoadSkinString(kHelpTitleId));
+    setOpenExternalLinks(true);
+    resize(760, 600);
+    // ":/help/x.html" is the resource URL "qrc:/help/x.html"; relative links
+    // and anchors resolve against it.
+    setSource(QUrl(QStringLiteral("qrc") + page));
+}
+
+void HelpWindow::Present() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+}  // namespace norvale::app

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+class QLocalSocket;
+class QWidget;
+
+namespace norvale::app {
+
+// Makes sure only one copy of the program runs under a name ("Norvale
+// Discovery"): a lock file in the runtime folder decides who is first, and
+// the first copy listens on a local socket of the same name through which a
+// later copy asks it to come to the front. Use on the user-interface thread.
+class SingleInstance : public QObject {
+    Q_OBJECT
+  public:
+    explicit SingleInstance(const QString& name, QObject* parent = nullptr);
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+    ~SingleInstance() override;
+
+    // True when this is the first copy: it holds the lock from now on and
+    // answers later copies (raiseRequested). False when another copy holds
+    // the lock; that copy has then been asked to come to the front (if it
+    // could be reached) and this one should end.
+    bool TryBecomeFirst();
+
+    // The local socket name and the lock file path used for `name`.
+    static QString LockPath(const QString& name);
+
+    // Brings a top-level window to the front the way a second copy asks
+    // for it: a minimised window is restored to normal, a maximised one
+    // stays maximised; then raised and activated.
+    static void RaiseWindow(QWidget* window);
+
+  signals:
+    // A later copy asked this one to come to the front.
+    void raiseRequested();
+
+  private:
+    bool AskFirstToRaise() const;
+    void OnConnection();
+    void ReadRequests(QLocalSocket* socket);
+
+    QString name_;
+    std::unique_ptr<QLockFile> lock_;
+    std::unique_ptr<QLocalServer> server_;
+};
+
+// Asks a running program that listens on the local socket `name` (the
+// updater, "Norvale Discovery AutoUpdate") to close, and waits up to
+// timeoutMs for it to confirm by closing the connection. Returns true when
+// a program was reached.
+bool AskToClose(const QString& name, int timeoutMs = 2000);
+
+}  // namespace norvale::app

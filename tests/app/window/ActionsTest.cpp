@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <QDesktopServices>
+#include <QTest>
+#include <QUrl>
+
+#include "WindowTestSupport.h"
+#include "app/CAboutDlg.h"
+#include "app/HelpWindow.h"
+#include "app/LanguageModule.h"
+#include "app/ProductVersion.h"
+#include "skin/CLuButton.h"
+#include "skin/StringTable.h"
+
+using norvale::app::CAboutDlg;
+using norvale::app::CLuDiscoverDlg;
+using norvale::app::DiscoverDlgOptions;
+using norvale::app::HelpWindow;
+using norvale::app::LanguageModule;
+using namespace norvale::test;
+
+// Receives the URLs the window hands to the desktop's browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+  public:
+    QList<QUrl> urls;
+  public slots:
+    void Open(const QUrl& url) { urls << url; }
+};
+
+namespace {
+
+QString LanguageFile(const char* name) {
+    return qEnvironmentVariable("NORVALE_BIN_DIR") + "/" + QString::fromLatin1(name);
+}
+
+class ActionsTest : public ::testing::Test {
+  protected:
+    void SetUp() override { Open(nullptr); }
+    void TearDown() override { window.reset(); }
+
+    void Open(const LanguageModule* language) {
+        DiscoverDlgOptions options;
+        options.linkFactory = [this](norvale::app::DiscoveryFrontEnd*) {
+            return std::make_unique<FakeLink>(calls);
+        };
+        options.startupDelayMs = 60000;
+        options.language = language;
+        window = std::make_unique<CLuDiscoverDlg>(std::move(options));
+        window->show();
+    }
+
+    std::shared_ptr<FakeLink::Calls> calls = std::make_shared<FakeLink::Calls>();
+    std::unique_ptr<CLuDiscoverDlg> window;
+};
+
+TEST_F(ActionsTest, InfoTwiceGivesOneAboutPanelOverTheBodyAndBackRemovesIt) {
+    QTest::mouseClick(window->Button(1001), Qt::LeftButton);
+    QTest::mouseClick(window->Button(1001), Qt::LeftButton);
+    EXPECT_EQ(window->findChildren<CAboutDlg*>().size(), 1);
+    CAboutDlg* about = window->AboutPanel();
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->geometry(), QRect(10, 94, 780, 454));
+    EXPECT_EQ(about->BackButton()->geometry(), QRect(606, 410, 112, 36));
+    EXPECT_EQ(about->BackButton()->text(), "Back");
+    // Moving the window carries the panel with it.
+    const QPoint before = about->mapToGlobal(QPoint(0, 0)) - window->mapToGlobal(QPoint(0, 0));
+    window->move(window->pos() + QPoint(33, 21));
+    EXPECT_EQ(about->mapToGlobal(QPoint(0, 0)) - window->mapToGlobal(QPoint(0, 0)), before);
+
+    QTest::mouseClick(about->BackButton(), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(window->AboutPanel(), nullptr);
+    QTest::mouseClick(window->Button(1001), Qt::LeftButton);
+    EXPECT_NE(window->AboutPanel(), nullptr);
+}
+
+TEST(ProductVersion, VersionLineHasFourDigitPatchAndThreeDigitBuild) {
+    using norvale::app::FormatVersionLine;
+    EXPECT_EQ(FormatVersionLine("Version", {1, 61, 932, 1}), "Version 1.61 (0932.001)");
+    EXPECT_EQ(FormatVersionLine("Version %s", {2, 5, 7, 12}), "Version %s 2.5 (0007.012)");
+    const auto current = norvale::app::ProductVersion::Current();
+    EXPECT_EQ(FormatVersionLine("Version", current), QString("Version %1.%2 (%3.%4)")
+                                                         .arg(current.major)
+                                                         .arg(current.minor)
+                                                         .arg(current.patch, 4, 10, QChar('0'))
+                                                         .arg(current.build, 3, 10, QChar('0')));
+}
+
+TEST_F(ActionsTest, HelpReusesItsOpenWindowAndOpensAnewAfterItWasClosed) {
+    QTest::mouseClick(window->Button(1002), Qt::LeftButton);
+    QPointer<HelpWindow> help = window->Help();
+    ASSERT_TRUE(help);
+    EXPECT_EQ(help->windowTitle(), "Norvale Discovery Help");
+    EXPECT_EQ(help->Page(), ":/help/help_en.html");
+    EXPECT_TRUE(help->toPlainText().contains("Norvale Discovery finds"));
+    help->showMinimized();
+    QTest::mouseClick(window->Button(1002), Qt::LeftButton);
+    EXPECT_EQ(window->Help(), help.data());
+    EXPECT_FALSE(help->windowState() & Qt::WindowMinimized);
+
+    help->close();  // deletes itself
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(help);
+    QTest::keyClick(window.get(), Qt::Key_F1);  // the help key opens it as well
+    EXPECT_NE(window->Help(), nullptr);
+}
+
+TEST_F(ActionsTest, ConfigureOpensThePresentationUrlAndDoesNothingWithoutOne) {
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("http", &catcher, "Open");
+    FakeDeviceSpec plain{"a-nas", "127.0.0.2"};
+    ReportDevice(*window, plain, 1);
+    QTest::mouseClick(window->Button(1007), Qt::LeftButton);
+    EXPECT_TRUE(catcher.urls.isEmpty());
+
+    FakeDeviceSpec web{"0-web", "127.0.0.3"};
+    web.presentationUrl = "http://127.0.0.3:8080/index.html";
+    ReportDevice(*window, web, 2);  // row 0, selected
+    QTest::mouseClick(window->Button(1007), Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler("http");
+    ASSERT_EQ(catcher.urls.size(), 1);
+    EXPECT_EQ(catcher.urls[0], QUrl("http://127.0.0.3:8080/index.html"));
+}
+
+TEST_F(ActionsTest, DeviceActionsWithoutASelectedDeviceDoNothing) {
+    window->ToggleIdentifyLed();
+    window->OpenConfigurationPage();
+    window->RefreshActionButtons();
+    EXPECT_TRUE(calls->setLed.empty());
+    EXPECT_TRUE(calls->getLed.empty());
+    EXPECT_FALSE(window->Button(1007)->isVisible());
+}
+
+TEST(LanguageModule, GermanFileBringsItsTextsAndHelpPageFirstAndUnloadRestoresEnglish) {
+    LanguageModule german;
+    ASSERT_TRUE(german.Load(LanguageFile("RES_German.rcc")));
+    EXPECT_EQ(LoadSkinString(3), "Gefundene Netzlaufwerke");
+    EXPECT_EQ(LoadSkinString(51), "Identifizierungs-LED einschalten");
+    EXPECT_EQ(german.HelpPage(), ":/lang/help/help.html");
+    german.Unload();
+    EXPECT_EQ(LoadSkinString(3), "Network Drives Found");
+    EXPECT_EQ(german.HelpPage(), ":/help/help_en.html");
+}
+
+TEST(LanguageModule, MissingFileLeavesEnglishAndALanguageWithoutHelpUsesTheEnglishPage) {
+    LanguageModule missing;
+    EXPECT_FALSE(missing.Load(LanguageFile("RES_Klingon.rcc")));
+    EXPECT_EQ(LoadSkinString(4), "Configure");
+    LanguageModule french;
+    ASSERT_TRUE(french.Load(LanguageFile("RES_French.rcc")));
+    EXPECT_EQ(LoadSkinString(4), "Configurer");
+    EXPECT_EQ(LoadSkinString(44), "Le raccourci a été créé sur le bureau.");
+    EXPECT_EQ(french.HelpPage(), ":/help/help_en.html");
+}
+
+TEST_F(ActionsTest, GermanWindowShowsGermanCaptionsAndGermanHelp) {
+    window.reset();
+    LanguageModule german;
+    ASSERT_TRUE(german.Load(LanguageFile("RES_German.rcc")));
+    Open(&german);
+    ReportDevice(*window, {"nas", "127.0.0.2"}, 1);
+    EXPECT_EQ(window->Button(1007)->text(), "Konfigurieren");
+    EXPECT_EQ(window->Button(1002)->text(), "Hilfe");
+    window->SetIdentifyLedCaption(true);
+    EXPECT_EQ(window->Button(1011)->text(), "Identifizierungs-LED ausschalten");
+    window->ToggleIdentifyLed();  // the German caption is understood as "on"
+    EXPECT_EQ(calls->setLed.back().second, 0);
+    window->OpenOnlineHelp();
+    ASSERT_NE(window->Help(), nullptr);
+    EXPECT_EQ(window->Help()->windowTitle(), "Norvale Discovery Hilfe");
+    EXPECT_TRUE(window->Help()->toPlainText().contains("Geräte finden"));
+    window.reset();
+}
+
+}  // namespace
+
+#include "ActionsTest.moc"

@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "WindowTestSupport.h"
+#include "app/CAboutDlg.h"
+#include "skin/CLuButton.h"
+#include "skin/CLuListCtrl.h"
+#include "skin/CLuStatic.h"
+#include "skin/MessageBoxSkin.h"
+
+using norvale::app::CLuDiscoverDlg;
+using norvale::app::DiscoverDlgOptions;
+using namespace norvale::test;
+
+namespace {
+
+struct ShownMessage {
+    QString text;
+    QString caption;
+    QWidget* owner;
+    int buttons;
+};
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override { Open(); }
+
+    void Open(int startupDelayMs = 60000) {
+        DiscoverDlgOptions options;
+        options.linkFactory = [this](norvale::app::DiscoveryFrontEnd*) {
+            return std::make_unique<FakeLink>(calls);
+        };
+        options.startupDelayMs = startupDelayMs;
+        options.showMessage = [this](const QString& text, const QString& caption, QWidget* owner,
+                                     int buttons) {
+            messages.push_back({text, caption, owner, buttons});
+            return IDOK;
+        };
+        window = std::make_unique<CLuDiscoverDlg>(std::move(options));
+        window->show();
+    }
+
+    CLuButton* Button(int id) { return window->Button(id); }
+    int SlotOf(int id) { return (Button(id)->y() - 194) / 60; }
+
+    void AddSix() {
+        for (int i = 0; i < 6; ++i) {
+            ReportDevice(*window,
+                         {QStringLiteral("nas-%1").arg(i), QStringLiteral("127.0.0.%1").arg(i + 2)},
+                         i);
+        }
+    }
+
+    std::shared_ptr<FakeLink::Calls> calls = std::make_shared<FakeLink::Calls>();
+    std::vector<ShownMessage> messages;
+    std::unique_ptr<CLuDiscoverDlg> window;
+};
+
+TEST_F(MainWindowTest, StartsDiscoveryWithAnEmptyListAndOnlyTheFixedControls) {
+    EXPECT_EQ(calls->starts, 1);
+    EXPECT_EQ(window->size(), QSize(800, 600));
+    EXPECT_EQ(window->windowTitle(), "Norvale Discovery");
+    EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(window->List()->geometry(), QRect(32, 194, 354, 300));
+    EXPECT_EQ(window->List()->VisibleRows(), 5);
+    EXPECT_EQ(Button(1001)->geometry(), QRect(616, 7, 44, 24));
+    EXPECT_EQ(Button(1004)->geometry(), QRect(754, 7, 38, 24));
+    EXPECT_EQ(Button(1016)->pos(), QPoint(192, 158));
+    EXPECT_EQ(Button(1017)->pos(), QPoint(192, 508));
+    EXPECT_EQ(window->Control(1005)->geometry(), QRect(414, 113, 354, 36));
+    EXPECT_EQ(static_cast<CLuStatic*>(window->Control(1006))->Text(), "Network Drives Found");
+    for (int id : {1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 1016, 1017, 1018}) {
+        EXPECT_FALSE(window->Control(id)->isVisible()) << id;
+    }
+}
+
+TEST_F(MainWindowTest, SixDevicesPageDownShowsRowsOneToFiveAndPageUpBringsRowZeroBack) {
+    AddSix();
+    EXPECT_EQ(window->Table().Count(), 6);
+    EXPECT_TRUE(Button(1016)->isVisible());
+    EXPECT_FALSE(Button(1016)->isEnabled());
+    EXPECT_TRUE(Button(1017)->isEnabled());
+
+    QTest::mouseClick(Button(1017), Qt::LeftButton);
+    EXPECT_EQ(window->List()->GetTopOffset(), 1);
+    EXPECT_FALSE(Button(1017)->isEnabled());
+    EXPECT_TRUE(Button(1016)->isEnabled());
+
+    QTest::mouseClick(Button(1016), Qt::LeftButton);
+    EXPECT_EQ(window->List()->GetTopOffset(), 0);
+    EXPECT_FALSE(Button(1016)->isEnabled());
+    EXPECT_TRUE(Button(1017)->isEnabled());
+}
+
+TEST_F(MainWindowTest, RemovingRowsOnTheLastPageKeepsThePageFullThenReturnsToTheTop) {
+    AddSix();
+    ReportDevice(*window, {"nas-6", "127.0.0.8"}, 6);
+    QTest::mouseClick(Button(1017), Qt::LeftButton);  // rows 2-6
+    ASSERT_EQ(window->List()->GetTopOffset(), 2);
+    ReportGone(*window, "nas-6", "127.0.0.8");
+    EXPECT_EQ(window->List()->GetTopOffset(), 1);  // rows 1-5: still five shown
+    ReportGone(*window, "nas-5", "127.0.0.7");
+    EXPECT_EQ(window->List()->GetTopOffset(), 0);  // five rows fit on one page
+    EXPECT_FALSE(Button(1016)->isEnabled());
+    EXPECT_FALSE(Button(1017)->isEnabled());
+    EXPECT_EQ(window->Table().Selected(), 0);
+}
+
+TEST_F(MainWindowTest, ActionColumnFollowsTheModelOfTheSelectedDevice) {
+    ReportDevice(*window, {"b-nas", "127.0.0.2"}, 1);
+    EXPECT_TRUE(Button(1007)->isVisible());
+    for (int id = 1007; id <= 1011; ++id) EXPECT_EQ(SlotOf(id), id - 1007) << id;
+    EXPECT_EQ(Button(1011)->text(), "Turn On Identify LED");
+    ASSERT_EQ(calls->getLed.size(), 1u);  // a fresh LED state for the new selection
+
+    FakeDeviceSpec zben{"a-zben", "127.0.0.3"};
+    zben.configure = false;
+    zben.identifyLed = false;
+    zben.model = "QMZBEN";
+    ReportDevice(*window, zben, 2);  // sorts first: row 0, selected
+    EXPECT_EQ(window->List()->GetSelectedIndex(), 0);
+    EXPECT_EQ(window->Table().Selected(), 0);
+    EXPECT_FALSE(Button(1007)->isVisible());
+    EXPECT_EQ(SlotOf(1008), 0);
+    EXPECT_EQ(Button(1008)->text(), "Map Network Drive");
+    EXPECT_EQ(SlotOf(1010), 2);
+    EXPECT_FALSE(Button(1011)->isVisible());
+    EXPECT_EQ(calls->getLed.size(), 1u);  // no LED request to a device without the action
+
+    // A click on the other row brings its column back and asks for its LED.
+    QTest::mouseClick(window->List(), Qt::LeftButton, {}, QPoint(100, 90));
+    EXPECT_EQ(window->Table().Selected(), 1);
+    EXPECT_TRUE(Button(1007)->isVisible());
+    EXPECT_TRUE(Button(1011)->isVisible());
+    EXPECT_EQ(SlotOf(1011), 4);
+    ASSERT_EQ(calls->getLed.size(), 2u);
+    EXPECT_EQ(calls->getLed.back(), FakeDevice(1));
+}
+
+TEST_F(MainWindowTest, RemovingTheLastDeviceLeavesHeadingsEmptyListAndTopButtons) {
+    ReportDevice(*window, {"nas", "127.0.0.2"}, 1);
+    ReportGone(*window, "nas", "127.0.0.2");
+    EXPECT_EQ(window->Table().Count(), 0);
+    for (int id : {1007, 1008, 1009, 1010, 1011, 1016, 1017}) {
+        EXPECT_FALSE(window->Control(id)->isVisible()) << id;
+    }
+    for (int id : {1001, 1002, 1003, 1004, 1005, 1006, 1015}) {
+        EXPECT_TRUE(window->Control(id)->isVisible()) << id;
+    }
+}
+
+TEST_F(MainWindowTest, NoDeviceMessageAppearsOnceAfterTheStartupDelay) {
+    window.reset();
+    Open(20);
+    QSignalSpy fired(window.get(), &CLuDiscoverDlg::startupTimerFired);
+    EXPECT_TRUE(messages.empty());
+    ASSERT_TRUE(fired.wait(5000));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].caption, "Norvale Discovery");
+    EXPECT_TRUE(messages[0].text.startsWith("No Network Devices were discovered"));
+    EXPECT_EQ(messages[0].owner, window.get());
+    EXPECT_EQ(messages[0].buttons, BTN_OK);
+    // The table filling and emptying later never brings it back.
+    ReportDevice(*window, {"nas", "127.0.0.2"}, 1);
+    ReportGone(*window, "nas", "127.0.0.2");
+    QTest::qWait(60);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(fired.count(), 1);
+}
+
+TEST_F(MainWindowTest, NoDeviceMessageIsOwnedByAnOpenAboutPanelAndSkippedWithDevices) {
+    window.reset();
+    Open(20);
+    window->ShowAboutPanel();
+    QSignalSpy fired(window.get(), &CLuDiscoverDlg::startupTimerFired);
+    ASSERT_TRUE(fired.wait(5000));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].owner, window->AboutPanel());
+
+    window.reset();
+    messages.clear();
+    Open(20);
+    ReportDevice(*window, {"nas", "127.0.0.2"}, 1);
+    QSignalSpy firedAgain(window.get(), &CLuDiscoverDlg::startupTimerFired);
+    ASSERT_TRUE(firedAgain.wait(5000));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(MainWindowTest, IdentifyLedCaptionIsTheStateAndFollowsAnswers) {
+    ReportDevice(*window, {"nas", "127.0.0.2"}, 1);
+    calls->getLed.clear();
+    QTest::mouseClick(Button(1011), Qt::LeftButton);
+    ASSERT_EQ(calls->setLed.size(), 1u);
+    EXPECT_EQ(calls->setLed[0], std::make_pair(FakeDevice(1), 1));
+    EXPECT_EQ(calls->getLed.size(), 1u);  // the change is confirmed by a fresh answer
+    EXPECT_EQ(Button(1011)->text(), "Turn On Identify LED");  // not before the answer
+
+    ReportLed(*window, "nas", "127.0.0.2", 2);  // status 2 counts as on
+    EXPECT_EQ(Button(1011)->text(), "Turn Off Identify LED");
+    EXPECT_EQ(window->Table().Row(0).led, "1");
+    QTest::mouseClick(Button(1011), Qt::LeftButton);
+    EXPECT_EQ(calls->setLed.back(), std::make_pair(FakeDevice(1), 0));
+    ReportLed(*window, "nas", "127.0.0.2", 0);
+    EXPECT_EQ(Button(1011)->text(), "Turn On Identify LED");
+    EXPECT_TRUE(window->Table().Row(0).led.isEmpty());
+}
+
+void Drag(QWidget* window, QPoint from, QPoint by) {
+    const QPoint global = window->mapToGlobal(from);
+    QMouseEvent press(QEvent::MouseButtonPress, from, global, Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(window, &press);
+    QMouseEvent move(QEvent::MouseMove, from + by, global + by, Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(window, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, from + by, global + by, Qt::LeftButton,
+                        Qt::NoButton, {});
+    QApplication::sendEvent(window, &release);
+}
+
+TEST_F(MainWindowTest, DraggingByTheTopBandMovesTheWindowAndBelowItDoesNot) {
+    const QPoint start = window->pos();
+    Drag(window.get(), QPoint(300, 58), QPoint(40, 30));
+    EXPECT_EQ(window->pos(), start);
+    Drag(window.get(), QPoint(300, 57), QPoint(40, 30));
+    EXPECT_EQ(window->pos(), start + QPoint(40, 30));
+}
+
+TEST_F(MainWindowTest, CloseButtonWaitsForDiscoveryToStopWhileSystemCloseEndsAtOnce) {
+    QSignalSpy finished(window.get(), &QDialog::finished);
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    EXPECT_EQ(calls->stopRequests, 0);  // Enter and Esc are swallowed
+    EXPECT_TRUE(window->isVisible());
+
+    QTest::mouseClick(Button(1004), Qt::LeftButton);
+    EXPECT_EQ(calls->stopRequests, 1);
+    EXPECT_TRUE(window->Closing());
+    EXPECT_EQ(finished.count(), 0);
+    QTest::mouseClick(Button(1004), Qt::LeftButton);  // still stopping: asks again
+    EXPECT_EQ(calls->stopRequests, 2);
+    calls->chainStopped = true;
+    window->DiscoveryStopped();
+    EXPECT_EQ(finished.count(), 1);
+
+    window.reset();
+    calls = std::make_shared<FakeLink::Calls>();
+    Open();
+    QSignalSpy finishedAtOnce(window.get(), &QDialog::finished);
+    window->close();
+    EXPECT_EQ(calls->stopRequests, 1);
+    EXPECT_EQ(finishedAtOnce.count(), 1);
+}
+
+TEST_F(MainWindowTest, TopButtonsCanBeSwitchedOffDuringAConnection) {
+    window->EnableTopButtons(false);
+    QTest::mouseClick(Button(1004), Qt::LeftButton);
+    EXPECT_EQ(calls->stopRequests, 0);
+    window->EnableTopButtons(true);
+    EXPECT_TRUE(Button(1001)->isEnabled());
+}
+
+}  // namespace

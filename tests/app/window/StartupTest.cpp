@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QSysInfo>
+#include <QTest>
+#include <QThread>
+#include <atomic>
+#include <thread>
+
+#include "app/CLuDiscoverApp.h"
+#include "app/LanguageSelection.h"
+#include "app/SingleInstance.h"
+#include "skin/StringTable.h"
+
+using namespace norvale::app;
+
+namespace {
+
+QString ModuleFor(const char* locale) {
+    QString file;
+    const int found =
+        SelectLanguageModule(WindowsLanguageId(QLocale(QString::fromLatin1(locale))), &file);
+    EXPECT_EQ(found != 0, !file.isEmpty()) << locale;
+    return file;
+}
+
+TEST(LanguageSelection, UserLocaleChoosesTheLanguageFileOfItsWindowsLanguage) {
+    EXPECT_EQ(ModuleFor("de_DE"), "RES_German.rcc");
+    EXPECT_EQ(ModuleFor("de_CH"), "RES_German.rcc");  // any German sublanguage
+    EXPECT_EQ(ModuleFor("de_AT"), "RES_German.rcc");
+    EXPECT_EQ(ModuleFor("fr_CA"), "RES_French.rcc");
+    EXPECT_EQ(ModuleFor("es_MX"), "RES_Spanish.rcc");
+    EXPECT_EQ(ModuleFor("it_IT"), "RES_Italian.rcc");
+    EXPECT_EQ(ModuleFor("ja_JP"), "RES_Japanese.rcc");
+    EXPECT_EQ(ModuleFor("ko_KR"), "RES_Korean.rcc");
+    EXPECT_EQ(ModuleFor("zh_TW"), "RES_TChinese.rcc");
+    EXPECT_EQ(ModuleFor("zh_CN"), "RES_SChinese.rcc");
+    EXPECT_EQ(ModuleFor("zh_HK"), "");  // Chinese, Hong Kong: no file
+    EXPECT_EQ(ModuleFor("zh_SG"), "");
+    EXPECT_EQ(ModuleFor("en_US"), "");
+    EXPECT_EQ(ModuleFor("pt_BR"), "");
+    EXPECT_EQ(ModuleFor("C"), "");
+    EXPECT_EQ(WindowsLanguageId(QLocale("zh_HK")), MakeLanguageId(4, 3));
+}
+
+TEST(LanguageSelection, ProgramLoadsTheFileBesideItOrStaysEnglish) {
+    const QString folder = qEnvironmentVariable("NORVALE_BIN_DIR");
+    {
+        CLuDiscoverApp swiss;
+        EXPECT_TRUE(swiss.LoadLanguage(folder, QLocale("de_CH")));
+        EXPECT_TRUE(swiss.Language().Path().endsWith("/RES_German.rcc"));
+        EXPECT_EQ(LoadSkinString(2), "Aufgaben");
+    }
+    EXPECT_EQ(LoadSkinString(2), "Things To Do");  // released with the application object
+    CLuDiscoverApp japanese;                       // no Japanese file is shipped
+    EXPECT_FALSE(japanese.LoadLanguage(folder, QLocale("ja_JP")));
+    CLuDiscoverApp english;
+    EXPECT_FALSE(english.LoadLanguage(folder, QLocale("en_GB")));
+    CLuDiscoverApp elsewhere;
+    EXPECT_FALSE(elsewhere.LoadLanguage(QDir::tempPath() + "/no-such-folder", QLocale("de_DE")));
+    EXPECT_EQ(LoadSkinString(2), "Things To Do");
+}
+
+QString UniqueName(const char* what) {
+    return QStringLiteral("norvale-test-%1-%2")
+        .arg(QLatin1String(what))
+        .arg(QCoreApplication::applicationPid());
+}
+
+TEST(SingleInstance, SecondCopyRestoresAMinimisedFirstAndKeepsAMaximisedOne) {
+    const QString name = UniqueName("raise");
+    SingleInstance first(name);
+    ASSERT_TRUE(first.TryBecomeFirst());
+    QWidget window;
+    QObject::connect(&first, &SingleInstance::raiseRequested, &window,
+                     [&window] { SingleInstance::RaiseWindow(&window); });
+    QSignalSpy raised(&first, &SingleInstance::raiseRequested);
+
+    window.showMinimized();
+    SingleInstance second(name);
+    EXPECT_FALSE(second.TryBecomeFirst());
+    ASSERT_TRUE(raised.wait(3000));
+    EXPECT_FALSE(window.windowState() & Qt::WindowMinimized);
+    EXPECT_TRUE(window.isVisible());
+
+    window.showMaximized();
+    SingleInstance third(name);
+    EXPECT_FALSE(third.TryBecomeFirst());
+    ASSERT_TRUE(raised.wait(3000));
+    EXPECT_TRUE(window.windowState() & Qt::WindowMaximized);
+}
+
+TEST(SingleInstance, LockLeftByACopyThatDiedIsTakenOver) {
+    const QString name = UniqueName("stale");
+    QFile lock(SingleInstance::LockPath(name));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    // QLockFile's record: pid, application name, host name. No process has pid 0x3FFFFFFE.
+    lock.write("1073741822\nnorvale-discovery\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    lock.close();
+    SingleInstance copy(name);
+    EXPECT_TRUE(copy.TryBecomeFirst());
+}
+
+TEST(SingleInstance, SecondProgramRaisesTheFirstAndExits) {
+    SingleInstance first(QString::fromLatin1(CLuDiscoverApp::kInstanceName));
+    ASSERT_TRUE(first.TryBecomeFirst());
+    QSignalSpy raised(&first, &SingleInstance::raiseRequested);
+    QProcess program;
+    program.start(qEnvironmentVariable("NORVALE_BIN_DIR") + "/norvale-discovery", {});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    ASSERT_TRUE(raised.wait(10000));
+    const bool ended = program.waitForFinished(10000);
+    if (!ended) program.kill();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+TEST(SingleInstance, RunningUpdaterIsAskedToCloseAndAnAbsentOneIsSkipped) {
+    const QString name = UniqueName("updater");
+    EXPECT_FALSE(AskToClose(name, 200));
+
+    std::atomic<bool> listening{false};
+    std::atomic<bool> closeAsked{false};
+    // The updater side runs on a thread of its own: the request blocks this one.
+    std::unique_ptr<QThread> updater(QThread::create([&] {
+        QLocalServer server;
+        QLocalServer::removeServer(name);
+        server.listen(name);
+        listening = true;
+        if (!server.waitForNewConnection(5000)) return;
+        QLocalSocket* socket = server.nextPendingConnection();
+        while (!socket->canReadLine() && socket->waitForReadyRead(5000)) {
+        }
+        closeAsked = socket->readLine() == "close\n";
+        socket->disconnectFromServer();  // the updater window closes
+    }));
+    updater->start();
+    while (!listening) std::this_thread::yield();
+    EXPECT_TRUE(AskToClose(name, 5000));
+    updater->wait();
+    EXPECT_TRUE(closeAsked);
+}
+
+}  // namespace
