@@ -1,21 +1,18 @@
 #include "upnp/stack/SendQueue.h"
 
-#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
+#include "upnp/stack/SocketCalls.h"
+
 namespace norvale::stack {
 namespace {
 
 constexpr int kOwnedBySocket = 0;  // BufferOwnership values
 constexpr int kCopiedWhenQueued = 2;
-
-bool WouldBlock(int error) {
-    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
-}
 
 }  // namespace
 
@@ -27,10 +24,7 @@ long SendNodeOnce(int fd, const SendNode& node) {
     const char* data = node.buffer + node.sent;
     const auto length = static_cast<std::size_t>(node.length - node.sent);
     if (node.address == 0 && node.port == 0) return send(fd, data, length, MSG_NOSIGNAL);
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_addr.s_addr = node.address;
-    target.sin_port = htons(static_cast<std::uint16_t>(node.port));
+    sockaddr_in target = MakeAddress(node.address, node.port);
     return sendto(fd, data, length, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&target),
                   sizeof target);
 }
