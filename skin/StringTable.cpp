@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QResource>
 
 namespace {
 
@@ -64,6 +65,12 @@ void StringTable::SetLanguageRoot(const QString& root) {
     if (languageRoot_ == root) return;
     languageRoot_ = root;
     loaded_ = false;
+}
+
+bool StringTable::RegisterLanguageFile(const QString& rccPath, const QString& root) {
+    if (!QResource::registerResource(rccPath, root)) return false;
+    SetLanguageRoot(QStringLiteral(":") + root);
+    return true;
 }
 
 void StringTable::Reload() {

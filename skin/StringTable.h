@@ -29,6 +29,10 @@ class StringTable {
 
     // ":/lang" style resource root of the language tables; empty for none.
     void SetLanguageRoot(const QString& root);
+    // Registers the binary resource file rccPath (RES_German.rcc) under
+    // root (e.g. "/lang") and searches its tables first from now on.
+    // Returns false, changing nothing, when the file cannot be registered.
+    bool RegisterLanguageFile(const QString& rccPath, const QString& root);
     // The text of id: the language table's entry, else the program's, else
     // an empty string.
     QString Get(int id) const;

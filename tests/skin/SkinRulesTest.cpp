@@ -243,10 +243,12 @@ TEST(StringTableTest, ProgramTablesHoldEveryTextAndEveryUpdaterLanguage) {
 
 TEST(StringTableTest, LanguageResourcesComeFirstButNeverLendImages) {
     ASSERT_TRUE(QFile::exists(QStringLiteral(NORVALE_TEST_LANGUAGE_RCC)));
-    ASSERT_TRUE(QResource::registerResource(QStringLiteral(NORVALE_TEST_LANGUAGE_RCC),
-                                            QStringLiteral("/lang")));
     StringTable& strings = StringTable::Instance();
-    strings.SetLanguageRoot(QStringLiteral(":/lang"));
+    EXPECT_EQ(strings.Get(47), QStringLiteral("Yes"));  // read before the language arrives
+    EXPECT_FALSE(strings.RegisterLanguageFile(QStringLiteral("/nonexistent/RES_X.rcc"),
+                                              QStringLiteral("/lang")));
+    ASSERT_TRUE(strings.RegisterLanguageFile(QStringLiteral(NORVALE_TEST_LANGUAGE_RCC),
+                                             QStringLiteral("/lang")));
     EXPECT_EQ(strings.Get(47), QStringLiteral("Ja"));
     EXPECT_EQ(strings.Get(48), QStringLiteral("No"));
     EXPECT_EQ(strings.Get(900), QStringLiteral("nur in der Sprache"));
