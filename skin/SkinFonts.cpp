@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QHash>
 #include <QRawFont>
 #include <QStringList>
@@ -40,6 +41,8 @@ bool LoadTahoma() {
 }  // namespace
 
 bool EnsureSkinFonts() {
+    // The font database needs the application object; try again later.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
     static std::once_flag once;
     static bool haveTahoma = false;
     std::call_once(once, [] { haveTahoma = LoadTahoma(); });

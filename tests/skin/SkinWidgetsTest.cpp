@@ -60,6 +60,23 @@ TEST(CLuDialogTest, ChildrenOverATiledBackgroundShowExactlyTheTilePixels) {
     }
 }
 
+TEST(CLuDialogTest, PanelWindowOverItsOwnerShowsTheOwnersPixelsBehindIt) {
+    const QImage pattern = MakePattern(200, 120);
+    CLuDialog owner(nullptr, Qt::FramelessWindowHint);
+    owner.setGeometry(100, 100, 200, 120);
+    owner.SetBackground(pattern, 0, 0, 200, 120, 0);
+    CLuDialog panel(&owner, Qt::Window | Qt::FramelessWindowHint);  // like the About panel
+    panel.setGeometry(110, 194, 60, 20);
+    owner.show();
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    ASSERT_EQ(panel.mapToGlobal(QPoint(0, 0)), QPoint(110, 194));
+    const QImage shot = Shot(panel);
+    for (int y = 0; y < 20; y += 3) {
+        for (int x = 0; x < 60; x += 3) ASSERT_EQ(shot.pixel(x, y), pattern.pixel(10 + x, 94 + y));
+    }
+}
+
 TEST(CLuDialogTest, StretchedImageFillsTheClientAndResizingRebuildsTheCache) {
     CLuDialog dialog;
     dialog.resize(20, 10);
