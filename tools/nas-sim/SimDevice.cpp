@@ -44,12 +44,21 @@ SimDevice::SimDevice(RootSpec spec, DeviceHooks hooks)
     : spec_(std::move(spec)), hooks_(std::move(hooks)) {}
 
 SimDevice::~SimDevice() {
+    stop();
+}
+
+void SimDevice::stop() {
     for (uint64_t id : scheduleTimers_) hooks_.loop.cancel(id);
     for (uint64_t id : searchTimers_) hooks_.loop.cancel(id);
+    scheduleTimers_.clear();
+    searchTimers_.clear();
     if (notifyTimer_) hooks_.loop.cancel(notifyTimer_);
+    notifyTimer_ = 0;
+    announcing_ = false;
     connections_.clear();
     closeListener();
     if (udpFd_ >= 0) close(udpFd_);
+    udpFd_ = -1;
 }
 
 bool SimDevice::start(std::string* error) {

@@ -56,6 +56,9 @@ class SimDevice {
     void silence();  // stops announcing and answering without a word
     bool relocate(uint16_t port, const std::string& path, std::string* error);
     bool setHttp(bool on, std::string* error);
+    // Closes every socket and connection at once (before a removal; the object itself may
+    // still be running a scheduled command).
+    void stop();
     // Merges {"http": {...}, "soap": {...}, "ssdp": {...}} into the device's quirks.
     void mergeQuirks(const nlohmann::json& quirks);
     bool announcing() const { return announcing_; }

@@ -214,13 +214,19 @@ std::string Simulator::removeDevice(const std::string& key) {
     SimDevice* device = findDevice(key);
     if (!device) return "error no device " + key;
     if (device->announcing()) device->byebye();
-    drainQueue();
+    // Its queued datagrams (the byebye) leave now, before its socket closes.
     int fd = device->udpFd();
     queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
-                                [fd](const Datagram& d) { return d.fd == fd; }),
+                                [fd](const Datagram& d) {
+                                    if (d.fd != fd) return false;
+                                    sendto(fd, d.bytes.data(), d.bytes.size(), 0,
+                                           reinterpret_cast<const sockaddr*>(&d.to), sizeof d.to);
+                                    return true;
+                                }),
                  queue_.end());
     std::string name = device->name();
-    // Connections may be inside a handler right now: destroy the device after this round.
+    device->stop();
+    // A scheduled command of the device itself may be running: free it after this round.
     auto it = std::find_if(devices_.begin(), devices_.end(),
                            [device](const auto& d) { return d.get() == device; });
     std::shared_ptr<SimDevice> doomed(std::move(*it));
