@@ -166,10 +166,8 @@ bool CLuListCtrl::ScrollPageUp() {
 }
 
 int CLuListCtrl::RowAt(const QPoint& pos) const {
-    if (rowHeight_ <= 0 || pos.y() < 0 || pos.x() < 0 || pos.x() >= width()) return -1;
-    const int row = pos.y() / rowHeight_;
-    if (row >= ItemCount() || paging_.ItemForRow(row) >= ItemCount()) return -1;
-    return row;
+    if (pos.x() < 0 || pos.x() >= width()) return -1;
+    return paging_.RowAt(pos.y(), rowHeight_, ItemCount());
 }
 
 void CLuListCtrl::resizeEvent(QResizeEvent* event) {

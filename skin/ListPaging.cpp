@@ -11,6 +11,13 @@ int ListPaging::CountVisibleRows(int clientHeight, int rowHeight, int gap) {
     return rows;
 }
 
+int ListPaging::RowAt(int y, int rowHeight, int itemCount) const {
+    if (rowHeight <= 0 || y < 0) return -1;
+    const int row = y / rowHeight;
+    if (row >= itemCount || ItemForRow(row) >= itemCount) return -1;
+    return row;
+}
+
 bool ListPaging::PageDown(int itemCount) {
     const int v = visibleRows_;
     if (v <= 0) return false;

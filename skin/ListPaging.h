@@ -16,6 +16,10 @@ class ListPaging {
     int Selected() const { return selected_; }
     int ItemForRow(int row) const { return row + top_; }
 
+    // The visible row at height y of rows rowHeight high that shows one of
+    // itemCount items, or -1.
+    int RowAt(int y, int rowHeight, int itemCount) const;
+
     // Moves to the next page keeping one row of overlap; at the end shows
     // the last page (never a negative offset). True when a full step was
     // taken. Without visible rows nothing moves.

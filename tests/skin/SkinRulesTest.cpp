@@ -60,6 +60,18 @@ TEST(ListPagingTest, TenItemsFourRowsPageDownTwiceThenUpTwice) {
     EXPECT_EQ(paging.TopOffset(), 0);
 }
 
+TEST(ListPagingTest, HitTestFindsOnlyRowsShowingAnItem) {
+    ListPaging paging;
+    paging.SetVisibleRows(4);
+    EXPECT_EQ(paging.RowAt(130, 60, 10), 2);
+    EXPECT_EQ(paging.RowAt(-1, 60, 10), -1);
+    paging.PageDown(10);
+    paging.PageDown(10);  // top 6: rows 0-3 show items 6-9
+    EXPECT_EQ(paging.RowAt(190, 60, 10), 3);
+    EXPECT_EQ(paging.RowAt(250, 60, 10), -1);  // row 4 would be item 10
+    EXPECT_EQ(paging.RowAt(70, 60, 1), -1);
+}
+
 TEST(ListPagingTest, ShortListOrNoRowsNeverGetANegativeOffset) {
     ListPaging paging;
     paging.SetVisibleRows(5);
