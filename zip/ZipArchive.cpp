@@ -61,8 +61,9 @@ void CZipArchive::ExtractFile(std::size_t index, CDestFolder& folder, std::size_
         folder.MakeFolder(parts, header.UnixPermissions());
         return;
     }
-    if (!writer_ || writer_->BufferSize() != bufferSize)
-        writer_ = std::make_unique<CAsyncFileWriter>(std::min<std::size_t>(bufferSize, 1u << 30));
+    const std::size_t chunk = std::min<std::size_t>(bufferSize, 1u << 30);
+    if (!writer_ || writer_->BufferSize() != chunk)
+        writer_ = std::make_unique<CAsyncFileWriter>(chunk);
     OpenFile(index);
     try {
         CUniqueFd fd = folder.CreateFile(parts);
