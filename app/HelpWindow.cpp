@@ -1,5 +1,7 @@
 #include "app/HelpWindow.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QUrl>
 
 #include "skin/StringTable.h"
@@ -16,6 +18,11 @@ HelpWindow::HelpWindow(const QString& page, QWidget* parent) : QTextBrowser(pare
     setWindowTitle(LoadSkinString(kHelpTitleId));
     setOpenExternalLinks(true);
     resize(760, 600);
+    // Centred on the screen: without a window manager it would cover the
+    // main window's buttons at (0, 0).
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
     // ":/help/x.html" is the resource URL "qrc:/help/x.html"; relative links
     // and anchors resolve against it.
     setSource(QUrl(QStringLiteral("qrc") + page));

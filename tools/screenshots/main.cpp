@@ -1,3 +1,7 @@
+// window-shots --first-paint START_NS: opens the real window with discovery
+// running and prints the milliseconds from START_NS (CLOCK_REALTIME of the
+// launching shell, `date +%s%N`) to the window's first paint, then ends.
+//
 // window-shots OUTDIR [LOCALE]: renders the views of the main window into
 // PNG files without a display or a network: the window with devices, a
 // selected device with its action column, the About panel, the help window
@@ -5,13 +9,19 @@
 // real one, built with no discovery link.
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QPainter>
+#include <QTimer>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 
 #include "app/CAboutDlg.h"
 #include "app/CLuDiscoverApp.h"
 #include "app/CLuDiscoverDlg.h"
+#include "app/DiscoveryHostLink.h"
 #include "app/HelpWindow.h"
 #include "skin/CLuListCtrl.h"
 #include "skin/CLuMessageBox.h"
@@ -68,9 +78,54 @@ bool Save(QWidget* widget, const QString& path) {
 
 }  // namespace
 
+// Paints once, prints the time since start, and closes the window.
+class FirstPaintClock : public QObject {
+  public:
+    FirstPaintClock(CLuDiscoverDlg* window, qint64 startNs) : window_(window), startNs_(startNs) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Paint && !seen_) {
+            seen_ = true;
+            timespec now{};
+            clock_gettime(CLOCK_REALTIME, &now);
+            const qint64 ns = qint64{now.tv_sec} * 1000000000 + now.tv_nsec;
+            std::printf("first paint after %.1f ms\n", (ns - startNs_) / 1e6);
+            std::fflush(stdout);
+            QTimer::singleShot(0, window_, &CLuDiscoverDlg::CloseWindow);
+        }
+        return false;
+    }
+
+  private:
+    CLuDiscoverDlg* window_;
+    qint64 startNs_;
+    bool seen_ = false;
+};
+
+int FirstPaint(int argc, char** argv, qint64 startNs) {
+    QApplication app(argc, argv);
+    norvale::app::CLuDiscoverApp discover;
+    discover.LoadLanguage(QCoreApplication::applicationDirPath());
+    norvale::app::DiscoverDlgOptions options;
+    options.linkFactory = norvale::app::DiscoveryHostLink::Factory();
+    options.language = &discover.Language();
+    CLuDiscoverDlg window(std::move(options));
+    FirstPaintClock clock(&window, startNs);
+    window.installEventFilter(&clock);
+    QEventLoop loop;
+    QObject::connect(&window, &QDialog::finished, &loop, &QEventLoop::quit);
+    window.show();
+    loop.exec();
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--first-paint") == 0) {
+        return FirstPaint(argc, argv, std::strtoll(argv[2], nullptr, 10));
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: window-shots OUTDIR [LOCALE]\n");
+        std::fprintf(stderr, "usage: window-shots OUTDIR [LOCALE] | --first-paint START_NS\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

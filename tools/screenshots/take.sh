@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Screenshots of Norvale Discovery.
+#
+#   tools/screenshots/take.sh [OUTDIR]              the real program under Xvfb
+#   tools/screenshots/take.sh --offscreen [OUTDIR]  the same views rendered offscreen
+#                                                   from a made-up device table
+#
+# The Xvfb run starts norvale-discovery inside the loopback-only network
+# namespace (../shared/tools/netns-run): first without devices, for the
+# message that none was found, then with --demo (the simulated NAS network),
+# and clicks through the window with xdotool, saving the screen with
+# ImageMagick's import. BUILD names the build folder (default: build).
+# Pictures: message.png, main.png, selected.png, about.png, help.png
+# (offscreen also empty.png and selected-qmzben.png).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+offscreen=0
+if [[ "${1:-}" == "--offscreen" ]]; then
+  offscreen=1
+  shift
+fi
+build="${BUILD:-$root/build}"
+out="$(realpath -m "${1:-$build/screenshots}")"
+mkdir -p "$out"
+
+if [[ ! -f "$build/build.ninja" ]]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$build" -j2 --target norvale-discovery nas-sim window-shots norvale_languages >/dev/null
+
+if [[ $offscreen == 1 ]]; then
+  QT_QPA_PLATFORM=offscreen "$build/bin/window-shots" "$out"
+  exit 0
+fi
+
+netns="${NORVALE_NETNS_RUN:-$root/../shared/tools/netns-run}"
+[[ -x "$netns" ]] || { echo "take.sh: $netns is missing; use --offscreen" >&2; exit 1; }
+exec "$netns" xvfb-run -a -s "-screen 0 1024x768x24" \
+  "$root/tools/screenshots/xvfb-session.sh" "$build/bin/norvale-discovery" "$out"

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Runs inside xvfb-run (see take.sh): PROGRAM OUTDIR. There is no window
+# manager, so the 800 x 600 window sits at (0, 0) and screen coordinates are
+# window coordinates.
+set -euo pipefail
+program="$1"
+out="$2"
+export XDG_RUNTIME_DIR="$(mktemp -d)"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+
+shot() {
+  import -window root "$out/$1"
+  echo "wrote $out/$1"
+}
+click() {
+  xdotool mousemove "$1" "$2" click 1
+  sleep "${3:-0.8}"
+}
+# The close button, then the program's own end (it waits for discovery to stop).
+close_program() {
+  click 773 19 0.2
+  for _ in $(seq 50); do
+    kill -0 "$1" 2>/dev/null || { wait "$1" || true; return 0; }
+    sleep 0.1
+  done
+  echo "xvfb-session: the program did not end after its close button" >&2
+  kill "$1"
+  wait "$1" || true
+}
+
+# No devices on this network: the message after five seconds.
+"$program" &
+pid=$!
+sleep 6.5
+shot message.png
+click 400 376   # OK, the single button centred under the text
+close_program "$pid"
+
+# The demo network: devices, a selection, the About panel, the help window.
+"$program" --demo &
+pid=$!
+sleep 8
+shot main.png
+click 210 344   # the third row
+shot selected.png
+click 638 19    # info
+shot about.png
+click 672 522   # Back
+click 686 19 1.5  # help
+shot help.png
+close_program "$pid"
