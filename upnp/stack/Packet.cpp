@@ -43,7 +43,7 @@ void FreeHeaders(Packet* packet) {
             std::free(header->name);
             std::free(header->value);
         }
-        delete header;
+        if (!packet->IsInline(header)) delete header;
         header = next;
     }
     packet->firstHeader = packet->lastHeader = nullptr;
@@ -66,6 +66,13 @@ void Shift(T*& pointer, const char* start, const char* end, std::ptrdiff_t delta
 }  // namespace
 
 Packet::Packet() : version(defaultVersion) {}
+
+PacketHeader* Packet::NewHeader() {
+    if (inlineHeadersUsed == kInlineHeaders) return new PacketHeader;
+    void* slot =
+        inlineHeaders + sizeof(PacketHeader) * static_cast<std::size_t>(inlineHeadersUsed++);
+    return new (slot) PacketHeader;
+}
 
 Packet* NewPacket() {
     return new Packet;
@@ -130,7 +137,7 @@ void AddHeader(Packet* packet, const char* name, int nameLength, const char* val
                int valueLength) {
     if (nameLength < 0) nameLength = 0;
     if (valueLength < 0) valueLength = 0;
-    auto* header = new PacketHeader;
+    PacketHeader* header = packet->NewHeader();
     header->name = CopyText(name == nullptr ? "" : name, name == nullptr ? 0 : nameLength);
     header->nameLength = name == nullptr ? 0 : nameLength;
     header->value = CopyText(value == nullptr ? "" : value, value == nullptr ? 0 : valueLength);

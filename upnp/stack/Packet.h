@@ -48,6 +48,19 @@ struct Packet {
     int receiverValue = 0;                // for the receiving module; copied by ILibClonePacket
     void* receiverPointer = nullptr;      // likewise
     KeyedTable<char*> headerTable{true};  // name (any case) -> last value, extra = value length
+
+    // Storage for the first header nodes of a parse (one allocation with the
+    // packet); nodes outside it are allocated one by one.
+    static constexpr int kInlineHeaders = 16;
+    alignas(PacketHeader) unsigned char inlineHeaders[kInlineHeaders * sizeof(PacketHeader)];
+    int inlineHeadersUsed = 0;
+
+    // A new zeroed header node, from the inline storage while it lasts.
+    PacketHeader* NewHeader();
+    bool IsInline(const PacketHeader* header) const {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(header);
+        return bytes >= inlineHeaders && bytes < inlineHeaders + sizeof inlineHeaders;
+    }
 };
 
 // A new empty request-shaped packet: ownsStrings -1, status -1, version "1.0".

@@ -126,8 +126,12 @@ bool IsContinuation(const char* line, const char* end) {
 void AddParsedHeader(Packet* packet, char* line, char* colon, char* lineEnd, char* groupEnd,
                      char* end) {
     char* value = colon + 1;
-    const int valueLength = TrimText(value, Length(value, lineEnd));
-    auto* header = new PacketHeader;
+    int valueLength = TrimText(value, Length(value, lineEnd));
+    if (valueLength > 0 && (*value == ' ' || *value == '\b')) {
+        value += valueLength;  // only blanks: an empty value, as "EXT:" is written back
+        valueLength = 0;
+    }
+    PacketHeader* header = packet->NewHeader();
     header->nameLength = Length(line, colon);
     if (groupEnd == lineEnd && value + valueLength < end) {
         *colon = '\0';

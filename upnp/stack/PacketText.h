@@ -13,7 +13,8 @@ constexpr int kMaxParsedHeaders = 1000;
 // after each is overwritten). A piece that runs to `end`, where no byte can be
 // overwritten, is copied instead (the start line through the setters, a
 // header as an owned node). A request line of a single word gives null; a
-// header never makes the parse fail. The body is not part of the parse.
+// header never makes the parse fail; a value of blanks only is empty. The
+// body is not part of the parse.
 Packet* ParsePacket(char* buffer, int offset, int end);
 
 // Serialises the packet: start line, one line per header-table entry (the

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "upnp/stack/TextParse.h"
+#include "upnp/stack/XmlNodeArena.h"
 
 namespace norvale::stack {
 namespace {
@@ -120,6 +121,7 @@ void XmlDeclareNamespaces(XmlNode* first) {
             node->namespaces->Clear();
         } else {
             node->namespaces = new KeyedTable<char*>(false);
+            node->arena->hasNamespaces = true;
         }
         XmlAttributesPtr attributes(XmlAttributes(node));
         const char* const textEnd = node->tagText + node->tagTextLength;

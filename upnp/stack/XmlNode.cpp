@@ -9,7 +9,14 @@
 // A tag ends at its first ">", or unterminated at the next "<" or the region end.
 #include "upnp/stack/XmlNode.h"
 
+#include "upnp/stack/XmlNodeArena.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string_view>
@@ -17,48 +24,29 @@
 
 namespace norvale::stack {
 
-// All nodes of one parse, in blocks that never move.
-struct XmlNodeArena {
-    struct Block {
-        XmlNode* nodes;
-        std::size_t capacity;
-    };
-    std::vector<Block> blocks;
-    std::size_t used = 0;  // in the last block
-
-    explicit XmlNodeArena(std::size_t firstCapacity) { AddBlock(firstCapacity); }
-    XmlNodeArena(const XmlNodeArena&) = delete;
-    XmlNodeArena& operator=(const XmlNodeArena&) = delete;
-    ~XmlNodeArena() {
-        for (std::size_t b = 0; b < blocks.size(); ++b) {
-            const std::size_t count = b + 1 == blocks.size() ? used : blocks[b].capacity;
-            for (std::size_t i = 0; i < count; ++i) delete blocks[b].nodes[i].namespaces;
-            ::operator delete(blocks[b].nodes);
-        }
-    }
-
-    void AddBlock(std::size_t capacity) {
-        auto* storage = static_cast<XmlNode*>(::operator new(capacity * sizeof(XmlNode)));
-        blocks.push_back({storage, capacity});
-        used = 0;
-    }
-
-    XmlNode* New() {
-        if (used == blocks.back().capacity) {
-            AddBlock(std::min<std::size_t>(blocks.back().capacity * 2, 16384));
-        }
-        XmlNode* node = new (&blocks.back().nodes[used++]) XmlNode;
-        node->arena = this;
-        return node;
-    }
-};
-
 namespace {
 
-char* FindByte(char* from, char* end, char c) {
-    return from < end
-               ? static_cast<char*>(std::memchr(from, c, static_cast<std::size_t>(end - from)))
-               : nullptr;
+// The first byte in [from, end) equal to `a` or `b`, or `end`. Reads 16
+// bytes at a time while a whole block lies inside the region.
+char* FindEither(char* from, char* end, char a, char b) {
+#if defined(__SSE2__)
+    const __m128i wantA = _mm_set1_epi8(a);
+    const __m128i wantB = _mm_set1_epi8(b);
+    for (; end - from >= 16; from += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const int mask = _mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(block, wantA), _mm_cmpeq_epi8(block, wantB)));
+        if (mask != 0) return from + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    while (from < end && *from != a && *from != b) ++from;
+    return from;
+}
+
+// The next "<" at or after `from`, or null.
+char* NextOpen(char* from, char* end) {
+    char* found = FindEither(from, end, '<', '<');
+    return found < end ? found : nullptr;
 }
 
 // The byte after the "-->" that closes a comment whose text starts at `from`, or null.
@@ -68,62 +56,133 @@ char* CommentEnd(char* from, char* end) {
     return close == std::string_view::npos ? nullptr : from + close + 3;
 }
 
+// Bytes that end a tag name: blanks, "/", ">" and "<" (the next tag).
+constexpr bool EndsName(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/' || c == '>' || c == '<';
+}
+
+// The first byte at or after `from` that may end a name or is a ":" (all of
+// them are at most ">"), or `end`. Other bytes up to ">" (digits, "-", ".")
+// are passed over by the caller.
+char* NextNameStop(char* from, char* end) {
+#if defined(__SSE2__)
+    const __m128i limit = _mm_set1_epi8('>');
+    for (; end - from >= 16; from += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        // byte <= '>' (unsigned) exactly when min(byte, '>') == byte
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(block, limit), block));
+        if (mask != 0) return from + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    while (from<end&& static_cast<unsigned char>(*from)> '>') ++from;
+    return from;
+}
+
+// The end of the qualified name that starts at `from`; its first ":" goes to *colon.
+char* NameEnd(char* from, char* end, char** colon) {
+    *colon = nullptr;
+    for (char* p = NextNameStop(from, end); p < end; p = NextNameStop(p + 1, end)) {
+        if (EndsName(*p)) return p;
+        if (*p == ':' && *colon == nullptr) *colon = p;
+    }
+    return end;
+}
+
+bool SameName(const XmlNode* a, const XmlNode* b) {
+    if (a->nameLength != b->nameLength) return false;
+    if (a->name == b->name) return true;  // an empty element and its synthetic end
+    const char* x = a->name;
+    const char* y = b->name;
+    int left = a->nameLength;
+    for (; left >= 8; left -= 8, x += 8, y += 8) {
+        std::uint64_t u;
+        std::uint64_t v;
+        std::memcpy(&u, x, 8);
+        std::memcpy(&v, y, 8);
+        if (u != v) return false;
+    }
+    for (; left > 0; --left) {
+        if (*x++ != *y++) return false;
+    }
+    return true;
+}
+
+// Builds the node list and links the tags as they come, exactly as
+// XmlLinkTags would, as long as every end tag matches and no declaration
+// appears; otherwise it stops linking and leaves the whole work to XmlLinkTags.
 struct Appender {
     XmlNodeArena& arena;
     XmlNode* first = nullptr;
     XmlNode* last = nullptr;
+    XmlNode* open = nullptr;  // innermost open start tag
+    bool linking = true;
 
-    XmlNode* Append() {
-        XmlNode* node = arena.New();
-        if (last != nullptr) {
-            last->next = node;
+    XmlNode* Append(const XmlNode& init) {
+        XmlNode* node = arena.New(init);
+        XmlNode* const previous = last;
+        if (previous != nullptr) {
+            previous->next = node;
         } else {
             first = node;
         }
         last = node;
+        if (linking) Link(node, previous);
         return node;
+    }
+
+    void Link(XmlNode* node, XmlNode* previous) {
+        if (node->declaration) {
+            linking = false;
+        } else if (node->start != 0) {
+            if (previous != nullptr && previous->start == 0)
+                previous->openingTag->nextSibling = node;
+            node->parent = open;
+            open = node;
+        } else if (open == nullptr || !SameName(open, node)) {
+            linking = false;
+        } else {
+            open->closingTag = node;
+            node->openingTag = open;
+            open = open->parent;
+        }
     }
 };
 
-// One tag: its text is [text, textEnd), `position` as XmlNode::position for
-// a start tag, `regionEnd` the end of the parsed region.
-void AddTag(Appender& list, char* text, char* textEnd, char* position, char* regionEnd) {
-    const bool endTag = text < textEnd && *text == '/';
-    char* const qualified = endTag ? text + 1 : text;
-    char* colon = nullptr;
-    char* nameEnd = qualified;
-    for (; nameEnd < textEnd; ++nameEnd) {
-        const char c = *nameEnd;
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/') break;
-        if (c == ':' && colon == nullptr) colon = nameEnd;
-    }
+// One tag: its text is [text, textEnd), its qualified name starts at
+// `qualified` and ends at `nameEnd` (first ":" at `colon`, or null),
+// `position` as XmlNode::position for a start tag, `regionEnd` the end of the
+// parsed region.
+void AddTag(Appender& list, char* text, char* textEnd, char* qualified, char* nameEnd, char* colon,
+            char* position, char* regionEnd) {
+    const bool endTag = qualified != text;
     char* const name = colon != nullptr ? colon + 1 : qualified;
     if (nameEnd == name) return;  // nameless tags are dropped
     const bool slashEnd = textEnd > text && textEnd[-1] == '/';
     const bool empty = !endTag && ((nameEnd < textEnd && *nameEnd == '/') || slashEnd);
 
-    XmlNode* node = list.Append();
-    node->name = name;
-    node->nameLength = static_cast<int>(nameEnd - name);
-    if (colon != nullptr) {
-        node->prefix = qualified;
-        node->prefixLength = static_cast<int>(colon - qualified);
-    }
-    node->start = endTag ? 0 : -1;
-    node->empty = empty ? -1 : 0;
-    node->position = endTag ? text : position;
-    if (endTag) return;
     char* const tagEnd = empty && slashEnd ? textEnd - 1 : textEnd;
-    node->tagText = text;
-    node->tagTextLength = static_cast<int>(tagEnd - text);
-    node->tagTextWritable = tagEnd < regionEnd;
+    XmlNode* node = list.Append({
+        .name = name,
+        .prefix = colon != nullptr ? qualified : nullptr,
+        .nameLength = static_cast<int>(nameEnd - name),
+        .prefixLength = colon != nullptr ? static_cast<int>(colon - qualified) : 0,
+        .start = endTag ? 0 : -1,
+        .empty = empty ? -1 : 0,
+        .position = endTag ? text : position,
+        .tagText = endTag ? nullptr : text,
+        .tagTextLength = endTag ? 0 : static_cast<int>(tagEnd - text),
+        .tagTextWritable = !endTag && tagEnd < regionEnd,
+        .declaration = *name == '!',
+    });
     if (!empty) return;
-    XmlNode* close = list.Append();
-    close->name = node->name;
-    close->nameLength = node->nameLength;
-    close->prefix = node->prefix;
-    close->prefixLength = node->prefixLength;
-    close->position = node->position;
+    list.Append({
+        .name = node->name,
+        .prefix = node->prefix,
+        .nameLength = node->nameLength,
+        .prefixLength = node->prefixLength,
+        .position = node->position,
+        .declaration = node->declaration,
+    });
 }
 
 XmlNode* EmptyResult(std::unique_ptr<XmlNodeArena> arena) {
@@ -140,25 +199,32 @@ XmlNode* XmlParse(char* text, int offset, int length) {
     if (text == nullptr || offset < 0 || length <= 0) return EmptyResult(std::move(arena));
     char* const end = text + offset + length;
     Appender list{*arena};
-    for (char* lt = FindByte(text + offset, end, '<'); lt != nullptr;) {
+    for (char* lt = NextOpen(text + offset, end); lt != nullptr;) {
         char* const piece = lt + 1;
         if (piece < end && *piece == '?') {
-            lt = FindByte(piece, end, '<');
+            lt = NextOpen(piece, end);
             continue;
         }
         if (end - piece >= 3 && std::memcmp(piece, "!--", 3) == 0) {
             char* const after = CommentEnd(piece + 3, end);
-            lt = after == nullptr ? nullptr : FindByte(after, end, '<');
+            lt = after == nullptr ? nullptr : NextOpen(after, end);
             continue;
         }
-        char* tagEnd = piece;
-        while (tagEnd < end && *tagEnd != '>' && *tagEnd != '<') ++tagEnd;
+        // The name first (most tags end right after it), then the rest of the tag.
+        char* const qualified = piece < end && *piece == '/' ? piece + 1 : piece;
+        char* colon = nullptr;
+        char* const nameEnd = NameEnd(qualified, end, &colon);
+        char* const tagEnd =
+            nameEnd < end && *nameEnd == '>' ? nameEnd : FindEither(nameEnd, end, '>', '<');
         const bool closed = tagEnd < end && *tagEnd == '>';
         char* const position = closed ? tagEnd + 1 : tagEnd;
-        AddTag(list, piece, tagEnd, position, end);
-        lt = closed ? FindByte(tagEnd + 1, end, '<') : (tagEnd < end ? tagEnd : nullptr);
+        AddTag(list, piece, tagEnd, qualified, nameEnd < tagEnd ? nameEnd : tagEnd, colon, position,
+               end);
+        lt = closed ? NextOpen(tagEnd + 1, end) : (tagEnd < end ? tagEnd : nullptr);
     }
     if (list.first == nullptr) return EmptyResult(std::move(arena));
+    arena->head = list.first;
+    arena->linkedByParse = list.linking && list.open == nullptr;
     arena.release();  // now owned through the nodes
     return list.first;
 }
@@ -167,11 +233,6 @@ namespace {
 
 bool IsDeclaration(const XmlNode* node) {
     return node->nameLength > 0 && node->name[0] == '!';
-}
-
-bool SameName(const XmlNode* a, const XmlNode* b) {
-    return a->nameLength == b->nameLength &&
-           std::memcmp(a->name, b->name, static_cast<std::size_t>(a->nameLength)) == 0;
 }
 
 // The node after `node`, passing over declarations (which are being unlinked).
@@ -185,6 +246,10 @@ XmlNode* NextTag(XmlNode* node) {
 
 int XmlLinkTags(XmlNode* first) {
     if (first == nullptr) return -1;
+    // The parse has linked a well-formed list without declarations already.
+    if (first->arena != nullptr && first->arena->linkedByParse && first->arena->head == first) {
+        return 0;
+    }
     XmlNode* open = nullptr;  // innermost open start tag; its parents are the rest of the stack
     XmlNode* previous = nullptr;
     for (XmlNode* node = first; node != nullptr; node = node->next) {

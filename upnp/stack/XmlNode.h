@@ -12,9 +12,9 @@ struct XmlNodeArena;
 // point into the parsed text, which must outlive them. All nodes of one parse
 // are owned together and released with FreeXmlNodes.
 struct XmlNode {
-    char* name = nullptr;  // local name (after the prefix), not NUL-terminated
-    int nameLength = 0;
+    char* name = nullptr;    // local name (after the prefix), not NUL-terminated
     char* prefix = nullptr;  // namespace prefix before ":", null when none
+    int nameLength = 0;
     int prefixLength = 0;
     int start = 0;  // -1 for a start (or empty-element) tag, 0 for an end tag
     int empty = 0;  // -1 for an empty-element tag (its synthetic end node follows it)
@@ -32,9 +32,10 @@ struct XmlNode {
     // (before "/>" for an empty element), and whether the byte after that
     // text lies inside the parsed region (so a NUL may be written there).
     char* tagText = nullptr;
+    XmlNodeArena* arena = nullptr;  // shared by all nodes of one parse
     int tagTextLength = 0;
     bool tagTextWritable = false;
-    XmlNodeArena* arena = nullptr;  // shared by all nodes of one parse
+    bool declaration = false;  // the name begins with "!" (<!DOCTYPE ...>)
 };
 
 // Parses text[offset, offset + length) into its tag list and returns the
@@ -50,7 +51,9 @@ XmlNode* XmlParse(char* text, int offset, int length);
 // match the innermost open start tag; -3 when that happens while other tags
 // are open, or tags are left open. Nodes whose name begins with "!" are taken
 // out of the list (except a head node, which the caller holds: it stays but
-// takes no part). Works without recursion at any depth.
+// takes no part). Works without recursion at any depth. XmlParse links a
+// well-formed list without declarations as it reads it; this call then only
+// reports 0.
 int XmlLinkTags(XmlNode* first);
 
 // Sets *position to the start node's position and returns the length of the

@@ -125,13 +125,14 @@ TEST(ParsePacket, RequestLineNeedsTwoWords) {
 }
 
 TEST(ParsePacket, HeaderValuesAreTrimmedAndLinesWithoutColonDropped) {
-    Bytes bytes("NOTIFY * HTTP/1.1\r\nNTS:   ssdp:alive  \r\nno colon here\r\nX:\ttab\r\n\r\n");
+    Bytes bytes("NOTIFY * HTTP/1.1\r\nNTS:   ssdp:alive  \r\nno colon here\r\nX:\ttab\r\nEXT:  \r\n\r\n");
     PacketPtr packet(ParsePacket(bytes.get(), 0, bytes.length()));
     ASSERT_TRUE(packet);
     EXPECT_EQ(Value(packet.get(), "nts"), "ssdp:alive");
     EXPECT_STREQ(packet->firstHeader->value, "ssdp:alive");  // NUL-terminated in place
     EXPECT_EQ(Value(packet.get(), "X"), "\ttab");            // a tab is not a blank
-    EXPECT_EQ(packet->headerTable.Count(), 2u);
+    EXPECT_EQ(Value(packet.get(), "ext"), "");  // blanks only: empty, as written back
+    EXPECT_EQ(packet->headerTable.Count(), 3u);
 }
 
 TEST(ParsePacket, DuplicateNamesStayInTheListButTableAndTextHoldTheLaterValueOnce) {
