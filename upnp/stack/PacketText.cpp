@@ -173,16 +173,15 @@ void ParseHeaders(Packet* packet, char* p, char* end) {
         char* const lineEnd = LineEnd(p, end);
         if (lineEnd == p) return;  // the blank line
         char* const colon = Find(p, lineEnd, ':');
-        // Continuation lines that follow this one (each starts after a CRLF).
         char* groupEnd = lineEnd;
-        while (groupEnd < end && IsContinuation(groupEnd + 2, end)) {
-            groupEnd = LineEnd(groupEnd + 2, end);
-        }
+        // A line without ":" is dropped; what follows has no header to continue.
         if (colon < lineEnd) {
             if (count++ == kMaxParsedHeaders) return;
+            // Continuation lines that follow this one (each starts after a CRLF).
+            while (groupEnd < end && IsContinuation(groupEnd + 2, end)) {
+                groupEnd = LineEnd(groupEnd + 2, end);
+            }
             AddParsedHeader(packet, p, colon, lineEnd, groupEnd, end);
-        } else {
-            groupEnd = lineEnd;  // dropped: what follows has no header to continue
         }
         p = groupEnd < end ? groupEnd + 2 : end;
     }

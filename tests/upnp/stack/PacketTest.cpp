@@ -125,13 +125,14 @@ TEST(ParsePacket, RequestLineNeedsTwoWords) {
 }
 
 TEST(ParsePacket, HeaderValuesAreTrimmedAndLinesWithoutColonDropped) {
-    Bytes bytes("NOTIFY * HTTP/1.1\r\nNTS:   ssdp:alive  \r\nno colon here\r\nX:\ttab\r\nEXT:  \r\n\r\n");
+    Bytes bytes(
+        "NOTIFY * HTTP/1.1\r\nNTS:   ssdp:alive  \r\nno colon here\r\nX:\ttab\r\nEXT:  \r\n\r\n");
     PacketPtr packet(ParsePacket(bytes.get(), 0, bytes.length()));
     ASSERT_TRUE(packet);
     EXPECT_EQ(Value(packet.get(), "nts"), "ssdp:alive");
     EXPECT_STREQ(packet->firstHeader->value, "ssdp:alive");  // NUL-terminated in place
     EXPECT_EQ(Value(packet.get(), "X"), "\ttab");            // a tab is not a blank
-    EXPECT_EQ(Value(packet.get(), "ext"), "");  // blanks only: empty, as written back
+    EXPECT_EQ(Value(packet.get(), "ext"), "");               // blanks only: empty, as written back
     EXPECT_EQ(packet->headerTable.Count(), 3u);
 }
 
@@ -275,6 +276,21 @@ TEST(ParsePacket, HeaderCountIsCapped) {
     Bytes bytes(text + "\r\n");
     PacketPtr packet(ParsePacket(bytes.get(), 0, bytes.length()));
     EXPECT_EQ(packet->headerTable.Count(), static_cast<std::size_t>(kMaxParsedHeaders));
+}
+
+TEST(ParsePacket, HugeLinesAndLongFoldsAreReadInOnePass) {
+    // A 1 MB header line, 200,000 blank-led lines after a dropped line, and a
+    // header folded 200,000 times: each would take minutes if rescanned per line.
+    std::string text = "HTTP/1.1 200 OK\r\nBig: " + std::string(1 << 20, 'x') + "\r\nnocolon\r\n";
+    for (int i = 0; i < 200000; ++i) text += " a\r\n";
+    text += "Fold: start\r\n";
+    for (int i = 0; i < 200000; ++i) text += "\t+\r\n";
+    Bytes bytes(text + "\r\n");
+    PacketPtr packet(ParsePacket(bytes.get(), 0, bytes.length()));
+    ASSERT_TRUE(packet);
+    EXPECT_EQ(Value(packet.get(), "big").size(), 1u << 20);
+    EXPECT_EQ(Value(packet.get(), "fold"), "start" + std::string(200000, '+'));
+    EXPECT_EQ(packet->headerTable.Count(), 2u);  // the blank-led lines have no ":"
 }
 
 TEST(ParseUrl, SplitsHostPortAndPath) {
