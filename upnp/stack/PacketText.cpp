@@ -61,58 +61,67 @@ char* Allocate(std::size_t size) {
     return memory;
 }
 
-// Reads the first line [line, lineEnd); `end` is the end of the region.
-// Returns false for a request line of one word.
-bool ParseStartLine(Packet* packet, char* line, char* lineEnd, char* end) {
-    char* const word1End = Find(line, lineEnd, ' ');
-    char* const word2 = word1End < lineEnd ? word1End + 1 : nullptr;
-    char* const word2End = word2 != nullptr ? Find(word2, lineEnd, ' ') : nullptr;
-    packet->ownsStrings = 0;
-    if (word1End - line >= 5 && std::memcmp(line, "HTTP/", 5) == 0) {
-        char* const version = line + 5;
-        char* const versionEnd = Find(version, word1End, '/');
-        if (versionEnd < end) {
-            *versionEnd = '\0';
-            packet->version = version;
-            packet->versionLength = Length(version, versionEnd);
-        } else {
-            SetPacketVersion(packet, version, Length(version, versionEnd));
-        }
-        packet->statusCode = word2 != nullptr ? ParseDecimal(word2, Length(word2, word2End)) : 0;
-        if (word2End != nullptr && word2End < lineEnd) {
-            char* const word3 = word2End + 1;
-            packet->statusText = word3;
-            packet->statusTextLength = Length(word3, Find(word3, lineEnd, ' '));
-        }
-        return true;
-    }
-    if (word2 == nullptr) return false;
+// Points the version at [version, versionEnd): NUL-terminated in place when
+// `inPlace`, copied otherwise.
+void TakeVersion(Packet* packet, char* version, char* versionEnd, bool inPlace) {
+    if (!inPlace) return SetPacketVersion(packet, version, Length(version, versionEnd));
+    *versionEnd = '\0';
+    packet->version = version;
+    packet->versionLength = Length(version, versionEnd);
+}
+
+// "HTTP/" version " " code " " reason: [line, word1End) is the first word.
+void ParseStatusLine(Packet* packet, char* line, char* word1End, char* lineEnd, char* end) {
+    char* const version = line + 5;
+    char* const versionEnd = Find(version, word1End, '/');
+    TakeVersion(packet, version, versionEnd, versionEnd < end);
+    packet->statusCode = 0;  // unless a code follows
+    if (word1End == lineEnd) return;
+    char* const word2 = word1End + 1;
+    char* const word2End = Find(word2, lineEnd, ' ');
+    packet->statusCode = ParseDecimal(word2, Length(word2, word2End));
+    if (word2End == lineEnd) return;
+    char* const word3 = word2End + 1;  // the reason's first word only
+    packet->statusText = word3;
+    packet->statusTextLength = Length(word3, Find(word3, lineEnd, ' '));
+}
+
+// method " " path [ ... " " last-word ]: [line, word1End) is the method and a
+// second word follows.
+void ParseRequestLine(Packet* packet, char* line, char* word1End, char* lineEnd, char* end) {
+    char* const word2 = word1End + 1;
+    char* const word2End = Find(word2, lineEnd, ' ');
     // The version is the part after the first "/" of the last word.
     char* lastWord = lineEnd;
     while (lastWord > word2 && lastWord[-1] != ' ') --lastWord;
     char* const slash = Find(lastWord, lineEnd, '/');
     if (slash < lineEnd) {
-        char* const version = slash + 1;
-        char* const versionEnd = Find(version, lineEnd, '/');
+        char* const versionEnd = Find(slash + 1, lineEnd, '/');
         // In place only when the NUL lands inside the region and not inside the path.
-        if (versionEnd < end && lastWord != word2) {
-            *versionEnd = '\0';
-            packet->version = version;
-            packet->versionLength = Length(version, versionEnd);
-        } else {
-            SetPacketVersion(packet, version, Length(version, versionEnd));
-        }
+        TakeVersion(packet, slash + 1, versionEnd, versionEnd < end && lastWord != word2);
     }
-    if (word2End < end) {
-        *word1End = '\0';
-        *word2End = '\0';
-        packet->method = line;
-        packet->methodLength = Length(line, word1End);
-        packet->path = word2;
-        packet->pathLength = Length(word2, word2End);
-    } else {
-        SetRequestLine(packet, line, Length(line, word1End), word2, Length(word2, word2End));
+    if (word2End == end) {
+        return SetRequestLine(packet, line, Length(line, word1End), word2, Length(word2, word2End));
     }
+    *word1End = '\0';
+    *word2End = '\0';
+    packet->method = line;
+    packet->methodLength = Length(line, word1End);
+    packet->path = word2;
+    packet->pathLength = Length(word2, word2End);
+}
+
+// Reads the first line [line, lineEnd); `end` is the end of the region.
+// Returns false for a request line of one word.
+bool ParseStartLine(Packet* packet, char* line, char* lineEnd, char* end) {
+    char* const word1End = Find(line, lineEnd, ' ');
+    packet->ownsStrings = 0;
+    if (word1End - line >= 5 && std::memcmp(line, "HTTP/", 5) == 0) {
+        ParseStatusLine(packet, line, word1End, lineEnd, end);
+        return true;
+    }
+    if (word1End == lineEnd) return false;
+    ParseRequestLine(packet, line, word1End, lineEnd, end);
     return true;
 }
 
