@@ -6,6 +6,7 @@
 
 #include "tools/nas-sim/Scenario.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "tools/nas-sim/HttpShape.h"

@@ -1,9 +1,15 @@
 // The simulator's own protocol pieces: they must be right for the simulator to judge a
 // control point, so they are checked here against canned bytes.
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "tools/nas-sim/DescriptionWriter.h"
+#include "tools/nas-sim/EventLoop.h"
+#include "tools/nas-sim/HttpConnection.h"
 #include "tools/nas-sim/HttpRequestReader.h"
 #include "tools/nas-sim/HttpResponseWriter.h"
 #include "tools/nas-sim/Scenario.h"
@@ -144,6 +150,69 @@ TEST(SoapResponder, SetThenGetAndTheFaultsOfBadRequests) {
                              soapRequestBody("GetLEDStatus", kLedType, ""), led, device, fault)),
         "401");
     EXPECT_THROW(SoapQuirk::fromJson({{"mode", "sometimes"}}), std::runtime_error);
+}
+
+TEST(SoapResponder, QuirkModesShapeTheAnswersAControlPointMustSurvive) {
+    RootSpec root = layoutOf(nlohmann::json::object());
+    ServiceSpec& led = root.device.services[0];
+    std::string get = kLedType + "#GetLEDStatus";
+    std::string body = soapRequestBody("GetLEDStatus", kLedType, "");
+    auto answer = [&](const nlohmann::json& quirk) {
+        return answerSoap(get, body, led, root.device, SoapQuirk::fromJson(quirk));
+    };
+    SoapAnswer a = answer({{"mode", "garbage"}});
+    EXPECT_EQ(a.status, 200);
+    EXPECT_EQ(a.body.find("<?xml"), std::string::npos);
+    a = answer({{"mode", "missingResponse"}});
+    EXPECT_EQ(a.body.find("GetLEDStatusResponse"), std::string::npos);
+    EXPECT_NE(a.body.find("</s:Envelope>"), std::string::npos);
+    a = answer({{"mode", "emptyLEDStatus"}});
+    EXPECT_NE(a.body.find("<LEDStatus></LEDStatus></u:GetLEDStatusResponse>"), std::string::npos);
+    a = answer({{"mode", "emptyBody"}});
+    EXPECT_EQ(a.status, 500);
+    EXPECT_TRUE(a.body.empty());
+    EXPECT_TRUE(answer({{"mode", "drop"}}).drop);
+    a = answer({{"mode", "fault"}, {"actions", {"SetLEDStatus"}}});  // not for Get
+    EXPECT_EQ(a.status, 200);
+}
+
+// A client on a socket pair sends three pipelined requests; the first answer is delayed and
+// written in small pieces, the last one asks to close.
+TEST(HttpConnection, PipelinedRepliesKeepRequestOrderDespiteDelaysAndDribbling) {
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, fds), 0);
+    EventLoop loop;
+    bool finished = false;
+    auto router = [](const HttpRequest& r) {
+        HttpReply reply;
+        reply.bytes = "<" + r.target + ">";
+        reply.delayMs = r.target == "/a" ? 30 : 0;
+        reply.dribbleBytes = r.target == "/a" ? 1 : 0;
+        reply.close = r.target == "/c";
+        return reply;
+    };
+    auto connection = std::make_unique<HttpConnection>(loop, fds[0], router, [&] {
+        finished = true;
+        loop.stop();
+    });
+    std::string requests =
+        "GET /a HTTP/1.1\r\n\r\nGET /b HTTP/1.1\r\n\r\n"
+        "GET /c HTTP/1.1\r\nConnection: close\r\n\r\n";
+    ASSERT_EQ(write(fds[1], requests.data(), requests.size()), ssize_t(requests.size()));
+    std::string received;
+    loop.watch(fds[1], POLLIN, [&](short) {
+        char buffer[256];
+        ssize_t n = read(fds[1], buffer, sizeof buffer);
+        if (n > 0)
+            received.append(buffer, size_t(n));
+        else
+            close(fds[1]);  // our end: the connection then sees its peer leave
+        if (n <= 0) loop.unwatch(fds[1]);
+    });
+    loop.after(5000, [&] { loop.stop(); });
+    loop.run();
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(received, "</a></b></c>");
 }
 
 TEST(HttpResponseWriter, ChunkedWithExtensionsAndMalformedBodies) {
