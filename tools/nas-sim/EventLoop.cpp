@@ -37,7 +37,7 @@ void EventLoop::unwatch(int fd) {
 uint64_t EventLoop::after(int64_t delayMs, std::function<void()> fn) {
     uint64_t id = nextId_++;
     int64_t due = now() + (delayMs > 0 ? delayMs : 0);
-    timers_[{due, id}] = Timer{due, std::move(fn)};
+    timers_[{due, id}] = std::move(fn);
     timerDue_[id] = due;
     return id;
 }
@@ -57,7 +57,7 @@ void EventLoop::runTimers() {
     int64_t t = now();
     while (!timers_.empty() && timers_.begin()->first.first <= t && !stopped_) {
         auto it = timers_.begin();
-        std::function<void()> fn = std::move(it->second.fn);
+        std::function<void()> fn = std::move(it->second);
         timerDue_.erase(it->first.second);
         timers_.erase(it);
         fn();

@@ -44,10 +44,6 @@ class EventLoop {
         uint64_t generation;
         IoHandler handler;
     };
-    struct Timer {
-        int64_t due;
-        std::function<void()> fn;
-    };
     void runTimers();
     void runDeferred();
 
@@ -55,7 +51,7 @@ class EventLoop {
     bool stopped_ = false;
     uint64_t nextId_ = 1;
     std::map<int, Watch> watches_;
-    std::map<std::pair<int64_t, uint64_t>, Timer> timers_;  // (due, id)
+    std::map<std::pair<int64_t, uint64_t>, std::function<void()>> timers_;  // (due, id)
     std::map<uint64_t, int64_t> timerDue_;
     std::vector<std::function<void()>> deferred_;
 };

@@ -16,9 +16,18 @@ HttpConnection::HttpConnection(EventLoop& loop, int fd, Router router,
                                std::function<void()> onFinished)
     : loop_(loop), fd_(fd), router_(std::move(router)), onFinished_(std::move(onFinished)) {
     loop_.watch(fd_, POLLIN, [this](short revents) { onEvents(revents); });
+    armIdleTimer();
+}
+
+void HttpConnection::armIdleTimer() {
+    if (idleTimer_) loop_.cancel(idleTimer_);
     idleTimer_ = loop_.after(kIdleTimeoutMs, [this] {
         idleTimer_ = 0;
-        finish();
+        // A reply held back by a long delay keeps the connection.
+        if (pending_.empty())
+            finish();
+        else
+            armIdleTimer();
     });
 }
 
@@ -51,12 +60,9 @@ void HttpConnection::readInput() {
         }
         return;
     }
-    if (idleTimer_) loop_.cancel(idleTimer_);
-    idleTimer_ = loop_.after(kIdleTimeoutMs, [this] {
-        idleTimer_ = 0;
-        finish();
-    });
-    if (!draining_) handleInput(buffer, static_cast<size_t>(n));
+    if (draining_) return;
+    armIdleTimer();
+    handleInput(buffer, static_cast<size_t>(n));
 }
 
 void HttpConnection::handleInput(const char* data, size_t length) {

@@ -51,6 +51,7 @@ class HttpConnection {
     void finishReply();
     void finish();
     void armTimer(int64_t delayMs);
+    void armIdleTimer();
     void updateInterest();
 
     EventLoop& loop_;
