@@ -40,7 +40,11 @@ HttpConnection::~HttpConnection() {
 
 void HttpConnection::onEvents(short revents) {
     if (finished_) return;
-    if (revents & (POLLIN | POLLHUP | POLLERR)) readInput();
+    if (revents & (POLLHUP | POLLERR)) {  // nothing can be written any more
+        finish();
+        return;
+    }
+    if (revents & POLLIN) readInput();
     if (!finished_ && (revents & POLLOUT)) pump();
 }
 
