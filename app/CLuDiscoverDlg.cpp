@@ -392,7 +392,15 @@ void CLuDiscoverDlg::OnStartupTimer() {
 void CLuDiscoverDlg::OpenConfigurationPage() {
     const DeviceRow* row = SelectedDeviceRow();
     if (!row || row->facts.presentationUrl.isEmpty()) return;
-    QDesktopServices::openUrl(QUrl(CutToTableLimit(row->facts.presentationUrl)));
+    // The page address comes from the network: only a web page is opened,
+    // never a local file or another program's scheme.
+    const QUrl url(CutToTableLimit(row->facts.presentationUrl), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        return;
+    }
+    QDesktopServices::openUrl(url);
 }
 
 void CLuDiscoverDlg::ToggleIdentifyLed() {

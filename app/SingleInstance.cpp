@@ -16,7 +16,7 @@ constexpr int kConnectTimeoutMs = 1000;
 
 bool SendRequest(const QString& name, const char* request, int timeoutMs, bool waitForClose) {
     QLocalSocket socket;
-    socket.connectToServer(name);
+    socket.connectToServer(LocalSocketPath(name));
     if (!socket.waitForConnected(kConnectTimeoutMs)) return false;
     socket.write(request);
     if (!socket.waitForBytesWritten(timeoutMs)) return false;
@@ -36,10 +36,22 @@ SingleInstance::~SingleInstance() {
     if (server_) server_->close();
 }
 
+namespace {
+
+// The user's private runtime folder, else the temporary folder.
+QString RuntimeFolder() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return folder.isEmpty() ? QDir::tempPath() : folder;
+}
+
+}  // namespace
+
 QString SingleInstance::LockPath(const QString& name) {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty()) folder = QDir::tempPath();
-    return QDir(folder).filePath(name + QStringLiteral(".lock"));
+    return QDir(RuntimeFolder()).filePath(name + QStringLiteral(".lock"));
+}
+
+QString LocalSocketPath(const QString& name) {
+    return QDir(RuntimeFolder()).filePath(name + QStringLiteral(".socket"));
 }
 
 bool SingleInstance::TryBecomeFirst() {
@@ -51,11 +63,11 @@ bool SingleInstance::TryBecomeFirst() {
         return false;
     }
     // A copy that crashed may have left its socket behind; the lock says it is gone.
-    QLocalServer::removeServer(name_);
+    QLocalServer::removeServer(LocalSocketPath(name_));
     server_ = std::make_unique<QLocalServer>();
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server_.get(), &QLocalServer::newConnection, this, &SingleInstance::OnConnection);
-    server_->listen(name_);
+    server_->listen(LocalSocketPath(name_));
     return true;
 }
 

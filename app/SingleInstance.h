@@ -29,7 +29,7 @@ class SingleInstance : public QObject {
     // could be reached) and this one should end.
     bool TryBecomeFirst();
 
-    // The local socket name and the lock file path used for `name`.
+    // The lock file used for `name`, beside its local socket.
     static QString LockPath(const QString& name);
 
     // Brings a top-level window to the front the way a second copy asks
@@ -51,8 +51,13 @@ class SingleInstance : public QObject {
     std::unique_ptr<QLocalServer> server_;
 };
 
-// Asks a running program that listens on the local socket `name` (the
-// updater, "Norvale Discovery AutoUpdate") to close, and waits up to
+// The local socket a program of that name listens on: "<name>.socket" in
+// the user's runtime folder ($XDG_RUNTIME_DIR), else in the temporary
+// folder. The updater listens on LocalSocketPath("Norvale Discovery AutoUpdate").
+QString LocalSocketPath(const QString& name);
+
+// Asks a running program that listens on LocalSocketPath(name) (the updater,
+// "Norvale Discovery AutoUpdate") to close with the line "close", and waits up to
 // timeoutMs for it to confirm by closing the connection. Returns true when
 // a program was reached.
 bool AskToClose(const QString& name, int timeoutMs = 2000);

@@ -10,6 +10,7 @@
 #include "app/LanguageModule.h"
 #include "app/ProductVersion.h"
 #include "skin/CLuButton.h"
+#include "skin/CLuListCtrl.h"
 #include "skin/StringTable.h"
 
 using norvale::app::CAboutDlg;
@@ -118,9 +119,24 @@ TEST_F(ActionsTest, ConfigureOpensThePresentationUrlAndDoesNothingWithoutOne) {
     web.presentationUrl = "http://127.0.0.3:8080/index.html";
     ReportDevice(*window, web, 2);  // row 0, selected
     QTest::mouseClick(window->Button(1007), Qt::LeftButton);
-    QDesktopServices::unsetUrlHandler("http");
     ASSERT_EQ(catcher.urls.size(), 1);
     EXPECT_EQ(catcher.urls[0], QUrl("http://127.0.0.3:8080/index.html"));
+
+    // A device's page address never opens a local file or another scheme.
+    QDesktopServices::setUrlHandler("file", &catcher, "Open");
+    QDesktopServices::setUrlHandler("smb", &catcher, "Open");
+    int n = 3;
+    for (const char* url :
+         {"file:///etc/passwd", "smb://127.0.0.4/share", "http:///nohost", "javascript:alert(1)"}) {
+        FakeDeviceSpec odd{QStringLiteral("%1-odd").arg(n), "127.0.0.9"};
+        odd.presentationUrl = url;
+        const int row = ReportDevice(*window, odd, n++);
+        window->Table().Select(row);
+        ASSERT_EQ(window->List()->GetSelectedIndex(), row);
+        QTest::mouseClick(window->Button(1007), Qt::LeftButton);
+    }
+    for (const char* scheme : {"http", "file", "smb"}) QDesktopServices::unsetUrlHandler(scheme);
+    EXPECT_EQ(catcher.urls.size(), 1);
 }
 
 TEST_F(ActionsTest, DeviceActionsWithoutASelectedDeviceDoNothing) {

@@ -94,16 +94,24 @@ TEST_F(EndToEndTest, SimulatedDevicesFillTheWindowAndFollowTheirLeds) {
         << Names().join(",").toStdString();
     EXPECT_EQ(Names(), QStringList({"Alpha", "Bravo", "Charlie", "Delta", "Echo", "Foxtrot"}));
     EXPECT_EQ(window->List()->GetSelectedIndex(), 0);
-    EXPECT_TRUE(window->Button(1017)->isEnabled());
-    // Alpha reports LED status 2: on.
-    ASSERT_TRUE(WaitFor([this] { return Caption() == "Turn Off Identify LED"; }));
-    EXPECT_EQ(window->Table().Row(0).led, "1");
+    // The scroll buttons follow right after the last row.
+    EXPECT_TRUE(WaitFor([this] { return window->Button(1017)->isEnabled(); }));
+    // Alpha reports LED status 2: on. The caption follows the device that
+    // answered last, so the other devices' first answers must be in before
+    // a fresh answer for the selected Alpha sets it.
+    ASSERT_TRUE(WaitFor([this] { return window->Table().Row(0).led == "1"; }));
+    ASSERT_TRUE(WaitFor([this] {
+        QTest::mouseClick(window->List(), Qt::LeftButton, {}, QPoint(100, 30));
+        QTest::qWait(200);
+        return Caption() == "Turn Off Identify LED";
+    }));
 
     QTest::mouseClick(window->Button(1011), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([this] { return Caption() == "Turn On Identify LED"; }));
-    EXPECT_TRUE(window->Table().Row(0).led.isEmpty());
+    ASSERT_TRUE(WaitFor([this] { return window->Table().Row(0).led.isEmpty(); }));
+    EXPECT_EQ(Caption(), "Turn On Identify LED");
     Command("get alpha");
-    EXPECT_TRUE(WaitFor([this] { return ReadSim().contains("led alpha 0"); }));
+    EXPECT_TRUE(WaitFor([this] { return ReadSim().contains("led alpha 0"); }))
+        << output.toStdString();
 
     // The QMZBEN model: no Configure, Map Network Drive on top.
     QTest::mouseClick(window->List(), Qt::LeftButton, {}, QPoint(100, 4 * 60 + 30));

@@ -130,8 +130,7 @@ TEST(SingleInstance, RunningUpdaterIsAskedToCloseAndAnAbsentOneIsSkipped) {
     // The updater side runs on a thread of its own: the request blocks this one.
     std::unique_ptr<QThread> updater(QThread::create([&] {
         QLocalServer server;
-        QLocalServer::removeServer(name);
-        server.listen(name);
+        server.listen(LocalSocketPath(name));
         listening = true;
         if (!server.waitForNewConnection(5000)) return;
         QLocalSocket* socket = server.nextPendingConnection();
