@@ -114,7 +114,12 @@ public:
     ~ChainThread() { Stop(); }
     void Stop() {
         if (!thread_.joinable()) return;
-        stack::EventChain_RequestStop(chain_);
+        // Asked from the chain thread itself: a stop request from another
+        // thread can race with the chain closing its wake descriptor.
+        auto stop = [](void* chain) {
+            stack::EventChain_RequestStop(static_cast<stack::EventChain*>(chain));
+        };
+        stack::LifetimeMonitor_Add(stack::EventChain_Timers(chain_), chain_, -1, stop, nullptr);
         thread_.join();
     }
     ControlPoint* Cp() { return cp_; }
