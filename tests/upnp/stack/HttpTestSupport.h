@@ -47,9 +47,11 @@ public:
     void Start() {
         thread_ = std::thread([chain = chain_] { EventChain_Run(chain); });
     }
+    // The stop is asked on the chain thread itself, so no other thread
+    // touches the chain while its run ends and frees it.
     void Stop() {
         if (!thread_.joinable()) return;
-        EventChain_RequestStop(chain_);
+        Post([chain = chain_] { EventChain_RequestStop(chain); });
         thread_.join();
     }
     // Runs `work` on the chain thread and waits for it.

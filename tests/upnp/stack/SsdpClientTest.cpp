@@ -53,8 +53,8 @@ std::string Notify(const std::string& nt, const std::string& nts, const std::str
 }
 
 TEST(SsdpClient, FiltersAnnouncementsAndResponses) {
-    ChainThread chain;
     Sightings sightings;
+    ChainThread chain;
     SsdpClient* client = SsdpClient_Create(chain.chain(), kTarget, static_cast<int>(std::strlen(kTarget)),
                                            &Sightings::OnResult, &sightings);
     ASSERT_NE(client->SearchSocket(), nullptr);
@@ -104,8 +104,8 @@ TEST(SsdpClient, SearchesOnTheFirstPassWithTheExactMessage) {
     timeval wait{10, 0};
     setsockopt(listener, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
 
-    ChainThread chain;
     Sightings sightings;
+    ChainThread chain;
     SsdpClient_Create(chain.chain(), kTarget, static_cast<int>(std::strlen(kTarget)), &Sightings::OnResult,
                       &sightings);
     chain.Start();

@@ -106,8 +106,8 @@ protected:
         WebServer_AddHandler(server_, "event", &Site::OnEvent);
         chain_.Start();
     }
+    Site site_;  // outlives the chain, whose callbacks use it
     ChainThread chain_;
-    Site site_;
     WebServer* server_ = nullptr;
 };
 
