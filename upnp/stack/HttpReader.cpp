@@ -136,7 +136,7 @@ HttpReader::Status HttpReader::FeedHead(char* data, int length, int* at) {
             const int headLength = i + 4;
             *at += take - (size - headLength);
             head_.resize(headLength);
-            return ParseHead() ? BeginBody() : Fail(Failure::kMalformed);
+            return ParseHead() ? BeginBody(*at < length) : Fail(Failure::kMalformed);
         }
     }
     searched_ = size;
@@ -201,7 +201,10 @@ bool HttpReader::ReadFraming() {
     return true;
 }
 
-HttpReader::Status HttpReader::BeginBody() {
+// `bodyFollows`: bytes after the head are already at hand. Otherwise a body
+// that is still to come is announced by a call with the head alone (done 0),
+// so that an owner can answer at once (a server's "100 Continue").
+HttpReader::Status HttpReader::BeginBody(bool bodyFollows) {
     int ignored = 0;
     if (mode_ == Mode::kResponse && packet_->statusCode < 200) {
         interim_ = true;
@@ -223,7 +226,8 @@ HttpReader::Status HttpReader::BeginBody() {
             return stopRequested_ ? Status::kStopped : Status::kNeedMore;
         default:
             phase_ = Phase::kBody;
-            return Status::kNeedMore;
+            if (!bodyFollows) deliver_(owner_, packet_, nullptr, &ignored, 0, 0);
+            return stopRequested_ ? Status::kStopped : Status::kNeedMore;
     }
 }
 

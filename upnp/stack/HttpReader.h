@@ -89,7 +89,7 @@ private:
     Status FeedBody(char* data, int length, int* at);
     bool ParseHead();
     bool ReadFraming();
-    Status BeginBody();
+    Status BeginBody(bool bodyFollows);
     Status DeliverPiece(char* piece, int length, bool last);
     Status Fail(Failure failure);
     void DropMessage();

@@ -132,6 +132,22 @@ TEST(HttpReader, UnconsumedBytesAreOfferedAgainUntilTheLastCall) {
     EXPECT_EQ(collector.body, "0123456789");  // all of it on the final call
 }
 
+TEST(HttpReader, HeadIsReportedBeforeAnAwaitedBody) {
+    // A client that sent "Expect: 100-continue" waits for an answer to the head.
+    Collector collector;
+    HttpReader reader(HttpReader::Mode::kRequest, {}, &Collector::Deliver, &collector);
+    reader.Start();
+    std::string head = "POST /e HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\nContent-Length: 4\r\n\r\n";
+    int consumed = 0;
+    ASSERT_EQ(reader.Feed(head.data(), static_cast<int>(head.size()), &consumed),
+              HttpReader::Status::kNeedMore);
+    EXPECT_EQ(collector.calls, 1);
+    EXPECT_EQ(collector.doneCalls, 0);
+    std::string body = "data";
+    ASSERT_EQ(reader.Feed(body.data(), 4, &consumed), HttpReader::Status::kComplete);
+    EXPECT_EQ(collector.body, "data");
+}
+
 TEST(HttpReader, ReadUntilCloseEndsWithThePeer) {
     Collector collector;
     HttpReader reader(HttpReader::Mode::kResponse, {}, &Collector::Deliver, &collector);
