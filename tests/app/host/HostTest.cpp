@@ -1,0 +1,114 @@
+// The discovery host with a front end of the test's own, against the NAS
+// simulator started in this test's namespace.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <algorithm>
+#include <functional>
+
+#include "app/DiscoveryHost.h"
+
+using namespace norvale::app;
+
+namespace {
+
+class RecordingFrontEnd : public DiscoveryFrontEnd {
+public:
+    DeviceTable& Table() override { return table; }
+    void RefreshActionButtons() override { ++actionRefreshes; }
+    void RefreshScrollButtons() override { ++scrollRefreshes; }
+    void AfterRowRemoved() override { ++rowsRemoved; }
+    void SetIdentifyLedCaption(bool on) override { captions.push_back(on); }
+    void UnsupportedDeviceAdded(const DeviceRow& row) override { unsupported.push_back(row.name); }
+    void UnsupportedDeviceRemoved(const DeviceRow& row) override { unsupportedGone.push_back(row.name); }
+    void DiscoveryStopped() override { stopped = true; }
+
+    DeviceTable table;
+    int actionRefreshes = 0;
+    int scrollRefreshes = 0;
+    int rowsRemoved = 0;
+    std::vector<bool> captions;
+    QStringList unsupported;
+    QStringList unsupportedGone;
+    bool stopped = false;
+};
+
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class HostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString bin = qEnvironmentVariable("NORVALE_BIN_DIR");
+        const QString scenario = qEnvironmentVariable("NORVALE_SOURCE_DIR") + "/tests/app/host/scenario.json";
+        sim.setStandardErrorFile(QProcess::nullDevice());
+        sim.start(bin + "/nas-sim", {"--scenario", scenario, "--quit-on-eof"});
+        ASSERT_TRUE(sim.waitForStarted(5000));
+        ASSERT_TRUE(WaitFor([&] { return sim.canReadLine() && sim.readLine().startsWith("ready"); }, 10000));
+    }
+    void TearDown() override {
+        sim.terminate();
+        sim.waitForFinished(3000);
+    }
+
+    int argc = 1;
+    char name[5] = "host";
+    char* argv[1] = {name};
+    QCoreApplication app{argc, argv};
+    QProcess sim;
+};
+
+}  // namespace
+
+TEST_F(HostTest, FillsTheTableAndIgnoresReportsWhileClosing) {
+    RecordingFrontEnd front;
+    DiscoveryHost host(&front);
+    host.Start();
+    ASSERT_TRUE(WaitFor([&] { return front.table.Count() == 2 && front.captions.size() >= 2; }, 10000));
+    EXPECT_EQ(front.table.Row(0).name, "One");
+    EXPECT_EQ(front.table.Selected(), 0);  // the first row is selected
+    EXPECT_GE(front.actionRefreshes, 1);
+    EXPECT_EQ(front.table.Row(0).led, "1");  // status 2 counts as on
+    // The caption follows whichever device answered last: One (on) and Two (off).
+    EXPECT_EQ(std::count(front.captions.begin(), front.captions.end(), true), 1);
+    EXPECT_FALSE(front.table.Row(1).facts.configure);
+    EXPECT_EQ(front.unsupported, QStringList{"Stranger"});
+
+    // The unsupported device leaves: nothing is removed, the scroll buttons
+    // are refreshed all the same.
+    const int refreshes = front.scrollRefreshes;
+    ASSERT_TRUE(WaitFor([&] { return !front.unsupportedGone.isEmpty(); }, 5000));
+    EXPECT_EQ(front.rowsRemoved, 0);
+    EXPECT_GT(front.scrollRefreshes, refreshes);
+
+    // Closing: the chain's teardown reports every device gone, and the host
+    // ignores those reports.
+    bool stoppedSignal = false;
+    QObject::connect(&host, &DiscoveryHost::stopped, [&] { stoppedSignal = true; });
+    host.RequestStop();
+    EXPECT_TRUE(host.Closing());
+    ASSERT_TRUE(WaitFor([&] { return stoppedSignal; }, 10000));
+    EXPECT_TRUE(front.stopped);
+    EXPECT_TRUE(host.ChainStopped());
+    EXPECT_EQ(front.table.Count(), 2);
+    EXPECT_EQ(front.rowsRemoved, 0);
+    host.RequestStop();  // after the stop: nothing happens
+}
+
+TEST_F(HostTest, DestroyingTheHostWhileDevicesReportNeverHangs) {
+    for (int i = 0; i < 3; ++i) {
+        RecordingFrontEnd front;
+        auto host = std::make_unique<DiscoveryHost>(&front);
+        host->Start();
+        WaitFor([&] { return front.table.Count() > i % 2; }, 5000);
+        host.reset();  // joins the discovery thread even if a report waits for this thread
+    }
+}
