@@ -14,7 +14,9 @@ int HexValue(char c) {
 
 }  // namespace
 
-void ChunkedDecoder::Reset() { *this = ChunkedDecoder(); }
+void ChunkedDecoder::Reset() {
+    *this = ChunkedDecoder();
+}
 
 ChunkedDecoder::Result ChunkedDecoder::Fail() {
     state_ = State::Failed;

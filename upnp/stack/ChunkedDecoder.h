@@ -19,7 +19,7 @@
 namespace norvale::stack {
 
 class ChunkedDecoder {
-public:
+  public:
     static constexpr std::int64_t kMaxChunkSize = std::int64_t{1} << 40;
     static constexpr int kMaxLineBytes = 4096;
     static constexpr int kMaxTrailerBytes = 8192;
@@ -41,19 +41,29 @@ public:
     bool IsFailed() const { return state_ == State::Failed; }
     bool IsDone() const { return state_ == State::Done; }
 
-private:
-    enum class State { SizeDigits, SizeExtension, SizeLf, Data, DataCr, DataLf, Trailer, Done, Failed };
+  private:
+    enum class State {
+        SizeDigits,
+        SizeExtension,
+        SizeLf,
+        Data,
+        DataCr,
+        DataLf,
+        Trailer,
+        Done,
+        Failed
+    };
 
     Result Fail();
     bool SizeByte(char c);
 
     State state_ = State::SizeDigits;
-    std::int64_t size_ = 0;      // value of the size line being read
-    int digits_ = 0;             // hex digits seen in the size line
-    int lineBytes_ = 0;          // bytes of the current size line
-    std::int64_t remaining_ = 0; // data bytes left in the current chunk
+    std::int64_t size_ = 0;       // value of the size line being read
+    int digits_ = 0;              // hex digits seen in the size line
+    int lineBytes_ = 0;           // bytes of the current size line
+    std::int64_t remaining_ = 0;  // data bytes left in the current chunk
     int trailerBytes_ = 0;
-    int trailerLineBytes_ = 0;   // bytes of the current trailer line, CR not counted
+    int trailerLineBytes_ = 0;  // bytes of the current trailer line, CR not counted
 };
 
 }  // namespace norvale::stack

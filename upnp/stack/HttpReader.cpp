@@ -8,7 +8,9 @@
 namespace norvale::stack {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\b'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\b';
+}
 
 bool EqualsNoCase(const char* text, int length, const char* literal) {
     const int literalLength = static_cast<int>(std::strlen(literal));
@@ -55,10 +57,12 @@ bool IsHttp11OrLater(const Packet* packet) {
     const int n = packet->versionLength;
     if (v == nullptr || n <= 0) return false;
     int major = 0, i = 0;
-    for (; i < n && v[i] >= '0' && v[i] <= '9' && major < 1000; ++i) major = major * 10 + (v[i] - '0');
+    for (; i < n && v[i] >= '0' && v[i] <= '9' && major < 1000; ++i)
+        major = major * 10 + (v[i] - '0');
     int minor = 0;
     if (i < n && v[i] == '.') {
-        for (++i; i < n && v[i] >= '0' && v[i] <= '9' && minor < 1000; ++i) minor = minor * 10 + (v[i] - '0');
+        for (++i; i < n && v[i] >= '0' && v[i] <= '9' && minor < 1000; ++i)
+            minor = minor * 10 + (v[i] - '0');
     }
     return major > 1 || (major == 1 && minor >= 1);
 }
@@ -68,7 +72,9 @@ bool IsHttp11OrLater(const Packet* packet) {
 HttpReader::HttpReader(Mode mode, const Limits& limits, Deliver deliver, void* owner)
     : mode_(mode), limits_(limits), deliver_(deliver), owner_(owner) {}
 
-HttpReader::~HttpReader() { DropMessage(); }
+HttpReader::~HttpReader() {
+    DropMessage();
+}
 
 void HttpReader::DropMessage() {
     if (packet_ != nullptr) DestroyPacket(packet_);
@@ -132,7 +138,8 @@ HttpReader::Status HttpReader::FeedHead(char* data, int length, int* at) {
     head_.insert(head_.end(), data + *at, data + *at + take);
     const int size = static_cast<int>(head_.size());
     for (int i = std::max(0, searched_ - 3); i + 3 < size; ++i) {
-        if (head_[i] == '\r' && head_[i + 1] == '\n' && head_[i + 2] == '\r' && head_[i + 3] == '\n') {
+        if (head_[i] == '\r' && head_[i + 1] == '\n' && head_[i + 2] == '\r' &&
+            head_[i + 3] == '\n') {
             const int headLength = i + 4;
             *at += take - (size - headLength);
             head_.resize(headLength);
@@ -183,15 +190,16 @@ bool HttpReader::ReadFraming() {
     if (chunked) otherCoding = false;
     if (mode_ == Mode::kRequest) {
         if (otherCoding) return false;
-        const bool http10 = packet_->versionLength == 3 && std::memcmp(packet_->version, "1.0", 3) == 0;
+        const bool http10 =
+            packet_->versionLength == 3 && std::memcmp(packet_->version, "1.0", 3) == 0;
         keepAlive_ = !http10 && !close;
         body_ = chunked ? Body::kChunked : contentLength >= 0 ? Body::kLength : Body::kNone;
     } else {
         keepAlive_ = !close && (IsHttp11OrLater(packet_) || keep);
-        body_ = chunked                ? Body::kChunked
-                : otherCoding          ? Body::kUntilClose
-                : contentLength >= 0   ? Body::kLength
-                                       : Body::kUntilClose;
+        body_ = chunked              ? Body::kChunked
+                : otherCoding        ? Body::kUntilClose
+                : contentLength >= 0 ? Body::kLength
+                                     : Body::kUntilClose;
         const int code = packet_->statusCode;
         if (code < 200 || code == 204 || code == 304 || headRequest_) body_ = Body::kNone;
         if (body_ == Body::kUntilClose) keepAlive_ = false;
@@ -246,8 +254,8 @@ HttpReader::Status HttpReader::FeedBody(char* data, int length, int* at) {
     }
     std::size_t used = 0, pieceLength = 0;
     const char* piece = nullptr;
-    const auto result = chunked_.Feed(start, static_cast<std::size_t>(available), &used, &piece,
-                                      &pieceLength);
+    const auto result =
+        chunked_.Feed(start, static_cast<std::size_t>(available), &used, &piece, &pieceLength);
     *at += static_cast<int>(used);
     switch (result) {
         case ChunkedDecoder::Result::Data:

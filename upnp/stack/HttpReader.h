@@ -28,7 +28,7 @@
 namespace norvale::stack {
 
 class HttpReader {
-public:
+  public:
     enum class Mode { kResponse, kRequest };
     enum class Status {
         kNeedMore,  // all input taken; the message is not complete
@@ -81,7 +81,7 @@ public:
     bool IsInterim() const { return interim_; }
     Failure failure() const { return failure_; }
 
-private:
+  private:
     enum class Body { kNone, kLength, kChunked, kUntilClose };
     enum class Phase { kHead, kBody, kDone, kFailed };
 

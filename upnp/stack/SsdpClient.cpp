@@ -21,7 +21,8 @@ constexpr int kSsdpPort = 1900;
 
 bool NameIs(const PacketHeader* header, const char* name) {
     const int length = static_cast<int>(std::strlen(name));
-    return header->nameLength == length && strncasecmp(header->name, name, static_cast<std::size_t>(length)) == 0;
+    return header->nameLength == length &&
+           strncasecmp(header->name, name, static_cast<std::size_t>(length)) == 0;
 }
 
 // The udn of a USN value: the text before the first "::" less its first five
@@ -42,7 +43,8 @@ int MaxAgeOf(const char* value, int length) {
         const char* part = value + start;
         const int partLength = i - start;
         start = i + 1;
-        const char* equals = static_cast<const char*>(std::memchr(part, '=', static_cast<std::size_t>(partLength)));
+        const char* equals =
+            static_cast<const char*>(std::memchr(part, '=', static_cast<std::size_t>(partLength)));
         if (equals == nullptr) continue;
         const char* name = part;
         const int nameLength = TrimText(name, static_cast<int>(equals - part));
@@ -137,7 +139,8 @@ void SsdpClient::HandleDatagram(char* buffer, int length, std::uint32_t senderAd
     for (const PacketHeader* h = packet->firstHeader; h != nullptr; h = h->next) {
         if (request && NameIs(h, "NT")) {
             seen.match = h->valueLength >= prefixLength_ &&
-                         strncasecmp(h->value, target_.data(), static_cast<std::size_t>(prefixLength_)) == 0 &&
+                         strncasecmp(h->value, target_.data(),
+                                     static_cast<std::size_t>(prefixLength_)) == 0 &&
                          ParseDecimal(h->value + prefixLength_, h->valueLength - prefixLength_) >=
                              minimumVersion_;
         } else if (request && h->nameLength >= 3 && strncasecmp(h->name, "NTS", 3) == 0) {

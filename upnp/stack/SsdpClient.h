@@ -40,7 +40,7 @@ constexpr int kSsdpKindNotify = 2;
 // responses and reports each sighting. Keeps no device state. Owned by its
 // chain; its two sockets are chained objects of their own.
 class SsdpClient : public ChainedObject {
-public:
+  public:
     SsdpClient(const char* searchTarget, int length, SsdpClient_OnResult onResult, void* user);
 
     // Opens the notify socket (port 1900, shared) and the search socket
@@ -62,7 +62,7 @@ public:
     UdpSocket* NotifySocket() const { return notify_; }
     UdpSocket* SearchSocket() const { return search_; }
 
-private:
+  private:
     static void OnDatagram(UdpSocket* socket, char* buffer, int length, std::uint32_t sender,
                            int senderPort, void* user, void* reserved, int* pause);
 

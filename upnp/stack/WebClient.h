@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <string>
 #include <unordered_map>
@@ -51,14 +52,39 @@ using WebRequestToken = void*;
 
 // Tunables; the defaults are the product's values. Tests shorten them.
 struct WebClientOptions {
-    int retryUnitMs = 1000;       // connect attempts are spaced 0, 1, 2, 4, 8, 16 units
-    int maxRetryDelay = 32;       // units; the failure that finds this delay gives up
-    int idleTimeoutMs = 3000;     // a finished connection is kept this long for reuse
-    int maxIdleConnections = 20;  // remembered closed connections
+    int retryUnitMs = 1000;         // connect attempts are spaced 0, 1, 2, 4, 8, 16 units
+    int maxRetryDelay = 32;         // units; the failure that finds this delay gives up
+    int idleTimeoutMs = 3000;       // a finished connection is kept this long for reuse
+    int maxIdleConnections = 20;    // remembered closed connections
     int responseTimeoutMs = 30000;  // a request not answered completely by then fails
     int connectTimeoutMs = 30000;
     int socketBufferSize = 32768;
     HttpReader::Limits limits{};
+};
+
+// One queued request: its send buffers (freed with it when owned), the
+// response callback and its user values. Owned by its connection record.
+struct RequestRecord {
+    RequestRecord() = default;
+    RequestRecord(const RequestRecord&) = delete;
+    RequestRecord& operator=(const RequestRecord&) = delete;
+    ~RequestRecord() {
+        for (int i = 0; i < 2; ++i) {
+            if (owned[i]) std::free(buffer[i]);
+        }
+    }
+
+    std::uint64_t id = 0;
+    char* buffer[2] = {nullptr, nullptr};
+    int length[2] = {0, 0};
+    bool owned[2] = {false, false};
+    bool head = false;
+    bool resent = false;    // already sent once more after a stale connection
+    bool finished = false;  // the final callback has been (or is being) made
+    WebClient_OnResponse callback = nullptr;
+    WebClient_OnSendOk onSendOk = nullptr;
+    void* user1 = nullptr;
+    void* user2 = nullptr;
 };
 
 // One server connection: its queue of requests, the pool socket it holds
@@ -102,7 +128,7 @@ struct ConnectionRecord {
 // for a socket, connect retries, idle reuse. Owned by its chain. Requests may
 // be queued from any thread; everything else belongs to the chain thread.
 class ILibWebClient : public ChainedObject {
-public:
+  public:
     ILibWebClient(EventChain* chain, int poolSize, const WebClientOptions& options);
     ~ILibWebClient() override;
 
@@ -116,8 +142,8 @@ public:
 
     WebRequestToken Request(const sockaddr_in& server, char* header, int headerLength,
                             int headerOwnership, char* body, int bodyLength, int bodyOwnership,
-                            WebClient_OnResponse callback, WebClient_OnSendOk onSendOk,
-                            void* user1, void* user2);
+                            WebClient_OnResponse callback, WebClient_OnSendOk onSendOk, void* user1,
+                            void* user2);
     void Cancel(WebRequestToken token);
     void DropServerRequests(const char* addressText, int port);
     void Resume(ConnectionRecord* connection);
@@ -127,7 +153,7 @@ public:
     std::size_t IdleCount();
     int ConnectAttempts() const { return connectAttempts_; }
 
-private:
+  private:
     friend struct ConnectionRecord;
     static void OnSocketData(AsyncSocket* socket, char* buffer, int* consumed, int length,
                              AsyncSocket_OnInterrupt* onInterrupt, void** user, int* pause);
@@ -138,6 +164,10 @@ private:
     static void OnDeadlineTimer(void* data);
     static void OnReaderDeliver(void* owner, Packet* packet, char* buffer, int* consumed,
                                 int length, int done);
+    // Calls the final callback of a request that ends without a response
+    // (no packet, done -1), then frees the request.
+    static void EndWithoutResponse(RequestRecord* request, ConnectionRecord* connection,
+                                   int interrupt);
 
     ConnectionRecord* OwnerOf(AsyncSocket* socket);
     void ServiceKicks();
@@ -191,15 +221,14 @@ ILibWebClient* WebClient_CreateWithOptions(int poolSize, EventChain* chain,
 // (interim 1xx answers are delivered, and the send is notified). Safe from
 // any thread. Returns the cancel token (null when nothing was queued).
 WebRequestToken WebClient_Request(ILibWebClient* client, const sockaddr_in* server, char* header,
-                                  int headerLength, int headerOwnership, char* body,
-                                  int bodyLength, int bodyOwnership,
-                                  WebClient_OnResponse callback, WebClient_OnSendOk onSendOk,
-                                  void* user1, void* user2);
+                                  int headerLength, int headerOwnership, char* body, int bodyLength,
+                                  int bodyOwnership, WebClient_OnResponse callback,
+                                  WebClient_OnSendOk onSendOk, void* user1, void* user2);
 
 // Serialises `packet` (PacketToText), destroys it and queues the text.
 WebRequestToken WebClient_RequestPacket(ILibWebClient* client, const sockaddr_in* server,
-                                        Packet* packet, WebClient_OnResponse callback,
-                                        void* user1, void* user2);
+                                        Packet* packet, WebClient_OnResponse callback, void* user1,
+                                        void* user2);
 
 // Removes the request; the one in progress also resets and closes its
 // connection (further queued requests go out on a new one). The callback is

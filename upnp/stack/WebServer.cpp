@@ -74,7 +74,8 @@ bool WebServer::Open(int port) {
     bool bound = false;
     // Port 0: random ports from 50000 up; a bounded number of tries, then any free port.
     for (int attempt = 0; attempt < (port == 0 ? 1000 : 1) && !bound; ++attempt) {
-        address.sin_port = htons(static_cast<std::uint16_t>(port != 0 ? port : 50000 + std::rand() % 15000));
+        address.sin_port =
+            htons(static_cast<std::uint16_t>(port != 0 ? port : 50000 + std::rand() % 15000));
         bound = bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     }
     if (!bound && port == 0) {
@@ -137,7 +138,8 @@ void WebServer::Accept() {
         HttpReader::Limits limits;
         limits.maxHeaderBytes = options_.maxHeaderBytes;
         limits.maxBufferedBytes = options_.maxBodyBytes;
-        auto* session = new WebSession(this, static_cast<int>(i), pool_[i], limits, &OnReaderDeliver);
+        auto* session =
+            new WebSession(this, static_cast<int>(i), pool_[i], limits, &OnReaderDeliver);
         session->reader.Start();
         sessions_[i] = session;
         AsyncSocket_Adopt(pool_[i], fd, nullptr, this);
@@ -219,7 +221,8 @@ void WebServer::RewriteTarget(WebSession* session, Packet* packet) {
     if (packet->pathLength <= 7 || strncasecmp(packet->path, "http://", 7) != 0) return;
     const char* host = packet->path + 7;
     const char* end = packet->path + packet->pathLength;
-    const char* slash = static_cast<const char*>(std::memchr(host, '/', static_cast<std::size_t>(end - host)));
+    const char* slash =
+        static_cast<const char*>(std::memchr(host, '/', static_cast<std::size_t>(end - host)));
     if (slash == nullptr) slash = end;
     const std::string named(host, static_cast<std::size_t>(slash - host));
     const std::string own = AddressToText(WebSession_GetLocalInterface(session));
@@ -257,7 +260,8 @@ void WebServer::AfterFeed(WebSession* session, HttpReader::Status status, int* p
     if (status == HttpReader::Status::kFailed) {
         const auto failure = session->reader.failure();
         if ((failure == HttpReader::Failure::kHeaderTooBig ||
-             failure == HttpReader::Failure::kBodyTooBig) && !session->responseComplete) {
+             failure == HttpReader::Failure::kBodyTooBig) &&
+            !session->responseComplete) {
             char text[96];
             const int length = std::snprintf(text, sizeof text,
                                              "HTTP/1.1 413 Request Too Big (MaxHeader=%d)\r\n\r\n",
@@ -324,7 +328,9 @@ void WebServer::FinishExchange(WebSession* session) {
     AsyncSocket_Resume(session->socket);
 }
 
-void WebServer::Close(WebSession* session) { ScheduleClose(session); }
+void WebServer::Close(WebSession* session) {
+    ScheduleClose(session);
+}
 
 // Closes through a 0 ms timer, after the send queue has drained.
 void WebServer::ScheduleClose(WebSession* session) {
@@ -377,7 +383,9 @@ void WebServer::OnDestroy() {
 
 // ---- free functions ----
 
-int WebServer_LocalPort(WebServer* server) { return server != nullptr ? server->LocalPort() : 0; }
+int WebServer_LocalPort(WebServer* server) {
+    return server != nullptr ? server->LocalPort() : 0;
+}
 
 void WebServer_AddHandler(WebServer* server, const char* segment, WebSession_OnReceive handler) {
     if (server != nullptr && segment != nullptr) server->AddHandler(segment, handler);
@@ -410,9 +418,15 @@ void WebSession_Close(WebSession* session) {
 void WebSession_SetOnReceive(WebSession* session, WebSession_OnReceive onReceive) {
     session->onReceive = onReceive;
 }
-void WebSession_SetOnDone(WebSession* session, WebSession_OnDone onDone) { session->onDone = onDone; }
-void WebSession_SetUser(WebSession* session, void* user) { session->user = user; }
-void* WebSession_GetUser(WebSession* session) { return session->user; }
+void WebSession_SetOnDone(WebSession* session, WebSession_OnDone onDone) {
+    session->onDone = onDone;
+}
+void WebSession_SetUser(WebSession* session, void* user) {
+    session->user = user;
+}
+void* WebSession_GetUser(WebSession* session) {
+    return session->user;
+}
 
 std::uint32_t WebSession_GetRemoteInterface(WebSession* session) {
     return AsyncSocket_GetRemoteInterface(session->socket);

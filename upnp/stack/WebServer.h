@@ -32,10 +32,10 @@ constexpr int kWebSessionClosed = -3;
 
 // Tunables; the defaults are the product's values. Tests shorten them.
 struct WebServerOptions {
-    int firstRequestTimeoutMs = 3000;  // a connection must begin a request by then
-    int keepAliveTimeoutMs = 3000;     // ... and the next request after a kept answer
-    int requestTimeoutMs = 30000;      // a begun request must be complete by then
-    int maxHeaderBytes = 3072;         // a longer head is answered 413
+    int firstRequestTimeoutMs = 3000;         // a connection must begin a request by then
+    int keepAliveTimeoutMs = 3000;            // ... and the next request after a kept answer
+    int requestTimeoutMs = 30000;             // a begun request must be complete by then
+    int maxHeaderBytes = 3072;                // a longer head is answered 413
     std::int64_t maxBodyBytes = 1024 * 1024;  // unconsumed request body; more is answered 413
     int socketBufferSize = 32768;
 };
@@ -56,12 +56,12 @@ struct WebSession {
     WebSession_OnReceive onReceive = nullptr;
     WebSession_OnDone onDone = nullptr;
     WebSession_OnReceive target = nullptr;  // where the current request goes
-    bool requestBegun = false;     // the current request's head has been delivered
-    bool requestComplete = false;  // its last piece has been delivered
+    bool requestBegun = false;              // the current request's head has been delivered
+    bool requestComplete = false;           // its last piece has been delivered
     bool responseComplete = false;
     bool closeAfterResponse = false;
     bool delivering = false;
-    bool sendPending = false;  // a completed response still waits in the send queue
+    bool sendPending = false;   // a completed response still waits in the send queue
     bool closeWaiting = false;  // closing as soon as the send queue drains
     bool closed = false;        // closing or closed: sends are refused
 };
@@ -70,7 +70,7 @@ struct WebSession {
 // connection slots (further connections wait in the listen backlog), a
 // session per connection. Owned by its chain; everything on the chain thread.
 class WebServer : public ChainedObject {
-public:
+  public:
     WebServer(EventChain* chain, int maxConnections, WebServer_OnSession onSession, void* user,
               const WebServerOptions& options);
     ~WebServer() override;
@@ -90,7 +90,7 @@ public:
     void Close(WebSession* session);
     int ActiveSessions() const;
 
-private:
+  private:
     struct Handler {
         std::string segment;
         WebSession_OnReceive handler;

@@ -46,7 +46,8 @@ void OnResponse(ConnectionRecord*, int, Packet* packet, char*, int* consumed, in
 void BM_WebClient_1000Gets(benchmark::State& state) {
     const int port = Server().port();
     static std::string header;
-    header = std::string("GET /doc.txt HTTP/1.1\r\nHost: ") + kHost + ":" + std::to_string(port) + "\r\n\r\n";
+    header = std::string("GET /doc.txt HTTP/1.1\r\nHost: ") + kHost + ":" + std::to_string(port) +
+             "\r\n\r\n";
     const sockaddr_in server = Endpoint(kHost, port);
     for (auto _ : state) {
         EventChain* chain = EventChain_Create();
@@ -72,7 +73,8 @@ std::size_t Discard(char*, std::size_t size, std::size_t count, void* user) {
 // All 1,000 transfers added at once: libcurl queues them behind the one
 // allowed connection.
 void BM_Curl_1000Gets(benchmark::State& state) {
-    const std::string url = std::string("http://") + kHost + ":" + std::to_string(Server().port()) + "/doc.txt";
+    const std::string url =
+        std::string("http://") + kHost + ":" + std::to_string(Server().port()) + "/doc.txt";
     for (auto _ : state) {
         CURLM* multi = curl_multi_init();
         curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, 1L);
@@ -94,7 +96,9 @@ void BM_Curl_1000Gets(benchmark::State& state) {
             while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
                 long status = 0;
                 curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &status);
-                if (message->msg == CURLMSG_DONE && message->data.result == CURLE_OK && status == 200) ++good;
+                if (message->msg == CURLMSG_DONE && message->data.result == CURLE_OK &&
+                    status == 200)
+                    ++good;
             }
             if (running > 0) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
         }
@@ -112,7 +116,8 @@ void BM_Curl_1000Gets(benchmark::State& state) {
 // The same transfers one after another on one multi handle (the next is
 // added when the last is done): libcurl's best case on one connection.
 void BM_CurlSequential_1000Gets(benchmark::State& state) {
-    const std::string url = std::string("http://") + kHost + ":" + std::to_string(Server().port()) + "/doc.txt";
+    const std::string url =
+        std::string("http://") + kHost + ":" + std::to_string(Server().port()) + "/doc.txt";
     for (auto _ : state) {
         CURLM* multi = curl_multi_init();
         curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, 1L);
@@ -133,7 +138,9 @@ void BM_CurlSequential_1000Gets(benchmark::State& state) {
             while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
                 long status = 0;
                 curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &status);
-                if (message->msg == CURLMSG_DONE && message->data.result == CURLE_OK && status == 200) ++good;
+                if (message->msg == CURLMSG_DONE && message->data.result == CURLE_OK &&
+                    status == 200)
+                    ++good;
             }
             curl_multi_remove_handle(multi, easy);
         }

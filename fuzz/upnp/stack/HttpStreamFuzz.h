@@ -29,8 +29,9 @@ struct Observer {
         Check((buffer == nullptr) == (length == 0));
         if (buffer != nullptr) {
             volatile char sink = 0;
-            for (int i = 0; i < length; ++i) sink = static_cast<char>(sink ^ buffer[i]);  // readable
-            buffer[0] = buffer[0];                                                        // writable
+            for (int i = 0; i < length; ++i)
+                sink = static_cast<char>(sink ^ buffer[i]);  // readable
+            buffer[0] = buffer[0];                           // writable
         }
         if (done == -1) ++self->finals;
         *consumed = self->policy == 0 ? length : self->policy == 1 ? 0 : length / 2;
@@ -57,7 +58,8 @@ inline void RunStream(HttpReader::Mode mode, const std::uint8_t* data, std::size
         at += step;
         for (;;) {
             int consumed = -1;
-            const auto status = reader.Feed(pending.data(), static_cast<int>(pending.size()), &consumed);
+            const auto status =
+                reader.Feed(pending.data(), static_cast<int>(pending.size()), &consumed);
             Check(consumed >= 0 && consumed <= static_cast<int>(pending.size()));
             pending.erase(0, static_cast<std::size_t>(consumed));
             if (status == HttpReader::Status::kComplete) {

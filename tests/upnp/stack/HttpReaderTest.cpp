@@ -20,11 +20,13 @@ std::string Dechunk(const std::string& input, std::size_t step) {
         while (offset < end) {
             std::size_t used = 0, length = 0;
             const char* piece = nullptr;
-            const auto result = decoder.Feed(input.data() + offset, end - offset, &used, &piece, &length);
+            const auto result =
+                decoder.Feed(input.data() + offset, end - offset, &used, &piece, &length);
             offset += used;
             if (result == ChunkedDecoder::Result::Data) out.append(piece, length);
             if (result == ChunkedDecoder::Result::Failed) return "FAIL";
-            if (result == ChunkedDecoder::Result::Done) return offset == input.size() ? out : "EXTRA";
+            if (result == ChunkedDecoder::Result::Done)
+                return offset == input.size() ? out : "EXTRA";
             if (result == ChunkedDecoder::Result::NeedMore) break;
         }
         at = end;
@@ -34,16 +36,17 @@ std::string Dechunk(const std::string& input, std::size_t step) {
 
 TEST(ChunkedDecoder, DecodesExtensionsAndTrailersAtEverySplit) {
     const std::string body =
-        "5;name=value\r\nhello\r\n1A \r\nabcdefghijklmnopqrstuvwxyz\r\n0;last\r\nX-Trailer: 1\r\n\r\n";
+        "5;name=value\r\nhello\r\n1A \r\nabcdefghijklmnopqrstuvwxyz\r\n0;last\r\nX-Trailer: "
+        "1\r\n\r\n";
     for (std::size_t step = 1; step <= body.size(); ++step)
         EXPECT_EQ(Dechunk(body, step), "helloabcdefghijklmnopqrstuvwxyz") << "step " << step;
 }
 
 TEST(ChunkedDecoder, RejectsHostileFraming) {
     EXPECT_EQ(Dechunk("FFFFFFFFFFFFFFFFFFFF\r\n", 3), "FAIL");  // size overflow
-    EXPECT_EQ(Dechunk("10000000001\r\n", 100), "FAIL");           // above the size ceiling
-    EXPECT_EQ(Dechunk("\r\n", 1), "FAIL");                        // no digits
-    EXPECT_EQ(Dechunk("3\r\nabcXY0\r\n\r\n", 2), "FAIL");         // data not followed by CRLF
+    EXPECT_EQ(Dechunk("10000000001\r\n", 100), "FAIL");         // above the size ceiling
+    EXPECT_EQ(Dechunk("\r\n", 1), "FAIL");                      // no digits
+    EXPECT_EQ(Dechunk("3\r\nabcXY0\r\n\r\n", 2), "FAIL");       // data not followed by CRLF
     EXPECT_EQ(Dechunk("5;" + std::string(5000, 'x') + "\r\n", 64), "FAIL");  // endless size line
     EXPECT_EQ(Dechunk("0\r\n" + std::string(9000, 'x'), 128), "FAIL");       // endless trailer
 }
@@ -95,10 +98,12 @@ struct ResponseCase {
 TEST(HttpReader, DeliversEveryBodyKindAtEverySplit) {
     const std::vector<ResponseCase> cases = {
         {"length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", false, "hello", true},
-        {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3;x=y\r\nabc\r\n2\r\nde\r\n0\r\n\r\n",
+        {"chunked",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: "
+         "chunked\r\n\r\n3;x=y\r\nabc\r\n2\r\nde\r\n0\r\n\r\n",
          false, "abcde", true},
-        {"interim", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", false,
-         "ok", true},
+        {"interim", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+         false, "ok", true},
         {"head", "HTTP/1.1 200 OK\r\nContent-Length: 99\r\n\r\n", true, "", true},
         {"no content", "HTTP/1.1 204 No Content\r\n\r\n", false, "", true},
         {"http/1.0", "HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx", false, "x", false},
@@ -137,7 +142,8 @@ TEST(HttpReader, HeadIsReportedBeforeAnAwaitedBody) {
     Collector collector;
     HttpReader reader(HttpReader::Mode::kRequest, {}, &Collector::Deliver, &collector);
     reader.Start();
-    std::string head = "POST /e HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\nContent-Length: 4\r\n\r\n";
+    std::string head =
+        "POST /e HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\nContent-Length: 4\r\n\r\n";
     int consumed = 0;
     ASSERT_EQ(reader.Feed(head.data(), static_cast<int>(head.size()), &consumed),
               HttpReader::Status::kNeedMore);
@@ -169,12 +175,16 @@ TEST(HttpReader, HostileResponsesFailCleanly) {
     limits.maxHeaderBytes = 3072;
     limits.maxBufferedBytes = 4096;
     const std::vector<Hostile> cases = {
-        {"endless head", "HTTP/1.1 200 OK\r\n" + std::string(5000, 'a'), HttpReader::Failure::kHeaderTooBig},
-        {"chunk overflow", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFFFFFFFFF\r\n",
+        {"endless head", "HTTP/1.1 200 OK\r\n" + std::string(5000, 'a'),
+         HttpReader::Failure::kHeaderTooBig},
+        {"chunk overflow",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFFFFFFFFF\r\n",
          HttpReader::Failure::kMalformed},
-        {"huge length kept", "HTTP/1.1 200 OK\r\nContent-Length: 1099511627776\r\n\r\n" + std::string(6000, 'b'),
+        {"huge length kept",
+         "HTTP/1.1 200 OK\r\nContent-Length: 1099511627776\r\n\r\n" + std::string(6000, 'b'),
          HttpReader::Failure::kBodyTooBig},
-        {"bad length", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n", HttpReader::Failure::kMalformed},
+        {"bad length", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n",
+         HttpReader::Failure::kMalformed},
         {"conflicting lengths", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n",
          HttpReader::Failure::kMalformed},
         {"not http", "SSH-2.0-OpenSSH\r\n\r\n", HttpReader::Failure::kMalformed},

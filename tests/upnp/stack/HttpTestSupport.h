@@ -40,7 +40,7 @@ inline sockaddr_in Endpoint(const char* address, int port) {
 // Runs an EventChain on a thread of its own; work for the chain thread goes
 // through Post (a 0 ms timer on the chain's own timer service).
 class ChainThread {
-public:
+  public:
     ChainThread() : chain_(EventChain_Create()) {}
     ~ChainThread() { Stop(); }
     EventChain* chain() const { return chain_; }
@@ -57,7 +57,8 @@ public:
     // Runs `work` on the chain thread and waits for it.
     void Post(std::function<void()> work) {
         std::promise<void> finished;
-        auto* job = new std::pair<std::function<void()>, std::promise<void>*>(std::move(work), &finished);
+        auto* job =
+            new std::pair<std::function<void()>, std::promise<void>*>(std::move(work), &finished);
         LifetimeMonitor_Add(
             EventChain_Timers(chain_), job, 0,
             [](void* data) {
@@ -74,7 +75,7 @@ public:
         finished.get_future().wait();
     }
 
-private:
+  private:
     EventChain* chain_;
     std::thread thread_;
 };
@@ -109,7 +110,7 @@ inline std::string ReadHead(int fd) {
 // A TCP server on `address` whose every accepted connection runs `script`
 // (on the server's thread, one connection after another).
 class ScriptedServer {
-public:
+  public:
     using Script = std::function<void(int fd, int connectionIndex)>;
     ScriptedServer(const char* address, Script script) : script_(std::move(script)) {
         listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -131,7 +132,7 @@ public:
     int port() const { return port_; }
     int connections() const { return connections_.load(); }
 
-private:
+  private:
     void Serve() {
         for (;;) {
             const int fd = accept(listenFd_, nullptr, nullptr);
@@ -169,7 +170,7 @@ inline bool CanConnect(const char* address, int port) {
 // A private nginx serving `files` (name -> content) from a temporary folder
 // on address:port; stopped and removed with the object.
 class Nginx {
-public:
+  public:
     Nginx(const char* address, const std::vector<std::pair<std::string, std::string>>& files)
         : address_(address) {
         char pattern[] = "/tmp/norvale-nginx.XXXXXX";
@@ -182,14 +183,17 @@ public:
             << "pid " << dir_ << "/nginx.pid; error_log " << dir_ << "/error.log;\n"
             << "events { worker_connections 256; }\n"
             << "http { access_log off; default_type text/plain; keepalive_requests 100000;\n"
-            << "  client_body_temp_path " << dir_ << "/body; proxy_temp_path " << dir_ << "/proxy;\n"
+            << "  client_body_temp_path " << dir_ << "/body; proxy_temp_path " << dir_
+            << "/proxy;\n"
             << "  fastcgi_temp_path " << dir_ << "/fcgi; uwsgi_temp_path " << dir_ << "/uwsgi;\n"
             << "  scgi_temp_path " << dir_ << "/scgi;\n"
-            << "  server { listen " << address << ":" << port_ << "; root " << dir_ << "/www; } }\n";
+            << "  server { listen " << address << ":" << port_ << "; root " << dir_
+            << "/www; } }\n";
         pid_ = fork();
         if (pid_ == 0) {
-            execl("/usr/sbin/nginx", "nginx", "-p", dir_.c_str(), "-c", (dir_ + "/nginx.conf").c_str(),
-                  "-e", (dir_ + "/error.log").c_str(), static_cast<char*>(nullptr));
+            execl("/usr/sbin/nginx", "nginx", "-p", dir_.c_str(), "-c",
+                  (dir_ + "/nginx.conf").c_str(), "-e", (dir_ + "/error.log").c_str(),
+                  static_cast<char*>(nullptr));
             _exit(127);
         }
         for (int i = 0; i < 500 && !CanConnect(address, port_); ++i)
@@ -205,7 +209,7 @@ public:
     int port() const { return port_; }
     bool running() const { return CanConnect(address_.c_str(), port_); }
 
-private:
+  private:
     std::string address_;
     std::string dir_;
     int port_ = 0;

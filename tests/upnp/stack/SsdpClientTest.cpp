@@ -30,7 +30,7 @@ struct Sightings {
 
 // A datagram socket bound to `address`, sending to 127.0.0.1:`port` or a group.
 class Sender {
-public:
+  public:
     explicit Sender(const char* address) {
         fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         sockaddr_in bound = Endpoint(address, 0);
@@ -39,24 +39,27 @@ public:
     ~Sender() { close(fd_); }
     void Send(const std::string& text, const char* to, int port) {
         sockaddr_in target = Endpoint(to, port);
-        sendto(fd_, text.data(), text.size(), 0, reinterpret_cast<sockaddr*>(&target), sizeof target);
+        sendto(fd_, text.data(), text.size(), 0, reinterpret_cast<sockaddr*>(&target),
+               sizeof target);
     }
 
-private:
+  private:
     int fd_;
 };
 
 std::string Notify(const std::string& nt, const std::string& nts, const std::string& location,
                    const std::string& usn) {
     return "NOTIFY * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nCACHE-CONTROL: max-age=60\r\n"
-           "LOCATION: " + location + "\r\nNT: " + nt + "\r\nNTS: " + nts + "\r\nUSN: " + usn + "\r\n\r\n";
+           "LOCATION: " +
+           location + "\r\nNT: " + nt + "\r\nNTS: " + nts + "\r\nUSN: " + usn + "\r\n\r\n";
 }
 
 TEST(SsdpClient, FiltersAnnouncementsAndResponses) {
     Sightings sightings;
     ChainThread chain;
-    SsdpClient* client = SsdpClient_Create(chain.chain(), kTarget, static_cast<int>(std::strlen(kTarget)),
-                                           &Sightings::OnResult, &sightings);
+    SsdpClient* client =
+        SsdpClient_Create(chain.chain(), kTarget, static_cast<int>(std::strlen(kTarget)),
+                          &Sightings::OnResult, &sightings);
     ASSERT_NE(client->SearchSocket(), nullptr);
     const int port = UdpSocket_GetLocalPort(client->SearchSocket());
     chain.Start();
@@ -66,12 +69,15 @@ TEST(SsdpClient, FiltersAnnouncementsAndResponses) {
     const std::string v1 = "urn:schemas-upnp-org:device:NorvaleProbe:";
     // Version 2 answers a search for version 1; the CACHE-CONTROL has blanks.
     device.Send("NOTIFY * HTTP/1.1\r\nNT: " + v1 + "2\r\nNTS: ssdp:alive\r\nLOCATION: " + here +
-                    "\r\nCACHE-CONTROL: no-cache, max-age = 1800\r\nUSN: uuid:dev-1::" + v1 + "2\r\n\r\n",
+                    "\r\nCACHE-CONTROL: no-cache, max-age = 1800\r\nUSN: uuid:dev-1::" + v1 +
+                    "2\r\n\r\n",
                 "127.0.0.1", port);
-    device.Send(Notify(v1 + "0", "ssdp:alive", here, "uuid:dev-0::x"), "127.0.0.1", port);  // too old
+    device.Send(Notify(v1 + "0", "ssdp:alive", here, "uuid:dev-0::x"), "127.0.0.1",
+                port);  // too old
     device.Send(Notify(v1 + "1", "ssdp:alive", "http://127.0.0.99/desc.xml", "uuid:spoof::x"),
                 "127.0.0.1", port);  // LOCATION names another host
-    device.Send(Notify("urn:other:device:Printer:1", "ssdp:byebye", "", "uuid:printer::x"), "127.0.0.1",
+    device.Send(Notify("urn:other:device:Printer:1", "ssdp:byebye", "", "uuid:printer::x"),
+                "127.0.0.1",
                 port);  // unrelated byebye: still reported
     device.Send("HTTP/1.1 200 OK\r\nST: upnp:rootdevice\r\nLOCATION: " + here +
                     "\r\nUSN: uuid:whole-value\r\nCACHE-CONTROL: max-age=900\r\n\r\n",
@@ -81,13 +87,16 @@ TEST(SsdpClient, FiltersAnnouncementsAndResponses) {
     device.Send("HTTP/1.1 404 Not Found\r\nLOCATION: " + here + "\r\n\r\n", "127.0.0.1", port);
     device.Send("M-SEARCH * HTTP/1.1\r\nST: ssdp:all\r\n\r\n", "127.0.0.1", port);
     device.Send("garbage", "127.0.0.1", port);
-    device.Send("HTTP/1.1 200 OK\r\nLOCATION: " + here + "\r\nUSN: uuid:\r\n\r\n", "127.0.0.1", port);
+    device.Send("HTTP/1.1 200 OK\r\nLOCATION: " + here + "\r\nUSN: uuid:\r\n\r\n", "127.0.0.1",
+                port);
 
-    ASSERT_TRUE(WaitUntil(sightings.mutex, sightings.changed, [&] { return sightings.seen.size() >= 4; }));
+    ASSERT_TRUE(
+        WaitUntil(sightings.mutex, sightings.changed, [&] { return sightings.seen.size() >= 4; }));
     chain.Stop();
     EXPECT_EQ(sightings.seen,
               std::vector<std::string>({"dev-1|-1|" + here + "|1800|2", "printer|0||60|2",
-                                        "whole-value|-1|" + here + "|900|1", "(null)|-1|" + here + "|0|1"}));
+                                        "whole-value|-1|" + here + "|900|1",
+                                        "(null)|-1|" + here + "|0|1"}));
 }
 
 TEST(SsdpClient, SearchesOnTheFirstPassWithTheExactMessage) {
@@ -106,8 +115,8 @@ TEST(SsdpClient, SearchesOnTheFirstPassWithTheExactMessage) {
 
     Sightings sightings;
     ChainThread chain;
-    SsdpClient_Create(chain.chain(), kTarget, static_cast<int>(std::strlen(kTarget)), &Sightings::OnResult,
-                      &sightings);
+    SsdpClient_Create(chain.chain(), kTarget, static_cast<int>(std::strlen(kTarget)),
+                      &Sightings::OnResult, &sightings);
     chain.Start();
     const std::string expected = std::string("M-SEARCH * HTTP/1.1\r\nMX: 3\r\nST: ") + kTarget +
                                  "\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\n\r\n";
@@ -116,8 +125,8 @@ TEST(SsdpClient, SearchesOnTheFirstPassWithTheExactMessage) {
     sockaddr_in from{};
     socklen_t fromLength = sizeof from;
     for (int i = 0; i < 50 && got != expected; ++i) {  // other searches may share the port
-        const ssize_t n = recvfrom(listener, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
-                                   &fromLength);
+        const ssize_t n = recvfrom(listener, buffer, sizeof buffer, 0,
+                                   reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (n <= 0) break;
         got.assign(buffer, static_cast<std::size_t>(n));
     }
@@ -125,12 +134,14 @@ TEST(SsdpClient, SearchesOnTheFirstPassWithTheExactMessage) {
 
     // The answer goes back to the sender's port and is reported as kind 1.
     Sender device("127.0.0.32");
-    const std::string answer = "HTTP/1.1 200 OK\r\nLOCATION: http://127.0.0.32/d.xml\r\nUSN: uuid:answer-1\r\n\r\n";
+    const std::string answer =
+        "HTTP/1.1 200 OK\r\nLOCATION: http://127.0.0.32/d.xml\r\nUSN: uuid:answer-1\r\n\r\n";
     char address[INET_ADDRSTRLEN];
     inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
     device.Send(answer, address, ntohs(from.sin_port));
     close(listener);
-    ASSERT_TRUE(WaitUntil(sightings.mutex, sightings.changed, [&] { return !sightings.seen.empty(); }));
+    ASSERT_TRUE(
+        WaitUntil(sightings.mutex, sightings.changed, [&] { return !sightings.seen.empty(); }));
     chain.Stop();
     EXPECT_EQ(sightings.seen.front(), "answer-1|-1|http://127.0.0.32/d.xml|0|1");
 }

@@ -25,9 +25,10 @@ struct Outcome {
 };
 
 class Responses {
-public:
-    static void OnResponse(ConnectionRecord* connection, int interrupt, Packet* packet, char* buffer,
-                           int* consumed, int length, int done, void* user1, void* user2, int*) {
+  public:
+    static void OnResponse(ConnectionRecord* connection, int interrupt, Packet* packet,
+                           char* buffer, int* consumed, int length, int done, void* user1,
+                           void* user2, int*) {
         auto* self = static_cast<Responses*>(user1);
         std::lock_guard<std::mutex> guard(self->mutex_);
         Outcome& o = self->outcomes_[reinterpret_cast<std::intptr_t>(user2)];
@@ -47,19 +48,22 @@ public:
     static void OnSendOk(ConnectionRecord*, void*, void*) {}
 
     bool WaitDone(std::vector<int> ids, int seconds = 20) {
-        return WaitUntil(mutex_, changed_, [&] {
-            for (int id : ids) {
-                if (!outcomes_[id].done) return false;
-            }
-            return true;
-        }, seconds);
+        return WaitUntil(
+            mutex_, changed_,
+            [&] {
+                for (int id : ids) {
+                    if (!outcomes_[id].done) return false;
+                }
+                return true;
+            },
+            seconds);
     }
     Outcome Get(int id) {
         std::lock_guard<std::mutex> guard(mutex_);
         return outcomes_[id];
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::map<std::intptr_t, Outcome> outcomes_;
@@ -91,7 +95,8 @@ int Attempts(ChainThread& chain, ILibWebClient* client) {
 
 const std::string kDocument = [] {
     std::string text;
-    for (int i = 0; text.size() < 8192; ++i) text += "line " + std::to_string(i) + " of the document\n";
+    for (int i = 0; text.size() < 8192; ++i)
+        text += "line " + std::to_string(i) + " of the document\n";
     text.resize(8192);
     return text;
 }();
@@ -140,7 +145,8 @@ TEST(WebClientScripted, InterimAnswerIsSkippedUnlessStreaming) {
 TEST(WebClientScripted, ChunkedBodyTricklingInByteByByte) {
     const std::string response =
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
-        "4;ext=\"a;b\"\r\nWiki\r\n5\r\npedia\r\nE\r\n in\r\n\r\nchunks.\r\n0\r\nExpires: never\r\n\r\n";
+        "4;ext=\"a;b\"\r\nWiki\r\n5\r\npedia\r\nE\r\n in\r\n\r\nchunks.\r\n0\r\nExpires: "
+        "never\r\n\r\n";
     ScriptedServer server(kHost, [&](int fd, int) {
         const int on = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -183,13 +189,15 @@ TEST(WebClientScripted, ClosingAnswersMoveTheNextRequestToANewConnection) {
     // HTTP/1.0 answers and "Connection: close" answers both end their connection.
     ScriptedServer server(kHost, [](int fd, int index) {
         ReadHead(fd);
-        WriteAll(fd, index % 2 == 0 ? "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nv0"
-                                    : "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\nv1");
+        WriteAll(fd, index % 2 == 0
+                         ? "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nv0"
+                         : "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\nv1");
     });
     Responses responses;
     ChainThread chain;
     ILibWebClient* client = WebClient_CreateWithOptions(5, chain.chain(), FastOptions());
-    for (int id = 1; id <= 3; ++id) Send(client, responses, Endpoint(kHost, server.port()), "GET", "/", id);
+    for (int id = 1; id <= 3; ++id)
+        Send(client, responses, Endpoint(kHost, server.port()), "GET", "/", id);
     chain.Start();
     ASSERT_TRUE(responses.WaitDone({1, 2, 3}));
     EXPECT_EQ(responses.Get(1).body, "v0");
@@ -241,7 +249,8 @@ TEST(WebClientScripted, CancelOfTheRequestInProgressLetsTheNextOneGoOnANewConnec
         ReadHead(fd);
         if (index == 0) {
             char c;
-            while (recv(fd, &c, 1, 0) > 0) {}  // silent until the client closes
+            while (recv(fd, &c, 1, 0) > 0) {
+            }  // silent until the client closes
             return;
         }
         WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
@@ -250,7 +259,8 @@ TEST(WebClientScripted, CancelOfTheRequestInProgressLetsTheNextOneGoOnANewConnec
     Responses responses;
     ChainThread chain;
     ILibWebClient* client = WebClient_CreateWithOptions(5, chain.chain(), FastOptions());
-    WebRequestToken first = Send(client, responses, Endpoint(kHost, server.port()), "GET", "/slow", 1);
+    WebRequestToken first =
+        Send(client, responses, Endpoint(kHost, server.port()), "GET", "/slow", 1);
     Send(client, responses, Endpoint(kHost, server.port()), "GET", "/next", 2);
     chain.Start();
     for (int i = 0; i < 2000 && server.connections() == 0; ++i)
@@ -267,12 +277,14 @@ TEST(WebClientScripted, CancelOfTheRequestInProgressLetsTheNextOneGoOnANewConnec
 TEST(WebClientScripted, DroppedServerRequestsGetInterrupt6WithoutConnection) {
     ScriptedServer server(kHost, [](int fd, int) {
         char c;
-        while (recv(fd, &c, 1, 0) > 0) {}
+        while (recv(fd, &c, 1, 0) > 0) {
+        }
     });
     Responses responses;
     ChainThread chain;
     ILibWebClient* client = WebClient_CreateWithOptions(5, chain.chain(), FastOptions());
-    for (int id = 1; id <= 3; ++id) Send(client, responses, Endpoint(kHost, server.port()), "GET", "/", id);
+    for (int id = 1; id <= 3; ++id)
+        Send(client, responses, Endpoint(kHost, server.port()), "GET", "/", id);
     chain.Start();
     for (int i = 0; i < 2000 && server.connections() == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -297,7 +309,8 @@ TEST(WebClientScripted, HostilePeersEndOnlyTheirOwnRequest) {
             ReadHead(fd);
             WriteAll(fd, text);
             char c;
-            while (recv(fd, &c, 1, 0) > 0) {}
+            while (recv(fd, &c, 1, 0) > 0) {
+            }
         }));
     }
     ScriptedServer trickle(kHost, [](int fd, int) {
@@ -308,7 +321,8 @@ TEST(WebClientScripted, HostilePeersEndOnlyTheirOwnRequest) {
         }
     });
     ScriptedServer good(kHost, [](int fd, int) {
-        while (!ReadHead(fd).empty()) WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ngood");
+        while (!ReadHead(fd).empty())
+            WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ngood");
     });
     Responses responses;
     ChainThread chain;
@@ -317,7 +331,8 @@ TEST(WebClientScripted, HostilePeersEndOnlyTheirOwnRequest) {
     options.limits.maxBufferedBytes = 1 << 20;
     ILibWebClient* client = WebClient_CreateWithOptions(5, chain.chain(), options);
     for (std::size_t i = 0; i < servers.size(); ++i)
-        Send(client, responses, Endpoint(kHost, servers[i]->port()), "GET", "/", static_cast<int>(i) + 1);
+        Send(client, responses, Endpoint(kHost, servers[i]->port()), "GET", "/",
+             static_cast<int>(i) + 1);
     Send(client, responses, Endpoint(kHost, trickle.port()), "GET", "/", 4);
     Send(client, responses, Endpoint(kHost, good.port()), "GET", "/", 5);
     chain.Start();
@@ -350,7 +365,8 @@ TEST(WebClientScripted, IdleTableKeepsAtMostItsLimit) {
     std::vector<std::unique_ptr<ScriptedServer>> servers;
     for (int i = 0; i < 4; ++i) {
         servers.push_back(std::make_unique<ScriptedServer>(kHost, [](int fd, int) {
-            while (!ReadHead(fd).empty()) WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+            while (!ReadHead(fd).empty())
+                WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
         }));
     }
     Responses responses;
@@ -361,12 +377,16 @@ TEST(WebClientScripted, IdleTableKeepsAtMostItsLimit) {
     ILibWebClient* client = WebClient_CreateWithOptions(5, chain.chain(), options);
     chain.Start();
     for (int i = 0; i < 4; ++i) {
-        Send(client, responses, Endpoint(kHost, servers[static_cast<std::size_t>(i)]->port()), "GET", "/", i);
+        Send(client, responses, Endpoint(kHost, servers[static_cast<std::size_t>(i)]->port()),
+             "GET", "/", i);
         ASSERT_TRUE(responses.WaitDone({i}));
     }
     std::size_t idle = 0, connections = 0;
     for (int i = 0; i < 2000 && !(idle == 2 && connections == 2); ++i) {
-        chain.Post([&] { idle = client->IdleCount(); connections = client->ConnectionCount(); });
+        chain.Post([&] {
+            idle = client->IdleCount();
+            connections = client->ConnectionCount();
+        });
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     EXPECT_EQ(idle, 2u);         // the two most recent

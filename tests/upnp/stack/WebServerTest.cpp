@@ -31,7 +31,8 @@ struct Site {
         site->changed.notify_all();
     }
     static void Answer(WebSession* session, Packet* request, const char* tag) {
-        const std::string body = std::string(tag) + " " + std::string(request->path, request->pathLength);
+        const std::string body =
+            std::string(tag) + " " + std::string(request->path, request->pathLength);
         Packet* response = NewPacket();
         SetStatus(response, 200, "OK", 2);
         SetPacketVersion(response, "1.1", 3);
@@ -44,8 +45,8 @@ struct Site {
         site->paths.push_back(body);
         site->changed.notify_all();
     }
-    static void OnReceive(WebSession* session, int, Packet* packet, char*, int* consumed, int length,
-                          int done) {
+    static void OnReceive(WebSession* session, int, Packet* packet, char*, int* consumed,
+                          int length, int done) {
         *consumed = length;
         if (done == -1) Answer(session, packet, "main");
     }
@@ -79,7 +80,8 @@ std::string Shell(const std::string& command) {
 }
 
 std::string Url(WebServer* server, const std::string& path) {
-    return std::string("http://") + kHost + ":" + std::to_string(WebServer_LocalPort(server)) + path;
+    return std::string("http://") + kHost + ":" + std::to_string(WebServer_LocalPort(server)) +
+           path;
 }
 
 int RawConnect(int port) {
@@ -94,14 +96,16 @@ std::string ReadToClose(int fd) {
     std::string text;
     char buffer[1024];
     ssize_t got;
-    while ((got = recv(fd, buffer, sizeof buffer, 0)) > 0) text.append(buffer, static_cast<std::size_t>(got));
+    while ((got = recv(fd, buffer, sizeof buffer, 0)) > 0)
+        text.append(buffer, static_cast<std::size_t>(got));
     return text;
 }
 
 class WebServerCurl : public ::testing::Test {
-protected:
+  protected:
     void Open(const WebServerOptions& options = {}, int slots = 5) {
-        server_ = WebServer_CreateWithOptions(chain_.chain(), slots, 0, &Site::OnSession, &site_, options);
+        server_ = WebServer_CreateWithOptions(chain_.chain(), slots, 0, &Site::OnSession, &site_,
+                                              options);
         ASSERT_NE(server_, nullptr);
         WebServer_AddHandler(server_, "event", &Site::OnEvent);
         chain_.Start();
@@ -144,7 +148,8 @@ TEST_F(WebServerCurl, Http11ConnectionIsKeptForTheNextRequestThenTimesOut) {
 
     // A raw client that keeps quiet after its answer is closed by the server.
     const int fd = RawConnect(WebServer_LocalPort(server_));
-    WriteAll(fd, "GET http://" + std::string(kHost) + ":" + std::to_string(WebServer_LocalPort(server_)) +
+    WriteAll(fd, "GET http://" + std::string(kHost) + ":" +
+                     std::to_string(WebServer_LocalPort(server_)) +
                      "/abs HTTP/1.1\r\nHost: h\r\n\r\n");
     const std::string answer = ReadToClose(fd);
     close(fd);
@@ -168,7 +173,8 @@ TEST_F(WebServerCurl, SixthConnectionWaitsForAFreeSlot) {
     std::vector<int> holders;
     for (int i = 0; i < 5; ++i) holders.push_back(RawConnect(WebServer_LocalPort(server_)));
     ASSERT_TRUE(site_.WaitSessions(5));
-    auto curl = std::async(std::launch::async, [&] { return Shell("curl -s " + Url(server_, "/sixth")); });
+    auto curl =
+        std::async(std::launch::async, [&] { return Shell("curl -s " + Url(server_, "/sixth")); });
     EXPECT_EQ(curl.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
     close(holders[0]);
     EXPECT_EQ(curl.get(), "main /sixth");
@@ -177,8 +183,8 @@ TEST_F(WebServerCurl, SixthConnectionWaitsForAFreeSlot) {
 
 TEST_F(WebServerCurl, PostBodyReachesTheHandlerWhole) {
     Open();
-    const std::string out =
-        Shell("curl -s -X POST --data-binary 'a=1&b=2' -H 'Expect:' " + Url(server_, "/event/post"));
+    const std::string out = Shell("curl -s -X POST --data-binary 'a=1&b=2' -H 'Expect:' " +
+                                  Url(server_, "/event/post"));
     EXPECT_EQ(out, "event /post");
 }
 
