@@ -189,6 +189,11 @@ RequestRecord* ILibWebClient::TakeRequestLocked(std::uint64_t id, ConnectionReco
             RequestRecord* request = *it;
             queue.erase(it);
             tokens_.erase(found);
+            ConnectionRecord* owner = *connection;
+            if (queue.empty() && owner->state == ConnectionRecord::State::kBacklog) {
+                backlog_.RemoveAllEqual(owner);  // nothing left to connect for
+                ParkLocked(owner);
+            }
             return request;
         }
     }

@@ -45,6 +45,15 @@ class Responses {
         }
         self->changed_.notify_all();
     }
+    // Keeps every body byte unconsumed until the last call.
+    static void OnResponseHold(ConnectionRecord* connection, int interrupt, Packet* packet,
+                               char* buffer, int* consumed, int length, int done, void* user1,
+                               void* user2, int* pause) {
+        if (done == -1) {
+            OnResponse(connection, interrupt, packet, buffer, consumed, length, done, user1, user2,
+                       pause);
+        }
+    }
     static void OnSendOk(ConnectionRecord*, void*, void*) {}
 
     bool WaitDone(std::vector<int> ids, int seconds = 20) {
@@ -324,6 +333,11 @@ TEST(WebClientScripted, HostilePeersEndOnlyTheirOwnRequest) {
         while (!ReadHead(fd).empty())
             WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ngood");
     });
+    ScriptedServer huge(kHost, [](int fd, int) {  // more than the caller may hold
+        ReadHead(fd);
+        WriteAll(fd,
+                 "HTTP/1.1 200 OK\r\nContent-Length: 3000000\r\n\r\n" + std::string(3000000, 'h'));
+    });
     Responses responses;
     ChainThread chain;
     WebClientOptions options = FastOptions();
@@ -335,8 +349,14 @@ TEST(WebClientScripted, HostilePeersEndOnlyTheirOwnRequest) {
              static_cast<int>(i) + 1);
     Send(client, responses, Endpoint(kHost, trickle.port()), "GET", "/", 4);
     Send(client, responses, Endpoint(kHost, good.port()), "GET", "/", 5);
+    std::string header = "GET / HTTP/1.1\r\nHost: h\r\n\r\n";
+    const sockaddr_in hugeServer = Endpoint(kHost, huge.port());
+    WebClient_Request(client, &hugeServer, header.data(), static_cast<int>(header.size()),
+                      kBufferCopy, nullptr, 0, kBufferStatic, &Responses::OnResponseHold, nullptr,
+                      &responses, reinterpret_cast<void*>(std::intptr_t{6}));
     chain.Start();
-    ASSERT_TRUE(responses.WaitDone({1, 2, 3, 4, 5}));
+    ASSERT_TRUE(responses.WaitDone({1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(responses.Get(6).status, 0);
     for (int id = 1; id <= 4; ++id) EXPECT_EQ(responses.Get(id).status, 0) << id;
     EXPECT_EQ(responses.Get(5).body, "good");
 }
