@@ -81,6 +81,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > 0) std::memcpy(buffer.get(), data, size);
     PacketPtr packet(ParsePacket(buffer.get(), 0, static_cast<int>(size)));
     if (packet == nullptr) return 0;
+    // A status line gives a response, anything else a request with a method.
+    const bool status = size >= 5 && std::memcmp(data, "HTTP/", 5) == 0;
+    Check(status
+              ? packet->statusCode >= 0 && packet->method == nullptr
+              : packet->statusCode == -1 && packet->method != nullptr && packet->path != nullptr);
     for (PacketHeader* h = packet->firstHeader; h != nullptr; h = h->next) {
         Check(h->name[h->nameLength] == '\0' && h->value[h->valueLength] == '\0');
         GetHeaderValue(packet.get(), h->name, h->nameLength);
