@@ -17,7 +17,9 @@
 namespace norvale::cp {
 namespace {
 
-std::size_t Len(const char* text) { return std::strlen(text); }
+std::size_t Len(const char* text) {
+    return std::strlen(text);
+}
 
 bool MatchesType(const char* type, const char* prefix) {
     const std::size_t length = std::strlen(prefix);
@@ -54,12 +56,8 @@ UPnPDevice* FindNthMatchingDevice(UPnPDevice* device, int n) {
 }
 
 ControlPoint::ControlPoint(stack::EventChain* /*chain*/, DeviceCallback added,
-                           DeviceCallback removed, void* user,
-                           const ControlPointOptions& options)
-    : deviceAdded_(added),
-      deviceRemoved_(removed),
-      user_(user),
-      options_(options) {}
+                           DeviceCallback removed, void* user, const ControlPointOptions& options)
+    : deviceAdded_(added), deviceRemoved_(removed), user_(user), options_(options) {}
 
 ControlPoint::~ControlPoint() = default;
 
@@ -93,7 +91,9 @@ std::size_t ControlPoint::LocationTableCount() {
     return locationTable_.Count();
 }
 
-int ControlPoint::EventListenerPort() const { return links_->EventListenerPort(); }
+int ControlPoint::EventListenerPort() const {
+    return links_->EventListenerPort();
+}
 
 void ControlPoint::OnSsdpResult(const char* udn, int alive, const char* location, int maxAge,
                                 int kind) {
@@ -177,8 +177,8 @@ void ControlPoint::StartFetch(const char* udn, const char* location, int maxAge)
     pendingTable_.Put(udn, Len(udn), request);
     deviceTable_.Unlock();
     // Queued without the table lock: the client may report on this thread.
-    void* token = links_->QueuePacket(url.host.c_str(), url.port, get, &OnDescriptionResponse,
-                                      request, this);
+    void* token =
+        links_->QueuePacket(url.host.c_str(), url.port, get, &OnDescriptionResponse, request, this);
     if (token != nullptr) {
         request->token = token;
         return;
@@ -209,9 +209,9 @@ void ControlPoint::OnDescriptionResponse(const HttpReply& reply, void* record, v
     // A 2xx answer without a body counts as a failed fetch, so the device is
     // fetched again on its next announcement.
     if (status >= 200 && status <= 299 && reply.length > 0) {
-        described = ProcessDeviceDescription(cp, reply.body, reply.length,
-                                             request->location.c_str(), reply.interfaceAddress,
-                                             request->maxAge, udn) == 0;
+        described =
+            ProcessDeviceDescription(cp, reply.body, reply.length, request->location.c_str(),
+                                     reply.interfaceAddress, request->maxAge, udn) == 0;
     }
     if (!described) {
         cp->deviceTable_.Lock();
@@ -272,8 +272,7 @@ void ControlPoint::RemoveDeviceTree(UPnPDevice* device) {
     for (UPnPDevice* child = device->firstEmbedded; child != nullptr; child = child->nextSibling) {
         RemoveDeviceTree(child);
     }
-    for (UPnPService* service = device->firstService; service != nullptr;
-         service = service->next) {
+    for (UPnPService* service = device->firstService; service != nullptr; service = service->next) {
         // Ends outstanding SOAP calls and service-description fetches.
         UrlParts control = SplitUrl(service->controlURL.get());
         links_->DropRequests(control.host.c_str(), control.port);

@@ -29,9 +29,9 @@ using DeviceCallback = void (*)(UPnPDevice* device, void* user);
 
 // Delays of the tracking state machine; tests shorten them.
 struct ControlPointOptions {
-    int relocationDelayMs = 7000;       // from a seen move to removal and refetch
-    int relocationGapSeconds = 10;      // a move counts only this long after a refresh
-    int expiryMsPerSecond = 1000;       // expiry timer = maxAge x this
+    int relocationDelayMs = 7000;            // from a seen move to removal and refetch
+    int relocationGapSeconds = 10;           // a move counts only this long after a refresh
+    int expiryMsPerSecond = 1000;            // expiry timer = maxAge x this
     std::int64_t (*nowSeconds)() = nullptr;  // null: the stack clock's seconds
     bool search = true;  // false: no SSDP client; sightings come only via OnSsdpResult
 };
@@ -43,9 +43,9 @@ struct ControlPointOptions {
 // a new LOCATION (removed, then added again from the new one). Owned by the
 // chain; everything but the reference counting runs on the chain thread.
 class ControlPoint : public stack::ChainedObject {
-public:
-    ControlPoint(stack::EventChain* chain, DeviceCallback added, DeviceCallback removed,
-                 void* user, const ControlPointOptions& options);
+  public:
+    ControlPoint(stack::EventChain* chain, DeviceCallback added, DeviceCallback removed, void* user,
+                 const ControlPointOptions& options);
     ~ControlPoint() override;
 
     // Teardown at the end of the chain: reports every announced device
@@ -78,7 +78,7 @@ public:
     void Release(UPnPDevice* device);
     StackLinks& Links() { return *links_; }
 
-private:
+  private:
     friend ControlPoint* ControlPoint_Create(stack::EventChain*, const char*, DeviceCallback,
                                              DeviceCallback, void*, const ControlPointOptions&);
     struct DescriptionRequest;

@@ -27,8 +27,7 @@ int QueueServices(UPnPDevice* device) {
     for (UPnPDevice* child = device->firstEmbedded; child != nullptr; child = child->nextSibling) {
         failed += QueueServices(child);
     }
-    for (UPnPService* service = device->firstService; service != nullptr;
-         service = service->next) {
+    for (UPnPService* service = device->firstService; service != nullptr; service = service->next) {
         UrlParts url = SplitUrl(service->SCPDURL.get());
         stack::Packet* get = BuildGetRequest(url.host.c_str(), url.port, url.path.c_str(), "GET");
         void* token = RootOf(device)->owner->Links().QueuePacket(

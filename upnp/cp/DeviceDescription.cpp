@@ -20,8 +20,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "upnp/cp/StackAdapter.h"
@@ -30,7 +30,9 @@
 namespace norvale::cp {
 namespace {
 
-OwnedText Copy(std::string_view text) { return CopyText(text.data(), text.size()); }
+OwnedText Copy(std::string_view text) {
+    return CopyText(text.data(), text.size());
+}
 
 int ReadInt(std::string_view text) {
     std::string digits(text.substr(0, 32));
@@ -54,7 +56,9 @@ std::string Resolve(const std::string& base, std::string_view text) {
     return url;
 }
 
-OwnedText CopyString(const std::string& text) { return CopyText(text.data(), text.size()); }
+OwnedText CopyString(const std::string& text) {
+    return CopyText(text.data(), text.size());
+}
 
 // One `service` element; null when one of its five elements is missing.
 std::unique_ptr<UPnPService> ParseServiceElement(XmlElement element, const std::string& base) {
@@ -125,8 +129,7 @@ void ReadUdn(UPnPDevice* device, std::string_view text) {
 
 }  // namespace
 
-stack::Packet* BuildGetRequest(const char* host, int port, const char* path,
-                               const char* method) {
+stack::Packet* BuildGetRequest(const char* host, int port, const char* path, const char* method) {
     stack::Packet* packet = stack::NewPacket();
     stack::SetPacketVersion(packet, "1.0", 3);
     stack::SetRequestLine(packet, method, static_cast<int>(std::strlen(method)), path,

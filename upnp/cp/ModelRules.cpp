@@ -10,8 +10,12 @@ const char* ModelOf(const UPnPDevice* device) {
     return device == nullptr ? nullptr : device->modelNumber.get();
 }
 
-bool Is(const char* model, const char* code) { return std::strcmp(model, code) == 0; }
-bool Begins(const char* model, const char* code) { return std::strncmp(model, code, 6) == 0; }
+bool Is(const char* model, const char* code) {
+    return std::strcmp(model, code) == 0;
+}
+bool Begins(const char* model, const char* code) {
+    return std::strncmp(model, code, 6) == 0;
+}
 
 }  // namespace
 

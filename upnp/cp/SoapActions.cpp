@@ -68,8 +68,9 @@ void Send(UPnPService* service, SoapCall* call, const char* action, const std::s
     UrlParts url = SplitUrl(service->controlURL.get());
     const std::string header = SoapRequestHeader(url.path.c_str(), url.host.c_str(), url.port,
                                                  service->serviceType.get(), action, body.size());
-    RootOf(service->device)->owner->Links().QueueRaw(url.host.c_str(), url.port, header, body,
-                                                     handler, service, call);
+    RootOf(service->device)
+        ->owner->Links()
+        .QueueRaw(url.host.c_str(), url.port, header, body, handler, service, call);
 }
 
 }  // namespace
@@ -81,16 +82,14 @@ void SendGetLEDStatus(UPnPService* service, GetLEDStatusCallback callback, void*
          &OnGetResponse);
 }
 
-void SendSetLEDStatus(UPnPService* service, SetLEDStatusCallback callback, void* user,
-                      int status) {
+void SendSetLEDStatus(UPnPService* service, SetLEDStatusCallback callback, void* user, int status) {
     if (service == nullptr) return;
     auto* call = new SoapCall{nullptr, callback, user};
     Send(service, call, "SetLEDStatus", SetLEDStatusBody(service->serviceType.get(), status),
          &OnSetResponse);
 }
 
-void ControlPoint_GetLEDStatus(UPnPService* service, GetLEDStatusCallback callback,
-                               void* user) {
+void ControlPoint_GetLEDStatus(UPnPService* service, GetLEDStatusCallback callback, void* user) {
     SendGetLEDStatus(service, callback, user);
 }
 

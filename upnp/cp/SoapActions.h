@@ -15,8 +15,7 @@ inline constexpr int kSoapBadAnswer = -2;
 // Called once per request on the chain thread with the service, the result
 // code, the caller's user value and (GetLEDStatus) the LED status (0 unless
 // the result is 0). No control point lock is held.
-using GetLEDStatusCallback = void (*)(UPnPService* service, int result, void* user,
-                                      int ledStatus);
+using GetLEDStatusCallback = void (*)(UPnPService* service, int result, void* user, int ledStatus);
 using SetLEDStatusCallback = void (*)(UPnPService* service, int result, void* user);
 
 // Send "GetLEDStatus"/"SetLEDStatus" to `service` (normally the device's
@@ -30,7 +29,6 @@ void ControlPoint_GetLEDStatus(UPnPService* service, GetLEDStatusCallback callba
 void ControlPoint_SetLEDStatus(UPnPService* service, SetLEDStatusCallback callback, int status,
                                void* user = nullptr);
 void SendGetLEDStatus(UPnPService* service, GetLEDStatusCallback callback, void* user);
-void SendSetLEDStatus(UPnPService* service, SetLEDStatusCallback callback, void* user,
-                      int status);
+void SendSetLEDStatus(UPnPService* service, SetLEDStatusCallback callback, void* user, int status);
 
 }  // namespace norvale::cp

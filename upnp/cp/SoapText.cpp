@@ -25,7 +25,9 @@ constexpr char kEnvelopeHead[] =
     "xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Body><u:";
 constexpr char kEnvelopeTail[] = "></s:Body></s:Envelope>";
 
-std::string Safe(const char* text) { return text == nullptr ? std::string() : text; }
+std::string Safe(const char* text) {
+    return text == nullptr ? std::string() : text;
+}
 
 int ReadInt(std::string_view text) {
     std::string digits(text.substr(0, 32));
@@ -45,13 +47,11 @@ std::string SetLEDStatusBody(const char* serviceType, int status) {
            kEnvelopeTail;
 }
 
-std::string SoapRequestHeader(const char* path, const char* host, int port,
-                              const char* serviceType, const char* action,
-                              std::size_t bodyLength) {
-    return "POST " + Safe(path) + " HTTP/1.1\r\nHost: " + Safe(host) + ":" +
-           std::to_string(port) + "\r\nUser-Agent: " + kUserAgent + "\r\nSOAPACTION: \"" +
-           Safe(serviceType) + "#" + Safe(action) +
-           "\"\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nContent-Length: " +
+std::string SoapRequestHeader(const char* path, const char* host, int port, const char* serviceType,
+                              const char* action, std::size_t bodyLength) {
+    return "POST " + Safe(path) + " HTTP/1.1\r\nHost: " + Safe(host) + ":" + std::to_string(port) +
+           "\r\nUser-Agent: " + kUserAgent + "\r\nSOAPACTION: \"" + Safe(serviceType) + "#" +
+           Safe(action) + "\"\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nContent-Length: " +
            std::to_string(bodyLength) + "\r\n\r\n";
 }
 
@@ -66,11 +66,8 @@ int ParseSoapFault(const char* body, std::ptrdiff_t length) {
             break;
         }
     }
-    XmlElement code = envelope.Child("Body")
-                          .Child("Fault")
-                          .Child("detail")
-                          .Child("UPnPError")
-                          .Child("errorCode");
+    XmlElement code =
+        envelope.Child("Body").Child("Fault").Child("detail").Child("UPnPError").Child("errorCode");
     return code ? ReadInt(code.Text()) : 500;
 }
 

@@ -15,9 +15,8 @@ std::string SetLEDStatusBody(const char* serviceType, int status);
 // The POST header for `action`: path, "Host: host:port", User-Agent,
 // SOAPACTION "serviceType#action", content type and the body length, ending
 // in the blank line.
-std::string SoapRequestHeader(const char* path, const char* host, int port,
-                              const char* serviceType, const char* action,
-                              std::size_t bodyLength);
+std::string SoapRequestHeader(const char* path, const char* host, int port, const char* serviceType,
+                              const char* action, std::size_t bodyLength);
 
 // The UPnP errorCode of a SOAP fault answer
 // (Envelope/Body/Fault/detail/UPnPError/errorCode, local names), 500 when

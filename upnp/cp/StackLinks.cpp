@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
+#include "upnp/cp/ControlPoint.h"
 #include "upnp/cp/DeviceDescription.h"
 #include "upnp/stack/EventChain.h"
-#include "upnp/cp/ControlPoint.h"
 #include "upnp/stack/LifetimeMonitor.h"
 #include "upnp/stack/SsdpClient.h"
 #include "upnp/stack/WebClient.h"
@@ -113,8 +113,8 @@ void OnEventRequest(stack::WebSession* session, int /*interrupt*/, stack::Packet
     stack::WebSession_SendPacket(session, answer);
 }
 
-void OnSsdpSighting(stack::SsdpClient* /*client*/, char* udn, int alive, char* location,
-                    int maxAge, int kind, void* user) {
+void OnSsdpSighting(stack::SsdpClient* /*client*/, char* udn, int alive, char* location, int maxAge,
+                    int kind, void* user) {
     static_cast<ControlPoint*>(user)->OnSsdpResult(udn, alive, location, maxAge, kind);
 }
 
@@ -176,8 +176,7 @@ void* StackLinks::QueuePacket(const char* host, int port, stack::Packet* packet,
 }
 
 void StackLinks::QueueRaw(const char* host, int port, const std::string& header,
-                          const std::string& body, HttpHandler handler, void* user1,
-                          void* user2) {
+                          const std::string& body, HttpHandler handler, void* user1, void* user2) {
     auto* thunk = new Thunk{handler, user1, user2, {}, false};
     sockaddr_in server{};
     void* token = nullptr;
@@ -187,8 +186,8 @@ void StackLinks::QueueRaw(const char* host, int port, const std::string& header,
                                          static_cast<int>(body.size()), 0, &OnResponse, nullptr,
                                          thunk, nullptr);
     }
-    if (token == nullptr) stack::LifetimeMonitor_Add(objects_->timers, thunk, 0, &OnUnqueued,
-                                                     &OnUnqueued);
+    if (token == nullptr)
+        stack::LifetimeMonitor_Add(objects_->timers, thunk, 0, &OnUnqueued, &OnUnqueued);
 }
 
 void StackLinks::Cancel(void* token) {
@@ -199,6 +198,8 @@ void StackLinks::DropRequests(const char* host, int port) {
     stack::WebClient_DropServerRequests(objects_->http, host, port);
 }
 
-int StackLinks::EventListenerPort() const { return objects_->eventPort; }
+int StackLinks::EventListenerPort() const {
+    return objects_->eventPort;
+}
 
 }  // namespace norvale::cp

@@ -33,7 +33,7 @@ using HttpHandler = void (*)(const HttpReply& reply, void* user1, void* user2);
 // 5), SSDP client and event listener. Created on the chain, which owns the
 // underlying objects; this holder only keeps the pointers.
 class StackLinks {
-public:
+  public:
     // Without `search` no SSDP client is made.
     StackLinks(stack::EventChain* chain, ControlPoint* owner, const char* searchTarget,
                bool search);
@@ -55,7 +55,7 @@ public:
 
     struct Objects;
 
-private:
+  private:
     std::unique_ptr<Objects> objects_;
 };
 

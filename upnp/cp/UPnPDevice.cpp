@@ -47,7 +47,9 @@ UPnPDevice* RootOf(UPnPDevice* device) {
     return device;
 }
 
-void FreeDeviceTree(UPnPDevice* root) { delete root; }
+void FreeDeviceTree(UPnPDevice* root) {
+    delete root;
+}
 
 int CountServices(const UPnPDevice* device) {
     int count = 0;

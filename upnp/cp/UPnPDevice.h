@@ -51,7 +51,7 @@ struct UPnPService {
     OwnedText controlURL;
     OwnedText eventSubURL;
     OwnedText SCPDURL;
-    UPnPAction* actions = nullptr;                 // head = last action in the SCPD
+    UPnPAction* actions = nullptr;                // head = last action in the SCPD
     UPnPStateVariable* stateVariables = nullptr;  // head = last variable in the SCPD
     UPnPDevice* device = nullptr;                 // the listing device, not owned
     UPnPService* next = nullptr;
@@ -84,7 +84,7 @@ struct UPnPDevice {
     OwnedText modelNumber;  // writable in place (same length), see IsSupportedModel
     OwnedText modelURL;
     std::int32_t maxVersion = 1;
-    std::int32_t failure = 0;  // root: 1 SCPD not fetched, 5 SCPD not well-formed
+    std::int32_t failure = 0;              // root: 1 SCPD not fetched, 5 SCPD not well-formed
     std::int32_t pendingDescriptions = 0;  // root: SCPDs still outstanding
     std::int32_t referenceCount = 0;       // root: guarded by the owner's referenceLock
     char interfaceAddress[16] = {};        // local IPv4 address the description came over

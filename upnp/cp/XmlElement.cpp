@@ -75,7 +75,9 @@ std::string_view XmlElement::Attribute(std::string_view name, bool* found) const
     return value;
 }
 
-XmlDocument::~XmlDocument() { Release(); }
+XmlDocument::~XmlDocument() {
+    Release();
+}
 
 void XmlDocument::Release() {
     stack::FreeXmlNodes(first_);

@@ -14,7 +14,7 @@ namespace norvale::cp {
 // XmlDocument lives. A default-constructed (null) element answers "absent"
 // to everything.
 class XmlElement {
-public:
+  public:
     XmlElement() = default;
     explicit XmlElement(stack::XmlNode* node) : node_(node) {}
 
@@ -34,14 +34,14 @@ public:
     // ASCII case; `found` tells whether there was one.
     std::string_view Attribute(std::string_view name, bool* found) const;
 
-private:
+  private:
     stack::XmlNode* node_ = nullptr;
 };
 
 // Owns the nodes of one parsed document and a private copy of its text (the
 // parser writes into the text it parses).
 class XmlDocument {
-public:
+  public:
     XmlDocument() = default;
     XmlDocument(const XmlDocument&) = delete;
     XmlDocument& operator=(const XmlDocument&) = delete;
@@ -55,7 +55,7 @@ public:
     // The first start tag in document order with the local name, or null.
     XmlElement Find(std::string_view name) const;
 
-private:
+  private:
     void Release();
 
     char* text_ = nullptr;

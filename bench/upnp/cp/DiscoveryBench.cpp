@@ -44,7 +44,9 @@ struct Counter {
 void StopFromChain(norvale::stack::EventChain* chain) {
     norvale::stack::LifetimeMonitor_Add(
         norvale::stack::EventChain_Timers(chain), chain, -1,
-        [](void* c) { norvale::stack::EventChain_RequestStop(static_cast<norvale::stack::EventChain*>(c)); },
+        [](void* c) {
+            norvale::stack::EventChain_RequestStop(static_cast<norvale::stack::EventChain*>(c));
+        },
         nullptr);
 }
 
@@ -89,7 +91,10 @@ void BM_Discover200DevicesWith3Services(benchmark::State& state) {
     state.counters["cp_heap_MB"] = heapMb;
     state.counters["process_peak_RSS_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
-BENCHMARK(BM_Discover200DevicesWith3Services)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Discover200DevicesWith3Services)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 }  // namespace
 

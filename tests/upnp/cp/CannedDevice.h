@@ -14,9 +14,10 @@ inline constexpr char kLedService[] = "urn:schemas-upnp-org:service:LEDControl:1
 // A service element whose SCPD is served at /<name>.xml and controlled at
 // /<name>/control.
 inline std::string ServiceXml(const std::string& name, const std::string& type = kLedService) {
-    return "<service><serviceType>" + type + "</serviceType><serviceId>urn:upnp-org:serviceId:" +
-           name + "</serviceId><SCPDURL>/" + name + ".xml</SCPDURL><controlURL>/" + name +
-           "/control</controlURL><eventSubURL>/" + name + "/event</eventSubURL></service>";
+    return "<service><serviceType>" + type +
+           "</serviceType><serviceId>urn:upnp-org:serviceId:" + name + "</serviceId><SCPDURL>/" +
+           name + ".xml</SCPDURL><controlURL>/" + name + "/control</controlURL><eventSubURL>/" +
+           name + "/event</eventSubURL></service>";
 }
 
 inline std::string DeviceXml(const std::string& udn, const std::string& type,
@@ -41,8 +42,8 @@ inline std::string ScpdXml(const std::string& actions) {
     std::size_t at = 0;
     while (at <= actions.size()) {
         const std::size_t comma = actions.find(',', at);
-        const std::string name = actions.substr(at, comma == std::string::npos ? std::string::npos
-                                                                              : comma - at);
+        const std::string name =
+            actions.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
         xml += "<action><name>" + name + "</name></action>";
         if (comma == std::string::npos) break;
         at = comma + 1;
@@ -53,9 +54,10 @@ inline std::string ScpdXml(const std::string& actions) {
 // A fake device: full HTTP answers by path, changeable while it runs.
 // Unknown paths get 404; an answer "" keeps the request waiting.
 class CannedDevice {
-public:
+  public:
     explicit CannedDevice(const char* address, int port = 0)
-        : server_(address, [this](const std::string& path) { return Lookup(path); }, port) {}
+        : server_(
+              address, [this](const std::string& path) { return Lookup(path); }, port) {}
     void Set(const std::string& path, const std::string& answer) {
         std::lock_guard<std::mutex> guard(mutex_);
         answers_[path] = answer;
@@ -66,7 +68,7 @@ public:
     std::string Url(const std::string& path) const { return server_.Url(path); }
     FakeHttpServer& Server() { return server_; }
 
-private:
+  private:
     std::string Lookup(const std::string& path) {
         std::lock_guard<std::mutex> guard(mutex_);
         auto found = answers_.find(path);

@@ -22,7 +22,7 @@ bool TablesEmpty(ControlPoint* cp) {
 }
 
 class Tracking : public ::testing::Test {
-protected:
+  protected:
     void ServeNas(const std::string& udn, const std::string& name, const char* services = "A,B") {
         std::string list;
         for (const char* s = services; *s != '\0'; ++s) {
@@ -60,10 +60,10 @@ TEST_F(Tracking, CompleteTreeIsAnnouncedWithItsFirstServicesActions) {
 }
 
 TEST_F(Tracking, OnlyLuNASAndMediaRendererDevicesOfATreeAreAnnounced) {
-    const std::string inner = DeviceXml("nas-emb", kLuNAS, "Inner", ServiceXml("A")) +
-                              DeviceXml("renderer", "urn:schemas-upnp-org:device:MediaRenderer:2",
-                                        "Player", "") +
-                              DeviceXml("old", "urn:schemas-upnp-org:device:LuNAS:0", "Old", "");
+    const std::string inner =
+        DeviceXml("nas-emb", kLuNAS, "Inner", ServiceXml("A")) +
+        DeviceXml("renderer", "urn:schemas-upnp-org:device:MediaRenderer:2", "Player", "") +
+        DeviceXml("old", "urn:schemas-upnp-org:device:LuNAS:0", "Old", "");
     device.SetXml("/desc.xml",
                   RootXml(DeviceXml("gw", "urn:schemas-upnp-org:device:InternetGatewayDevice:1",
                                     "Gateway", ServiceXml("B"), inner)));
@@ -151,8 +151,8 @@ TEST_F(Tracking, DeviceExpiresAfterMaxAgeUnlessANotifyRefreshesIt) {
 
 TEST_F(Tracking, MovedDeviceIsRemovedAndAddedFromItsNewLocation) {
     ServeNas("nas-6", "Mover", "A");
-    device.Set("/new.xml", FakeHttpServer::Answer(200, RootXml(DeviceXml("nas-6", kLuNAS,
-                                                                         "Moved", ServiceXml("A")))));
+    device.Set("/new.xml", FakeHttpServer::Answer(
+                               200, RootXml(DeviceXml("nas-6", kLuNAS, "Moved", ServiceXml("A")))));
     chain.Ssdp("nas-6", -1, device.Url("/desc.xml"), 1800, 2);
     ASSERT_EQ(1u, recorder.WaitFor(1).size());
     // A new LOCATION right after discovery only counts as a refresh...

@@ -19,7 +19,7 @@ namespace norvale::cp::testing {
 
 // A stack clock that only moves when told to (milliseconds, 32-bit ticks).
 class FakeClock {
-public:
+  public:
     FakeClock() {
         Ticks() = 100000;
         stack::StackClock_SetTickSource(&Read);
@@ -28,7 +28,7 @@ public:
     void Advance(std::uint32_t ms) { Ticks() += ms; }
     static std::int64_t Seconds() { return stack::StackClock_Now().seconds; }
 
-private:
+  private:
     static std::atomic<std::uint32_t>& Ticks() {
         static std::atomic<std::uint32_t> ticks{0};
         return ticks;
@@ -39,14 +39,19 @@ private:
 // Records the application callbacks as lines ("added udn name", "removed
 // udn") and lets the test wait for them.
 class Recorder {
-public:
+  public:
+    // Runs inside each callback first (added true/false), when set.
+    std::function<void(UPnPDevice*, bool)> hook;
+
     static void Added(UPnPDevice* device, void* self) {
-        static_cast<Recorder*>(self)->Push("added " + Text(device->udn.get()) + " " +
-                                               Text(device->friendlyName.get()),
-                                           "added " + Text(device->friendlyName.get()), device);
+        if (static_cast<Recorder*>(self)->hook) static_cast<Recorder*>(self)->hook(device, true);
+        static_cast<Recorder*>(self)->Push(
+            "added " + Text(device->udn.get()) + " " + Text(device->friendlyName.get()),
+            "added " + Text(device->friendlyName.get()), device);
     }
     static void Removed(UPnPDevice* device, void* self) {
         auto* recorder = static_cast<Recorder*>(self);
+        if (recorder->hook) recorder->hook(device, false);
         recorder->Push("removed " + Text(device->udn.get()),
                        "removed " + Text(device->friendlyName.get()), nullptr);
         std::lock_guard<std::mutex> guard(recorder->mutex_);
@@ -88,7 +93,7 @@ public:
     }
     static std::string Text(const char* text) { return text == nullptr ? "(null)" : text; }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::string> lines_;
@@ -99,7 +104,7 @@ private:
 // A chain with one control point running on its own thread. Post() runs
 // work on the chain thread and waits for it.
 class ChainThread {
-public:
+  public:
     explicit ChainThread(Recorder* recorder, ControlPointOptions options = {},
                          std::vector<const char*> targets = {"urn:schemas-upnp-org:device:LuNAS:1"})
         : chain_(stack::EventChain_Create()) {
@@ -160,7 +165,7 @@ public:
         return false;
     }
 
-private:
+  private:
     stack::EventChain* chain_;
     ControlPoint* cp_ = nullptr;
     std::vector<ControlPoint*> all_;

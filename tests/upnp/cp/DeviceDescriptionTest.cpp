@@ -15,15 +15,14 @@ const char kLocation[] = "http://10.0.0.5:8080/desc.xml";
 std::string Service(const std::string& name, const std::string& control,
                     const std::string& extra = "") {
     return "<service" + extra + "><serviceType>urn:schemas-upnp-org:service:" + name +
-           ":1</serviceType><serviceId>urn:upnp-org:serviceId:" + name +
-           "</serviceId><SCPDURL>/" + name + ".xml</SCPDURL><controlURL>" + control +
-           "</controlURL><eventSubURL>" + name + "/evt</eventSubURL></service>";
+           ":1</serviceType><serviceId>urn:upnp-org:serviceId:" + name + "</serviceId><SCPDURL>/" +
+           name + ".xml</SCPDURL><controlURL>" + control + "</controlURL><eventSubURL>" + name +
+           "/evt</eventSubURL></service>";
 }
 
 std::string Document(const std::string& deviceBody, const std::string& head = "") {
     return "<?xml version=\"1.0\"?>\n<root xmlns=\"urn:schemas-upnp-org:device-1-0\">" + head +
-           "<specVersion><major>1</major></specVersion><device>" + deviceBody +
-           "</device></root>";
+           "<specVersion><major>1</major></specVersion><device>" + deviceBody + "</device></root>";
 }
 
 std::unique_ptr<UPnPDevice> Parse(const std::string& text, const char* location = kLocation) {
@@ -32,11 +31,11 @@ std::unique_ptr<UPnPDevice> Parse(const std::string& text, const char* location 
 }
 
 TEST(DeviceDescription, RawTextsAreKeptAndTheLastOccurrenceWins) {
-    auto root = Parse(Document(
-        "<deviceType>urn:schemas-upnp-org:device:LuNAS:1</deviceType>"
-        "<friendlyName>  My &amp; NAS </friendlyName><modelNumber>first</modelNumber>"
-        "<modelNumber>QMA5KS0001</modelNumber><UDN>uuid:1234-abcd</UDN>"
-        "<manufacturer>Norvale</manufacturer><modelURL>relative</modelURL>"));
+    auto root = Parse(
+        Document("<deviceType>urn:schemas-upnp-org:device:LuNAS:1</deviceType>"
+                 "<friendlyName>  My &amp; NAS </friendlyName><modelNumber>first</modelNumber>"
+                 "<modelNumber>QMA5KS0001</modelNumber><UDN>uuid:1234-abcd</UDN>"
+                 "<manufacturer>Norvale</manufacturer><modelURL>relative</modelURL>"));
     ASSERT_NE(nullptr, root);
     EXPECT_STREQ("urn:schemas-upnp-org:device:LuNAS:1", root->deviceType.get());
     EXPECT_STREQ("  My &amp; NAS ", root->friendlyName.get());
@@ -58,22 +57,21 @@ TEST(DeviceDescription, UdnNeedsSixBytesAndLosesOnlyItsUuidPrefix) {
 }
 
 TEST(DeviceDescription, BaseUrlComesFromUrlBaseOrTheLocation) {
-    auto withBase = Parse(Document(
-        "<presentationURL>/admin</presentationURL><serviceList>" + Service("A", "/ctl") +
-            "</serviceList>",
-        "<URLBase>http://h:1</URLBase>"));
+    auto withBase = Parse(Document("<presentationURL>/admin</presentationURL><serviceList>" +
+                                       Service("A", "/ctl") + "</serviceList>",
+                                   "<URLBase>http://h:1</URLBase>"));
     ASSERT_NE(nullptr, withBase);
     EXPECT_STREQ("http://h:1/admin", withBase->presentationURL.get());
     EXPECT_STREQ("http://h:1/ctl", withBase->firstService->controlURL.get());
     EXPECT_STREQ("http://h:1/A.xml", withBase->firstService->SCPDURL.get());
     EXPECT_STREQ("http://h:1/A/evt", withBase->firstService->eventSubURL.get());
 
-    auto slash = Parse(Document("<presentationURL>p</presentationURL>",
-                                "<URLBase>http://h:2/base/</URLBase>"));
+    auto slash = Parse(
+        Document("<presentationURL>p</presentationURL>", "<URLBase>http://h:2/base/</URLBase>"));
     EXPECT_STREQ("http://h:2/base/p", slash->presentationURL.get());
 
-    auto noPort = Parse(Document("<presentationURL>index.html</presentationURL>"),
-                        "http://10.1.2.3/d.xml");
+    auto noPort =
+        Parse(Document("<presentationURL>index.html</presentationURL>"), "http://10.1.2.3/d.xml");
     EXPECT_STREQ("http://10.1.2.3:80/index.html", noPort->presentationURL.get());
     auto fromLocation = Parse(Document("<presentationURL>/x</presentationURL>"));
     EXPECT_STREQ("http://10.0.0.5:8080/x", fromLocation->presentationURL.get());
@@ -93,11 +91,11 @@ TEST(DeviceDescription, ServiceAndPresentationUrlRules) {
 }
 
 TEST(DeviceDescription, ListsHoldEntriesInReverseDocumentOrder) {
-    auto root = Parse(Document(
-        "<UDN>uuid:root-0001</UDN><serviceList>" + Service("A", "a") + Service("B", "b") +
-        "</serviceList><deviceList><device><UDN>uuid:emb-00001</UDN></device>"
-        "<device><UDN>uuid:emb-00002</UDN><serviceList>" +
-        Service("C", "c") + "</serviceList></device></deviceList>"));
+    auto root = Parse(
+        Document("<UDN>uuid:root-0001</UDN><serviceList>" + Service("A", "a") + Service("B", "b") +
+                 "</serviceList><deviceList><device><UDN>uuid:emb-00001</UDN></device>"
+                 "<device><UDN>uuid:emb-00002</UDN><serviceList>" +
+                 Service("C", "c") + "</serviceList></device></deviceList>"));
     ASSERT_NE(nullptr, root);
     ASSERT_NE(nullptr, root->firstService);
     EXPECT_STREQ("urn:upnp-org:serviceId:B", root->firstService->serviceId.get());

@@ -33,7 +33,9 @@ FakeHttpServer::FakeHttpServer(const char* address, Route route, int port)
     thread_ = std::thread([this] { Serve(); });
 }
 
-FakeHttpServer::~FakeHttpServer() { Stop(); }
+FakeHttpServer::~FakeHttpServer() {
+    Stop();
+}
 
 void FakeHttpServer::Stop() {
     if (stop_.exchange(true)) return;
@@ -52,9 +54,10 @@ std::vector<std::string> FakeHttpServer::Requests() {
 }
 
 std::string FakeHttpServer::Answer(int status, const std::string& body) {
-    return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Type: text/xml\r\n"
-           "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
-           body;
+    return "HTTP/1.1 " + std::to_string(status) +
+           " X\r\nContent-Type: text/xml\r\n"
+           "Content-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
 void FakeHttpServer::Serve() {
@@ -77,7 +80,8 @@ void FakeHttpServer::Handle(int fd) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n <= 0) break;
         request.append(buffer, static_cast<std::size_t>(n));
-        if (headEnd == std::string::npos && (headEnd = request.find("\r\n\r\n")) != std::string::npos) {
+        if (headEnd == std::string::npos &&
+            (headEnd = request.find("\r\n\r\n")) != std::string::npos) {
             const std::size_t at = request.find("Content-Length: ");
             const std::size_t body = at == std::string::npos || at > headEnd
                                          ? 0
@@ -92,7 +96,9 @@ void FakeHttpServer::Handle(int fd) {
     }
     const std::size_t space = request.find(' ');
     const std::string path =
-        space == std::string::npos ? "" : request.substr(space + 1, request.find(' ', space + 1) - space - 1);
+        space == std::string::npos
+            ? ""
+            : request.substr(space + 1, request.find(' ', space + 1) - space - 1);
     const std::string answer = route_(path);
     if (answer.empty()) {
         held_.push_back(fd);

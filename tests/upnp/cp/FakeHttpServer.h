@@ -15,7 +15,7 @@ namespace norvale::cp::testing {
 // connection is closed. A route answering "" keeps the connection open
 // without an answer until Stop().
 class FakeHttpServer {
-public:
+  public:
     using Route = std::function<std::string(const std::string& path)>;
 
     // Listens on address:port (0: any free port); Port() is 0 when binding failed.
@@ -32,7 +32,7 @@ public:
     // An HTTP/1.1 answer with Content-Length and Connection: close.
     static std::string Answer(int status, const std::string& body);
 
-private:
+  private:
     void Serve();
     void Handle(int fd);
 

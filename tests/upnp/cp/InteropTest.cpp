@@ -17,11 +17,11 @@
 
 #include <gtest/gtest.h>
 
+#include <strings.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <set>
-#include <strings.h>
 
 #include "CpHarness.h"
 #include "upnp/cp/ModelRules.h"
@@ -34,11 +34,13 @@ namespace {
 const std::vector<const char*> kTargets{"urn:schemas-upnp-org:device:LuNAS:1",
                                         "urn:schemas-upnp-org:device:MediaRenderer:1"};
 
-bool Installed(const char* path) { return access(path, X_OK) == 0; }
+bool Installed(const char* path) {
+    return access(path, X_OK) == 0;
+}
 
 // A peer program, stopped with SIGTERM when the test ends.
 class Peer {
-public:
+  public:
     explicit Peer(std::vector<std::string> args) {
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
@@ -59,7 +61,7 @@ public:
         pid_ = -1;
     }
 
-private:
+  private:
     pid_t pid_ = -1;
 };
 
@@ -131,9 +133,12 @@ TEST(Interop, GmediarenderTreeReachesTheApplicationWithItsServices) {
     ASSERT_TRUE(WaitForPort("10.77.0.1", 49494, 30));
     Recorder recorder;
     ChainThread chain(&recorder, {}, kTargets);
-    ASSERT_TRUE(recorder.WaitNames([](const auto& n) {
-        return std::find(n.begin(), n.end(), "added Interop Renderer") != n.end();
-    }, 20)) << ::testing::PrintToString(recorder.Names());
+    ASSERT_TRUE(recorder.WaitNames(
+        [](const auto& n) {
+            return std::find(n.begin(), n.end(), "added Interop Renderer") != n.end();
+        },
+        20))
+        << ::testing::PrintToString(recorder.Names());
     UPnPDevice* device = recorder.Device(0);
     ASSERT_NE(nullptr, device);
     EXPECT_STREQ("urn:schemas-upnp-org:device:MediaRenderer:1", device->deviceType.get());
@@ -153,9 +158,12 @@ TEST(Interop, GmediarenderTreeReachesTheApplicationWithItsServices) {
     EXPECT_EQ(0, IsSupportedModel(device));  // not one of the maker's models
     // Leaving (byebye on SIGTERM) is reported.
     renderer.Stop();
-    EXPECT_TRUE(recorder.WaitNames([](const auto& n) {
-        return std::find(n.begin(), n.end(), "removed Interop Renderer") != n.end();
-    }, 10)) << "gmediarender sent no byebye the control point understood";
+    EXPECT_TRUE(recorder.WaitNames(
+        [](const auto& n) {
+            return std::find(n.begin(), n.end(), "removed Interop Renderer") != n.end();
+        },
+        10))
+        << "gmediarender sent no byebye the control point understood";
 }
 
 TEST(Interop, MinidlnaIsReadButNeverAnnounced) {
@@ -169,8 +177,8 @@ TEST(Interop, MinidlnaIsReadButNeverAnnounced) {
         << "media_dir=" << base << "/media\ndb_dir=" << base << "/db\nlog_dir=" << base
         << "\nnetwork_interface=lo\nport=8200\nfriendly_name=Interop Server\n"
         << "notify_interval=2\ninotify=no\n";
-    Peer server({"/usr/sbin/minidlnad", "-S", "-f", base + "/minidlna.conf", "-P",
-                 base + "/minidlna.pid"});
+    Peer server(
+        {"/usr/sbin/minidlnad", "-S", "-f", base + "/minidlna.conf", "-P", base + "/minidlna.pid"});
     ASSERT_TRUE(WaitForPort("127.0.0.1", 8200, 20));
 
     // What it answers: only its own types (and ssdp:all), never our targets.
@@ -210,8 +218,7 @@ int main(int argc, char** argv) {
             std::string(source == nullptr ? "." : source) + "/../shared/tools/netns-run";
         if (access(netns.c_str(), X_OK) == 0) {
             setenv("NORVALE_INTEROP_INSIDE", "1", 1);
-            std::vector<char*> args{const_cast<char*>(netns.c_str()),
-                                    const_cast<char*>("--veth")};
+            std::vector<char*> args{const_cast<char*>(netns.c_str()), const_cast<char*>("--veth")};
             char self[4096];
             const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
             self[n > 0 ? n : 0] = '\0';

@@ -10,7 +10,7 @@ namespace norvale::cp::testing {
 // Runs tools/nas-sim as a child process (NORVALE_BIN_DIR/nas-sim) and talks
 // to it over its stdin/stdout command lines.
 class NasSimProcess {
-public:
+  public:
     // Path of the simulator program, or "" when it has not been built.
     static std::string Program();
 
@@ -29,7 +29,7 @@ public:
     // Sends one command line and returns the reply line ("ok ...", "error ...").
     std::string Command(const std::string& line);
 
-private:
+  private:
     std::string ReadLine(int timeoutMs);
 
     pid_t pid_ = -1;

@@ -34,7 +34,7 @@ UPnPDevice* Named(Recorder& recorder, const std::string& name) {
     }
 }
 
-#define REQUIRE_SIM(sim)                                                         \
+#define REQUIRE_SIM(sim)                                                          \
     if (NasSimProcess::Program().empty()) GTEST_SKIP() << "nas-sim is not built"; \
     ASSERT_TRUE((sim).Started())
 
@@ -67,8 +67,8 @@ TEST(NasSim, DiscoversDevicesOfBothTypesWithTheirUrlsAndSkipsBrokenTrees) {
     REQUIRE_SIM(sim);
     Recorder recorder;
     ChainThread chain(&recorder, {}, kTargets);
-    const std::set<std::string> expected{"added Alpha", "added Beta", "added Gamma",
-                                         "added Inner", "added TV"};
+    const std::set<std::string> expected{"added Alpha", "added Beta", "added Gamma", "added Inner",
+                                         "added TV"};
     ASSERT_TRUE(recorder.WaitNames([&](const std::vector<std::string>& names) {
         return std::set<std::string>(names.begin(), names.end()) == expected;
     })) << ::testing::PrintToString(recorder.Names());
@@ -91,7 +91,8 @@ TEST(NasSim, DiscoversDevicesOfBothTypesWithTheirUrlsAndSkipsBrokenTrees) {
     UPnPDevice* beta = Named(recorder, "Beta");
     ASSERT_NE(nullptr, beta);
     EXPECT_EQ(Prefix(sim.Location("beta")) + "admin/", beta->presentationURL.get());
-    EXPECT_EQ(0, std::string(beta->firstService->SCPDURL.get()).rfind(Prefix(sim.Location("beta")), 0));
+    EXPECT_EQ(
+        0, std::string(beta->firstService->SCPDURL.get()).rfind(Prefix(sim.Location("beta")), 0));
     EXPECT_EQ(0, SupportsAction(beta, L"GetLEDStatus"));  // QMR8TX never offers the LED
 
     UPnPDevice* gamma = Named(recorder, "Gamma");
@@ -161,7 +162,8 @@ TEST(NasSim, RefreshExpiryRelocationByebyeAndCancelledFetch) {
     // The device list holds the new tree after the old one.
     UPnPDevice* latest = nullptr;
     for (std::size_t i = 0; recorder.Device(i) != nullptr; ++i) {
-        if (std::string(recorder.Device(i)->friendlyName.get()) == "Mover") latest = recorder.Device(i);
+        if (std::string(recorder.Device(i)->friendlyName.get()) == "Mover")
+            latest = recorder.Device(i);
     }
     ASSERT_NE(nullptr, latest);
     EXPECT_NE(nullptr, std::strstr(latest->location.get(), ":49301/moved.xml"));
@@ -193,7 +195,9 @@ struct LedOutcome {
         o->led = led;
         o->done.notify_all();
     }
-    static void OnSet(UPnPService* service, int result, void* self) { OnGet(service, result, self, 0); }
+    static void OnSet(UPnPService* service, int result, void* self) {
+        OnGet(service, result, self, 0);
+    }
     bool Wait() {
         std::unique_lock<std::mutex> lock(mutex);
         return done.wait_for(lock, std::chrono::seconds(15), [&] { return called; });
@@ -244,7 +248,8 @@ TEST(NasSim, LedActionsAndTheirFailureCodes) {
 
     // The device leaves while a request waits for its answer: -1, and the
     // tree is freed only after the callback (AddressSanitizer watches).
-    sim.Command(R"(quirks led {"soap": {"mode": "normal"}, "http": {"control": {"delayMs": 3000}}})");
+    sim.Command(
+        R"(quirks led {"soap": {"mode": "normal"}, "http": {"control": {"delayMs": 3000}}})");
     LedOutcome pending;
     ControlPoint_GetLEDStatus(service, &LedOutcome::OnGet, &pending);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -28,7 +28,9 @@ struct Outcome {
         o->deviceName = service->device->friendlyName.get();
         o->done.notify_all();
     }
-    static void OnSet(UPnPService* service, int result, void* self) { OnGet(service, result, self, -5); }
+    static void OnSet(UPnPService* service, int result, void* self) {
+        OnGet(service, result, self, -5);
+    }
     bool Wait() {
         std::unique_lock<std::mutex> lock(mutex);
         return done.wait_for(lock, std::chrono::seconds(10), [&] { return calls > 0; });
@@ -36,8 +38,10 @@ struct Outcome {
 };
 
 std::string LedAnswer(const std::string& inner) {
-    return "<?xml version=\"1.0\"?><s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-           "<s:Body>" + inner + "</s:Body></s:Envelope>";
+    return "<?xml version=\"1.0\"?><s:Envelope "
+           "xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+           "<s:Body>" +
+           inner + "</s:Body></s:Envelope>";
 }
 
 std::string FaultAnswer(int code) {
@@ -46,7 +50,7 @@ std::string FaultAnswer(int code) {
 }
 
 class Soap : public ::testing::Test {
-protected:
+  protected:
     UPnPService* Discover(CannedDevice& nas, const std::string& udn, const std::string& control) {
         std::string service = ServiceXml("L");
         service.replace(service.find("/L/control"), 10, control);
@@ -99,7 +103,8 @@ TEST_F(Soap, RequestsCarryTheExactTextsAndAnswersMapToResultCodes) {
                                           "</u:GetLEDStatusResponse>"));
     EXPECT_EQ(0, Get(service, &led));
     EXPECT_EQ(2, led);
-    device.SetXml("/L/control", LedAnswer("<u:OtherResponse><LEDStatus>1</LEDStatus></u:OtherResponse>"));
+    device.SetXml("/L/control",
+                  LedAnswer("<u:OtherResponse><LEDStatus>1</LEDStatus></u:OtherResponse>"));
     EXPECT_EQ(kSoapBadAnswer, Get(service, &led));
     device.SetXml("/L/control", "this is <not xml");
     EXPECT_EQ(kSoapBadAnswer, Get(service, &led));
@@ -120,8 +125,8 @@ TEST_F(Soap, SetLedStatusReportsAny2xxAsSuccess) {
     ASSERT_TRUE(ok.Wait());
     EXPECT_EQ(0, ok.result);
     const std::string sent = device.Server().Requests().back();
-    EXPECT_NE(std::string::npos, sent.find("SOAPACTION: \"" + std::string(kLedService) +
-                                           "#SetLEDStatus\"\r\n"));
+    EXPECT_NE(std::string::npos,
+              sent.find("SOAPACTION: \"" + std::string(kLedService) + "#SetLEDStatus\"\r\n"));
     EXPECT_EQ(SetLEDStatusBody(kLedService, 1), sent.substr(sent.find("\r\n\r\n") + 4));
 
     device.Set("/L/control", FakeHttpServer::Answer(500, FaultAnswer(402)));
@@ -146,8 +151,8 @@ TEST_F(Soap, ControlUrlWithoutPortGoesToPort80) {
     int led = 0;
     EXPECT_EQ(0, Get(service, &led));
     EXPECT_EQ(1, led);
-    EXPECT_NE(std::string::npos,
-              port80.Server().Requests().back().find("POST /ctl HTTP/1.1\r\nHost: 127.0.0.52:80\r\n"));
+    EXPECT_NE(std::string::npos, port80.Server().Requests().back().find(
+                                     "POST /ctl HTTP/1.1\r\nHost: 127.0.0.52:80\r\n"));
 }
 
 TEST_F(Soap, DeviceLeavingWithARequestInFlightReportsNoAnswerBeforeItIsFreed) {
@@ -162,6 +167,31 @@ TEST_F(Soap, DeviceLeavingWithARequestInFlightReportsNoAnswerBeforeItIsFreed) {
     EXPECT_EQ(kSoapNoAnswer, outcome.result);
     EXPECT_EQ("Box soap-4", outcome.deviceName);
     EXPECT_EQ("removed soap-4", recorder.WaitFor(2).back());
+}
+
+TEST_F(Soap, CallbacksMayBlockOnAThreadThatSendsRequests) {
+    // As the application does: each callback waits for the user-interface
+    // thread, which queues a request into the stack meanwhile.
+    Outcome onAdd, onRemove;
+    recorder.hook = [&](UPnPDevice* device, bool added) {
+        std::thread ui([&] {
+            if (added) {
+                ControlPoint_GetLEDStatus(device->firstService, &Outcome::OnGet, &onAdd);
+            } else {
+                ControlPoint_SetLEDStatus(device->firstService, &Outcome::OnSet, 1, &onRemove);
+            }
+        });
+        ui.join();
+    };
+    device.SetXml("/L/control", LedAnswer("<u:GetLEDStatusResponse><LEDStatus>1</LEDStatus>"
+                                          "</u:GetLEDStatusResponse>"));
+    ASSERT_NE(nullptr, Discover(device, "soap-5", "/L/control"));
+    ASSERT_TRUE(onAdd.Wait());
+    EXPECT_EQ(0, onAdd.result);
+    EXPECT_EQ(1, onAdd.led);
+    chain.Ssdp("soap-5", 0, "", 0, 2);
+    ASSERT_TRUE(onRemove.Wait());  // queued while the device was leaving
+    EXPECT_EQ("removed soap-5", recorder.WaitFor(2).back());
 }
 
 }  // namespace

@@ -25,12 +25,13 @@ TEST(SoapText, RequestTextsAreByteExact) {
     EXPECT_EQ(std::string(kHead) + "SetLEDStatus xmlns:u=\"" + type +
                   "\"><LEDStatus>1</LEDStatus></u:SetLEDStatus></s:Body></s:Envelope>",
               set);
-    EXPECT_EQ("POST /ctl/led HTTP/1.1\r\nHost: 10.0.0.5:80\r\n"
-              "User-Agent: WINDOWS UPnP/1.0 Quillon/1.0.2547\r\n"
-              "SOAPACTION: \"urn:schemas-upnp-org:service:LED:1#SetLEDStatus\"\r\n"
-              "Content-Type: text/xml; charset=\"utf-8\"\r\nContent-Length: " +
-                  std::to_string(set.size()) + "\r\n\r\n",
-              SoapRequestHeader("/ctl/led", "10.0.0.5", 80, type, "SetLEDStatus", set.size()));
+    EXPECT_EQ(
+        "POST /ctl/led HTTP/1.1\r\nHost: 10.0.0.5:80\r\n"
+        "User-Agent: WINDOWS UPnP/1.0 Quillon/1.0.2547\r\n"
+        "SOAPACTION: \"urn:schemas-upnp-org:service:LED:1#SetLEDStatus\"\r\n"
+        "Content-Type: text/xml; charset=\"utf-8\"\r\nContent-Length: " +
+            std::to_string(set.size()) + "\r\n\r\n",
+        SoapRequestHeader("/ctl/led", "10.0.0.5", 80, type, "SetLEDStatus", set.size()));
 }
 
 TEST(SoapText, FaultCodeIsReadFromDetailOtherwise500) {
