@@ -59,6 +59,8 @@ void CLuMessageBox::SetUpButtons(const MessageBoxSkin& skin) {
         button->SetTextColors(skin.buttonColor1, skin.buttonColor3, skin.buttonColor2,
                               skin.buttonColor4, false);
         button->SetFontSize(kLabelPoints);
+        // Labels sit in the middle of their buttons, as on every push button.
+        button->SetTextAlign(StringAlign::Center, StringAlign::Center, false);
         button->setText(LoadSkinString(skin.labelIds[i]));
         button->setEnabled(plan.shown[i]);
         button->setVisible(plan.shown[i]);
