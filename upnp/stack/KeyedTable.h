@@ -122,7 +122,10 @@ public:
 private:
     Entry* Find(const char* key, std::size_t length) const {
         if (length == 0) return nullptr;
-        const std::uint32_t hash = KeyHash(key, length, ignoreCase_);
+        return Find(key, length, KeyHash(key, length, ignoreCase_));
+    }
+
+    Entry* Find(const char* key, std::size_t length, std::uint32_t hash) const {
         for (Entry* entry = sentinel_.next; entry != nullptr; entry = entry->next) {
             if (entry->hash == hash && entry->keyLength == length &&
                 KeysEqual(entry->key, key, length, ignoreCase_)) {
@@ -134,9 +137,10 @@ private:
 
     Entry* FindOrCreate(const char* key, std::size_t length) {
         if (length == 0) return nullptr;
-        if (Entry* existing = Find(key, length)) return existing;
+        const std::uint32_t hash = KeyHash(key, length, ignoreCase_);
+        if (Entry* existing = Find(key, length, hash)) return existing;
         auto* entry = new Entry;
-        entry->hash = KeyHash(key, length, ignoreCase_);
+        entry->hash = hash;
         entry->key = new char[length + 1];
         std::memcpy(entry->key, key, length);
         entry->key[length] = '\0';
