@@ -43,6 +43,9 @@ EventChain::EventChain() {
 }
 
 EventChain::~EventChain() {
+    // A stop or wake from another thread may still be inside its locked
+    // section: the chain goes only after it has left.
+    std::lock_guard<std::mutex> guard(WakeLock());
     if (wakeFd_ >= 0) close(wakeFd_);
 }
 
@@ -50,13 +53,20 @@ void EventChain::AddObject(std::unique_ptr<ChainedObject> object) {
     if (object != nullptr) objects_.push_back(std::move(object));
 }
 
+// The stop flag is set under the wake lock, so the chain thread cannot see
+// it, tear down and free the chain while this call still touches it.
 void EventChain::RequestStop() {
+    std::lock_guard<std::mutex> guard(WakeLock());
     stop_.store(1);
-    Wake();
+    WakeLocked();
 }
 
 void EventChain::Wake() {
     std::lock_guard<std::mutex> guard(WakeLock());
+    WakeLocked();
+}
+
+void EventChain::WakeLocked() {
     if (woken_) return;
     woken_ = true;
     const std::uint64_t one = 1;

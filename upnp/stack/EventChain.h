@@ -38,6 +38,7 @@ private:
     void CollectPollSet(const SocketSet& readSet, const SocketSet& writeSet,
                         const SocketSet& errorSet);
     void Teardown();
+    void WakeLocked();  // the wake lock must be held
 
     std::atomic<int> stop_{0};
     std::atomic<bool> running_{false};
