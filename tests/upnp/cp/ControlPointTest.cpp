@@ -123,6 +123,21 @@ TEST_F(Tracking, ByebyeDuringTheFetchCancelsItAndNothingIsHeard) {
     EXPECT_TRUE(recorder.Lines().empty());
 }
 
+TEST_F(Tracking, ByebyeWhileAServiceDescriptionIsOnAnotherServerEndsThatRequestToo) {
+    CannedDevice other("127.0.0.43");
+    other.Set("/S.xml", "");  // held until the server stops
+    std::string service = ServiceXml("S");
+    service.replace(service.find("/S.xml"), 6, other.Url("/S.xml"));
+    device.SetXml("/desc.xml", RootXml(DeviceXml("split-1", kLuNAS, "Split", service)));
+    chain.Ssdp("split-1", -1, device.Url("/desc.xml"), 1800, 2);
+    ASSERT_TRUE(chain.Until([&](ControlPoint*) { return other.Server().Requests().size() == 1; }));
+    chain.Ssdp("split-1", 0, "", 0, 2);
+    EXPECT_TRUE(chain.Until(TablesEmpty));
+    other.Server().Stop();  // a request still queued would now be answered into a freed tree
+    chain.Post([] {});
+    EXPECT_TRUE(recorder.Lines().empty());
+}
+
 TEST_F(Tracking, RootWithoutUdnTakesTheAnnouncedOneAndCanLeave) {
     device.SetXml("/desc.xml", RootXml(DeviceXml("", kLuNAS, "Nameless", "")));
     chain.Ssdp("nameless", -1, device.Url("/desc.xml"), 1800, 2);
