@@ -40,9 +40,12 @@ UPnPDevice* Named(Recorder& recorder, const std::string& name) {
 
 const char kDiscovery[] = R"({"defaults": {"notifyPeriodMs": 0}, "devices": [
  {"name": "alpha", "friendlyName": "Alpha", "modelNumber": "QMA5KS0001", "maxVersion": 2,
-  "URLBase": "auto", "presentationURL": "/index.html"},
+  "URLBase": "auto", "presentationURL": "/index.html",
+  "http": {"scpd": {"dribbleBytes": 97, "dribbleMs": 1}}},
  {"name": "beta", "friendlyName": "Beta", "modelNumber": "QMR8TX", "URLBase": "auto-noslash",
-  "urlStyle": "relative", "presentationURL": "admin/"},
+  "urlStyle": "relative", "presentationURL": "admin/",
+  "http": {"description": {"bodyMode": "until-close"}, "scpd": {"bodyMode": "chunked",
+           "chunkSize": 33, "chunkExtensions": true, "trailer": true}}},
  {"name": "gamma", "friendlyName": "Gamma", "modelNumber": "Z-Model-88", "urlStyle": "absolute",
   "presentationURL": "ftp://{host}/x", "http": {"description": {"bodyMode": "chunked", "chunkSize": 50}}},
  {"name": "gw", "friendlyName": "Gateway", "modelNumber": "GW",
