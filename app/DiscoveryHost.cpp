@@ -109,7 +109,7 @@ DiscoveryHost::DiscoveryHost(DiscoveryFrontEnd* frontEnd, QObject* parent)
 DiscoveryHost::~DiscoveryHost() {
     {
         std::lock_guard<std::mutex> guard(uiLock_);
-        abandoned_ = true;  // reports still waiting for this thread give up
+        abandoned_.store(true);  // reports still waiting for this thread give up
     }
     uiDone_.notify_all();
     closing_.store(true);
@@ -159,22 +159,24 @@ void DiscoveryHost::OnUiThread(F&& work) {
         work();
         return;
     }
-    auto done = std::make_shared<bool>(false);
+    // Both flags are atomics as well as guarded, so every reader sees them
+    // whatever the condition variable's wake-up path.
+    auto done = std::make_shared<std::atomic<bool>>(false);
     QMetaObject::invokeMethod(
         this,
         [this, done, &work] {
             {
                 std::lock_guard<std::mutex> guard(uiLock_);
-                if (abandoned_) return;
+                if (abandoned_.load()) return;
             }
             work();
             std::lock_guard<std::mutex> guard(uiLock_);
-            *done = true;
+            done->store(true);
             uiDone_.notify_all();
         },
         Qt::QueuedConnection);
     std::unique_lock<std::mutex> lock(uiLock_);
-    uiDone_.wait(lock, [&] { return *done || abandoned_; });
+    uiDone_.wait(lock, [&] { return done->load() || abandoned_.load(); });
 }
 
 void DiscoveryHost::DeviceAddedThunk(cp::UPnPDevice* device, void* user) {

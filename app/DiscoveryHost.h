@@ -78,7 +78,7 @@ private:
     std::atomic<bool> chainStopped_{false};
     std::mutex uiLock_;
     std::condition_variable uiDone_;
-    bool abandoned_ = false;  // guarded by uiLock_
+    std::atomic<bool> abandoned_{false};  // written under uiLock_
     std::thread thread_;
 };
 
