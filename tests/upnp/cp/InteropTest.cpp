@@ -81,12 +81,13 @@ bool WaitForPort(const char* address, int port, int seconds) {
     return false;
 }
 
-// Sends one M-SEARCH for `target` from 127.0.0.1 and collects the answers
+// Sends one M-SEARCH for `target` over `interface` and collects the answers
 // that arrive within `ms`.
-std::vector<std::string> Search(const std::string& target, int ms) {
+std::vector<std::string> Search(const std::string& target, int ms,
+                                const char* interface = "127.0.0.1") {
     const int fd = socket(AF_INET, SOCK_DGRAM, 0);
     in_addr local{};
-    inet_pton(AF_INET, "127.0.0.1", &local);
+    inet_pton(AF_INET, interface, &local);
     setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local);
     const std::string text = "M-SEARCH * HTTP/1.1\r\nMX: 1\r\nST: " + target +
                              "\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\n\r\n";
@@ -131,6 +132,12 @@ TEST(Interop, GmediarenderTreeReachesTheApplicationWithItsServices) {
                    "5a1e0000-0000-4000-8000-00000000c0de", "-f", "Interop Renderer",
                    "--gstout-audiosink=fakesink", "--gstout-videosink=fakesink"});
     ASSERT_TRUE(WaitForPort("10.77.0.1", 49494, 30));
+    // Its SSDP side comes up after its web server; the control point searches once.
+    bool answering = false;
+    for (int i = 0; i < 40 && !answering; ++i) {
+        answering = !Search(kTargets[1], 500, "10.77.0.1").empty();
+    }
+    ASSERT_TRUE(answering) << "gmediarender answers no search";
     Recorder recorder;
     ChainThread chain(&recorder, {}, kTargets);
     ASSERT_TRUE(recorder.WaitNames(

@@ -128,7 +128,7 @@ TEST(NasSim, RefreshExpiryRelocationByebyeAndCancelledFetch) {
     NasSimProcess sim({}, kLifecycle);
     REQUIRE_SIM(sim);
     ControlPointOptions options;
-    options.expiryMsPerSecond = 250;  // maxAge 2 s expires after 500 ms
+    options.expiryMsPerSecond = 500;  // maxAge 2 s expires after 1 s
     options.relocationDelayMs = 300;
     options.relocationGapSeconds = -1;
     Recorder recorder;
@@ -136,7 +136,7 @@ TEST(NasSim, RefreshExpiryRelocationByebyeAndCancelledFetch) {
     ASSERT_TRUE(recorder.WaitNames([](const std::vector<std::string>& n) {
         return Has(n, "added Steady") && Has(n, "added SteadyInner") && Has(n, "added Mover");
     }));
-    // NOTIFYs every 100 ms keep restarting the 500 ms expiry.
+    // NOTIFYs every 100 ms keep restarting the 1 s expiry.
     EXPECT_FALSE(recorder.WaitNames(
         [](const std::vector<std::string>& n) { return Has(n, "removed Steady"); }, 2));
     EXPECT_EQ("ok silence steady", sim.Command("silence steady"));
