@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <string>
+#include <string_view>
 
 #include "upnp/cp/DescriptionFetch.h"
 #include "upnp/cp/DeviceDescription.h"
@@ -227,11 +229,13 @@ bool ControlPoint::RegisterDeviceTree(UPnPDevice* root) {
     std::vector<UPnPDevice*> devices;
     CollectDevices(root, devices);
     std::lock_guard<stack::StackSemaphore> guard(deviceTable_.Semaphore());
-    // A udn that belongs to another tracked tree would make either tree
-    // unreachable later; such a description is refused.
+    // A udn that belongs to another tracked tree, or twice to this one, would
+    // make a device unreachable later; such a description is refused.
+    std::set<std::string_view> seen;
     for (UPnPDevice* device : devices) {
         const char* udn = device->udn.get();
-        if (udn != nullptr && deviceTable_.Get(udn, Len(udn)) != nullptr) return false;
+        if (udn == nullptr) continue;
+        if (!seen.insert(udn).second || deviceTable_.Get(udn, Len(udn)) != nullptr) return false;
     }
     for (UPnPDevice* device : devices) {
         if (device->location == nullptr && device->parent != nullptr) {

@@ -68,7 +68,7 @@ class ControlPoint : public stack::ChainedObject {
     // library; the application does not call them.
     // Enters every udn of a new tree (embedded devices take the root's
     // location); false, with nothing entered, when a udn of it already
-    // belongs to another tracked tree.
+    // belongs to another tracked tree or occurs twice in it.
     bool RegisterDeviceTree(UPnPDevice* root);
     void CompleteDevice(UPnPDevice* root);
     void RemoveDeviceTree(UPnPDevice* device);

@@ -11,7 +11,7 @@ struct HttpReply;
 // Builds the tree of a description response, registers it with `cp` and
 // requests its service descriptions (or completes it at once when it has
 // none). Returns 0 when the tree was taken, 1 when the body was unusable or
-// a udn of it already belongs to another tree. A root without a UDN takes
+// a udn of it already belongs to another tree (or twice to this one). A root without a UDN takes
 // `announcedUdn`, so it can be refreshed, expire and be removed.
 int ProcessDeviceDescription(ControlPoint* cp, const char* body, std::ptrdiff_t length,
                              const char* location, const char* interfaceAddress, int maxAge,

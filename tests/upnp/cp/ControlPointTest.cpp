@@ -210,6 +210,12 @@ TEST_F(Tracking, UdnAlreadyTrackedUnderAnotherTreeIsRefused) {
     }));
     chain.Ssdp("nas-8", 0, "", 0, 2);
     EXPECT_EQ((Lines{"added nas-8 First", "removed nas-8"}), recorder.WaitFor(2));
+    // Twice in one tree: refused as well.
+    device.SetXml("/twice.xml", RootXml(DeviceXml("twice-8", kLuNAS, "Twice", "",
+                                                  DeviceXml("twice-8", kLuNAS, "Again", ""))));
+    chain.Ssdp("twice-8", -1, device.Url("/twice.xml"), 1800, 2);
+    EXPECT_TRUE(chain.Until(TablesEmpty));
+    EXPECT_EQ(2u, recorder.Lines().size());
 }
 
 }  // namespace
