@@ -225,7 +225,7 @@ void ControlPoint::OnDescriptionResponse(const HttpReply& reply, void* record, v
     delete request;
 }
 
-bool ControlPoint::RegisterDeviceTree(UPnPDevice* root) {
+bool ControlPoint::RegisterDeviceTree(UPnPDevice* root, const char* announcedUdn) {
     std::vector<UPnPDevice*> devices;
     CollectDevices(root, devices);
     std::lock_guard<stack::StackSemaphore> guard(deviceTable_.Semaphore());
@@ -243,6 +243,12 @@ bool ControlPoint::RegisterDeviceTree(UPnPDevice* root) {
         }
         const char* udn = device->udn.get();
         if (udn != nullptr) deviceTable_.Put(udn, Len(udn), device);
+    }
+    // Announced under a udn the tree does not list: that udn stands for the
+    // root from now on, so its NOTIFYs refresh the tree and its byebye ends it.
+    if (announcedUdn != nullptr && deviceTable_.Has(announcedUdn, Len(announcedUdn)) &&
+        deviceTable_.Get(announcedUdn, Len(announcedUdn)) == nullptr) {
+        deviceTable_.Put(announcedUdn, Len(announcedUdn), root, 1);
     }
     return true;
 }
@@ -295,17 +301,24 @@ void ControlPoint::RemoveDeviceTree(UPnPDevice* device) {
     if (udn != nullptr && deviceTable_.Get(udn, Len(udn)) == device) {
         deviceTable_.Remove(udn, Len(udn));
     }
-    if (device->parent == nullptr) RemoveAliasLocations(device);
+    if (device->parent == nullptr) RemoveAliases(device);
 }
 
-// Under the deviceTable lock: drops every LOCATION remembered for `root`.
-void ControlPoint::RemoveAliasLocations(UPnPDevice* root) {
+// Under the deviceTable lock: drops every alias entry (extra 1) of `table`
+// that refers to `root`.
+void ControlPoint::RemoveAliasesIn(stack::KeyedTable<void*>& table, UPnPDevice* root) {
     std::vector<std::string> aliases;
-    auto it = locationTable_.Enumerate();
+    auto it = table.Enumerate();
     while (!it.MoveNext()) {
         if (it.Extra() == 1 && it.Value() == root) aliases.emplace_back(it.Key(), it.KeyLength());
     }
-    for (const std::string& alias : aliases) locationTable_.Remove(alias.data(), alias.size());
+    for (const std::string& alias : aliases) table.Remove(alias.data(), alias.size());
+}
+
+// Under the deviceTable lock: drops the other LOCATIONs and udns of `root`.
+void ControlPoint::RemoveAliases(UPnPDevice* root) {
+    RemoveAliasesIn(locationTable_, root);
+    RemoveAliasesIn(deviceTable_, root);
 }
 
 void ControlPoint::DiscardTree(UPnPDevice* root) {
@@ -320,7 +333,7 @@ void ControlPoint::DiscardTree(UPnPDevice* root) {
                 deviceTable_.Remove(udn, Len(udn));
             }
         }
-        RemoveAliasLocations(root);
+        RemoveAliases(root);
     }
     FreeDeviceTree(root);
 }
@@ -383,7 +396,7 @@ void ControlPoint::TeardownDevice(UPnPDevice* device) {
     }
     {
         std::lock_guard<stack::StackSemaphore> guard(deviceTable_.Semaphore());
-        if (device->parent == nullptr) RemoveAliasLocations(device);
+        if (device->parent == nullptr) RemoveAliases(device);
         const char* udn = device->udn.get();
         if (udn != nullptr && deviceTable_.Get(udn, Len(udn)) == device) {
             deviceTable_.Put(udn, Len(udn), nullptr);
@@ -402,7 +415,9 @@ void ControlPoint::OnDestroy() {
         auto it = deviceTable_.Enumerate();
         while (!it.MoveNext()) {
             auto* device = static_cast<UPnPDevice*>(it.Value());
-            if (device != nullptr && device->parent == nullptr) roots.push_back(device);
+            if (device != nullptr && device->parent == nullptr && it.Extra() == 0) {
+                roots.push_back(device);
+            }
         }
     }
     for (UPnPDevice* root : roots) {

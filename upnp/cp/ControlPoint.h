@@ -69,7 +69,9 @@ class ControlPoint : public stack::ChainedObject {
     // Enters every udn of a new tree (embedded devices take the root's
     // location); false, with nothing entered, when a udn of it already
     // belongs to another tracked tree or occurs twice in it.
-    bool RegisterDeviceTree(UPnPDevice* root);
+    // The udn the tree was announced with, when none of its devices has it,
+    // becomes an alias of the root.
+    bool RegisterDeviceTree(UPnPDevice* root, const char* announcedUdn);
     void CompleteDevice(UPnPDevice* root);
     void RemoveDeviceTree(UPnPDevice* device);
     // Drops an unannounced tree from the tables and frees it.
@@ -88,7 +90,8 @@ class ControlPoint : public stack::ChainedObject {
     void StartFetch(const char* udn, const char* location, int maxAge);
     void RefreshRoot(UPnPDevice* root, const char* location, int maxAge);
     void RestartExpiry(UPnPDevice* root, int maxAge);
-    void RemoveAliasLocations(UPnPDevice* root);
+    void RemoveAliases(UPnPDevice* root);
+    void RemoveAliasesIn(stack::KeyedTable<void*>& table, UPnPDevice* root);
     void TeardownDevice(UPnPDevice* device);
     std::int64_t NowSeconds() const;
     static void OnDescriptionResponse(const HttpReply& reply, void* record, void* self);
@@ -102,7 +105,8 @@ class ControlPoint : public stack::ChainedObject {
     stack::LifetimeMonitor* timers_ = nullptr;
     std::unique_ptr<StackLinks> links_;  // HTTP client, SSDP client, event listener
     stack::StackSemaphore referenceLock_;
-    // udn -> UPnPDevice* (null while its description is fetched)
+    // udn -> UPnPDevice* (null while its description is fetched); with extra
+    // 1, the udn a root was announced with when its tree does not list it
     stack::KeyedTable<void*> deviceTable_;
     // udn -> description request token
     stack::KeyedTable<void*> pendingTable_;

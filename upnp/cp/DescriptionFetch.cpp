@@ -46,7 +46,7 @@ int ProcessDeviceDescription(ControlPoint* cp, const char* body, std::ptrdiff_t 
         ParseDeviceDescription(body, length, location, interfaceAddress, maxAge, cp);
     if (tree == nullptr) return 1;
     if (tree->udn == nullptr && announcedUdn != nullptr) tree->udn = CopyText(announcedUdn);
-    if (!cp->RegisterDeviceTree(tree.get())) return 1;
+    if (!cp->RegisterDeviceTree(tree.get(), announcedUdn)) return 1;
     UPnPDevice* root = tree.release();
     root->pendingDescriptions = CountServices(root);
     if (root->pendingDescriptions == 0) {

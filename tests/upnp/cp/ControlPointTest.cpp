@@ -147,6 +147,22 @@ TEST_F(Tracking, RootWithoutUdnTakesTheAnnouncedOneAndCanLeave) {
     EXPECT_TRUE(chain.Until(TablesEmpty));
 }
 
+TEST_F(Tracking, UdnOfTheAnnouncementStandsForTheRootWhenTheTreeLacksIt) {
+    ServeNas("udn-9", "Aliased", "A");
+    chain.Ssdp("usn-9", -1, device.Url("/desc.xml"), 60, 2);
+    ASSERT_EQ(Lines{"added udn-9 Aliased"}, recorder.WaitFor(1));
+    clock.Advance(50000);
+    chain.Ssdp("usn-9", -1, device.Url("/desc.xml"), 60, 2);  // refreshes the tree
+    clock.Advance(20000);
+    chain.Post([] {});
+    EXPECT_EQ(1u, recorder.Lines().size());
+    chain.Ssdp("usn-9", 0, "", 0, 2);
+    EXPECT_EQ((Lines{"added udn-9 Aliased", "removed udn-9"}), recorder.WaitFor(2));
+    EXPECT_TRUE(chain.Until(TablesEmpty));
+    chain.Ssdp("usn-9", -1, device.Url("/desc.xml"), 60, 2);  // and it comes back
+    EXPECT_EQ(3u, recorder.WaitFor(3).size());
+}
+
 TEST_F(Tracking, DeviceExpiresAfterMaxAgeUnlessANotifyRefreshesIt) {
     ServeNas("nas-5", "Fleeting", "A");
     chain.Ssdp("nas-5", -1, device.Url("/desc.xml"), 60, 1);
