@@ -14,6 +14,16 @@ class EventChain;
 class LifetimeMonitor;
 }  // namespace norvale::stack
 
+// Use by the application (discovery thread): create the chain, then one
+// control point per search target ("urn:schemas-upnp-org:device:LuNAS:1",
+// "urn:schemas-upnp-org:device:MediaRenderer:1") with the same callbacks and
+// a user pointer to the host, then run the chain. In deviceAdded read
+// location, friendlyName, modelNumber (IsSupportedModel of ModelRules.h may
+// rewrite it), deviceType, udn, presentationURL and firstService->actions;
+// send the LED actions of SoapActions.h to device->firstService from any
+// thread. Each control point keeps its own trees, so a device seen by both
+// is reported twice (two records with the same name and location).
+
 namespace norvale::cp {
 
 struct HttpReply;
