@@ -238,6 +238,7 @@ TEST(NasSim, LedActionsAndTheirFailureCodes) {
     const std::pair<const char*, int> quirks[] = {
         {R"({"mode": "fault", "errorCode": 401})", 401},
         {R"({"mode": "garbage"})", kSoapBadAnswer},
+        {R"({"mode": "garbage", "status": 500})", 500},
         {R"({"mode": "missingResponse"})", kSoapBadAnswer},
         {R"({"mode": "emptyLEDStatus"})", 0},
         {R"({"mode": "emptyBody"})", 500},
