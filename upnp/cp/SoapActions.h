@@ -24,6 +24,7 @@ using SetLEDStatusCallback = void (*)(UPnPService* service, int result, void* us
 // return of deviceRemoved, or with its own reference); the request keeps a
 // reference to the tree until its callback has returned. A null service
 // does nothing and calls nothing; a null callback discards the outcome.
+// Not after the chain has ended: the HTTP client is gone then.
 void ControlPoint_GetLEDStatus(UPnPService* service, GetLEDStatusCallback callback,
                                void* user = nullptr);
 void ControlPoint_SetLEDStatus(UPnPService* service, SetLEDStatusCallback callback, int status,
