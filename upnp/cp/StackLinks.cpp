@@ -66,11 +66,21 @@ void OnResponse(stack::ConnectionRecord* connection, int interrupt, stack::Packe
 }
 
 // A request that could not be queued still ends in one report on the chain.
-void OnUnqueued(void* data) {
-    auto* thunk = static_cast<Thunk*>(data);
+void OnUnqueued(Thunk* thunk) {
     Deliver(thunk, stack::kWebInterruptGivenUp, nullptr, "", true);
     delete thunk;
 }
+
+// A raw request on its way from any thread to the chain thread, where it is
+// handed to the HTTP client (so the client is only ever called there).
+struct RawRequest {
+    stack::ILibWebClient* http;
+    std::string host;
+    int port;
+    std::string header;
+    std::string body;
+    Thunk* thunk;
+};
 
 bool EqualsIgnoringCase(const char* a, const char* b) {
     for (; *a != '\0' && *b != '\0'; ++a, ++b) {
@@ -177,17 +187,25 @@ void* StackLinks::QueuePacket(const char* host, int port, stack::Packet* packet,
 
 void StackLinks::QueueRaw(const char* host, int port, const std::string& header,
                           const std::string& body, HttpHandler handler, void* user1, void* user2) {
-    auto* thunk = new Thunk{handler, user1, user2, {}, false};
-    sockaddr_in server{};
-    void* token = nullptr;
-    if (ToAddress(host, port, &server)) {
-        token = stack::WebClient_Request(objects_->http, &server, MallocCopy(header),
-                                         static_cast<int>(header.size()), 0, MallocCopy(body),
-                                         static_cast<int>(body.size()), 0, &OnResponse, nullptr,
-                                         thunk, nullptr);
-    }
-    if (token == nullptr)
-        stack::LifetimeMonitor_Add(objects_->timers, thunk, 0, &OnUnqueued, &OnUnqueued);
+    auto* raw = new RawRequest{objects_->http, host, port,
+                               header,         body, new Thunk{handler, user1, user2, {}, false}};
+    auto send = [](void* data) {
+        std::unique_ptr<RawRequest> r(static_cast<RawRequest*>(data));
+        sockaddr_in server{};
+        void* token = nullptr;
+        if (ToAddress(r->host.c_str(), r->port, &server)) {
+            token = stack::WebClient_Request(r->http, &server, MallocCopy(r->header),
+                                             static_cast<int>(r->header.size()), 0,
+                                             MallocCopy(r->body), static_cast<int>(r->body.size()),
+                                             0, &OnResponse, nullptr, r->thunk, nullptr);
+        }
+        if (token == nullptr) OnUnqueued(r->thunk);
+    };
+    auto drop = [](void* data) {
+        std::unique_ptr<RawRequest> r(static_cast<RawRequest*>(data));
+        OnUnqueued(r->thunk);
+    };
+    stack::LifetimeMonitor_Add(objects_->timers, raw, -1, send, drop);
 }
 
 void StackLinks::Cancel(void* token) {

@@ -44,7 +44,8 @@ class StackLinks {
     // Queues `packet` (taken over) to host:port; returns the cancel token.
     void* QueuePacket(const char* host, int port, stack::Packet* packet, HttpHandler handler,
                       void* user1, void* user2);
-    // Queues the raw texts (copied) to host:port. Any thread.
+    // Queues the raw texts (copied) to host:port. Any thread: the request
+    // reaches the HTTP client on the chain thread's next pass.
     void QueueRaw(const char* host, int port, const std::string& header, const std::string& body,
                   HttpHandler handler, void* user1, void* user2);
     // Cancels a request queued by QueuePacket; its handler is called once.
