@@ -107,13 +107,17 @@ WebRequestToken ILibWebClient::Request(const sockaddr_in& server, char* header, 
     char address[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &server.sin_addr, address, sizeof address);
     const std::string key = ConnectionKey(address, ntohs(server.sin_port), 0);
+    // Once queued, the chain thread may finish and free the request at any
+    // moment: its id is kept here for the token.
+    std::uint64_t id = 0;
     {
         std::lock_guard<StackSemaphore> guard(lock_);
         if (destroyed_) {
             delete request;
             return nullptr;
         }
-        request->id = nextId_++;
+        id = nextId_++;
+        request->id = id;
         ConnectionRecord* connection = connections_.Get(key.data(), key.size());
         if (connection == nullptr) {
             connection = new ConnectionRecord(this, server, key);
@@ -135,7 +139,7 @@ WebRequestToken ILibWebClient::Request(const sockaddr_in& server, char* header, 
         }
     }
     EventChain_Wake(chain_);
-    return reinterpret_cast<WebRequestToken>(static_cast<std::uintptr_t>(request->id));
+    return reinterpret_cast<WebRequestToken>(static_cast<std::uintptr_t>(id));
 }
 
 // Calls the final callback of a request that ends without a response, then frees it.
