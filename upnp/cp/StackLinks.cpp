@@ -5,7 +5,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 
 #include "upnp/cp/ControlPoint.h"
 #include "upnp/cp/DeviceDescription.h"
@@ -148,12 +152,59 @@ char* MallocCopy(const std::string& text) {
 
 }  // namespace
 
+// Requests queued from any thread. One timer drains the queue on the chain
+// thread, so requests go out in the order they were queued (timers of equal
+// expiry would run the newest first). Shared with the pending timer, so it
+// outlives the links if the chain ends first.
+struct RawQueue {
+    std::mutex lock;
+    std::deque<RawRequest*> requests;
+    bool armed = false;  // a drain timer is pending
+};
+
 struct StackLinks::Objects {
     stack::EventChain* chain = nullptr;
     stack::ILibWebClient* http = nullptr;
     stack::LifetimeMonitor* timers = nullptr;
     int eventPort = 0;
+    std::shared_ptr<RawQueue> raw = std::make_shared<RawQueue>();
 };
+
+namespace {
+
+// Takes every queued request out and releases the timer's handle.
+std::deque<RawRequest*> TakeQueued(void* handle) {
+    std::unique_ptr<std::shared_ptr<RawQueue>> queue(static_cast<std::shared_ptr<RawQueue>*>(handle));
+    std::lock_guard<std::mutex> guard((*queue)->lock);
+    (*queue)->armed = false;
+    return std::exchange((*queue)->requests, {});
+}
+
+void SendRaw(RawRequest* request) {
+    std::unique_ptr<RawRequest> r(request);
+    sockaddr_in server{};
+    void* token = nullptr;
+    if (ToAddress(r->host.c_str(), r->port, &server)) {
+        token = stack::WebClient_Request(r->http, &server, MallocCopy(r->header),
+                                         static_cast<int>(r->header.size()), 0, MallocCopy(r->body),
+                                         static_cast<int>(r->body.size()), 0, &OnResponse, nullptr,
+                                         r->thunk, nullptr);
+    }
+    if (token == nullptr) OnUnqueued(r->thunk);
+}
+
+void SendQueued(void* handle) {
+    for (RawRequest* request : TakeQueued(handle)) SendRaw(request);
+}
+
+void DropQueued(void* handle) {
+    for (RawRequest* request : TakeQueued(handle)) {
+        std::unique_ptr<RawRequest> r(request);
+        OnUnqueued(r->thunk);
+    }
+}
+
+}  // namespace
 
 StackLinks::StackLinks(stack::EventChain* chain, ControlPoint* owner, const char* searchTarget,
                        bool search)
@@ -189,23 +240,15 @@ void StackLinks::QueueRaw(const char* host, int port, const std::string& header,
                           const std::string& body, HttpHandler handler, void* user1, void* user2) {
     auto* raw = new RawRequest{objects_->http, host, port,
                                header,         body, new Thunk{handler, user1, user2, {}, false}};
-    auto send = [](void* data) {
-        std::unique_ptr<RawRequest> r(static_cast<RawRequest*>(data));
-        sockaddr_in server{};
-        void* token = nullptr;
-        if (ToAddress(r->host.c_str(), r->port, &server)) {
-            token = stack::WebClient_Request(r->http, &server, MallocCopy(r->header),
-                                             static_cast<int>(r->header.size()), 0,
-                                             MallocCopy(r->body), static_cast<int>(r->body.size()),
-                                             0, &OnResponse, nullptr, r->thunk, nullptr);
-        }
-        if (token == nullptr) OnUnqueued(r->thunk);
-    };
-    auto drop = [](void* data) {
-        std::unique_ptr<RawRequest> r(static_cast<RawRequest*>(data));
-        OnUnqueued(r->thunk);
-    };
-    stack::LifetimeMonitor_Add(objects_->timers, raw, -1, send, drop);
+    RawQueue& queue = *objects_->raw;
+    {
+        std::lock_guard<std::mutex> guard(queue.lock);
+        queue.requests.push_back(raw);
+        if (queue.armed) return;  // the pending drain sends it too
+        queue.armed = true;
+    }
+    stack::LifetimeMonitor_Add(objects_->timers, new std::shared_ptr<RawQueue>(objects_->raw), -1,
+                               &SendQueued, &DropQueued);
 }
 
 void StackLinks::Cancel(void* token) {
