@@ -36,6 +36,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
       backStrip_(LoadPngResource(kBackStripPng)),
       version_(ProductVersion::Current()) {
     setWindowFlags(Qt::Widget);  // a panel inside the main window
+    SetSwallowDialogKeys(true);   // Back ends the panel, Enter and Esc do not
     SetControlId(kTemplateId);
     SetBackground(background_, 0, 0, background_.width(), background_.height(), 0);
 
@@ -78,17 +79,5 @@ void CAboutDlg::paintEvent(QPaintEvent* event) {
                    QRectF(45 + nameWidth + 5, 75, 400, 50), left);
 }
 
-void CAboutDlg::keyPressEvent(QKeyEvent* event) {
-    // Enter and Esc do not end the panel; Back does.
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            CLuDialog::keyPressEvent(event);
-    }
-}
 
 }  // namespace norvale::app

@@ -27,7 +27,6 @@ class CAboutDlg : public CLuDialog {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QImage background_;

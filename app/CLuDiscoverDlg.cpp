@@ -57,6 +57,7 @@ CLuDiscoverDlg::CLuDiscoverDlg(DiscoverDlgOptions options, QWidget* parent)
       options_(std::move(options)),
       model_(std::make_unique<DeviceListModel>(table_)) {
     if (!options_.showMessage) options_.showMessage = ShowSkinMessageBox;
+    SetSwallowDialogKeys(true);  // Enter and Esc never close the window
     setWindowIcon(QIcon(QPixmap::fromImage(LoadPngResource(128))));
     setWindowTitle(WindowTitle());
     setFixedSize(800, 600);
@@ -466,17 +467,6 @@ void CLuDiscoverDlg::reject() {
     EndRun();
 }
 
-void CLuDiscoverDlg::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            CLuDialog::keyPressEvent(event);
-    }
-}
 
 void CLuDiscoverDlg::mousePressEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();

@@ -118,7 +118,6 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     void quitRequested();
 
   protected:
-    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

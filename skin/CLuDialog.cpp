@@ -150,5 +150,10 @@ void CLuDialog::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    const int key = event->key();
+    if (swallowDialogKeys_ && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)) {
+        event->accept();
+        return;
+    }
     QDialog::keyPressEvent(event);
 }

@@ -20,6 +20,11 @@ class CLuDialog : public QDialog {
     Q_OBJECT
 
   public:
+    // With `swallow`, Enter and Esc never end the dialog: the keys are taken
+    // before the dialog's own handling (windows and panels that end only by
+    // their own buttons).
+    void SetSwallowDialogKeys(bool swallow) { swallowDialogKeys_ = swallow; }
+
     // tileMode value that repeats the source part across the width.
     static constexpr int kTile = 1;
 
@@ -66,6 +71,7 @@ class CLuDialog : public QDialog {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    bool swallowDialogKeys_ = false;
     void InvalidateCache();
     void MarkDescendantsStale();
     void RebuildCache() const;

@@ -143,6 +143,10 @@ void AddHeader(Packet* packet, const char* name, int nameLength, const char* val
     header->value = CopyText(value == nullptr ? "" : value, value == nullptr ? 0 : valueLength);
     header->valueLength = value == nullptr ? 0 : valueLength;
     header->owned = -1;
+    AppendHeader(packet, header);
+}
+
+void AppendHeader(Packet* packet, PacketHeader* header) {
     if (packet->lastHeader != nullptr) {
         packet->lastHeader->next = header;
     } else {

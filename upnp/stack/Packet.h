@@ -98,6 +98,10 @@ void SetPacketBody(Packet* packet, const char* body, int length);
 void AddHeader(Packet* packet, const char* name, int nameLength, const char* value,
                int valueLength);
 
+// Links `header` (a node of `packet`, filled in) at the end of the header
+// list and makes it the table's value for its name.
+void AppendHeader(Packet* packet, PacketHeader* header);
+
 // The last value put for the name (ASCII case ignored), NUL-terminated at its
 // length before it is returned; null when there is none. The length, when
 // wanted, goes to *valueLength.

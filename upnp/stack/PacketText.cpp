@@ -44,17 +44,6 @@ int Length(const char* from, const char* to) {
     return static_cast<int>(to - from);
 }
 
-void AppendHeader(Packet* packet, PacketHeader* header) {
-    if (packet->lastHeader != nullptr) {
-        packet->lastHeader->next = header;
-    } else {
-        packet->firstHeader = header;
-    }
-    packet->lastHeader = header;
-    packet->headerTable.Put(header->name, static_cast<std::size_t>(header->nameLength),
-                            header->value, header->valueLength);
-}
-
 char* Allocate(std::size_t size) {
     auto* memory = static_cast<char*>(std::malloc(size));
     if (memory == nullptr) throw std::bad_alloc();
