@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "zip/ZipException.h"
 
@@ -23,6 +24,15 @@ int WriteAll(int fd, const std::uint8_t* data, std::size_t length) {
         length -= static_cast<std::size_t>(n);
     }
     return 0;
+}
+
+std::exception_ptr WriteFailure(int error) {
+    try {
+        CZipException::Throw(CZipException::kSystem,
+                             std::string("cannot write: ") + std::strerror(error));
+    } catch (...) {
+        return std::current_exception();
+    }
 }
 
 }  // namespace
@@ -46,6 +56,19 @@ CAsyncFileWriter::~CAsyncFileWriter() {
     thread_.join();
 }
 
+void CAsyncFileWriter::Queue(Job job) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(std::move(job));
+    }
+    changed_.notify_all();
+}
+
+void CAsyncFileWriter::BeginFile(Create create) {
+    ++begun_;
+    Queue({Kind::kBegin, std::move(create), {}, nullptr, 0});
+}
+
 std::uint8_t* CAsyncFileWriter::AcquireBuffer() {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return !free_.empty(); });
@@ -54,12 +77,12 @@ std::uint8_t* CAsyncFileWriter::AcquireBuffer() {
     return buffer;
 }
 
-void CAsyncFileWriter::Submit(int fd, std::uint8_t* buffer, std::size_t length) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back({fd, buffer, length});
-    }
-    changed_.notify_all();
+void CAsyncFileWriter::Submit(std::uint8_t* buffer, std::size_t length) {
+    Queue({Kind::kData, {}, {}, buffer, length});
+}
+
+void CAsyncFileWriter::EndFile(Complete complete) {
+    Queue({Kind::kEnd, {}, std::move(complete), nullptr, 0});
 }
 
 void CAsyncFileWriter::WaitIdle(std::unique_lock<std::mutex>& lock) {
@@ -69,21 +92,44 @@ void CAsyncFileWriter::WaitIdle(std::unique_lock<std::mutex>& lock) {
 std::uint32_t CAsyncFileWriter::Finish() {
     std::unique_lock<std::mutex> lock(mutex_);
     WaitIdle(lock);
-    const std::uint32_t crc = crc_;
-    const int error = error_;
-    crc_ = 0;
-    error_ = 0;
-    if (error != 0)
-        CZipException::Throw(CZipException::kSystem,
-                             std::string("cannot write: ") + std::strerror(error));
-    return crc;
+    if (failure_) std::rethrow_exception(failure_);
+    return crc_;
 }
 
 void CAsyncFileWriter::Drain() {
     std::unique_lock<std::mutex> lock(mutex_);
     WaitIdle(lock);
-    crc_ = 0;
-    error_ = 0;
+}
+
+void CAsyncFileWriter::Fail(std::exception_ptr failure) {
+    failure_ = std::move(failure);
+    failedFile_.store(writing_, std::memory_order_release);
+}
+
+// Writer thread only.
+void CAsyncFileWriter::Perform(Job& job) {
+    switch (job.kind) {
+        case Kind::kBegin:
+            file_.Reset();
+            ++writing_;
+            crc_ = 0;
+            failure_ = nullptr;
+            try {
+                file_ = job.create();
+            } catch (...) {
+                Fail(std::current_exception());
+            }
+            break;
+        case Kind::kData:
+            if (failure_ || job.length == 0) break;
+            crc_ = static_cast<std::uint32_t>(crc32(crc_, job.data, static_cast<uInt>(job.length)));
+            if (int error = WriteAll(file_.Get(), job.data, job.length)) Fail(WriteFailure(error));
+            break;
+        case Kind::kEnd:
+            if (file_.IsValid() && job.complete) job.complete(file_.Get());
+            file_.Reset();
+            break;
+    }
 }
 
 void CAsyncFileWriter::Run() {
@@ -91,18 +137,13 @@ void CAsyncFileWriter::Run() {
     for (;;) {
         changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
         if (queue_.empty()) return;  // stopping with nothing left
-        const Chunk chunk = queue_.front();
+        Job job = std::move(queue_.front());
         queue_.pop_front();
         busy_ = true;
-        std::uint32_t crc = crc_;
-        int error = error_;
         lock.unlock();
-        crc = static_cast<std::uint32_t>(crc32(crc, chunk.data, static_cast<uInt>(chunk.length)));
-        if (error == 0) error = WriteAll(chunk.fd, chunk.data, chunk.length);
+        Perform(job);
         lock.lock();
-        crc_ = crc;
-        error_ = error;
-        free_.push_back(chunk.data);
+        if (job.kind == Kind::kData) free_.push_back(job.data);
         busy_ = false;
         changed_.notify_all();
     }

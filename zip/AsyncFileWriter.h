@@ -1,49 +1,74 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <exception>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "zip/AutoBuffer.h"
+#include "zip/UniqueFd.h"
 
 namespace norvale::zip {
 
-// Writes extracted data and computes its CRC-32 on a second thread while the
-// next chunk is being inflated. Owns a few buffers of one size; a caller
-// takes a free one, fills it and submits it with the descriptor to write to.
-// The caller keeps the descriptor open until Finish() or Drain() returned.
-// Used by one extracting thread at a time; not copyable.
+// Creates, writes and closes extracted files on a second thread, computing
+// the CRC-32 of what it writes, while the caller inflates the next chunk.
+// Owns a few buffers of one size; the caller takes a free one, fills it and
+// submits it to the file begun last. Used by one extracting thread at a
+// time; not copyable.
 class CAsyncFileWriter {
   public:
+    // Makes the file on the writer thread; what it throws ends the file.
+    using Create = std::function<CUniqueFd()>;
+    // Runs on the writer thread with the finished file's descriptor; must not
+    // throw.
+    using Complete = std::function<void(int fd)>;
+
     explicit CAsyncFileWriter(std::size_t bufferSize, std::size_t bufferCount = 4);
     ~CAsyncFileWriter();
     CAsyncFileWriter(const CAsyncFileWriter&) = delete;
     CAsyncFileWriter& operator=(const CAsyncFileWriter&) = delete;
 
     std::size_t BufferSize() const { return bufferSize_; }
+    // Queues a new file: `create` runs on the writer thread, the chunks
+    // submitted afterwards go to its descriptor.
+    void BeginFile(Create create);
     // A free buffer of BufferSize() bytes; waits while all are queued.
     std::uint8_t* AcquireBuffer();
-    // Queues `length` bytes of `buffer` (from AcquireBuffer) for `fd`; a
-    // length of 0 just gives the buffer back.
-    void Submit(int fd, std::uint8_t* buffer, std::size_t length);
-    // Waits until everything queued is written and returns the CRC-32 of the
-    // bytes submitted since the last Finish/Drain. Throws CZipException
-    // (kSystem) when a write failed; later chunks of that file were skipped.
+    // Queues `length` bytes of `buffer` (from AcquireBuffer) for the current
+    // file; a length of 0 just gives the buffer back.
+    void Submit(std::uint8_t* buffer, std::size_t length);
+    // True once the current file could not be created or written: later
+    // chunks are dropped and Finish() throws.
+    bool Failed() const { return failedFile_.load(std::memory_order_acquire) == begun_; }
+    // Waits until everything queued is done and returns the CRC-32 of the
+    // current file's bytes; rethrows what its creation threw, or throws
+    // CZipException (kSystem) when a write failed.
     std::uint32_t Finish();
-    // Like Finish, but forgets a write error.
+    // Queues the end of the current file: `complete` (may be empty) runs
+    // with its descriptor, then it is closed. Does not wait.
+    void EndFile(Complete complete);
+    // Waits until everything queued is done, every file closed.
     void Drain();
 
   private:
-    struct Chunk {
-        int fd;
-        std::uint8_t* data;
-        std::size_t length;
+    enum class Kind { kBegin, kData, kEnd };
+    struct Job {
+        Kind kind;
+        Create create;
+        Complete complete;
+        std::uint8_t* data = nullptr;
+        std::size_t length = 0;
     };
+    void Queue(Job job);
     void Run();
+    void Perform(Job& job);
+    void Fail(std::exception_ptr failure);
     void WaitIdle(std::unique_lock<std::mutex>& lock);
 
     const std::size_t bufferSize_;
@@ -51,12 +76,18 @@ class CAsyncFileWriter {
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::uint8_t*> free_;
-    std::deque<Chunk> queue_;
-    bool busy_ = false;  // the thread is writing a chunk
+    std::deque<Job> queue_;
+    bool busy_ = false;  // the thread is performing a job
     bool stopping_ = false;
+    // The current file; touched by the writer thread only, read by Finish
+    // once the writer is idle.
+    CUniqueFd file_;
     std::uint32_t crc_ = 0;
-    int error_ = 0;       // errno of the first failed write
-    std::thread thread_;  // last: started once everything above exists
+    std::exception_ptr failure_;
+    std::uint64_t writing_ = 0;                 // number of the current file, writer thread
+    std::atomic<std::uint64_t> failedFile_{0};  // number of the last failed file
+    std::uint64_t begun_ = 0;                   // files begun, caller's thread
+    std::thread thread_;                        // last: started once everything above exists
 };
 
 }  // namespace norvale::zip

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,6 +23,31 @@ constexpr std::uint32_t kDescriptorSignature = 0x08074b50;
 
 [[noreturn]] void ThrowBad(const char* what) {
     CZipException::Throw(CZipException::kBadZipFile, what);
+}
+
+// What an extracted file takes from its header once its data is complete.
+struct FileStamp {
+    std::time_t modified;
+    int permissions;  // -1: none stored
+    bool readOnly;
+};
+
+FileStamp StampOf(const CFileHeader& header) {
+    return {header.ModificationTime(), header.UnixPermissions(), header.IsReadOnly()};
+}
+
+// Modification time from the DOS date and time; permissions rwx only, so an
+// archive cannot make a setuid program. The entry stays extracted whatever
+// these calls return.
+void StampFile(int fd, const FileStamp& stamp) noexcept {
+    struct timespec times[2] = {{0, UTIME_NOW}, {stamp.modified, 0}};
+    (void)::futimens(fd, times);
+    if (stamp.permissions >= 0) {
+        (void)::fchmod(fd, static_cast<mode_t>(stamp.permissions));
+    } else if (stamp.readOnly) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0) (void)::fchmod(fd, st.st_mode & 0555);
+    }
 }
 
 }  // namespace
@@ -41,6 +67,7 @@ bool CZipArchive::Open(const std::filesystem::path& path) {
 
 void CZipArchive::Close() {
     AbortFile();
+    if (writer_) writer_->Drain();
     directory_.Clear();
     storage_.Close();
 }
@@ -66,33 +93,35 @@ void CZipArchive::ExtractFile(std::size_t index, CDestFolder& folder, std::size_
         writer_ = std::make_unique<CAsyncFileWriter>(chunk);
     OpenFile(index);
     try {
-        CUniqueFd fd = folder.CreateFile(parts);
+        // The writer thread creates the file while the first chunk inflates.
+        writer_->BeginFile([&folder, parts] { return folder.CreateFile(parts); });
         info_.computeCrc = false;  // the writer computes it
-        try {
-            PumpEntry(fd.Get(), *writer_);
-        } catch (...) {
-            writer_->Drain();  // before the descriptor closes
-            throw;
-        }
+        PumpEntry(*writer_);
         info_.crc = writer_->Finish();
-        CloseFile(fd.Get());
+        CloseFile(-1);
     } catch (...) {
+        writer_->EndFile({});
+        writer_->Drain();  // nothing queued may outlive `folder`
         AbortFile();
         throw;
     }
+    const FileStamp stamp = StampOf(header);
+    writer_->EndFile([stamp](int fd) { StampFile(fd, stamp); });
 }
 
-void CZipArchive::PumpEntry(int fd, CAsyncFileWriter& writer) {
+// Stops early when the writer cannot take the entry: Finish() says why.
+void CZipArchive::PumpEntry(CAsyncFileWriter& writer) {
     for (;;) {
+        if (writer.Failed()) return;
         std::uint8_t* buffer = writer.AcquireBuffer();
         std::size_t n = 0;
         try {
             n = ReadFile(buffer, writer.BufferSize());
         } catch (...) {
-            writer.Submit(fd, buffer, 0);
+            writer.Submit(buffer, 0);
             throw;
         }
-        writer.Submit(fd, buffer, n);
+        writer.Submit(buffer, n);
         if (n < writer.BufferSize()) return;
     }
 }
@@ -175,7 +204,7 @@ std::size_t CZipArchive::ReadDeflated(std::uint8_t* out, std::size_t size) {
         s.next_out = out + produced;
         s.avail_out = static_cast<uInt>(room);
         const uInt inBefore = s.avail_in;
-        int result = inflate(&s, Z_SYNC_FLUSH);
+        int result = inflate(&s, Z_NO_FLUSH);
         const std::size_t n = room - s.avail_out;
         if (info_.computeCrc)
             info_.crc =
@@ -205,7 +234,7 @@ void CZipArchive::ProbeForExcess() {
         s.next_out = &extra;
         s.avail_out = 1;
         const uInt inBefore = s.avail_in;
-        int result = inflate(&s, Z_SYNC_FLUSH);
+        int result = inflate(&s, Z_NO_FLUSH);
         if (s.avail_out == 0)
             CZipException::Throw(CZipException::kSizeMismatch, "more data than declared");
         if (result == Z_STREAM_END) {
@@ -234,7 +263,7 @@ void CZipArchive::CloseFile(int fd) {
         throw;
     }
     openIndex_ = -1;
-    if (fd >= 0) StampFile(fd, header);
+    if (fd >= 0) StampFile(fd, StampOf(header));
 }
 
 // After the data: optional signature, CRC-32, then both sizes in 4 bytes,
@@ -251,21 +280,6 @@ void CZipArchive::CheckDataDescriptor(const CFileHeader& header) {
     if (Le32(d) != header.crc32 || compressed != header.compressedSize ||
         uncompressed != header.uncompressedSize)
         ThrowBad("data descriptor differs from the central header");
-}
-
-// Modification time from the DOS date and time; permissions rwx only, so an
-// archive cannot make a setuid program. The entry stays extracted whatever
-// these calls return.
-void CZipArchive::StampFile(int fd, const CFileHeader& header) const {
-    struct timespec times[2] = {{0, UTIME_NOW}, {header.ModificationTime(), 0}};
-    (void)::futimens(fd, times);
-    int permissions = header.UnixPermissions();
-    if (permissions >= 0) {
-        (void)::fchmod(fd, static_cast<mode_t>(permissions));
-    } else if (header.IsReadOnly()) {
-        struct stat st {};
-        if (::fstat(fd, &st) == 0) (void)::fchmod(fd, st.st_mode & 0555);
-    }
 }
 
 void CZipArchive::AbortFile() {

@@ -36,7 +36,8 @@ class CZipArchive {
     // the file cannot be read or holds no end record; throws CZipException
     // when the archive is inconsistent.
     bool Open(const std::filesystem::path& path);
-    // Drops an open entry without writing anything, then the directory and file.
+    // Drops an open entry, waits until every extracted file is written and
+    // closed, then drops the directory and the archive file.
     void Close();
     bool IsOpen() const { return storage_.IsOpen(); }
 
@@ -46,9 +47,10 @@ class CZipArchive {
     const CCentralDir& CentralDir() const { return directory_; }
 
     // Extracts one entry below `folder` (see CDestFolder) in chunks of
-    // `bufferSize` bytes, written by a second thread while the next chunk is
-    // inflated. Throws on failure; a CRC-32 mismatch is raised after all the
-    // data was written.
+    // `bufferSize` bytes; a second thread creates and writes the file while
+    // the next chunk is inflated. Throws on failure; a CRC-32 mismatch is
+    // raised after all the data was written. The file's time and permissions
+    // are set by that thread just after; Close() waits for them.
     void ExtractFile(std::size_t index, CDestFolder& folder, std::size_t bufferSize);
 
     // Checks the local header and prepares the entry's data for ReadFile.
@@ -62,13 +64,12 @@ class CZipArchive {
 
   private:
     void CheckLocalHeader(const CFileHeader& header);
-    void PumpEntry(int fd, CAsyncFileWriter& writer);
+    void PumpEntry(CAsyncFileWriter& writer);
     void RefillInput();
     std::size_t ReadStored(std::uint8_t* out, std::size_t size);
     std::size_t ReadDeflated(std::uint8_t* out, std::size_t size);
     void ProbeForExcess();
     void CheckDataDescriptor(const CFileHeader& header);
-    void StampFile(int fd, const CFileHeader& header) const;
     void AbortFile();
 
     CZipStorage storage_;
