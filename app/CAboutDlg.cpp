@@ -36,7 +36,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
       backStrip_(LoadPngResource(kBackStripPng)),
       version_(ProductVersion::Current()) {
     setWindowFlags(Qt::Widget);  // a panel inside the main window
-    SetSwallowDialogKeys(true);   // Back ends the panel, Enter and Esc do not
+    SetSwallowDialogKeys(true);  // Back ends the panel, Enter and Esc do not
     SetControlId(kTemplateId);
     SetBackground(background_, 0, 0, background_.width(), background_.height(), 0);
 
@@ -78,6 +78,5 @@ void CAboutDlg::paintEvent(QPaintEvent* event) {
     SkinText::Draw(painter, VersionLine(), SkinFont(Tahoma(), 12), white,
                    QRectF(45 + nameWidth + 5, 75, 400, 50), left);
 }
-
 
 }  // namespace norvale::app

@@ -467,7 +467,6 @@ void CLuDiscoverDlg::reject() {
     EndRun();
 }
 
-
 void CLuDiscoverDlg::mousePressEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     if (event->button() == Qt::LeftButton && at.x() > 0 && at.x() < 800 && at.y() > 0 &&

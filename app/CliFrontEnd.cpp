@@ -10,11 +10,21 @@ QString JsonString(const QString& text) {
     QString out = QStringLiteral("\"");
     for (const QChar c : text) {
         switch (c.unicode()) {
-            case '"': out += QStringLiteral("\\\""); break;
-            case '\\': out += QStringLiteral("\\\\"); break;
-            case '\n': out += QStringLiteral("\\n"); break;
-            case '\r': out += QStringLiteral("\\r"); break;
-            case '\t': out += QStringLiteral("\\t"); break;
+            case '"':
+                out += QStringLiteral("\\\"");
+                break;
+            case '\\':
+                out += QStringLiteral("\\\\");
+                break;
+            case '\n':
+                out += QStringLiteral("\\n");
+                break;
+            case '\r':
+                out += QStringLiteral("\\r");
+                break;
+            case '\t':
+                out += QStringLiteral("\\t");
+                break;
             default:
                 if (c.unicode() < 0x20) {
                     out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
@@ -26,7 +36,9 @@ QString JsonString(const QString& text) {
     return out + QLatin1Char('"');
 }
 
-QString JsonBool(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
+QString JsonBool(bool value) {
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
 
 QString Pad(const QString& text, qsizetype width) {
     return text + QString(std::max<qsizetype>(width - text.size(), 0) + 2, QLatin1Char(' '));
@@ -34,7 +46,8 @@ QString Pad(const QString& text, qsizetype width) {
 
 }  // namespace
 
-CliFrontEnd::CliFrontEnd(QTextStream& out, bool watch, bool all) : out_(out), watch_(watch), all_(all) {
+CliFrontEnd::CliFrontEnd(QTextStream& out, bool watch, bool all)
+    : out_(out), watch_(watch), all_(all) {
     connect(&table_, &DeviceTable::rowRemoved, this, [this](int, const DeviceRow& row) {
         if (announced_.erase({row.name, row.address}) > 0) PrintEvent("removed", row);
         if (onTableChanged) onTableChanged();
@@ -56,7 +69,8 @@ void CliFrontEnd::RedrawRow(int index) {
     }
 }
 
-void CliFrontEnd::LedStatusAnswered(const QString& name, const QString& address, int resultCode, bool on) {
+void CliFrontEnd::LedStatusAnswered(const QString& name, const QString& address, int resultCode,
+                                    bool on) {
     if (onLedAnswer) onLedAnswer(name, address, resultCode, on);
 }
 
@@ -69,7 +83,8 @@ void CliFrontEnd::UnsupportedDeviceAdded(const DeviceRow& device) {
 void CliFrontEnd::UnsupportedDeviceRemoved(const DeviceRow& device) {
     if (!all_) return;
     auto same = [&](const DeviceRow& row) {
-        return row.name == device.name && row.address == device.address && row.facts.udn == device.facts.udn;
+        return row.name == device.name && row.address == device.address &&
+               row.facts.udn == device.facts.udn;
     };
     auto found = std::find_if(unsupported_.begin(), unsupported_.end(), same);
     if (found == unsupported_.end()) return;
@@ -96,7 +111,8 @@ void CliFrontEnd::PrintEvent(const char* event, const DeviceRow& row) {
 QString RowJson(const DeviceRow& row, const char* event) {
     const DeviceFacts& f = row.facts;
     QString json = QStringLiteral("{");
-    if (event != nullptr) json += QStringLiteral("\"event\":%1,").arg(JsonString(QString::fromLatin1(event)));
+    if (event != nullptr)
+        json += QStringLiteral("\"event\":%1,").arg(JsonString(QString::fromLatin1(event)));
     json += QStringLiteral("\"name\":%1,\"mapName\":%2,\"ip\":%3,\"led\":%4,")
                 .arg(JsonString(row.name), JsonString(row.mapName), JsonString(row.address),
                      JsonBool(!row.led.isEmpty()));
@@ -120,8 +136,9 @@ QString RowsJson(const std::vector<DeviceRow>& rows) {
 }
 
 QString FormatTable(const std::vector<DeviceRow>& rows) {
-    const QStringList headings{QStringLiteral("NAME"), QStringLiteral("MAP NAME"), QStringLiteral("IP"),
-                               QStringLiteral("LED"), QStringLiteral("MODEL")};
+    const QStringList headings{QStringLiteral("NAME"), QStringLiteral("MAP NAME"),
+                               QStringLiteral("IP"), QStringLiteral("LED"),
+                               QStringLiteral("MODEL")};
     std::vector<QStringList> cells{headings};
     for (const DeviceRow& row : rows) {
         cells.push_back({row.name, row.mapName, row.address,

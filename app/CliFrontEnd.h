@@ -16,7 +16,7 @@ namespace norvale::app {
 // on the thread of the QCoreApplication.
 class CliFrontEnd : public QObject, public DiscoveryFrontEnd {
     Q_OBJECT
-public:
+  public:
     // `out` must outlive the front end. With `watch`, every change is printed
     // as one JSON line at once; with `all`, unsupported devices count too.
     CliFrontEnd(QTextStream& out, bool watch, bool all);
@@ -38,7 +38,7 @@ public:
     // Called after every row change (used by --set-led to find its device).
     std::function<void()> onTableChanged;
 
-private:
+  private:
     void PrintEvent(const char* event, const DeviceRow& row);
 
     QTextStream& out_;

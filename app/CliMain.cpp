@@ -43,10 +43,15 @@ std::unique_ptr<QSocketNotifier> WatchTerminationSignals(std::function<void()> s
 // --set-led: find the device, wait for its first LED answer, then switch
 // the LED and report what the device says afterwards.
 class SetLedTask {
-public:
+  public:
     SetLedTask(const CommandLine& line, CliFrontEnd& front, DiscoveryHost& host, QTextStream& out,
                QTextStream& err, std::function<void(int)> finish)
-        : line_(line), front_(front), host_(host), out_(out), err_(err), finish_(std::move(finish)) {
+        : line_(line),
+          front_(front),
+          host_(host),
+          out_(out),
+          err_(err),
+          finish_(std::move(finish)) {
         front_.onTableChanged = [this] { LookForDevice(); };
         front_.onLedAnswer = [this](const QString& n, const QString& a, int code, bool on) {
             OnAnswer(n, a, code, on);
@@ -57,13 +62,14 @@ public:
         if (stage_ == Stage::Done) return;
         const QString device = QString::fromStdString(line_.device);
         err_ << "norvale-discovery: "
-             << (stage_ == Stage::Searching ? QStringLiteral("no device named or at %1 was found").arg(device)
-                                            : QStringLiteral("%1 did not answer").arg(Label()))
+             << (stage_ == Stage::Searching
+                     ? QStringLiteral("no device named or at %1 was found").arg(device)
+                     : QStringLiteral("%1 did not answer").arg(Label()))
              << Qt::endl;
         Finish(1);
     }
 
-private:
+  private:
     enum class Stage { Searching, WaitingFirstAnswer, WaitingAnswer, Done };
 
     QString Label() const { return QStringLiteral("%1 (%2)").arg(name_, address_); }

@@ -16,7 +16,8 @@ struct Reader {
     std::string error;
 
     // The value of option `name`, inline after "=" or as the next argument.
-    std::optional<std::string> Value(const std::string& name, const std::optional<std::string>& inlineValue) {
+    std::optional<std::string> Value(const std::string& name,
+                                     const std::optional<std::string>& inlineValue) {
         if (inlineValue) return inlineValue;
         if (next >= args.size()) {
             error = "option " + name + " needs a value";
@@ -39,7 +40,8 @@ std::optional<double> ParseSeconds(const std::string& text) {
     if (text.empty()) return std::nullopt;
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(value) || value <= 0 || value > 86400 * 365) {
+    if (end != text.c_str() + text.size() || !std::isfinite(value) || value <= 0 ||
+        value > 86400 * 365) {
         return std::nullopt;
     }
     return value;
@@ -51,7 +53,8 @@ bool IsDottedIpv4(const std::string& text) {
 }
 
 // Handles one option that takes a value. Returns false with `error` set on failure.
-bool TakeValueOption(CommandLine& line, const std::string& name, const std::string& value, std::string& error) {
+bool TakeValueOption(CommandLine& line, const std::string& name, const std::string& value,
+                     std::string& error) {
     if (name == "--timeout") {
         auto seconds = ParseSeconds(value);
         if (!seconds) error = "--timeout needs a positive number of seconds, not \"" + value + "\"";
@@ -59,7 +62,8 @@ bool TakeValueOption(CommandLine& line, const std::string& name, const std::stri
         return seconds.has_value();
     }
     if (name == "--interface") {
-        if (!IsDottedIpv4(value)) error = "--interface needs a dotted IPv4 address, not \"" + value + "\"";
+        if (!IsDottedIpv4(value))
+            error = "--interface needs a dotted IPv4 address, not \"" + value + "\"";
         line.interfaces.push_back(value);
         return error.empty();
     }
@@ -116,8 +120,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             inlineValue = name.substr(eq + 1);
             name.resize(eq);
         }
-        const bool takesValue = name == "--timeout" || name == "--interface" || name == "--device" ||
-                                name == "--set-led";
+        const bool takesValue = name == "--timeout" || name == "--interface" ||
+                                name == "--device" || name == "--set-led";
         std::string error;
         if (takesValue) {
             auto value = reader.Value(name, inlineValue);
@@ -138,18 +142,21 @@ std::string UsageText() {
            "  norvale-discovery [--demo]                 open the window\n"
            "  norvale-discovery --list [--json] [--timeout S] [--all] [--interface ADDR]...\n"
            "  norvale-discovery --watch [--timeout S] [--all] [--interface ADDR]...\n"
-           "  norvale-discovery --set-led on|off --device NAME|IP [--timeout S] [--interface ADDR]...\n"
+           "  norvale-discovery --set-led on|off --device NAME|IP [--timeout S] [--interface "
+           "ADDR]...\n"
            "  norvale-discovery --demo [any of the above]\n"
            "  norvale-discovery --help | --version\n"
            "\n"
            "  --list       search for S seconds (default 6), print the devices and exit\n"
            "  --json       print the list as one JSON array\n"
-           "  --watch      print one JSON object per line as devices come, go or change their LED,\n"
+           "  --watch      print one JSON object per line as devices come, go or change their "
+           "LED,\n"
            "               for S seconds (default: until interrupted)\n"
            "  --all        also show devices whose model is not supported\n"
            "  --set-led    switch the identify LED of the device with that name or IP address\n"
            "               (waits up to S seconds for it, default 10)\n"
-           "  --interface  search only on this local IPv4 address (repeatable; loopback is always used)\n"
+           "  --interface  search only on this local IPv4 address (repeatable; loopback is always "
+           "used)\n"
            "  --demo       start a simulated NAS network on loopback and search only there\n";
 }
 

@@ -25,7 +25,8 @@ DemoNetwork::~DemoNetwork() {
 bool DemoNetwork::Start(int timeoutMs) {
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/nas-sim");
     if (!QFileInfo(program).isExecutable()) {
-        error_ = QStringLiteral("the NAS simulator %1 is missing; build it with ./run").arg(program);
+        error_ =
+            QStringLiteral("the NAS simulator %1 is missing; build it with ./run").arg(program);
         return false;
     }
     process_ = std::make_unique<QProcess>();

@@ -12,7 +12,7 @@ namespace norvale::app {
 // devices are up, and limits discovery to loopback. Stops the simulator
 // when destroyed. Use on the thread that created it.
 class DemoNetwork {
-public:
+  public:
     DemoNetwork();
     DemoNetwork(const DemoNetwork&) = delete;
     DemoNetwork& operator=(const DemoNetwork&) = delete;
@@ -24,7 +24,7 @@ public:
     QString Error() const { return error_; }
     int DeviceCount() const { return devices_; }
 
-private:
+  private:
     std::unique_ptr<QProcess> process_;
     QString error_;
     int devices_ = 0;

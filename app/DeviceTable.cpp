@@ -22,7 +22,8 @@ int DeviceTable::FindDeviceRow(const QString& name, const QString& address) cons
 
 int DeviceTable::InsertPosition(const QString& name) const {
     for (int i = 0; i < Count(); ++i) {
-        if (QString::compare(rows_[static_cast<std::size_t>(i)].name, name, Qt::CaseSensitive) > 0) {
+        if (QString::compare(rows_[static_cast<std::size_t>(i)].name, name, Qt::CaseSensitive) >
+            0) {
             return i;
         }
     }

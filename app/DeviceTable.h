@@ -42,7 +42,7 @@ struct DeviceRow {
 // address). Used only on the user-interface thread.
 class DeviceTable : public QObject {
     Q_OBJECT
-public:
+  public:
     // Names and addresses are cut to this many characters.
     static constexpr int kMaxText = 1023;
 
@@ -69,13 +69,13 @@ public:
     int Selected() const { return selected_; }
     void Select(int index);
 
-signals:
+  signals:
     void rowInserted(int index);
     void rowChanged(int index);
     void rowRemoved(int index, const norvale::app::DeviceRow& row);
     void selectionChanged(int index);
 
-private:
+  private:
     std::vector<DeviceRow> rows_;
     int selected_ = -1;
 };

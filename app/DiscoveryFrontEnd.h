@@ -9,7 +9,7 @@ namespace norvale::app {
 // thread (blocking the discovery thread meanwhile), in the order the device
 // reports arrive. The host never knows which front end it serves.
 class DiscoveryFrontEnd {
-public:
+  public:
     virtual ~DiscoveryFrontEnd() = default;
 
     // The table the host fills. Must outlive the host's thread.

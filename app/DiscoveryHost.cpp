@@ -1,7 +1,7 @@
 #include "app/DiscoveryHost.h"
 
-#include <netdb.h>
 #include <arpa/inet.h>
+#include <netdb.h>
 
 #include <QMetaObject>
 #include <QThread>
@@ -36,7 +36,8 @@ DeviceKey KeyOf(const cp::UPnPDevice* device) {
     char* path = nullptr;
     int port = 0;
     stack::ParseUrl(device->location.get(), &host, &port, &path);
-    DeviceKey key{CutToTableLimit(Text(device->friendlyName)), CutToTableLimit(QString::fromUtf8(host))};
+    DeviceKey key{CutToTableLimit(Text(device->friendlyName)),
+                  CutToTableLimit(QString::fromUtf8(host))};
     std::free(host);
     std::free(path);
     return key;
@@ -84,14 +85,15 @@ DeviceRow DetachedRow(const DeviceKey& key, const DeviceFacts& facts) {
 // Clears the host's chain pointer while the chain tears down, before the
 // chain is freed, so a stop request never reaches a freed chain.
 class ChainGuard : public stack::ChainedObject {
-public:
-    ChainGuard(std::mutex& lock, std::atomic<stack::EventChain*>& chain) : lock_(lock), chain_(chain) {}
+  public:
+    ChainGuard(std::mutex& lock, std::atomic<stack::EventChain*>& chain)
+        : lock_(lock), chain_(chain) {}
     void OnDestroy() override {
         std::lock_guard<std::mutex> guard(lock_);
         chain_.store(nullptr);
     }
 
-private:
+  private:
     std::mutex& lock_;
     std::atomic<stack::EventChain*>& chain_;
 };
@@ -187,7 +189,8 @@ void DiscoveryHost::DeviceRemovedThunk(cp::UPnPDevice* device, void* user) {
     static_cast<DiscoveryHost*>(user)->OnDeviceRemoved(device);
 }
 
-void DiscoveryHost::LedStatusThunk(cp::UPnPService* service, int result, void* user, int ledStatus) {
+void DiscoveryHost::LedStatusThunk(cp::UPnPService* service, int result, void* user,
+                                   int ledStatus) {
     static_cast<DiscoveryHost*>(user)->OnLedStatusResult(service->device, result, ledStatus);
 }
 

@@ -25,7 +25,7 @@ namespace norvale::app {
 // its event loop running while the discovery thread may report.
 class DiscoveryHost : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit DiscoveryHost(DiscoveryFrontEnd* frontEnd, QObject* parent = nullptr);
     DiscoveryHost(const DiscoveryHost&) = delete;
     DiscoveryHost& operator=(const DiscoveryHost&) = delete;
@@ -49,12 +49,12 @@ public:
     // Control point delays (tests shorten them). Set before Start().
     void SetControlPointOptions(const cp::ControlPointOptions& options) { options_ = options; }
 
-signals:
+  signals:
     // The discovery thread has ended (the quit request); emitted on the
     // user-interface thread after DiscoveryFrontEnd::DiscoveryStopped.
     void stopped();
 
-private:
+  private:
     void ThreadProc();
     void StopChain();
     void OnDeviceAdded(cp::UPnPDevice* device);

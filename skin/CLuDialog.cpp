@@ -151,7 +151,8 @@ void CLuDialog::keyPressEvent(QKeyEvent* event) {
         return;
     }
     const int key = event->key();
-    if (swallowDialogKeys_ && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)) {
+    if (swallowDialogKeys_ &&
+        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)) {
         event->accept();
         return;
     }

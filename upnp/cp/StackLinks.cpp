@@ -174,7 +174,8 @@ namespace {
 
 // Takes every queued request out and releases the timer's handle.
 std::deque<RawRequest*> TakeQueued(void* handle) {
-    std::unique_ptr<std::shared_ptr<RawQueue>> queue(static_cast<std::shared_ptr<RawQueue>*>(handle));
+    std::unique_ptr<std::shared_ptr<RawQueue>> queue(
+        static_cast<std::shared_ptr<RawQueue>*>(handle));
     std::lock_guard<std::mutex> guard((*queue)->lock);
     (*queue)->armed = false;
     return std::exchange((*queue)->requests, {});

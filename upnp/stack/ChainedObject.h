@@ -10,14 +10,14 @@ namespace norvale::stack {
 // time-out, -1 on error with all sets empty). When the chain ends it calls
 // OnDestroy and then deletes the object. All three run on the chain thread.
 class ChainedObject {
-public:
+  public:
     ChainedObject() = default;
     ChainedObject(const ChainedObject&) = delete;
     ChainedObject& operator=(const ChainedObject&) = delete;
     virtual ~ChainedObject() = default;
 
-    virtual void OnPrepare(SocketSet& /*readSet*/, SocketSet& /*writeSet*/,
-                           SocketSet& /*errorSet*/, int& /*blockTimeMs*/) {}
+    virtual void OnPrepare(SocketSet& /*readSet*/, SocketSet& /*writeSet*/, SocketSet& /*errorSet*/,
+                           int& /*blockTimeMs*/) {}
     virtual void OnReady(int /*selectResult*/, const SocketSet& /*readSet*/,
                          const SocketSet& /*writeSet*/, const SocketSet& /*errorSet*/) {}
     virtual void OnDestroy() {}

@@ -20,8 +20,12 @@ std::mutex& WakeLock() {
     return lock;
 }
 
-short ReadEvents() { return POLLIN; }
-short WriteEvents() { return POLLOUT; }
+short ReadEvents() {
+    return POLLIN;
+}
+short WriteEvents() {
+    return POLLOUT;
+}
 
 pollfd* FindOrAdd(std::vector<pollfd>& set, int fd) {
     for (pollfd& entry : set) {
@@ -110,16 +114,18 @@ void EventChain::CollectPollSet(const SocketSet& readSet, const SocketSet& write
                                 const SocketSet& errorSet) {
     pollSet_.clear();
     pollSet_.push_back(pollfd{wakeFd_, POLLIN, 0});
-    for (int i = 0; i < readSet.Count(); ++i) FindOrAdd(pollSet_, readSet.At(i))->events |= ReadEvents();
-    for (int i = 0; i < writeSet.Count(); ++i) FindOrAdd(pollSet_, writeSet.At(i))->events |= WriteEvents();
+    for (int i = 0; i < readSet.Count(); ++i)
+        FindOrAdd(pollSet_, readSet.At(i))->events |= ReadEvents();
+    for (int i = 0; i < writeSet.Count(); ++i)
+        FindOrAdd(pollSet_, writeSet.At(i))->events |= WriteEvents();
     // Errors and hang-ups are always reported by poll; nothing to ask for.
-    for (int i = 0; i < errorSet.Count(); ++i) FindOrAdd(pollSet_, errorSet.At(i))->events |= POLLPRI;
+    for (int i = 0; i < errorSet.Count(); ++i)
+        FindOrAdd(pollSet_, errorSet.At(i))->events |= POLLPRI;
 }
 
 // Waits like select(): on return each set holds only its ready descriptors
 // and the result counts them (0 on time-out, -1 on error with empty sets).
-int EventChain::Wait(SocketSet& readSet, SocketSet& writeSet, SocketSet& errorSet,
-                     int timeoutMs) {
+int EventChain::Wait(SocketSet& readSet, SocketSet& writeSet, SocketSet& errorSet, int timeoutMs) {
     CollectPollSet(readSet, writeSet, errorSet);
     const int polled = poll(pollSet_.data(), pollSet_.size(), timeoutMs < 0 ? 0 : timeoutMs);
     SocketSet readyRead, readyWrite, readyError;
@@ -155,7 +161,9 @@ void EventChain::Teardown() {
     running_.store(false);
 }
 
-EventChain* EventChain_Create() { return new EventChain(); }
+EventChain* EventChain_Create() {
+    return new EventChain();
+}
 
 void EventChain_AddObject(EventChain* chain, ChainedObject* object) {
     chain->AddObject(std::unique_ptr<ChainedObject>(object));
@@ -174,6 +182,8 @@ void EventChain_Wake(EventChain* chain) {
     if (chain != nullptr) chain->Wake();
 }
 
-LifetimeMonitor* EventChain_Timers(EventChain* chain) { return chain->Timers(); }
+LifetimeMonitor* EventChain_Timers(EventChain* chain) {
+    return chain->Timers();
+}
 
 }  // namespace norvale::stack

@@ -17,7 +17,7 @@ class LifetimeMonitor;
 // wait. Objects are visited in the order they were added; the chain owns
 // them. A chain is created, filled, run once and consumed by its run.
 class EventChain {
-public:
+  public:
     EventChain();
     EventChain(const EventChain&) = delete;
     EventChain& operator=(const EventChain&) = delete;
@@ -33,7 +33,7 @@ public:
     bool IsRunning() const { return running_.load(); }
     LifetimeMonitor* Timers() const { return timers_; }
 
-private:
+  private:
     int Wait(SocketSet& readSet, SocketSet& writeSet, SocketSet& errorSet, int timeoutMs);
     void CollectPollSet(const SocketSet& readSet, const SocketSet& writeSet,
                         const SocketSet& errorSet);

@@ -25,7 +25,7 @@ bool KeysEqual(const char* a, const char* b, std::size_t length, bool ignoreCase
 // sharers bracket them with Lock()/Unlock().
 template <typename V = void*>
 class KeyedTable {
-public:
+  public:
     struct Entry {
         Entry* next = nullptr;
         Entry* previous = nullptr;
@@ -39,7 +39,7 @@ public:
     // Forward enumeration in insertion order. Created on the sentinel:
     // call MoveNext() before reading the first entry.
     class Enumerator {
-    public:
+      public:
         explicit Enumerator(const KeyedTable& table) : current_(&table.sentinel_) {}
         // Returns true when it has run past the last entry.
         bool MoveNext() {
@@ -51,7 +51,7 @@ public:
         V Value() const { return current_->value; }
         int Extra() const { return current_->extra; }
 
-    private:
+      private:
         const Entry* current_;
     };
 
@@ -119,7 +119,7 @@ public:
     std::size_t Count() const { return count_; }
     Enumerator Enumerate() const { return Enumerator(*this); }
 
-private:
+  private:
     Entry* Find(const char* key, std::size_t length) const {
         if (length == 0) return nullptr;
         return Find(key, length, KeyHash(key, length, ignoreCase_));

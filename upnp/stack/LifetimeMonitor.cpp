@@ -8,7 +8,9 @@
 
 namespace norvale::stack {
 
-LifetimeMonitor::~LifetimeMonitor() { Flush(); }
+LifetimeMonitor::~LifetimeMonitor() {
+    Flush();
+}
 
 void LifetimeMonitor::Add(void* data, std::int64_t delayMs, TimerCallback onExpire,
                           TimerCallback onDestroy) {
@@ -35,7 +37,8 @@ void LifetimeMonitor::Remove(void* data) {
     {
         std::lock_guard<StackSemaphore> guard(timelineLock_);
         auto [first, last] = byData_.equal_range(data);
-        for (auto it = first; it != last; ++it) taken.emplace_back(it->second->first, it->second->second);
+        for (auto it = first; it != last; ++it)
+            taken.emplace_back(it->second->first, it->second->second);
         for (auto it = first; it != last; ++it) timeline_.erase(it->second);
         byData_.erase(first, last);
         if (taken.empty()) {
@@ -140,8 +143,12 @@ void LifetimeMonitor_Add(LifetimeMonitor* monitor, void* data, std::int64_t dela
     monitor->Add(data, delayMs, onExpire, onDestroy);
 }
 
-void LifetimeMonitor_Remove(LifetimeMonitor* monitor, void* data) { monitor->Remove(data); }
+void LifetimeMonitor_Remove(LifetimeMonitor* monitor, void* data) {
+    monitor->Remove(data);
+}
 
-void LifetimeMonitor_Flush(LifetimeMonitor* monitor) { monitor->Flush(); }
+void LifetimeMonitor_Flush(LifetimeMonitor* monitor) {
+    monitor->Flush();
+}
 
 }  // namespace norvale::stack

@@ -21,7 +21,7 @@ using TimerCallback = void (*)(void* data);
 // last runs first. Callbacks run on the chain thread without monitor locks
 // held, so they may add and remove timers. Owned by its chain.
 class LifetimeMonitor : public ChainedObject {
-public:
+  public:
     explicit LifetimeMonitor(EventChain* chain) : chain_(chain) {}
     ~LifetimeMonitor() override;
 
@@ -39,7 +39,7 @@ public:
                    int& blockTimeMs) override;
     void OnDestroy() override;
 
-private:
+  private:
     struct Entry {
         void* data;
         std::uint64_t sequence;  // insertion counter, orders equal expiries
@@ -55,7 +55,7 @@ private:
     EventChain* chain_;
     StackSemaphore timelineLock_;  // taken before pendingLock_
     StackSemaphore pendingLock_;
-    Timeline timeline_;                                        // ascending expiry
+    Timeline timeline_;                                          // ascending expiry
     std::unordered_multimap<void*, Timeline::iterator> byData_;  // removal index
     std::vector<void*> pending_;  // removals asked for while their entry was dispatched
     std::uint64_t nextSequence_ = 0;

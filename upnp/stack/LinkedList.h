@@ -24,7 +24,7 @@ struct ListNode {
 // share the list brackets them with Lock()/Unlock().
 template <typename T = void*>
 class LinkedList {
-public:
+  public:
     using Node = ListNode<T>;
 
     LinkedList() = default;
@@ -107,7 +107,7 @@ public:
         return removed;
     }
 
-private:
+  private:
     StackSemaphore lock_;
     std::size_t count_ = 0;
     Node* first_ = nullptr;
@@ -117,7 +117,7 @@ private:
 // A first-in first-out queue on a LinkedList, with the list's lock.
 template <typename T = void*>
 class Queue {
-public:
+  public:
     void Lock() { list_.Lock(); }
     void Unlock() { list_.Unlock(); }
     StackSemaphore& Semaphore() { return list_.Semaphore(); }
@@ -142,7 +142,7 @@ public:
     int RemoveAllEqual(const T& data) { return list_.RemoveAllEqual(data); }
     LinkedList<T>& List() { return list_; }
 
-private:
+  private:
     LinkedList<T> list_;
 };
 
@@ -150,7 +150,7 @@ private:
 // top node.
 template <typename T = void*>
 class Stack {
-public:
+  public:
     Stack() = default;
     Stack(const Stack&) = delete;
     Stack& operator=(const Stack&) = delete;
@@ -173,7 +173,7 @@ public:
         while (top_ != nullptr) Pop();
     }
 
-private:
+  private:
     struct Node {
         T data;
         Node* next;

@@ -9,7 +9,7 @@ namespace norvale::stack {
 // adding to a full set is refused. The chain replaces each set by its ready
 // subset after the wait.
 class SocketSet {
-public:
+  public:
     static constexpr int kCapacity = 64;
 
     // Adds `fd`; false when the set is full (an fd already present is true).
@@ -38,7 +38,7 @@ public:
     bool IsFull() const { return count_ >= kCapacity; }
     int At(int index) const { return fds_[index]; }
 
-private:
+  private:
     int count_ = 0;
     int fds_[kCapacity] = {};
 };

@@ -10,7 +10,7 @@ namespace norvale::stack {
 // An unlock with nobody waiting makes no system call (std::counting_semaphore
 // wakes the futex on every release, which costs more than the work it guards).
 class StackSemaphore {
-public:
+  public:
     StackSemaphore() = default;
     StackSemaphore(const StackSemaphore&) = delete;
     StackSemaphore& operator=(const StackSemaphore&) = delete;
@@ -39,7 +39,7 @@ public:
     void lock() { Lock(); }
     void unlock() { Unlock(); }
 
-private:
+  private:
     std::atomic<int> count_{1};
 };
 

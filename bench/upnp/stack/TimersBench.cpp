@@ -16,7 +16,9 @@ using namespace norvale::stack;
 namespace {
 
 std::atomic<std::uint32_t> g_tick{1000};
-std::uint32_t FakeTick() { return g_tick.load(); }
+std::uint32_t FakeTick() {
+    return g_tick.load();
+}
 void Nothing(void*) {}
 
 // A chain with `pending` timers spread over the next hour.

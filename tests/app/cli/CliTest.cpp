@@ -11,7 +11,9 @@
 #include <map>
 
 // Readable failure messages for Qt strings.
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -21,22 +23,29 @@ struct Outcome {
     QString err;
 };
 
-QString Env(const char* name) { return qEnvironmentVariable(name); }
-QString Scenario(const QString& file) { return Env("NORVALE_SOURCE_DIR") + "/tests/app/cli/scenarios/" + file; }
+QString Env(const char* name) {
+    return qEnvironmentVariable(name);
+}
+QString Scenario(const QString& file) {
+    return Env("NORVALE_SOURCE_DIR") + "/tests/app/cli/scenarios/" + file;
+}
 
 // Starts the simulator with `scenario`, waits for its devices, runs
 // norvale-discovery with `args`, stops the simulator. With `hosts`, the
 // namespace resolves names from that hosts file.
 Outcome RunDiscovery(const QString& scenario, const QString& args, const QString& hosts = {}) {
     const QString bin = Env("NORVALE_BIN_DIR");
-    const QString script = QStringLiteral(
-                               "sim=$(mktemp); %1/nas-sim --scenario %2 --quit-on-eof < /dev/zero > $sim 2>/dev/null &"
-                               " pid=$!; for i in $(seq 200); do grep -q '^ready' $sim && break; sleep 0.05; done;"
-                               " %1/norvale-discovery %3; rc=$?; kill $pid; wait $pid 2>/dev/null; rm -f $sim; exit $rc")
-                               .arg(bin, scenario, args);
+    const QString script =
+        QStringLiteral(
+            "sim=$(mktemp); %1/nas-sim --scenario %2 --quit-on-eof < /dev/zero > $sim 2>/dev/null &"
+            " pid=$!; for i in $(seq 200); do grep -q '^ready' $sim && break; sleep 0.05; done;"
+            " %1/norvale-discovery %3; rc=$?; kill $pid; wait $pid 2>/dev/null; rm -f $sim; exit "
+            "$rc")
+            .arg(bin, scenario, args);
     QStringList command;
     if (!hosts.isEmpty()) command << "--hosts" << hosts;
-    command << "sh" << "-c" << script;
+    command << "sh"
+            << "-c" << script;
     QProcess process;
     process.start(Env("NORVALE_NETNS_RUN"), command);
     process.waitForFinished(60000);
@@ -63,11 +72,15 @@ QStringList Names(const QString& json) {
 }  // namespace
 
 TEST(CommandLineList, JsonCoversEveryModelRuleWithAFixedKeySet) {
-    const Outcome run = RunDiscovery(Scenario("models.json"), "--list --json --all --timeout 3 --interface 127.0.0.1");
+    const Outcome run = RunDiscovery(Scenario("models.json"),
+                                     "--list --json --all --timeout 3 --interface 127.0.0.1");
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const auto rows = ByName(run.out);
-    const QStringList keys{"name",       "mapName",  "ip",       "led",        "model",         "modelClass", "udn",
-                           "deviceType", "presentationURL", "location", "configure", "identifyLed", "supported"};
+    const QStringList keys{"name",     "mapName",    "ip",
+                           "led",      "model",      "modelClass",
+                           "udn",      "deviceType", "presentationURL",
+                           "location", "configure",  "identifyLed",
+                           "supported"};
     for (const auto& [name, row] : rows) {
         QStringList sorted = keys;
         sorted.sort();
@@ -102,7 +115,8 @@ TEST(CommandLineList, JsonCoversEveryModelRuleWithAFixedKeySet) {
     EXPECT_TRUE(rows.at("Legacy")["presentationURL"].toString().endsWith("/index.html"));
     EXPECT_EQ(rows.at("Alpha")["deviceType"], "urn:schemas-upnp-org:device:LuNAS:1");
 
-    const Outcome listed = RunDiscovery(Scenario("models.json"), "--list --json --timeout 3 --interface 127.0.0.1");
+    const Outcome listed =
+        RunDiscovery(Scenario("models.json"), "--list --json --timeout 3 --interface 127.0.0.1");
     EXPECT_EQ(ByName(listed.out).size(), 7u) << "without --all only table rows appear";
 }
 
@@ -113,13 +127,15 @@ TEST(CommandLineList, TableRulesForOrderDuplicatesMapNamesAndLedAnswers) {
     // The simulator gives addresses in scenario order from 127.0.0.2.
     hosts.write("127.0.0.1 localhost\n127.0.0.6 resolved-nas\n127.0.0.99 elsewhere-nas\n");
     hosts.close();
-    const Outcome run = RunDiscovery(Scenario("table.json"), "--list --json --timeout 3 --interface 127.0.0.1", hosts.fileName());
+    const Outcome run =
+        RunDiscovery(Scenario("table.json"), "--list --json --timeout 3 --interface 127.0.0.1",
+                     hosts.fileName());
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     // Equal names keep arrival order (twin-b answers later); one row for a
     // device that both control points report.
-    EXPECT_EQ(Names(run.out), (QStringList{"Aaa@127.0.0.4", "Both@127.0.0.5", "Faulty@127.0.0.8",
-                                           "Twin@127.0.0.2", "Twin@127.0.0.3", "elsewhere-nas@127.0.0.7",
-                                           "resolved-nas@127.0.0.6"}))
+    EXPECT_EQ(Names(run.out),
+              (QStringList{"Aaa@127.0.0.4", "Both@127.0.0.5", "Faulty@127.0.0.8", "Twin@127.0.0.2",
+                           "Twin@127.0.0.3", "elsewhere-nas@127.0.0.7", "resolved-nas@127.0.0.6"}))
         << run.out.toStdString();
     const auto rows = ByName(run.out);
     EXPECT_EQ(rows.at("resolved-nas")["mapName"], "resolved-nas");
@@ -129,7 +145,8 @@ TEST(CommandLineList, TableRulesForOrderDuplicatesMapNamesAndLedAnswers) {
 }
 
 TEST(CommandLineWatch, ReportsAddedLedAndRemovedByByebyeAndExpiry) {
-    const Outcome run = RunDiscovery(Scenario("watch.json"), "--watch --timeout 7 --interface 127.0.0.1");
+    const Outcome run =
+        RunDiscovery(Scenario("watch.json"), "--watch --timeout 7 --interface 127.0.0.1");
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     QStringList events;
     for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts)) {
@@ -140,19 +157,22 @@ TEST(CommandLineWatch, ReportsAddedLedAndRemovedByByebyeAndExpiry) {
     }
     EXPECT_TRUE(events.contains("added:Lit:off"));
     EXPECT_TRUE(events.contains("led:Lit:on"));
-    EXPECT_TRUE(events.contains("removed:Lit:on"));    // byebye
+    EXPECT_TRUE(events.contains("removed:Lit:on"));      // byebye
     EXPECT_TRUE(events.contains("removed:Fading:off"));  // max-age ran out
     EXPECT_LT(events.indexOf("added:Lit:off"), events.indexOf("led:Lit:on"));
     EXPECT_LT(events.indexOf("led:Lit:on"), events.indexOf("removed:Lit:on"));
 }
 
 TEST(CommandLineSetLed, SwitchesTheLedAndReportsWhatTheDeviceSays) {
-    const Outcome on = RunDiscovery(Scenario("watch.json"), "--set-led on --device Fading --timeout 5 --interface 127.0.0.1");
+    const Outcome on = RunDiscovery(
+        Scenario("watch.json"), "--set-led on --device Fading --timeout 5 --interface 127.0.0.1");
     EXPECT_EQ(on.exitCode, 0) << on.err.toStdString();
     EXPECT_TRUE(on.out.contains("Fading (127.0.0.3): identify LED on")) << on.out.toStdString();
-    const Outcome missing = RunDiscovery(Scenario("watch.json"), "--set-led off --device Nobody --timeout 2 --interface 127.0.0.1");
+    const Outcome missing = RunDiscovery(
+        Scenario("watch.json"), "--set-led off --device Nobody --timeout 2 --interface 127.0.0.1");
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(missing.err.contains("no device named or at Nobody was found")) << missing.err.toStdString();
+    EXPECT_TRUE(missing.err.contains("no device named or at Nobody was found"))
+        << missing.err.toStdString();
 }
 
 TEST(CommandLineUsage, BadUsageExitsTwoWithOneLineAndTheUsage) {
@@ -161,6 +181,7 @@ TEST(CommandLineUsage, BadUsageExitsTwoWithOneLineAndTheUsage) {
     process.waitForFinished(10000);
     EXPECT_EQ(process.exitCode(), 2);
     const QString err = QString::fromUtf8(process.readAllStandardError());
-    EXPECT_TRUE(err.startsWith("norvale-discovery: --timeout needs a positive number of seconds")) << err.toStdString();
+    EXPECT_TRUE(err.startsWith("norvale-discovery: --timeout needs a positive number of seconds"))
+        << err.toStdString();
     EXPECT_TRUE(err.contains("Usage:"));
 }

@@ -15,14 +15,16 @@ using namespace norvale::app;
 namespace {
 
 class RecordingFrontEnd : public DiscoveryFrontEnd {
-public:
+  public:
     DeviceTable& Table() override { return table; }
     void RefreshActionButtons() override { ++actionRefreshes; }
     void RefreshScrollButtons() override { ++scrollRefreshes; }
     void AfterRowRemoved() override { ++rowsRemoved; }
     void SetIdentifyLedCaption(bool on) override { captions.push_back(on); }
     void UnsupportedDeviceAdded(const DeviceRow& row) override { unsupported.push_back(row.name); }
-    void UnsupportedDeviceRemoved(const DeviceRow& row) override { unsupportedGone.push_back(row.name); }
+    void UnsupportedDeviceRemoved(const DeviceRow& row) override {
+        unsupportedGone.push_back(row.name);
+    }
     void DiscoveryStopped() override { stopped = true; }
 
     DeviceTable table;
@@ -45,14 +47,16 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
 }
 
 class HostTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const QString bin = qEnvironmentVariable("NORVALE_BIN_DIR");
-        const QString scenario = qEnvironmentVariable("NORVALE_SOURCE_DIR") + "/tests/app/host/scenario.json";
+        const QString scenario =
+            qEnvironmentVariable("NORVALE_SOURCE_DIR") + "/tests/app/host/scenario.json";
         sim.setStandardErrorFile(QProcess::nullDevice());
         sim.start(bin + "/nas-sim", {"--scenario", scenario, "--quit-on-eof"});
         ASSERT_TRUE(sim.waitForStarted(5000));
-        ASSERT_TRUE(WaitFor([&] { return sim.canReadLine() && sim.readLine().startsWith("ready"); }, 10000));
+        ASSERT_TRUE(WaitFor([&] { return sim.canReadLine() && sim.readLine().startsWith("ready"); },
+                            10000));
     }
     void TearDown() override {
         sim.terminate();
@@ -72,7 +76,8 @@ TEST_F(HostTest, FillsTheTableAndIgnoresReportsWhileClosing) {
     RecordingFrontEnd front;
     DiscoveryHost host(&front);
     host.Start();
-    ASSERT_TRUE(WaitFor([&] { return front.table.Count() == 2 && front.captions.size() >= 2; }, 10000));
+    ASSERT_TRUE(
+        WaitFor([&] { return front.table.Count() == 2 && front.captions.size() >= 2; }, 10000));
     EXPECT_EQ(front.table.Row(0).name, "One");
     EXPECT_EQ(front.table.Selected(), 0);  // the first row is selected
     EXPECT_GE(front.actionRefreshes, 1);

@@ -11,7 +11,9 @@ using namespace norvale::stack;
 
 namespace {
 
-void* P(std::intptr_t v) { return reinterpret_cast<void*>(v); }
+void* P(std::intptr_t v) {
+    return reinterpret_cast<void*>(v);
+}
 
 std::vector<std::string> Keys(const KeyedTable<>& table) {
     std::vector<std::string> keys;

@@ -18,11 +18,13 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 std::atomic<std::uint32_t> g_tick{1000};
-std::uint32_t FakeTick() { return g_tick.load(); }
+std::uint32_t FakeTick() {
+    return g_tick.load();
+}
 
 // Runs the tests on a clock that only moves when a test moves it.
 class FakeClock : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_tick = 1000;
         StackClock_SetTickSource(FakeTick);
@@ -32,7 +34,7 @@ protected:
 
 // A chained object whose hooks call test code.
 class Probe : public ChainedObject {
-public:
+  public:
     std::function<void(int& blockMs)> prepare;
     std::function<void(int result)> ready;
     std::function<void()> destroy;
@@ -100,11 +102,14 @@ TEST_F(FakeClock, RemovalFromInsideAnotherExpiryCallsDestroyNotExpire) {
         void* victim;
         Recorder* rec;
     } killer{timers, &victim, &rec};
-    LifetimeMonitor_Add(timers, &killer, 1, [](void* data) {
-        auto* k = static_cast<Killer*>(data);
-        k->rec->events.push_back("expire:killer");
-        LifetimeMonitor_Remove(k->timers, k->victim);
-    }, nullptr);
+    LifetimeMonitor_Add(
+        timers, &killer, 1,
+        [](void* data) {
+            auto* k = static_cast<Killer*>(data);
+            k->rec->events.push_back("expire:killer");
+            LifetimeMonitor_Remove(k->timers, k->victim);
+        },
+        nullptr);
     LifetimeMonitor_Add(timers, &victim, 2, Recorder::Expire, Recorder::Destroy);
     g_tick += 5;  // both due in the same pass, the killer first
     AddDriver(chain, 2, 0);
@@ -163,8 +168,9 @@ TEST_F(FakeClock, EveryTimerEndsInExactlyOneCallbackAlsoAtTeardown) {
     std::vector<int> ids(60);
     for (int i = 0; i < 60; ++i) {
         ids[i] = i;
-        LifetimeMonitor_Add(i % 2 ? own : second, &ids[i], i * 10, [](void* d) { ++calls[*static_cast<int*>(d)]; },
-                            [](void* d) { ++calls[*static_cast<int*>(d)]; });
+        LifetimeMonitor_Add(
+            i % 2 ? own : second, &ids[i], i * 10, [](void* d) { ++calls[*static_cast<int*>(d)]; },
+            [](void* d) { ++calls[*static_cast<int*>(d)]; });
     }
     for (int i = 0; i < 60; i += 7) LifetimeMonitor_Remove(i % 2 ? own : second, &ids[i]);
     AddDriver(chain, 30, 10);  // about half expire, the rest are destroyed at the end
@@ -178,7 +184,9 @@ TEST_F(FakeClock, TimerAddedWhileTheChainTearsDownIsDestroyedAtOnce) {
     Recorder rec;
     Recorder::Tag late{&rec, "late"};
     auto* probe = new Probe;
-    probe->destroy = [&] { LifetimeMonitor_Add(timers, &late, 5, Recorder::Expire, Recorder::Destroy); };
+    probe->destroy = [&] {
+        LifetimeMonitor_Add(timers, &late, 5, Recorder::Expire, Recorder::Destroy);
+    };
     EventChain_AddObject(chain, probe);
     EventChain_RequestStop(chain);
     EventChain_Run(chain);
@@ -241,19 +249,22 @@ TEST(EventChain, AddingAnEarlierTimerFromAnotherThreadWakesTheWait) {
     LifetimeMonitor* timers = EventChain_Timers(chain);
     static std::atomic<int> longCalls{0};
     longCalls = 0;
-    LifetimeMonitor_Add(timers, &longCalls, 3600 * 1000, [](void*) { ++longCalls; },
-                        [](void*) { ++longCalls; });
+    LifetimeMonitor_Add(
+        timers, &longCalls, 3600 * 1000, [](void*) { ++longCalls; }, [](void*) { ++longCalls; });
     struct Ctx {
         EventChain* chain;
         std::atomic<bool> fired{false};
     } ctx{chain};
     std::thread runner([&] { EventChain_Run(chain); });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    LifetimeMonitor_Add(timers, &ctx, 1, [](void* d) {
-        auto* c = static_cast<Ctx*>(d);
-        c->fired = true;
-        EventChain_RequestStop(c->chain);
-    }, nullptr);
+    LifetimeMonitor_Add(
+        timers, &ctx, 1,
+        [](void* d) {
+            auto* c = static_cast<Ctx*>(d);
+            c->fired = true;
+            EventChain_RequestStop(c->chain);
+        },
+        nullptr);
     runner.join();  // would wait an hour if the add did not wake the chain
     EXPECT_TRUE(ctx.fired);
     EXPECT_EQ(longCalls, 1);  // destroyed at teardown
