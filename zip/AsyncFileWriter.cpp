@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -64,9 +65,9 @@ void CAsyncFileWriter::Queue(Job job) {
     changed_.notify_all();
 }
 
-void CAsyncFileWriter::BeginFile(Create create) {
-    ++begun_;
+std::uint64_t CAsyncFileWriter::BeginFile(Create create) {
     Queue({Kind::kBegin, std::move(create), {}, nullptr, 0});
+    return ++begun_;
 }
 
 std::uint8_t* CAsyncFileWriter::AcquireBuffer() {
@@ -89,11 +90,16 @@ void CAsyncFileWriter::WaitIdle(std::unique_lock<std::mutex>& lock) {
     changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
 }
 
-std::uint32_t CAsyncFileWriter::Finish() {
+void CAsyncFileWriter::WaitFile(std::uint64_t file) {
+    if (file == 0 || file > begun_) throw std::invalid_argument("no such file");
     std::unique_lock<std::mutex> lock(mutex_);
-    WaitIdle(lock);
-    if (failure_) std::rethrow_exception(failure_);
-    return crc_;
+    changed_.wait(lock, [this, file] { return ended_ >= file; });
+    for (auto it = failures_.begin(); it != failures_.end(); ++it) {
+        if (it->first != file) continue;
+        std::exception_ptr failure = it->second;
+        failures_.erase(it);
+        std::rethrow_exception(failure);
+    }
 }
 
 void CAsyncFileWriter::Drain() {
@@ -106,8 +112,8 @@ void CAsyncFileWriter::Fail(std::exception_ptr failure) {
     failedFile_.store(writing_, std::memory_order_release);
 }
 
-// Writer thread only.
-void CAsyncFileWriter::Perform(Job& job) {
+// Writer thread only. The result is the outcome of a file's end.
+std::exception_ptr CAsyncFileWriter::Perform(Job& job) {
     switch (job.kind) {
         case Kind::kBegin:
             file_.Reset();
@@ -125,11 +131,20 @@ void CAsyncFileWriter::Perform(Job& job) {
             crc_ = static_cast<std::uint32_t>(crc32(crc_, job.data, static_cast<uInt>(job.length)));
             if (int error = WriteAll(file_.Get(), job.data, job.length)) Fail(WriteFailure(error));
             break;
-        case Kind::kEnd:
-            if (file_.IsValid() && job.complete) job.complete(file_.Get());
+        case Kind::kEnd: {
+            std::exception_ptr outcome = failure_;
+            if (!outcome && job.complete) {
+                try {
+                    job.complete(file_.Get(), crc_);
+                } catch (...) {
+                    outcome = std::current_exception();
+                }
+            }
             file_.Reset();
-            break;
+            return outcome;
+        }
     }
+    return nullptr;
 }
 
 void CAsyncFileWriter::Run() {
@@ -141,9 +156,13 @@ void CAsyncFileWriter::Run() {
         queue_.pop_front();
         busy_ = true;
         lock.unlock();
-        Perform(job);
+        std::exception_ptr outcome = Perform(job);
         lock.lock();
         if (job.kind == Kind::kData) free_.push_back(job.data);
+        if (job.kind == Kind::kEnd) {
+            if (outcome && job.complete) failures_.emplace_back(writing_, std::move(outcome));
+            ended_ = writing_;
+        }
         busy_ = false;
         changed_.notify_all();
     }

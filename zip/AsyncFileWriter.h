@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "zip/AutoBuffer.h"
@@ -25,9 +26,9 @@ class CAsyncFileWriter {
   public:
     // Makes the file on the writer thread; what it throws ends the file.
     using Create = std::function<CUniqueFd()>;
-    // Runs on the writer thread with the finished file's descriptor; must not
-    // throw.
-    using Complete = std::function<void(int fd)>;
+    // Runs on the writer thread with the file's descriptor and the CRC-32 of
+    // its bytes once they are all written; what it throws is the file's failure.
+    using Complete = std::function<void(int fd, std::uint32_t crc)>;
 
     explicit CAsyncFileWriter(std::size_t bufferSize, std::size_t bufferCount = 4);
     ~CAsyncFileWriter();
@@ -35,25 +36,28 @@ class CAsyncFileWriter {
     CAsyncFileWriter& operator=(const CAsyncFileWriter&) = delete;
 
     std::size_t BufferSize() const { return bufferSize_; }
-    // Queues a new file: `create` runs on the writer thread, the chunks
-    // submitted afterwards go to its descriptor.
-    void BeginFile(Create create);
+    // Queues a new file and returns its number (1, 2, ...): `create` runs on
+    // the writer thread, the chunks submitted afterwards go to its descriptor.
+    std::uint64_t BeginFile(Create create);
     // A free buffer of BufferSize() bytes; waits while all are queued.
     std::uint8_t* AcquireBuffer();
     // Queues `length` bytes of `buffer` (from AcquireBuffer) for the current
     // file; a length of 0 just gives the buffer back.
     void Submit(std::uint8_t* buffer, std::size_t length);
     // True once the current file could not be created or written: later
-    // chunks are dropped and Finish() throws.
+    // chunks are dropped.
     bool Failed() const { return failedFile_.load(std::memory_order_acquire) == begun_; }
-    // Waits until everything queued is done and returns the CRC-32 of the
-    // current file's bytes; rethrows what its creation threw, or throws
-    // CZipException (kSystem) when a write failed.
-    std::uint32_t Finish();
-    // Queues the end of the current file: `complete` (may be empty) runs
-    // with its descriptor, then it is closed. Does not wait.
+    // Queues the end of the current file: unless it failed, `complete` runs,
+    // then the file is closed. An empty `complete` abandons the file: its
+    // outcome is not kept. Does not wait.
     void EndFile(Complete complete);
-    // Waits until everything queued is done, every file closed.
+    // Waits until file `file` (a BeginFile result whose end is queued) is
+    // closed and forgets it;
+    // rethrows what its creation or `complete` threw, or throws
+    // CZipException (kSystem) when a write failed.
+    void WaitFile(std::uint64_t file);
+    // Waits until everything queued is done, every file closed; outcomes
+    // stay until waited for (or the writer is destroyed).
     void Drain();
 
   private:
@@ -67,7 +71,7 @@ class CAsyncFileWriter {
     };
     void Queue(Job job);
     void Run();
-    void Perform(Job& job);
+    std::exception_ptr Perform(Job& job);
     void Fail(std::exception_ptr failure);
     void WaitIdle(std::unique_lock<std::mutex>& lock);
 
@@ -79,15 +83,17 @@ class CAsyncFileWriter {
     std::deque<Job> queue_;
     bool busy_ = false;  // the thread is performing a job
     bool stopping_ = false;
-    // The current file; touched by the writer thread only, read by Finish
-    // once the writer is idle.
+    // The current file and its state: writer thread only.
     CUniqueFd file_;
     std::uint32_t crc_ = 0;
     std::exception_ptr failure_;
     std::uint64_t writing_ = 0;                 // number of the current file, writer thread
     std::atomic<std::uint64_t> failedFile_{0};  // number of the last failed file
     std::uint64_t begun_ = 0;                   // files begun, caller's thread
-    std::thread thread_;                        // last: started once everything above exists
+    std::uint64_t ended_ = 0;                   // files closed so far
+    // Failed files nobody waited for yet.
+    std::vector<std::pair<std::uint64_t, std::exception_ptr>> failures_;
+    std::thread thread_;  // last: started once everything above exists
 };
 
 }  // namespace norvale::zip

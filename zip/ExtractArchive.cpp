@@ -2,9 +2,12 @@
 
 #include <sys/statvfs.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <new>
 #include <system_error>
+#include <utility>
 
 #include "zip/DestFolder.h"
 #include "zip/ZipArchive.h"
@@ -54,6 +57,33 @@ bool FitsInFreeSpace(const CZipArchive& zip, const std::filesystem::path& folder
     return false;
 }
 
+// Extracts every entry, each one inflating while the writer thread still
+// writes the one before. Failures come out in entry order.
+bool ExtractEntries(CZipArchive& zip, CDestFolder& folder, std::vector<ZipEntryFailure>* failures) {
+    const std::size_t reported = failures ? failures->size() : 0;
+    bool allExtracted = true;
+    std::size_t pendingIndex = 0;
+    std::uint64_t pending = 0;
+    auto settle = [&] {
+        if (pending == 0) return;
+        const std::uint64_t ticket = std::exchange(pending, 0);
+        allExtracted &= Attempt(failures, pendingIndex, zip.GetFileInfo(pendingIndex).Name(),
+                                [&] { zip.WaitExtracted(ticket); });
+    };
+    for (std::size_t i = 0; i < zip.GetCount(); ++i) {
+        std::uint64_t ticket = 0;
+        allExtracted &= Attempt(failures, i, zip.GetFileInfo(i).Name(),
+                                [&] { ticket = zip.StartExtract(i, folder, kExtractBufferSize); });
+        settle();
+        pending = ticket, pendingIndex = i;
+    }
+    settle();
+    if (failures)
+        std::stable_sort(failures->begin() + static_cast<std::ptrdiff_t>(reported), failures->end(),
+                         [](const auto& a, const auto& b) { return a.index < b.index; });
+    return allExtracted;
+}
+
 }  // namespace
 
 long long FreeSpaceFor(const std::filesystem::path& folder) {
@@ -72,6 +102,7 @@ bool ExtractArchive(const std::filesystem::path& archivePath,
                     const std::filesystem::path& destinationFolder,
                     std::vector<ZipEntryFailure>* failures) {
     const std::size_t whole = ZipEntryFailure::kWholeArchive;
+    CDestFolder folder;  // outlives the archive's writer thread
     CZipArchive zip;
     bool opened = false;
     if (!Attempt(failures, whole, {}, [&] { opened = zip.Open(archivePath); })) return false;
@@ -80,17 +111,11 @@ bool ExtractArchive(const std::filesystem::path& archivePath,
         return false;
     }
     if (!FitsInFreeSpace(zip, destinationFolder, failures)) return false;
-    CDestFolder folder;
     if (!folder.Open(destinationFolder)) {
         Report(failures, whole, {}, CZipException::kSystemCause, "cannot open the destination");
         return false;
     }
-    bool allExtracted = true;
-    for (std::size_t i = 0; i < zip.GetCount(); ++i) {
-        const std::string name = zip.GetFileInfo(i).Name();
-        allExtracted &=
-            Attempt(failures, i, name, [&] { zip.ExtractFile(i, folder, kExtractBufferSize); });
-    }
+    const bool allExtracted = ExtractEntries(zip, folder, failures);
     zip.Close();
     return allExtracted;
 }

@@ -67,7 +67,8 @@ bool CZipArchive::Open(const std::filesystem::path& path) {
 
 void CZipArchive::Close() {
     AbortFile();
-    if (writer_) writer_->Drain();
+    writer_.reset();  // writes and closes what is queued; unclaimed outcomes go
+    outstanding_ = 0;
     directory_.Clear();
     storage_.Close();
 }
@@ -78,6 +79,11 @@ const CFileHeader& CZipArchive::GetFileInfo(std::size_t index) const {
 }
 
 void CZipArchive::ExtractFile(std::size_t index, CDestFolder& folder, std::size_t bufferSize) {
+    WaitExtracted(StartExtract(index, folder, bufferSize));
+}
+
+std::uint64_t CZipArchive::StartExtract(std::size_t index, CDestFolder& folder,
+                                        std::size_t bufferSize) {
     if (bufferSize == 0) throw std::invalid_argument("buffer size 0");
     const CFileHeader& header = GetFileInfo(index);
     std::vector<std::string> parts;
@@ -86,30 +92,49 @@ void CZipArchive::ExtractFile(std::size_t index, CDestFolder& folder, std::size_
     if (header.IsSymlink()) CZipException::Throw(CZipException::kUnsafeEntry, "symlink entry");
     if (header.IsFolder()) {
         folder.MakeFolder(parts, header.UnixPermissions());
-        return;
+        return 0;
     }
-    const std::size_t chunk = std::min<std::size_t>(bufferSize, 1u << 30);
-    if (!writer_ || writer_->BufferSize() != chunk)
-        writer_ = std::make_unique<CAsyncFileWriter>(chunk);
+    PrepareWriter(std::min<std::size_t>(bufferSize, 1u << 30));
     OpenFile(index);
+    std::uint64_t ticket = 0;
     try {
         // The writer thread creates the file while the first chunk inflates.
-        writer_->BeginFile([&folder, parts] { return folder.CreateFile(parts); });
+        ticket = writer_->BeginFile([&folder, parts] { return folder.CreateFile(parts); });
         info_.computeCrc = false;  // the writer computes it
         PumpEntry(*writer_);
-        info_.crc = writer_->Finish();
-        CloseFile(-1);
+        if (writer_->Failed())
+            AbortFile();  // WaitExtracted reports why
+        else
+            CloseFile(-1);
     } catch (...) {
         writer_->EndFile({});
         writer_->Drain();  // nothing queued may outlive `folder`
         AbortFile();
         throw;
     }
-    const FileStamp stamp = StampOf(header);
-    writer_->EndFile([stamp](int fd) { StampFile(fd, stamp); });
+    writer_->EndFile([expected = header.crc32, stamp = StampOf(header)](int fd, std::uint32_t crc) {
+        if (crc != expected) CZipException::Throw(CZipException::kBadCrc, "CRC-32 differs");
+        StampFile(fd, stamp);
+    });
+    ++outstanding_;
+    return ticket;
 }
 
-// Stops early when the writer cannot take the entry: Finish() says why.
+void CZipArchive::WaitExtracted(std::uint64_t ticket) {
+    if (ticket == 0) return;
+    if (!writer_) CZipException::Throw(CZipException::kMisuse, "archive closed meanwhile");
+    --outstanding_;
+    writer_->WaitFile(ticket);
+}
+
+void CZipArchive::PrepareWriter(std::size_t chunk) {
+    if (writer_ && writer_->BufferSize() == chunk) return;
+    if (outstanding_ > 0)
+        CZipException::Throw(CZipException::kMisuse, "files of another buffer size are pending");
+    writer_ = std::make_unique<CAsyncFileWriter>(chunk);
+}
+
+// Stops early when the writer cannot take the entry.
 void CZipArchive::PumpEntry(CAsyncFileWriter& writer) {
     for (;;) {
         if (writer.Failed()) return;
@@ -254,7 +279,7 @@ void CZipArchive::CloseFile(int fd) {
         if (info_.method == 8 && info_.uncompressedLeft == 0) ProbeForExcess();
         if (info_.uncompressedLeft != 0)
             CZipException::Throw(CZipException::kSizeMismatch, "less data than declared");
-        if (info_.crc != header.crc32)
+        if (info_.computeCrc && info_.crc != header.crc32)
             CZipException::Throw(CZipException::kBadCrc, "CRC-32 differs");
         info_.End();
         if (header.HasDataDescriptor()) CheckDataDescriptor(header);

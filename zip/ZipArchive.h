@@ -49,21 +49,30 @@ class CZipArchive {
     // Extracts one entry below `folder` (see CDestFolder) in chunks of
     // `bufferSize` bytes; a second thread creates and writes the file while
     // the next chunk is inflated. Throws on failure; a CRC-32 mismatch is
-    // raised after all the data was written. The file's time and permissions
-    // are set by that thread just after; Close() waits for them.
+    // raised after all the data was written.
     void ExtractFile(std::size_t index, CDestFolder& folder, std::size_t bufferSize);
+    // ExtractFile in two steps, so the next entry inflates while this one is
+    // still being written. Throws what reading the entry finds; the result
+    // (0 for a folder) goes to WaitExtracted, which waits for the file to be
+    // written, checked against its CRC-32, stamped and closed, and throws
+    // what went wrong there. `folder` must live until then; a different
+    // `bufferSize` while files are pending throws kMisuse.
+    std::uint64_t StartExtract(std::size_t index, CDestFolder& folder, std::size_t bufferSize);
+    void WaitExtracted(std::uint64_t ticket);
 
     // Checks the local header and prepares the entry's data for ReadFile.
     void OpenFile(std::size_t index);
     // Fills up to `size` bytes of uncompressed data; a short count means the
     // entry's data is complete. Data beyond the declared size throws.
     std::size_t ReadFile(void* buffer, std::size_t size);
-    // Checks the entry's size, CRC-32 and data descriptor and, when `fd` is
+    // Checks the entry's size, CRC-32 (unless the caller computes it) and
+    // data descriptor and, when `fd` is
     // a written file, sets its modification time and permissions.
     void CloseFile(int fd);
 
   private:
     void CheckLocalHeader(const CFileHeader& header);
+    void PrepareWriter(std::size_t chunk);
     void PumpEntry(CAsyncFileWriter& writer);
     void RefillInput();
     std::size_t ReadStored(std::uint8_t* out, std::size_t size);
@@ -78,7 +87,8 @@ class CZipArchive {
     std::ptrdiff_t openIndex_ = -1;             // entry being extracted, -1 none
     std::uint64_t dataStart_ = 0;               // archive position of its data
     bool zip64Descriptor_ = false;              // its descriptor has 8-byte sizes
-    std::unique_ptr<CAsyncFileWriter> writer_;  // made by the first ExtractFile
+    std::unique_ptr<CAsyncFileWriter> writer_;  // made by the first extraction after Open
+    std::size_t outstanding_ = 0;               // tickets not yet waited for
 };
 
 }  // namespace norvale::zip

@@ -1,5 +1,5 @@
-// The writer thread: a file's failure stays with that file, a write error
-// surfaces at Finish, and every file is stamped and closed by Drain.
+// The writer thread: each file's failure (creation, write, completion check)
+// stays with that file and is reported when someone waits for it.
 
 #include <fcntl.h>
 #include <zlib.h>
@@ -27,43 +27,47 @@ void Put(CAsyncFileWriter& writer, const std::string& text) {
     writer.Submit(buffer, text.size());
 }
 
-TEST(AsyncFileWriter, FailedCreationStaysWithItsFileAndLaterFilesAreWritten) {
+TEST(AsyncFileWriter, EachFileKeepsItsOwnOutcomeWhileTheNextIsWritten) {
     TempDir dir;
     CAsyncFileWriter writer(16, 2);
-    writer.BeginFile([]() -> CUniqueFd { throw std::runtime_error("refused"); });
+    std::uint64_t refused = writer.BeginFile([]() -> CUniqueFd { throw std::runtime_error("no"); });
     Put(writer, "lost");
-    EXPECT_THROW(writer.Finish(), std::runtime_error);
-    EXPECT_TRUE(writer.Failed());
-    writer.EndFile({});
+    writer.EndFile([](int, std::uint32_t) { ADD_FAILURE() << "completed a failed file"; });
 
-    writer.BeginFile(Creator(dir / "b"));
+    std::uint64_t written = writer.BeginFile(Creator(dir / "b"));
     EXPECT_FALSE(writer.Failed());
     Put(writer, "hello ");
     Put(writer, "world");
-    EXPECT_EQ(writer.Finish(), crc32(0, reinterpret_cast<const Bytef*>("hello world"), 11));
-    int completedFd = -1;
-    writer.EndFile([&](int fd) { completedFd = fd; });
-    writer.Drain();
-    EXPECT_GE(completedFd, 0);
+    std::uint32_t crc = 0;
+    writer.EndFile([&](int, std::uint32_t c) { crc = c; });
+
+    std::uint64_t checked = writer.BeginFile(Creator(dir / "c"));
+    Put(writer, "x");
+    writer.EndFile([](int, std::uint32_t) { throw std::logic_error("bad CRC"); });
+
+    EXPECT_THROW(writer.WaitFile(refused), std::runtime_error);
+    writer.WaitFile(written);
+    EXPECT_EQ(crc, crc32(0, reinterpret_cast<const Bytef*>("hello world"), 11));
     EXPECT_EQ(ReadFile(dir / "b"), "hello world");
+    EXPECT_THROW(writer.WaitFile(checked), std::logic_error);
+    EXPECT_EQ(ReadFile(dir / "c"), "x");  // written before the check
 }
 
-TEST(AsyncFileWriter, WriteErrorIsRaisedByFinishAndSkipsTheRest) {
+TEST(AsyncFileWriter, WriteErrorIsTheFilesOutcomeAndSkipsTheRest) {
     CAsyncFileWriter writer(16, 2);
-    writer.BeginFile([] { return CUniqueFd(::open("/dev/null", O_RDONLY | O_CLOEXEC)); });
+    std::uint64_t file =
+        writer.BeginFile([] { return CUniqueFd(::open("/dev/null", O_RDONLY | O_CLOEXEC)); });
     Put(writer, "a");
     Put(writer, "b");
     Put(writer, "c");
+    writer.EndFile([](int, std::uint32_t) { ADD_FAILURE() << "completed a failed file"; });
     try {
-        writer.Finish();
+        writer.WaitFile(file);
         ADD_FAILURE() << "no error";
     } catch (const CZipException& e) {
         EXPECT_EQ(e.Cause(), CZipException::kSystemCause);
     }
-    bool completed = false;
-    writer.EndFile([&](int) { completed = true; });
-    writer.Drain();
-    EXPECT_TRUE(completed);  // the descriptor is still handed over, then closed
+    EXPECT_TRUE(writer.Failed());
 }
 
 }  // namespace
