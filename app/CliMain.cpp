@@ -1,13 +1,17 @@
 #include "app/CliMain.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTextStream>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <memory>
 
 #include "app/CliFrontEnd.h"
@@ -129,6 +133,29 @@ class SetLedTask {
     QString address_;
 };
 
+// Discovery needs UDP sockets; without port 1900 it still finds devices by
+// searching, but does not hear them announce themselves. Returns false
+// (with a message) when no socket can be opened at all.
+bool CheckNetwork(QTextStream& err) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        err << "norvale-discovery: cannot open a network socket: " << std::strerror(errno)
+            << Qt::endl;
+        return false;
+    }
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(1900);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) {
+        err << "norvale-discovery: warning: cannot listen on UDP port 1900 ("
+            << std::strerror(errno) << "); devices are found by searching only" << Qt::endl;
+    }
+    close(fd);
+    return true;
+}
+
 int DefaultTimeoutMs(const CommandLine& line) {
     if (line.timeoutSeconds) return static_cast<int>(*line.timeoutSeconds * 1000.0);
     if (line.mode == CommandLine::Mode::List) return 6000;
@@ -142,6 +169,7 @@ int RunCommandLine(const CommandLine& line, int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
+    if (!CheckNetwork(err)) return 1;
     std::unique_ptr<DemoNetwork> demo;
     if (line.demo) {
         demo = std::make_unique<DemoNetwork>();
