@@ -33,7 +33,7 @@ std::string maxVersionAttribute(const std::optional<int>& maxVersion) {
     return maxVersion ? " MaxVersion=\"" + std::to_string(*maxVersion) + "\"" : "";
 }
 
-void writeService(std::string& out, const ServiceSpec& s, const RootSpec& root) {
+void writeService(std::string& out, const ServiceDef& s, const RootDef& root) {
     out += "<service" + maxVersionAttribute(s.maxVersion) + ">\n";
     element(out, "serviceType", s.serviceType);
     element(out, "serviceId", s.serviceId);
@@ -43,7 +43,7 @@ void writeService(std::string& out, const ServiceSpec& s, const RootSpec& root) 
     out += "</service>\n";
 }
 
-void writeDevice(std::string& out, const DeviceSpec& d, const RootSpec& root) {
+void writeDevice(std::string& out, const DeviceDef& d, const RootDef& root) {
     out += "<device" + maxVersionAttribute(d.maxVersion) + ">\n";
     element(out, "deviceType", d.deviceType);
     optionalElement(out, "friendlyName", d.friendlyName);
@@ -58,19 +58,19 @@ void writeDevice(std::string& out, const DeviceSpec& d, const RootSpec& root) {
     if (d.presentationUrl) element(out, "presentationURL", expandUrl(*d.presentationUrl, root));
     if (!d.services.empty()) {
         out += "<serviceList>\n";
-        for (const ServiceSpec& s : d.services) writeService(out, s, root);
+        for (const ServiceDef& s : d.services) writeService(out, s, root);
         out += "</serviceList>\n";
     }
     if (!d.embedded.empty()) {
         out += "<deviceList>\n";
-        for (const DeviceSpec& e : d.embedded) writeDevice(out, e, root);
+        for (const DeviceDef& e : d.embedded) writeDevice(out, e, root);
         out += "</deviceList>\n";
     }
     out += d.extraXml;
     out += "</device>\n";
 }
 
-void writeArgument(std::string& out, const ArgumentSpec& a) {
+void writeArgument(std::string& out, const ArgumentDef& a) {
     out += "<argument>";
     out += "<name>" + a.name + "</name>";
     out += "<direction>" + a.direction + "</direction>";
@@ -79,7 +79,7 @@ void writeArgument(std::string& out, const ArgumentSpec& a) {
     out += "</argument>\n";
 }
 
-void writeVariable(std::string& out, const StateVariableSpec& v) {
+void writeVariable(std::string& out, const StateVariableDef& v) {
     out += std::string("<stateVariable sendEvents=\"") + (v.sendEvents ? "yes" : "no") + "\">\n";
     element(out, "name", v.name);
     element(out, "dataType", v.dataType);
@@ -101,7 +101,7 @@ void writeVariable(std::string& out, const StateVariableSpec& v) {
 
 }  // namespace
 
-std::string expandUrl(const std::string& text, const RootSpec& root) {
+std::string expandUrl(const std::string& text, const RootDef& root) {
     std::string out = text;
     for (auto [key, value] : {std::pair<std::string, std::string>{"{host}", root.address},
                               {"{port}", std::to_string(root.port)}}) {
@@ -111,7 +111,7 @@ std::string expandUrl(const std::string& text, const RootSpec& root) {
     return out;
 }
 
-std::string writeDeviceDescription(const RootSpec& root) {
+std::string writeDeviceDescription(const RootDef& root) {
     std::string out = "<?xml version=\"1.0\"?>\n<root xmlns=\"urn:schemas-upnp-org:device-1-0\">\n";
     out += kSpecVersion;
     if (root.urlBase) {
@@ -128,22 +128,22 @@ std::string writeDeviceDescription(const RootSpec& root) {
     return out;
 }
 
-std::string writeServiceDescription(const ServiceSpec& service) {
+std::string writeServiceDescription(const ServiceDef& service) {
     std::string out =
         "<?xml version=\"1.0\"?>\n<scpd xmlns=\"urn:schemas-upnp-org:service-1-0\">\n";
     out += kSpecVersion;
     out += "<actionList>\n";
-    for (const ActionSpec& a : service.actions) {
+    for (const ActionDef& a : service.actions) {
         out += "<action><name>" + a.name + "</name>";
         if (!a.arguments.empty()) {
             out += "<argumentList>\n";
-            for (const ArgumentSpec& arg : a.arguments) writeArgument(out, arg);
+            for (const ArgumentDef& arg : a.arguments) writeArgument(out, arg);
             out += "</argumentList>";
         }
         out += "</action>\n";
     }
     out += "</actionList>\n<serviceStateTable>\n";
-    for (const StateVariableSpec& v : service.stateVariables) writeVariable(out, v);
+    for (const StateVariableDef& v : service.stateVariables) writeVariable(out, v);
     out += "</serviceStateTable>\n</scpd>\n";
     return out;
 }

@@ -48,15 +48,15 @@ std::optional<int> optInteger(const json& o, const char* key) {
     return integer(o, key, 0);
 }
 
-ActionSpec ledAction(const std::string& name) {
-    ActionSpec action{name, {}};
+ActionDef ledAction(const std::string& name) {
+    ActionDef action{name, {}};
     if (name == "GetLEDStatus") action.arguments.push_back({"LEDStatus", "out", "LEDStatus"});
     if (name == "SetLEDStatus") action.arguments.push_back({"LEDStatus", "in", "LEDStatus"});
     return action;
 }
 
-StateVariableSpec ledVariable() {
-    StateVariableSpec v;
+StateVariableDef ledVariable() {
+    StateVariableDef v;
     v.name = "LEDStatus";
     v.dataType = "ui1";
     v.minimum = "0";
@@ -66,17 +66,17 @@ StateVariableSpec ledVariable() {
     return v;
 }
 
-ActionSpec parseAction(const json& a) {
+ActionDef parseAction(const json& a) {
     if (a.is_string()) return ledAction(a.get<std::string>());
-    ActionSpec action{text(a, "name"), {}};
+    ActionDef action{text(a, "name"), {}};
     for (const json& arg : a.value("arguments", json::array()))
         action.arguments.push_back(
             {text(arg, "name"), text(arg, "direction", "in"), text(arg, "relatedStateVariable")});
     return action;
 }
 
-StateVariableSpec parseVariable(const json& s) {
-    StateVariableSpec v;
+StateVariableDef parseVariable(const json& s) {
+    StateVariableDef v;
     v.name = text(s, "name");
     v.dataType = text(s, "dataType", "string");
     v.sendEvents = s.value("sendEvents", false);
@@ -89,8 +89,8 @@ StateVariableSpec parseVariable(const json& s) {
     return v;
 }
 
-ServiceSpec parseService(const json& s) {
-    ServiceSpec service;
+ServiceDef parseService(const json& s) {
+    ServiceDef service;
     service.serviceType = text(s, "serviceType", kLedServiceType);
     service.serviceId = text(s, "serviceId", kLedServiceId);
     service.maxVersion = optInteger(s, "maxVersion");
@@ -103,7 +103,7 @@ ServiceSpec parseService(const json& s) {
         for (const json& v : s["stateVariables"])
             service.stateVariables.push_back(parseVariable(v));
     } else {
-        for (const ActionSpec& a : service.actions)
+        for (const ActionDef& a : service.actions)
             if (a.name == "GetLEDStatus" || a.name == "SetLEDStatus") {
                 service.stateVariables.push_back(ledVariable());
                 break;
@@ -112,8 +112,8 @@ ServiceSpec parseService(const json& s) {
     return service;
 }
 
-DeviceSpec parseDevice(const json& d, bool root) {
-    DeviceSpec device;
+DeviceDef parseDevice(const json& d, bool root) {
+    DeviceDef device;
     device.name = text(d, "name");
     device.deviceType = text(d, "deviceType", kLuNasType);
     device.maxVersion = optInteger(d, "maxVersion");
@@ -170,9 +170,9 @@ ScheduleEntry parseScheduleEntry(const json& e) {
 
 }  // namespace
 
-RootSpec parseRootDevice(const json& o) {
+RootDef parseRootDevice(const json& o) {
     if (!o.is_object()) throw std::runtime_error("device: not an object");
-    RootSpec root;
+    RootDef root;
     root.device = parseDevice(o, true);
     root.address = text(o, "address");
     root.port = static_cast<uint16_t>(integer(o, "port", 49152));

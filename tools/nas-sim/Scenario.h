@@ -10,20 +10,20 @@
 namespace nassim {
 
 // One argument of an action as the service description lists it.
-struct ArgumentSpec {
+struct ArgumentDef {
     std::string name;
     std::string direction = "in";
     std::string relatedStateVariable;
 };
 
 // One action of a service description.
-struct ActionSpec {
+struct ActionDef {
     std::string name;
-    std::vector<ArgumentSpec> arguments;
+    std::vector<ArgumentDef> arguments;
 };
 
 // One state variable of a service description; unset optionals are left out of the XML.
-struct StateVariableSpec {
+struct StateVariableDef {
     std::string name;
     std::string dataType = "string";
     bool sendEvents = false;
@@ -33,19 +33,19 @@ struct StateVariableSpec {
 
 // A service as the device description lists it. The *Url fields are the texts written into the
 // XML; the *Path fields are the request paths the simulator serves them under.
-struct ServiceSpec {
+struct ServiceDef {
     std::string serviceType;
     std::string serviceId;
     std::optional<int> maxVersion;
     std::string scpdUrl, controlUrl, eventSubUrl;
     std::vector<std::string> scpdPaths, controlPaths, eventPaths;
-    std::vector<ActionSpec> actions;
-    std::vector<StateVariableSpec> stateVariables;
+    std::vector<ActionDef> actions;
+    std::vector<StateVariableDef> stateVariables;
 };
 
 // A device element (root or embedded). ledState is the live identify-LED state (0 off,
 // 1 or 2 on) that GetLEDStatus reports and SetLEDStatus changes.
-struct DeviceSpec {
+struct DeviceDef {
     std::string name;
     std::string deviceType;
     std::optional<int> maxVersion;
@@ -55,8 +55,8 @@ struct DeviceSpec {
     std::vector<std::string> presentationPaths;
     std::string extraXml;
     int ledState = 0;
-    std::vector<ServiceSpec> services;
-    std::vector<DeviceSpec> embedded;
+    std::vector<ServiceDef> services;
+    std::vector<DeviceDef> embedded;
 };
 
 // How the device takes part in SSDP.
@@ -79,8 +79,8 @@ struct ScheduleEntry {
 };
 
 // One simulated root device with everything about its network presence.
-struct RootSpec {
-    DeviceSpec device;
+struct RootDef {
+    DeviceDef device;
     std::string address;  // dotted IPv4; empty until assigned
     uint16_t port = 49152;
     std::string descriptionPath = "/description.xml";
@@ -96,7 +96,7 @@ struct RootSpec {
 
 // A whole scenario; udpPacePerMs 0 sends datagrams at once, N sends at most N per millisecond.
 struct Scenario {
-    std::vector<RootSpec> devices;
+    std::vector<RootDef> devices;
     int udpPacePerMs = 0;
 };
 
@@ -105,7 +105,7 @@ struct Scenario {
 Scenario parseScenario(const nlohmann::json& document);
 
 // Reads one root device object (the scenario's "devices" entries and the "add" command).
-RootSpec parseRootDevice(const nlohmann::json& object);
+RootDef parseRootDevice(const nlohmann::json& object);
 
 // A scenario of `count` supported LuNAS devices with `services` services each (the first is
 // the identify-LED service), named nas-0001 upward.
@@ -116,7 +116,7 @@ Scenario generateScenario(int count, int services);
 void finishScenario(Scenario& scenario, const std::string& base);
 
 // Same for one device added later; `taken` lists the addresses in use.
-void finishDevice(RootSpec& root, const std::string& base, const std::vector<std::string>& taken);
+void finishDevice(RootDef& root, const std::string& base, const std::vector<std::string>& taken);
 
 // The next loopback address after `address` (dotted IPv4), skipping .0 and .255 endings.
 std::string nextAddress(const std::string& address);

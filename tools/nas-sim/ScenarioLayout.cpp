@@ -48,7 +48,7 @@ std::vector<std::string> requestPaths(const std::string& text, const std::string
     return {basePath + text};
 }
 
-std::string basePathOf(const RootSpec& root) {
+std::string basePathOf(const RootDef& root) {
     if (!root.urlBase || *root.urlBase == "auto" || *root.urlBase == "auto-noslash") return "/";
     const std::string& base = *root.urlBase;
     size_t scheme = base.find("://");
@@ -60,7 +60,7 @@ std::string basePathOf(const RootSpec& root) {
 }
 
 struct Layout {
-    const RootSpec& root;
+    const RootDef& root;
     std::string basePath;
     uint32_t address;
     int deviceCounter = 0;
@@ -78,7 +78,7 @@ struct Layout {
         paths = requestPaths(text, basePath);
     }
 
-    void device(DeviceSpec& d) {
+    void device(DeviceDef& d) {
         int index = deviceCounter++;
         if (d.udn.empty()) {
             char udn[64];
@@ -89,13 +89,13 @@ struct Layout {
         if (d.name.empty()) d.name = d.friendlyName.value_or(d.udn);
         if (d.presentationUrl && d.presentationUrl->find("://") == std::string::npos)
             d.presentationPaths = requestPaths(*d.presentationUrl, basePath);
-        for (ServiceSpec& s : d.services) {
+        for (ServiceDef& s : d.services) {
             std::string n = std::to_string(++serviceCounter);
             url(s.scpdUrl, s.scpdPaths, "scpd/" + n + ".xml");
             url(s.controlUrl, s.controlPaths, "control/" + n);
             url(s.eventSubUrl, s.eventPaths, "event/" + n);
         }
-        for (DeviceSpec& e : d.embedded) device(e);
+        for (DeviceDef& e : d.embedded) device(e);
     }
 };
 
@@ -110,7 +110,7 @@ std::string nextAddress(const std::string& address) {
     return formatAddress(a);
 }
 
-void finishDevice(RootSpec& root, const std::string& base, const std::vector<std::string>& taken) {
+void finishDevice(RootDef& root, const std::string& base, const std::vector<std::string>& taken) {
     if (root.address.empty()) {
         std::string candidate = base;
         if (!usable(parseAddress(candidate))) candidate = nextAddress(candidate);
@@ -126,12 +126,12 @@ void finishDevice(RootSpec& root, const std::string& base, const std::vector<std
 
 void finishScenario(Scenario& scenario, const std::string& base) {
     std::vector<std::string> taken;
-    for (const RootSpec& root : scenario.devices)
+    for (const RootDef& root : scenario.devices)
         if (!root.address.empty()) taken.push_back(root.address);
     std::sort(taken.begin(), taken.end());
     std::string cursor = base;
     if (!usable(parseAddress(cursor))) cursor = nextAddress(cursor);
-    for (RootSpec& root : scenario.devices) {
+    for (RootDef& root : scenario.devices) {
         if (root.address.empty()) {
             while (std::binary_search(taken.begin(), taken.end(), cursor))
                 cursor = nextAddress(cursor);

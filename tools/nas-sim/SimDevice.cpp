@@ -40,8 +40,8 @@ bool fail(std::string* error, const std::string& what) {
 
 }  // namespace
 
-SimDevice::SimDevice(RootSpec spec, DeviceHooks hooks)
-    : spec_(std::move(spec)), hooks_(std::move(hooks)) {}
+SimDevice::SimDevice(RootDef def, DeviceHooks hooks)
+    : def_(std::move(def)), hooks_(std::move(hooks)) {}
 
 SimDevice::~SimDevice() {
     stop();
@@ -64,20 +64,20 @@ void SimDevice::stop() {
 bool SimDevice::start(std::string* error) {
     udpFd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (udpFd_ < 0) return fail(error, "udp socket");
-    sockaddr_in self = endpoint(spec_.address, 0);
+    sockaddr_in self = endpoint(def_.address, 0);
     if (bind(udpFd_, reinterpret_cast<sockaddr*>(&self), sizeof self) != 0)
-        return fail(error, "bind udp " + spec_.address);
+        return fail(error, "bind udp " + def_.address);
     in_addr loopback{};
     inet_pton(AF_INET, "127.0.0.1", &loopback);
     unsigned char ttl = 2;
     if (setsockopt(udpFd_, IPPROTO_IP, IP_MULTICAST_IF, &loopback, sizeof loopback) != 0 ||
         setsockopt(udpFd_, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) != 0)
         return fail(error, "multicast options");
-    if (!openListener(spec_.port, error)) return false;
-    if (spec_.ssdp.announceAtStart) sendNotify(true);
+    if (!openListener(def_.port, error)) return false;
+    if (def_.ssdp.announceAtStart) sendNotify(true);
     armPeriodicNotify();
-    for (const ScheduleEntry& e : spec_.schedule) {
-        std::string line = e.verb + " " + spec_.device.udn + (e.args.empty() ? "" : " " + e.args);
+    for (const ScheduleEntry& e : def_.schedule) {
+        std::string line = e.verb + " " + def_.device.udn + (e.args.empty() ? "" : " " + e.args);
         scheduleTimers_.push_back(
             hooks_.loop.after(e.atMs, [this, line] { hooks_.command(line); }));
     }
@@ -89,7 +89,7 @@ bool SimDevice::openListener(uint16_t port, std::string* error) {
     if (fd < 0) return fail(error, "tcp socket");
     int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in self = endpoint(spec_.address, port);
+    sockaddr_in self = endpoint(def_.address, port);
     if (bind(fd, reinterpret_cast<sockaddr*>(&self), sizeof self) != 0 || listen(fd, 128) != 0) {
         fail(error, "listen " + describe(self));
         close(fd);
@@ -123,30 +123,30 @@ void SimDevice::acceptConnections() {
 
 std::string SimDevice::location() const {
     const std::string& host =
-        spec_.ssdp.locationHost.empty() ? spec_.address : spec_.ssdp.locationHost;
-    return "http://" + host + ":" + std::to_string(spec_.port) + spec_.descriptionPath;
+        def_.ssdp.locationHost.empty() ? def_.address : def_.ssdp.locationHost;
+    return "http://" + host + ":" + std::to_string(def_.port) + def_.descriptionPath;
 }
 
 std::string SimDevice::cacheControl() const {
-    if (!spec_.ssdp.cacheControl.empty()) return spec_.ssdp.cacheControl;
-    return "max-age=" + std::to_string(spec_.maxAge);
+    if (!def_.ssdp.cacheControl.empty()) return def_.ssdp.cacheControl;
+    return "max-age=" + std::to_string(def_.maxAge);
 }
 
-DeviceSpec* SimDevice::findNode(const std::string& key) {
-    std::function<DeviceSpec*(DeviceSpec&)> visit = [&](DeviceSpec& d) -> DeviceSpec* {
+DeviceDef* SimDevice::findNode(const std::string& key) {
+    std::function<DeviceDef*(DeviceDef&)> visit = [&](DeviceDef& d) -> DeviceDef* {
         if (d.name == key || d.udn == key || d.udn == "uuid:" + key || d.friendlyName == key)
             return &d;
-        for (DeviceSpec& e : d.embedded)
-            if (DeviceSpec* found = visit(e)) return found;
+        for (DeviceDef& e : d.embedded)
+            if (DeviceDef* found = visit(e)) return found;
         return nullptr;
     };
-    return visit(spec_.device);
+    return visit(def_.device);
 }
 
 void SimDevice::onSearch(const SsdpMessage& search, const sockaddr_in& from) {
-    if (!announcing_ || !spec_.ssdp.answerSearch) return;
+    if (!announcing_ || !def_.ssdp.answerSearch) return;
     std::vector<SsdpTarget> targets =
-        searchTargets(spec_.device, *search.header("ST"), spec_.ssdp.usnForm);
+        searchTargets(def_.device, *search.header("ST"), def_.ssdp.usnForm);
     if (targets.empty()) return;
     hooks_.log.line("ssdp response " + name() + " " + *search.header("ST") + " to " +
                     describe(from) + " count " + std::to_string(targets.size()));
@@ -154,9 +154,9 @@ void SimDevice::onSearch(const SsdpMessage& search, const sockaddr_in& from) {
         for (const SsdpTarget& t : targets)
             hooks_.send(udpFd_, searchResponse(t, location(), cacheControl()), from);
     };
-    if (spec_.ssdp.searchDelayMs <= 0) return send();
+    if (def_.ssdp.searchDelayMs <= 0) return send();
     auto id = std::make_shared<uint64_t>(0);
-    *id = hooks_.loop.after(spec_.ssdp.searchDelayMs, [this, send, id] {
+    *id = hooks_.loop.after(def_.ssdp.searchDelayMs, [this, send, id] {
         searchTimers_.erase(*id);
         send();
     });
@@ -165,8 +165,8 @@ void SimDevice::onSearch(const SsdpMessage& search, const sockaddr_in& from) {
 
 void SimDevice::sendNotify(bool alive) {
     sockaddr_in group = endpoint("239.255.255.250", 1900);
-    std::vector<SsdpTarget> targets = announcementTargets(spec_.device, spec_.ssdp.usnForm);
-    for (int i = 0; i < spec_.ssdp.notifyRepeat; ++i)
+    std::vector<SsdpTarget> targets = announcementTargets(def_.device, def_.ssdp.usnForm);
+    for (int i = 0; i < def_.ssdp.notifyRepeat; ++i)
         for (const SsdpTarget& t : targets)
             hooks_.send(udpFd_, notifyMessage(t, location(), cacheControl(), alive), group);
     hooks_.log.line(std::string("ssdp ") + (alive ? "alive " : "byebye ") + name() + " " +
@@ -176,7 +176,7 @@ void SimDevice::sendNotify(bool alive) {
 void SimDevice::armPeriodicNotify() {
     if (notifyTimer_) hooks_.loop.cancel(notifyTimer_);
     notifyTimer_ = 0;
-    int64_t period = spec_.notifyPeriodMs < 0 ? int64_t(spec_.maxAge) * 500 : spec_.notifyPeriodMs;
+    int64_t period = def_.notifyPeriodMs < 0 ? int64_t(def_.maxAge) * 500 : def_.notifyPeriodMs;
     if (period <= 0 || !announcing_) return;
     notifyTimer_ = hooks_.loop.after(period, [this] {
         notifyTimer_ = 0;
@@ -202,9 +202,9 @@ void SimDevice::silence() {
 }
 
 bool SimDevice::relocate(uint16_t port, const std::string& path, std::string* error) {
-    if (port != spec_.port && !openListener(port, error)) return false;
-    spec_.port = port;
-    if (!path.empty()) spec_.descriptionPath = path;
+    if (port != def_.port && !openListener(port, error)) return false;
+    def_.port = port;
+    if (!path.empty()) def_.descriptionPath = path;
     if (announcing_) sendNotify(true);
     return true;
 }
@@ -214,32 +214,32 @@ bool SimDevice::setHttp(bool on, std::string* error) {
         closeListener();
         return true;
     }
-    return listenFd_ >= 0 || openListener(spec_.port, error);
+    return listenFd_ >= 0 || openListener(def_.port, error);
 }
 
 void SimDevice::mergeQuirks(const nlohmann::json& quirks) {
     if (quirks.contains("http")) {
         for (const auto& [key, quirk] : quirks["http"].items()) HttpShape().apply(quirk);
-        spec_.http.update(quirks["http"]);
+        def_.http.update(quirks["http"]);
     }
     if (quirks.contains("soap")) {
         SoapQuirk::fromJson(quirks["soap"]);
-        spec_.soap = quirks["soap"];
+        def_.soap = quirks["soap"];
     }
     if (quirks.contains("ssdp")) {
         nlohmann::json s = quirks["ssdp"];
-        if (s.contains("answerSearch")) spec_.ssdp.answerSearch = s["answerSearch"].get<bool>();
+        if (s.contains("answerSearch")) def_.ssdp.answerSearch = s["answerSearch"].get<bool>();
         if (s.contains("usnForm")) {
             std::string form = s["usnForm"].get<std::string>();
             if (form != "standard" && form != "bare" && form != "none")
                 throw std::runtime_error("ssdp.usnForm: expected standard, bare or none");
-            spec_.ssdp.usnForm = form;
+            def_.ssdp.usnForm = form;
         }
         if (s.contains("cacheControl"))
-            spec_.ssdp.cacheControl = s["cacheControl"].get<std::string>();
+            def_.ssdp.cacheControl = s["cacheControl"].get<std::string>();
         if (s.contains("locationHost"))
-            spec_.ssdp.locationHost = s["locationHost"].get<std::string>();
-        if (s.contains("searchDelayMs")) spec_.ssdp.searchDelayMs = s["searchDelayMs"].get<int>();
+            def_.ssdp.locationHost = s["locationHost"].get<std::string>();
+        if (s.contains("searchDelayMs")) def_.ssdp.searchDelayMs = s["searchDelayMs"].get<int>();
     }
 }
 

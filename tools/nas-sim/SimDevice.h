@@ -32,7 +32,7 @@ struct DeviceHooks {
 // descriptions, SOAP control and event URLs, and its scheduled behaviour.
 class SimDevice {
   public:
-    SimDevice(RootSpec spec, DeviceHooks hooks);
+    SimDevice(RootDef def, DeviceHooks hooks);
     ~SimDevice();
     SimDevice(const SimDevice&) = delete;
     SimDevice& operator=(const SimDevice&) = delete;
@@ -41,14 +41,14 @@ class SimDevice {
     // False with *error set when a socket cannot be opened.
     bool start(std::string* error);
 
-    const RootSpec& spec() const { return spec_; }
-    const std::string& name() const { return spec_.device.name; }
+    const RootDef& def() const { return def_; }
+    const std::string& name() const { return def_.device.name; }
     std::string location() const;
     int udpFd() const { return udpFd_; }
 
     // The device node (root or embedded) whose name, UDN (with or without "uuid:") or
     // friendly name is `key`; null when none.
-    DeviceSpec* findNode(const std::string& key);
+    DeviceDef* findNode(const std::string& key);
 
     void onSearch(const SsdpMessage& search, const sockaddr_in& from);
     void byebye();   // ssdp:byebye for every target; stops announcing and answering
@@ -71,12 +71,12 @@ class SimDevice {
     void armPeriodicNotify();
     HttpReply route(const HttpRequest& request);
     HttpAnswer answerFor(const HttpRequest& request, const std::string& kind,
-                         const std::string& path, ServiceSpec* service, DeviceSpec* owner,
+                         const std::string& path, ServiceDef* service, DeviceDef* owner,
                          std::string* note);
     HttpAnswer answerEvent(const HttpRequest& request, std::string* note);
     std::string cacheControl() const;
 
-    RootSpec spec_;
+    RootDef def_;
     DeviceHooks hooks_;
     int udpFd_ = -1;
     int listenFd_ = -1;

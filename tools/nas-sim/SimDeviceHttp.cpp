@@ -31,13 +31,13 @@ bool listed(const std::vector<std::string>& paths, const std::string& path) {
 }
 
 // Finds the resource a path names: its kind and, for service URLs, service and device.
-std::string resourceKind(DeviceSpec& d, const std::string& path, ServiceSpec** service,
-                         DeviceSpec** owner) {
+std::string resourceKind(DeviceDef& d, const std::string& path, ServiceDef** service,
+                         DeviceDef** owner) {
     if (listed(d.presentationPaths, path)) {
         *owner = &d;
         return "presentation";
     }
-    for (ServiceSpec& s : d.services) {
+    for (ServiceDef& s : d.services) {
         const char* kind = listed(s.scpdPaths, path)      ? "scpd"
                            : listed(s.controlPaths, path) ? "control"
                            : listed(s.eventPaths, path)   ? "event"
@@ -48,7 +48,7 @@ std::string resourceKind(DeviceSpec& d, const std::string& path, ServiceSpec** s
             return kind;
         }
     }
-    for (DeviceSpec& e : d.embedded) {
+    for (DeviceDef& e : d.embedded) {
         std::string kind = resourceKind(e, path, service, owner);
         if (!kind.empty()) return kind;
     }
@@ -63,12 +63,12 @@ HttpAnswer plain(int status, const std::string& text) {
 
 HttpReply SimDevice::route(const HttpRequest& request) {
     std::string path = requestPath(request.target);
-    ServiceSpec* service = nullptr;
-    DeviceSpec* owner = &spec_.device;
-    std::string kind = path == spec_.descriptionPath
+    ServiceDef* service = nullptr;
+    DeviceDef* owner = &def_.device;
+    std::string kind = path == def_.descriptionPath
                            ? "description"
-                           : resourceKind(spec_.device, path, &service, &owner);
-    HttpShape shape = HttpShape::lookup(spec_.http, kind, path);
+                           : resourceKind(def_.device, path, &service, &owner);
+    HttpShape shape = HttpShape::lookup(def_.http, kind, path);
     std::string note;
     HttpAnswer answer = answerFor(request, kind, path, service, owner, &note);
     HttpReply reply;
@@ -89,7 +89,7 @@ HttpReply SimDevice::route(const HttpRequest& request) {
 }
 
 HttpAnswer SimDevice::answerFor(const HttpRequest& request, const std::string& kind,
-                                const std::string& path, ServiceSpec* service, DeviceSpec* owner,
+                                const std::string& path, ServiceDef* service, DeviceDef* owner,
                                 std::string* note) {
     bool get = request.method == "GET" || request.method == "HEAD";
     if (kind.empty()) return plain(404, "no such resource: " + path);
@@ -98,13 +98,13 @@ HttpAnswer SimDevice::answerFor(const HttpRequest& request, const std::string& k
         if (request.method != "POST") return plain(405, "control URLs take POST");
         const std::string* action = request.header("SOAPACTION");
         SoapAnswer soap = answerSoap(action ? *action : "", request.body, *service, *owner,
-                                     SoapQuirk::fromJson(spec_.soap));
+                                     SoapQuirk::fromJson(def_.soap));
         *note = soap.drop ? "dropped" : soap.note;
         return HttpAnswer{soap.status, "text/xml; charset=\"utf-8\"", {{"EXT", ""}}, soap.body};
     }
     if (!get) return plain(405, "method not allowed");
     if (kind == "description")
-        return HttpAnswer{200, "text/xml; charset=\"utf-8\"", {}, writeDeviceDescription(spec_)};
+        return HttpAnswer{200, "text/xml; charset=\"utf-8\"", {}, writeDeviceDescription(def_)};
     if (kind == "scpd")
         return HttpAnswer{
             200, "text/xml; charset=\"utf-8\"", {}, writeServiceDescription(*service)};
@@ -127,7 +127,7 @@ HttpAnswer SimDevice::answerEvent(const HttpRequest& request, std::string* note)
         const std::string* callback = request.header("CALLBACK");
         const std::string* nt = request.header("NT");
         if (!callback || !nt || *nt != "upnp:event") return plain(412, "CALLBACK and NT required");
-        std::string newSid = spec_.device.udn + "-sub" + std::to_string(nextSid_++);
+        std::string newSid = def_.device.udn + "-sub" + std::to_string(nextSid_++);
         subscriptions_.insert(newSid);
         *note = "subscribe " + newSid;
         return HttpAnswer{200, "text/plain", {{"SID", newSid}, {"TIMEOUT", "Second-1800"}}, ""};

@@ -62,14 +62,14 @@ bool Simulator::openSsdpListener(std::string* error) {
     return true;
 }
 
-std::unique_ptr<SimDevice> Simulator::makeDevice(RootSpec spec) {
+std::unique_ptr<SimDevice> Simulator::makeDevice(RootDef def) {
     DeviceHooks hooks{
         loop_, log_,
         [this](int fd, std::string bytes, sockaddr_in to) { send(fd, std::move(bytes), to); },
         [this](const std::string& line) {
             log_.line("schedule " + line + " -> " + execute(line));
         }};
-    return std::make_unique<SimDevice>(std::move(spec), hooks);
+    return std::make_unique<SimDevice>(std::move(def), hooks);
 }
 
 bool Simulator::start(std::string* error) {
@@ -85,8 +85,8 @@ bool Simulator::start(std::string* error) {
     signal(SIGPIPE, SIG_IGN);
     loop_.watch(signalPipe_[0], POLLIN, [this](short) { loop_.stop(); });
     if (!openSsdpListener(error)) return false;
-    for (RootSpec& spec : scenario_.devices) {
-        devices_.push_back(makeDevice(std::move(spec)));
+    for (RootDef& def : scenario_.devices) {
+        devices_.push_back(makeDevice(std::move(def)));
         if (!devices_.back()->start(error)) return false;
     }
     scenario_.devices.clear();
@@ -181,10 +181,10 @@ void Simulator::drainQueue() {
         });
 }
 
-SimDevice* Simulator::findDevice(const std::string& key, DeviceSpec** node) {
+SimDevice* Simulator::findDevice(const std::string& key, DeviceDef** node) {
     for (auto& d : devices_) {
-        DeviceSpec* found =
-            d->spec().address == key ? d->findNode(d->spec().device.udn) : d->findNode(key);
+        DeviceDef* found =
+            d->def().address == key ? d->findNode(d->def().device.udn) : d->findNode(key);
         if (!found) continue;
         if (node) *node = found;
         return d.get();
@@ -193,16 +193,16 @@ SimDevice* Simulator::findDevice(const std::string& key, DeviceSpec** node) {
 }
 
 std::string Simulator::deviceLine(const SimDevice& d) const {
-    return "device " + d.name() + " " + d.spec().address + " " + d.location() + " " +
-           d.spec().device.udn;
+    return "device " + d.name() + " " + d.def().address + " " + d.location() + " " +
+           d.def().device.udn;
 }
 
 std::string Simulator::addDevice(const std::string& json) {
-    RootSpec spec = parseRootDevice(nlohmann::json::parse(json));
+    RootDef def = parseRootDevice(nlohmann::json::parse(json));
     std::vector<std::string> taken;
-    for (auto& d : devices_) taken.push_back(d->spec().address);
-    finishDevice(spec, baseAddress_, taken);
-    auto device = makeDevice(std::move(spec));
+    for (auto& d : devices_) taken.push_back(d->def().address);
+    finishDevice(def, baseAddress_, taken);
+    auto device = makeDevice(std::move(def));
     std::string error;
     if (!device->start(&error)) return "error " + error;
     devices_.push_back(std::move(device));

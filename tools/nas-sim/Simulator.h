@@ -45,12 +45,12 @@ class Simulator {
     void readStdin();
     void send(int fd, std::string bytes, const sockaddr_in& to);
     void drainQueue();
-    std::unique_ptr<SimDevice> makeDevice(RootSpec spec);
-    SimDevice* findDevice(const std::string& key, DeviceSpec** node = nullptr);
+    std::unique_ptr<SimDevice> makeDevice(RootDef def);
+    SimDevice* findDevice(const std::string& key, DeviceDef** node = nullptr);
     std::string deviceLine(const SimDevice& device) const;
     std::string addDevice(const std::string& json);
     std::string removeDevice(const std::string& key);
-    std::string runOnDevice(const std::string& verb, SimDevice& device, DeviceSpec& node,
+    std::string runOnDevice(const std::string& verb, SimDevice& device, DeviceDef& node,
                             const std::string& args);
     void shutdownDevices();
 

@@ -42,7 +42,7 @@ std::string Simulator::execute(const std::string& line) {
         in >> key;
         if (key.empty()) return "error usage: " + verb + " <device> ...";
         if (verb == "remove") return removeDevice(key);
-        DeviceSpec* node = nullptr;
+        DeviceDef* node = nullptr;
         SimDevice* device = findDevice(key, &node);
         if (!device) return "error no device " + key;
         return runOnDevice(verb, *device, *node, rest(in));
@@ -51,7 +51,7 @@ std::string Simulator::execute(const std::string& line) {
     }
 }
 
-std::string Simulator::runOnDevice(const std::string& verb, SimDevice& device, DeviceSpec& node,
+std::string Simulator::runOnDevice(const std::string& verb, SimDevice& device, DeviceDef& node,
                                    const std::string& args) {
     std::string ok = "ok " + verb + " " + node.name;
     std::string error;

@@ -50,7 +50,7 @@ bool parseLedValue(const std::string& text, int* value) {
     return true;
 }
 
-SoapAnswer quirkAnswer(const SoapQuirk& quirk, const ServiceSpec& service,
+SoapAnswer quirkAnswer(const SoapQuirk& quirk, const ServiceDef& service,
                        const std::string& action) {
     auto status = [&](int fallback) { return quirk.status ? quirk.status : fallback; };
     if (quirk.mode == "fault") return fault(quirk.errorCode, "Simulated failure", status(500));
@@ -131,12 +131,12 @@ bool elementText(const std::string& xml, const std::string& localName, std::stri
 }
 
 SoapAnswer answerSoap(const std::string& soapAction, const std::string& body,
-                      const ServiceSpec& service, DeviceSpec& device, const SoapQuirk& quirk) {
+                      const ServiceDef& service, DeviceDef& device, const SoapQuirk& quirk) {
     std::string type, action, ignored;
     if (!splitSoapAction(soapAction, &type, &action)) return fault(401, "Invalid Action");
     if (type != service.serviceType) return fault(401, "Invalid Action");
     bool listed = std::any_of(service.actions.begin(), service.actions.end(),
-                              [&](const ActionSpec& a) { return a.name == action; });
+                              [&](const ActionDef& a) { return a.name == action; });
     if (!listed || !elementText(body, action, &ignored)) return fault(401, "Invalid Action");
     if (body.find("\"" + service.serviceType + "\"") == std::string::npos)
         return fault(401, "Invalid Action");

@@ -39,7 +39,7 @@ struct SoapAnswer {
 // changes it (0 to 2); other listed actions answer an empty response; anything else is a
 // UPnP fault (401 invalid action, 402 invalid arguments, 601 out of range).
 SoapAnswer answerSoap(const std::string& soapAction, const std::string& body,
-                      const ServiceSpec& service, DeviceSpec& device, const SoapQuirk& quirk);
+                      const ServiceDef& service, DeviceDef& device, const SoapQuirk& quirk);
 
 // A SOAP fault envelope carrying a UPnPError with the code and description.
 std::string soapFault(int errorCode, const std::string& description);

@@ -55,23 +55,22 @@ bool typeMatches(const std::string& offered, const std::string& searched) {
            offeredVersion >= searchedVersion;
 }
 
-void collect(const DeviceSpec& d, bool root, const std::string& form,
-             std::vector<SsdpTarget>& out) {
+void collect(const DeviceDef& d, bool root, const std::string& form, std::vector<SsdpTarget>& out) {
     if (root) out.push_back({"upnp:rootdevice", usnFor(d.udn, "upnp:rootdevice", form)});
     out.push_back({d.udn, usnFor(d.udn, d.udn, form)});
     out.push_back({d.deviceType, usnFor(d.udn, d.deviceType, form)});
-    for (const ServiceSpec& s : d.services)
+    for (const ServiceDef& s : d.services)
         out.push_back({s.serviceType, usnFor(d.udn, s.serviceType, form)});
-    for (const DeviceSpec& e : d.embedded) collect(e, false, form, out);
+    for (const DeviceDef& e : d.embedded) collect(e, false, form, out);
 }
 
-void matches(const DeviceSpec& d, const std::string& st, const std::string& form,
+void matches(const DeviceDef& d, const std::string& st, const std::string& form,
              std::vector<SsdpTarget>& out) {
     if (st == d.udn) out.push_back({st, usnFor(d.udn, d.udn, form)});
     if (typeMatches(d.deviceType, st)) out.push_back({st, usnFor(d.udn, st, form)});
-    for (const ServiceSpec& s : d.services)
+    for (const ServiceDef& s : d.services)
         if (typeMatches(s.serviceType, st)) out.push_back({st, usnFor(d.udn, st, form)});
-    for (const DeviceSpec& e : d.embedded) matches(e, st, form, out);
+    for (const DeviceDef& e : d.embedded) matches(e, st, form, out);
 }
 
 void line(std::string& out, const char* name, const std::string& value) {
@@ -117,7 +116,7 @@ bool parseSsdp(const char* data, size_t length, SsdpMessage* out) {
     return !first;
 }
 
-std::vector<SsdpTarget> searchTargets(const DeviceSpec& root, const std::string& st,
+std::vector<SsdpTarget> searchTargets(const DeviceDef& root, const std::string& st,
                                       const std::string& usnForm) {
     std::vector<SsdpTarget> out;
     if (st == "ssdp:all") {
@@ -130,7 +129,7 @@ std::vector<SsdpTarget> searchTargets(const DeviceSpec& root, const std::string&
     return out;
 }
 
-std::vector<SsdpTarget> announcementTargets(const DeviceSpec& root, const std::string& usnForm) {
+std::vector<SsdpTarget> announcementTargets(const DeviceDef& root, const std::string& usnForm) {
     std::vector<SsdpTarget> out;
     collect(root, true, usnForm, out);
     return out;

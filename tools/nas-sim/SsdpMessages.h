@@ -34,12 +34,12 @@ struct SsdpTarget {
 // announcementTargets; upnp:rootdevice the root's; "uuid:..." the device with that UDN;
 // a device or service type every device or service of the same type with an equal or higher
 // version (the answer's ST echoes the search target).
-std::vector<SsdpTarget> searchTargets(const DeviceSpec& root, const std::string& st,
+std::vector<SsdpTarget> searchTargets(const DeviceDef& root, const std::string& st,
                                       const std::string& usnForm);
 
 // Every pair a tree announces: for the root upnp:rootdevice; for each device its uuid and
 // type; for each service its type.
-std::vector<SsdpTarget> announcementTargets(const DeviceSpec& root, const std::string& usnForm);
+std::vector<SsdpTarget> announcementTargets(const DeviceDef& root, const std::string& usnForm);
 
 // A unicast search response for one target.
 std::string searchResponse(const SsdpTarget& target, const std::string& location,

@@ -110,12 +110,12 @@ TEST_F(ActionsTest, HelpReusesItsOpenWindowAndOpensAnewAfterItWasClosed) {
 TEST_F(ActionsTest, ConfigureOpensThePresentationUrlAndDoesNothingWithoutOne) {
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler("http", &catcher, "Open");
-    FakeDeviceSpec plain{"a-nas", "127.0.0.2"};
+    FakeDeviceInfo plain{"a-nas", "127.0.0.2"};
     ReportDevice(*window, plain, 1);
     QTest::mouseClick(window->Button(1007), Qt::LeftButton);
     EXPECT_TRUE(catcher.urls.isEmpty());
 
-    FakeDeviceSpec web{"0-web", "127.0.0.3"};
+    FakeDeviceInfo web{"0-web", "127.0.0.3"};
     web.presentationUrl = "http://127.0.0.3:8080/index.html";
     ReportDevice(*window, web, 2);  // row 0, selected
     QTest::mouseClick(window->Button(1007), Qt::LeftButton);
@@ -128,7 +128,7 @@ TEST_F(ActionsTest, ConfigureOpensThePresentationUrlAndDoesNothingWithoutOne) {
     int n = 3;
     for (const char* url :
          {"file:///etc/passwd", "smb://127.0.0.4/share", "http:///nohost", "javascript:alert(1)"}) {
-        FakeDeviceSpec odd{QStringLiteral("%1-odd").arg(n), "127.0.0.9"};
+        FakeDeviceInfo odd{QStringLiteral("%1-odd").arg(n), "127.0.0.9"};
         odd.presentationUrl = url;
         const int row = ReportDevice(*window, odd, n++);
         window->Table().Select(row);

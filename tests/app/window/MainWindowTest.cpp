@@ -116,7 +116,7 @@ TEST_F(MainWindowTest, ActionColumnFollowsTheModelOfTheSelectedDevice) {
     EXPECT_EQ(Button(1011)->text(), "Turn On Identify LED");
     ASSERT_EQ(calls->getLed.size(), 1u);  // a fresh LED state for the new selection
 
-    FakeDeviceSpec zben{"a-zben", "127.0.0.3"};
+    FakeDeviceInfo zben{"a-zben", "127.0.0.3"};
     zben.configure = false;
     zben.identifyLed = false;
     zben.model = "QMZBEN";

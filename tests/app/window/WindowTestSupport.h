@@ -43,8 +43,8 @@ inline cp::UPnPDevice* FakeDevice(int n) {
     return reinterpret_cast<cp::UPnPDevice*>(static_cast<std::uintptr_t>(0x1000 + 16 * n));
 }
 
-struct FakeDeviceSpec {
-    FakeDeviceSpec(QString deviceName, QString deviceAddress)
+struct FakeDeviceInfo {
+    FakeDeviceInfo(QString deviceName, QString deviceAddress)
         : name(std::move(deviceName)), address(std::move(deviceAddress)) {}
 
     QString name;
@@ -58,22 +58,22 @@ struct FakeDeviceSpec {
 // Reports a device as the host does: row in name order, address, device,
 // selection of a new row 0 with its action buttons, map name, redraw and
 // scroll buttons. Returns the row.
-inline int ReportDevice(app::CLuDiscoverDlg& window, const FakeDeviceSpec& spec, int n) {
+inline int ReportDevice(app::CLuDiscoverDlg& window, const FakeDeviceInfo& info, int n) {
     app::DeviceTable& table = window.Table();
-    const int row = table.InsertRow(table.InsertPosition(spec.name), spec.name);
-    table.SetAddress(row, spec.address);
+    const int row = table.InsertRow(table.InsertPosition(info.name), info.name);
+    table.SetAddress(row, info.address);
     app::DeviceFacts facts;
-    facts.model = spec.model;
-    facts.configure = spec.configure;
-    facts.identifyLed = spec.identifyLed;
-    facts.presentationUrl = spec.presentationUrl;
+    facts.model = info.model;
+    facts.configure = info.configure;
+    facts.identifyLed = info.identifyLed;
+    facts.presentationUrl = info.presentationUrl;
     facts.supported = true;
     table.SetDevice(row, FakeDevice(n), facts);
     if (row == 0) {
         table.Select(0);
         window.RefreshActionButtons();
     }
-    table.SetMapName(row, spec.address);
+    table.SetMapName(row, info.address);
     window.RedrawRow(row);
     window.RefreshScrollButtons();
     return row;

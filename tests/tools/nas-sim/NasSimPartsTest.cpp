@@ -30,7 +30,7 @@ std::string soapRequestBody(const std::string& action, const std::string& type,
            "></s:Body></s:Envelope>";
 }
 
-RootSpec layoutOf(const nlohmann::json& device) {
+RootDef layoutOf(const nlohmann::json& device) {
     Scenario s;
     s.devices.push_back(parseRootDevice(device));
     finishScenario(s, "127.0.0.2");
@@ -76,12 +76,12 @@ TEST(HttpRequestReader, BadRequestsFailForGood) {
 }
 
 TEST(SsdpMessages, SearchMatchesTypesOfEqualOrHigherVersionAndUdns) {
-    RootSpec root = layoutOf({{"deviceType", "urn:schemas-upnp-org:device:Basic:1"},
-                              {"services", nlohmann::json::array()},
-                              {"devices",
-                               {{{"deviceType", "urn:schemas-upnp-org:device:LuNAS:2"},
-                                 {"services", {nlohmann::json::object()}}}}}});
-    const DeviceSpec& nas = root.device.embedded[0];
+    RootDef root = layoutOf({{"deviceType", "urn:schemas-upnp-org:device:Basic:1"},
+                             {"services", nlohmann::json::array()},
+                             {"devices",
+                              {{{"deviceType", "urn:schemas-upnp-org:device:LuNAS:2"},
+                                {"services", {nlohmann::json::object()}}}}}});
+    const DeviceDef& nas = root.device.embedded[0];
     auto v1 = searchTargets(root.device, "urn:schemas-upnp-org:device:LuNAS:1", "standard");
     ASSERT_EQ(v1.size(), 1u);
     EXPECT_EQ(v1[0].type, "urn:schemas-upnp-org:device:LuNAS:1");
@@ -107,9 +107,9 @@ TEST(SsdpMessages, SearchMatchesTypesOfEqualOrHigherVersionAndUdns) {
 }
 
 TEST(SoapResponder, SetThenGetAndTheFaultsOfBadRequests) {
-    RootSpec root = layoutOf(nlohmann::json::object());
-    ServiceSpec& led = root.device.services[0];
-    DeviceSpec& device = root.device;
+    RootDef root = layoutOf(nlohmann::json::object());
+    ServiceDef& led = root.device.services[0];
+    DeviceDef& device = root.device;
     SoapQuirk normal;
     std::string set = "\"" + kLedType + "#SetLEDStatus\"";
     SoapAnswer a =
@@ -153,8 +153,8 @@ TEST(SoapResponder, SetThenGetAndTheFaultsOfBadRequests) {
 }
 
 TEST(SoapResponder, QuirkModesShapeTheAnswersAControlPointMustSurvive) {
-    RootSpec root = layoutOf(nlohmann::json::object());
-    ServiceSpec& led = root.device.services[0];
+    RootDef root = layoutOf(nlohmann::json::object());
+    ServiceDef& led = root.device.services[0];
     std::string get = kLedType + "#GetLEDStatus";
     std::string body = soapRequestBody("GetLEDStatus", kLedType, "");
     auto answer = [&](const nlohmann::json& quirk) {
@@ -247,13 +247,13 @@ TEST(Scenario, AddressesUrlsAndPathsAreLaidOutAsAControlPointResolvesThem) {
     // The identify-LED service is listed last: a control point's first service.
     EXPECT_EQ(many.devices[0].device.services.back().serviceType, kLedType);
 
-    RootSpec based = layoutOf({{"URLBase", "http://{host}:{port}/base"}, {"port", 5000}});
-    const ServiceSpec& s = based.device.services[0];
+    RootDef based = layoutOf({{"URLBase", "http://{host}:{port}/base"}, {"port", 5000}});
+    const ServiceDef& s = based.device.services[0];
     EXPECT_EQ(s.controlUrl, "/control/1");
     EXPECT_EQ(s.controlPaths, (std::vector<std::string>{"/base/control/1", "/control/1"}));
     std::string xml = writeDeviceDescription(based);
     EXPECT_NE(xml.find("<URLBase>http://127.0.0.2:5000/base</URLBase>"), std::string::npos);
-    RootSpec absolute = layoutOf({{"urlStyle", "absolute"}, {"modelNumber", nullptr}});
+    RootDef absolute = layoutOf({{"urlStyle", "absolute"}, {"modelNumber", nullptr}});
     xml = writeDeviceDescription(absolute);
     EXPECT_NE(xml.find("<SCPDURL>http://127.0.0.2:49152/scpd/1.xml</SCPDURL>"), std::string::npos);
     EXPECT_EQ(xml.find("modelNumber"), std::string::npos);

@@ -90,11 +90,11 @@ TEST(XmlLinkTags, LinksParentsSiblingsAndInnerText) {
     Doc doc(kDescription);
     ASSERT_EQ(XmlLinkTags(doc.nodes.get()), 0);
     XmlNode* root = doc.nodes.get();
-    XmlNode* spec = root->next;
-    XmlNode* device = spec->closingTag->next;
+    XmlNode* versionTag = root->next;
+    XmlNode* device = versionTag->closingTag->next;
     EXPECT_EQ(std::string(device->name, device->nameLength), "device");
     EXPECT_EQ(device->parent, root);
-    EXPECT_EQ(spec->nextSibling, device);
+    EXPECT_EQ(versionTag->nextSibling, device);
     XmlNode* friendly = device->next->closingTag->next;
     EXPECT_EQ(Inner(friendly), "Office NAS");
     EXPECT_EQ(friendly->parent, device);
