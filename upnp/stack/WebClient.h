@@ -181,6 +181,7 @@ class ILibWebClient : public ChainedObject {
     void AfterAbort(ConnectionRecord* connection);
     void ConnectFailed(ConnectionRecord* connection);
     void CloseSocket(ConnectionRecord* connection);
+    void CloseAndPark(ConnectionRecord* connection);
     void Requeue(ConnectionRecord* connection);
     void GoIdle(ConnectionRecord* connection);
     void ParkLocked(ConnectionRecord* connection);

@@ -71,9 +71,7 @@ bool ILibWebClient::StealIdleSocket() {
         std::unique_lock<StackSemaphore> guard(lock_);
         if (!connection->queue.empty()) continue;
         guard.unlock();
-        CloseSocket(connection);
-        guard.lock();
-        ParkLocked(connection);
+        CloseAndPark(connection);
         return true;
     }
     return false;
@@ -320,6 +318,14 @@ void ILibWebClient::CloseSocket(ConnectionRecord* connection) {
     AsyncSocket_Disconnect(pool_[index]);
 }
 
+// Gives up the connection's socket and puts it into the idle table: for a
+// connection with nothing queued.
+void ILibWebClient::CloseAndPark(ConnectionRecord* connection) {
+    CloseSocket(connection);
+    std::lock_guard<StackSemaphore> guard(lock_);
+    ParkLocked(connection);
+}
+
 // A connection without a socket: back to the backlog when requests wait,
 // otherwise into the idle table.
 void ILibWebClient::Requeue(ConnectionRecord* connection) {
@@ -346,9 +352,7 @@ void ILibWebClient::GoIdle(ConnectionRecord* connection) {
         contention = !backlog_.IsEmpty();
     }
     if (contention) {
-        CloseSocket(connection);
-        std::lock_guard<StackSemaphore> guard(lock_);
-        ParkLocked(connection);
+        CloseAndPark(connection);
         return;
     }
     connection->idleTimer = true;
@@ -363,9 +367,7 @@ void ILibWebClient::OnIdleTimer(void* data) {
         std::lock_guard<StackSemaphore> guard(client->lock_);
         if (!connection->queue.empty() || connection->current != nullptr) return;
     }
-    client->CloseSocket(connection);
-    std::lock_guard<StackSemaphore> guard(client->lock_);
-    client->ParkLocked(connection);
+    client->CloseAndPark(connection);
 }
 
 // Puts a socket-less connection without requests into the idle table; past
