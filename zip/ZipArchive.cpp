@@ -105,7 +105,7 @@ std::uint64_t CZipArchive::StartExtract(std::size_t index, CDestFolder& folder,
         if (writer_->Failed())
             AbortFile();  // WaitExtracted reports why
         else
-            CloseFile(-1);
+            CloseFile();
     } catch (...) {
         writer_->EndFile({});
         writer_->Drain();  // nothing queued may outlive `folder`
@@ -272,7 +272,7 @@ void CZipArchive::ProbeForExcess() {
     }
 }
 
-void CZipArchive::CloseFile(int fd) {
+void CZipArchive::CloseFile() {
     if (openIndex_ < 0) CZipException::Throw(CZipException::kMisuse, "no entry is open");
     const CFileHeader& header = directory_.Headers()[static_cast<std::size_t>(openIndex_)];
     try {
@@ -288,7 +288,6 @@ void CZipArchive::CloseFile(int fd) {
         throw;
     }
     openIndex_ = -1;
-    if (fd >= 0) StampFile(fd, StampOf(header));
 }
 
 // After the data: optional signature, CRC-32, then both sizes in 4 bytes,

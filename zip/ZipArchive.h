@@ -66,9 +66,8 @@ class CZipArchive {
     // entry's data is complete. Data beyond the declared size throws.
     std::size_t ReadFile(void* buffer, std::size_t size);
     // Checks the entry's size, CRC-32 (unless the caller computes it) and
-    // data descriptor and, when `fd` is a written file, sets its
-    // modification time and permissions.
-    void CloseFile(int fd);
+    // data descriptor.
+    void CloseFile();
 
   private:
     void CheckLocalHeader(const CFileHeader& header);
