@@ -70,6 +70,19 @@ std::size_t Discard(char*, std::size_t size, std::size_t count, void* user) {
     return size * count;
 }
 
+// Reads every finished-transfer message waiting on `multi`; the result is
+// how many of them ended without error and with status 200.
+int TakeGoodTransfers(CURLM* multi) {
+    int good = 0, queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+        long status = 0;
+        curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &status);
+        if (message->msg == CURLMSG_DONE && message->data.result == CURLE_OK && status == 200)
+            ++good;
+    }
+    return good;
+}
+
 // All 1,000 transfers added at once: libcurl queues them behind the one
 // allowed connection.
 void BM_Curl_1000Gets(benchmark::State& state) {
@@ -90,16 +103,10 @@ void BM_Curl_1000Gets(benchmark::State& state) {
             curl_multi_add_handle(multi, easy);
             handles.push_back(easy);
         }
-        int running = 1, good = 0, queued = 0;
+        int running = 1, good = 0;
         while (running > 0) {
             curl_multi_perform(multi, &running);
-            while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-                long status = 0;
-                curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &status);
-                if (message->msg == CURLMSG_DONE && message->data.result == CURLE_OK &&
-                    status == 200)
-                    ++good;
-            }
+            good += TakeGoodTransfers(multi);
             if (running > 0) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
         }
         for (CURL* easy : handles) {
@@ -130,18 +137,12 @@ void BM_CurlSequential_1000Gets(benchmark::State& state) {
         int good = 0;
         for (int i = 0; i < kRequests; ++i) {
             curl_multi_add_handle(multi, easy);
-            int running = 1, queued = 0;
+            int running = 1;
             while (running > 0) {
                 curl_multi_perform(multi, &running);
                 if (running > 0) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
             }
-            while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-                long status = 0;
-                curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &status);
-                if (message->msg == CURLMSG_DONE && message->data.result == CURLE_OK &&
-                    status == 200)
-                    ++good;
-            }
+            good += TakeGoodTransfers(multi);
             curl_multi_remove_handle(multi, easy);
         }
         curl_easy_cleanup(easy);
