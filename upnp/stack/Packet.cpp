@@ -211,16 +211,12 @@ void ShiftPacketPointers(Packet* packet, const char* oldStart, const char* oldEn
         Shift(h->name, oldStart, oldEnd, delta);
         Shift(h->value, oldStart, oldEnd, delta);
     }
-    // Table values are the values of the last node of each name: put them again.
-    for (PacketHeader* h = packet->firstHeader; h != nullptr; h = h->next) {
-        char* value = nullptr;
-        int length = 0;
-        const auto nameLength = static_cast<std::size_t>(h->nameLength);
-        packet->headerTable.GetWithExtra(h->name, nameLength, &value, &length);
-        if (value != nullptr && Inside(value, oldStart, oldEnd)) {
-            Shift(value, oldStart, oldEnd, delta);
-            packet->headerTable.Put(h->name, nameLength, value, length);
-        }
+    // Table values are the values of the last node of each name: putting every
+    // node again in order leaves exactly those (each pointer moved only once,
+    // even when the old and new places overlap).
+    for (const PacketHeader* h = packet->firstHeader; h != nullptr; h = h->next) {
+        packet->headerTable.Put(h->name, static_cast<std::size_t>(h->nameLength), h->value,
+                                h->valueLength);
     }
 }
 

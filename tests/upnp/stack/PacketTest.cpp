@@ -247,6 +247,17 @@ TEST(Packet, ShiftMovesOnlyPointersIntoTheOldBuffer) {
     EXPECT_EQ(Value(packet.get(), "X"), "own");
 }
 
+TEST(Packet, ShiftWithinOneBufferMovesARepeatedHeaderValueOnce) {
+    // The packet sits 4 bytes into its buffer and is moved to the front in place.
+    const std::string text = "HTTP/1.1 200 OK\r\nA: first\r\nA: second\r\n\r\n";
+    Bytes buffer("    " + text);
+    PacketPtr packet(ParsePacket(buffer.get(), 4, buffer.length()));
+    std::memmove(buffer.get(), buffer.get() + 4, text.size());
+    ShiftPacketPointers(packet.get(), buffer.get() + 4, buffer.get() + buffer.size, -4);
+    EXPECT_EQ(Value(packet.get(), "A"), "second");
+    EXPECT_EQ(S(packet->firstHeader->value, packet->firstHeader->valueLength), "first");
+}
+
 TEST(ParsePacket, EveryTruncationStaysInsideTheRegionAndKeepsHeaderPrefixes) {
     Bytes whole(kNotify);
     PacketPtr full(ParsePacket(whole.get(), 0, whole.length()));
