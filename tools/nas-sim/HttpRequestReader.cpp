@@ -15,20 +15,6 @@ namespace nassim {
 
 namespace {
 
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
-std::string trim(std::string_view s) {
-    size_t b = s.find_first_not_of(" \t");
-    if (b == std::string_view::npos) return {};
-    size_t e = s.find_last_not_of(" \t");
-    return std::string(s.substr(b, e - b + 1));
-}
-
 // Position just after the blank line ending the head, or npos.
 size_t headEnd(const std::string& head, size_t from) {
     for (size_t i = from; i < head.size(); ++i) {
@@ -42,9 +28,7 @@ size_t headEnd(const std::string& head, size_t from) {
 }  // namespace
 
 const std::string* HttpRequest::header(std::string_view name) const {
-    for (const auto& [key, value] : headers)
-        if (equalsIgnoreCase(key, name)) return &value;
-    return nullptr;
+    return findHeader(headers, name);
 }
 
 bool HttpRequest::wantsKeepAlive() const {
@@ -98,12 +82,12 @@ bool HttpRequestReader::parseHead() {
             if (request_.headers.empty()) return false;
             std::string& value = request_.headers.back().second;
             value += ' ';
-            value += trim(line);
+            value += trimBlanks(line);
             continue;
         }
         size_t colon = line.find(':');
         if (colon == std::string::npos || colon == 0) return false;
-        request_.headers.emplace_back(line.substr(0, colon), trim(line.substr(colon + 1)));
+        request_.headers.emplace_back(line.substr(0, colon), trimBlanks(line.substr(colon + 1)));
     }
     return true;
 }

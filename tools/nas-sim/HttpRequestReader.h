@@ -6,12 +6,14 @@
 #include <utility>
 #include <vector>
 
+#include "tools/nas-sim/HeaderFields.h"
+
 namespace nassim {
 
 // One HTTP request as received.
 struct HttpRequest {
     std::string method, target, version;  // version: "1.0" or "1.1"
-    std::vector<std::pair<std::string, std::string>> headers;
+    HeaderFields headers;
     std::string body;
 
     // The value of the first header with this name (ASCII case ignored), or null.

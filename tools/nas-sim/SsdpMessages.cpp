@@ -17,20 +17,6 @@ namespace {
 
 const char* const kServer = "Linux/6.1 UPnP/1.0 NorvaleNasSim/1.0";
 
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
-std::string trim(std::string_view s) {
-    size_t b = s.find_first_not_of(" \t");
-    if (b == std::string_view::npos) return {};
-    size_t e = s.find_last_not_of(" \t");
-    return std::string(s.substr(b, e - b + 1));
-}
-
 std::string usnFor(const std::string& udn, const std::string& type, const std::string& form) {
     if (form == "none") return {};
     if (form == "bare" || type == udn) return udn;
@@ -83,9 +69,7 @@ void line(std::string& out, const char* name, const std::string& value) {
 }  // namespace
 
 const std::string* SsdpMessage::header(std::string_view name) const {
-    for (const auto& [key, value] : headers)
-        if (equalsIgnoreCase(key, name)) return &value;
-    return nullptr;
+    return findHeader(headers, name);
 }
 
 bool SsdpMessage::isSearch() const {
@@ -111,7 +95,7 @@ bool parseSsdp(const char* data, size_t length, SsdpMessage* out) {
         }
         size_t colon = l.find(':');
         if (colon == std::string_view::npos || colon == 0) return false;
-        out->headers.emplace_back(trim(l.substr(0, colon)), trim(l.substr(colon + 1)));
+        out->headers.emplace_back(trimBlanks(l.substr(0, colon)), trimBlanks(l.substr(colon + 1)));
     }
     return !first;
 }

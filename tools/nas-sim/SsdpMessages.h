@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "tools/nas-sim/HeaderFields.h"
 #include "tools/nas-sim/Scenario.h"
 
 namespace nassim {
@@ -13,7 +14,7 @@ namespace nassim {
 // A received SSDP datagram: start line and headers (names kept as sent).
 struct SsdpMessage {
     std::string startLine;
-    std::vector<std::pair<std::string, std::string>> headers;
+    HeaderFields headers;
     // The first header with this name (ASCII case ignored), or null.
     const std::string* header(std::string_view name) const;
     // "M-SEARCH * HTTP/1.1" with MAN "ssdp:discover" (quotes optional) and an ST header.
