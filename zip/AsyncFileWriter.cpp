@@ -86,10 +86,6 @@ void CAsyncFileWriter::EndFile(Complete complete) {
     Queue({Kind::kEnd, {}, std::move(complete), nullptr, 0});
 }
 
-void CAsyncFileWriter::WaitIdle(std::unique_lock<std::mutex>& lock) {
-    changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
-}
-
 void CAsyncFileWriter::WaitFile(std::uint64_t file) {
     if (file == 0 || file > begun_) throw std::invalid_argument("no such file");
     std::unique_lock<std::mutex> lock(mutex_);
@@ -100,11 +96,6 @@ void CAsyncFileWriter::WaitFile(std::uint64_t file) {
         failures_.erase(it);
         std::rethrow_exception(failure);
     }
-}
-
-void CAsyncFileWriter::Drain() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    WaitIdle(lock);
 }
 
 void CAsyncFileWriter::Fail(std::exception_ptr failure) {
@@ -154,7 +145,6 @@ void CAsyncFileWriter::Run() {
         if (queue_.empty()) return;  // stopping with nothing left
         Job job = std::move(queue_.front());
         queue_.pop_front();
-        busy_ = true;
         lock.unlock();
         std::exception_ptr outcome = Perform(job);
         lock.lock();
@@ -163,7 +153,6 @@ void CAsyncFileWriter::Run() {
             if (outcome && job.complete) failures_.emplace_back(writing_, std::move(outcome));
             ended_ = writing_;
         }
-        busy_ = false;
         changed_.notify_all();
     }
 }

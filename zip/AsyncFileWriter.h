@@ -56,9 +56,6 @@ class CAsyncFileWriter {
     // rethrows what its creation or `complete` threw, or throws
     // CZipException (kSystem) when a write failed.
     void WaitFile(std::uint64_t file);
-    // Waits until everything queued is done, every file closed; outcomes
-    // stay until waited for (or the writer is destroyed).
-    void Drain();
 
   private:
     enum class Kind { kBegin, kData, kEnd };
@@ -73,7 +70,6 @@ class CAsyncFileWriter {
     void Run();
     std::exception_ptr Perform(Job& job);
     void Fail(std::exception_ptr failure);
-    void WaitIdle(std::unique_lock<std::mutex>& lock);
 
     const std::size_t bufferSize_;
     std::vector<CAutoBuffer> buffers_;
@@ -81,7 +77,6 @@ class CAsyncFileWriter {
     std::condition_variable changed_;
     std::vector<std::uint8_t*> free_;
     std::deque<Job> queue_;
-    bool busy_ = false;  // the thread is performing a job
     bool stopping_ = false;
     // The current file and its state: writer thread only.
     CUniqueFd file_;

@@ -107,8 +107,10 @@ std::uint64_t CZipArchive::StartExtract(std::size_t index, CDestFolder& folder,
         else
             CloseFile();
     } catch (...) {
-        writer_->EndFile({});
-        writer_->Drain();  // nothing queued may outlive `folder`
+        if (ticket != 0) {
+            writer_->EndFile({});
+            writer_->WaitFile(ticket);  // nothing queued may outlive `folder`
+        }
         AbortFile();
         throw;
     }
