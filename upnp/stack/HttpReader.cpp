@@ -51,22 +51,6 @@ std::int64_t ParseContentLength(const char* value, int length) {
     return result;
 }
 
-// True for HTTP/1.1 and later versions ("1.1", "2.0"); false for 1.0, 0.9.
-bool IsHttp11OrLater(const Packet* packet) {
-    const char* v = packet->version;
-    const int n = packet->versionLength;
-    if (v == nullptr || n <= 0) return false;
-    int major = 0, i = 0;
-    for (; i < n && v[i] >= '0' && v[i] <= '9' && major < 1000; ++i)
-        major = major * 10 + (v[i] - '0');
-    int minor = 0;
-    if (i < n && v[i] == '.') {
-        for (++i; i < n && v[i] >= '0' && v[i] <= '9' && minor < 1000; ++i)
-            minor = minor * 10 + (v[i] - '0');
-    }
-    return major > 1 || (major == 1 && minor >= 1);
-}
-
 }  // namespace
 
 HttpReader::HttpReader(Mode mode, const Limits& limits, Deliver deliver, void* owner)

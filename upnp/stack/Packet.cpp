@@ -196,6 +196,21 @@ Packet* ILibClonePacket(const Packet* packet) {
     return copy;
 }
 
+bool IsHttp11OrLater(const Packet* packet) {
+    const char* v = packet->version;
+    const int n = packet->versionLength;
+    if (v == nullptr || n <= 0) return false;
+    int major = 0, i = 0;
+    for (; i < n && v[i] >= '0' && v[i] <= '9' && major < 1000; ++i)
+        major = major * 10 + (v[i] - '0');
+    int minor = 0;
+    if (i < n && v[i] == '.') {
+        for (++i; i < n && v[i] >= '0' && v[i] <= '9' && minor < 1000; ++i)
+            minor = minor * 10 + (v[i] - '0');
+    }
+    return major > 1 || (major == 1 && minor >= 1);
+}
+
 void ShiftPacketPointers(Packet* packet, const char* oldStart, const char* oldEnd,
                          std::ptrdiff_t delta) {
     if (packet == nullptr || packet->cloned != 0) return;

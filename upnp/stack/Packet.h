@@ -112,6 +112,11 @@ char* GetHeaderValue(Packet* packet, const char* name, int nameLength, int* valu
 // null out (with a debug text).
 Packet* ILibClonePacket(const Packet* packet);
 
+// True when the packet's version is HTTP/1.1 or later ("1.1", "1.01", "2",
+// "2.0"): major above 1, or major 1 with a minor above 0. False for "1.0",
+// "0.9", a missing or empty version.
+bool IsHttp11OrLater(const Packet* packet);
+
 // For a module whose receive buffer moved by `delta` bytes: shifts every
 // pointer of the packet that points into the old buffer [oldStart, oldEnd)
 // (start line, version, unowned headers and their table entries). Owned

@@ -20,20 +20,6 @@ namespace {
 
 char kMissingHost[] = "HTTP/1.1 400 Bad Request (Missing Host Field)\r\n\r\n";
 
-// True for a version whose decimal value is above 1 ("1.1", "2").
-bool VersionAboveOne(const Packet* packet) {
-    const char* v = packet->version;
-    int major = 0, i = 0;
-    for (; i < packet->versionLength && v[i] >= '0' && v[i] <= '9' && major < 1000; ++i)
-        major = major * 10 + (v[i] - '0');
-    if (major != 1) return major > 1;
-    if (i >= packet->versionLength || v[i] != '.') return false;
-    for (++i; i < packet->versionLength && v[i] >= '0' && v[i] <= '9'; ++i) {
-        if (v[i] != '0') return true;
-    }
-    return false;
-}
-
 // Replaces the request target, keeping the method (both copied first).
 void ReplacePath(Packet* packet, const char* path, int length) {
     const std::string method(packet->method, static_cast<std::size_t>(packet->methodLength));
@@ -206,7 +192,7 @@ bool WebServer::BeginRequest(WebSession* session, Packet* packet) {
     session->requestBegun = true;
     LifetimeMonitor_Remove(idleTimers_, session);
     LifetimeMonitor_Add(idleTimers_, session, options_.requestTimeoutMs, &OnIdleTimer, nullptr);
-    if (VersionAboveOne(packet) && GetHeaderValue(packet, "host", 4) == nullptr) {
+    if (IsHttp11OrLater(packet) && GetHeaderValue(packet, "host", 4) == nullptr) {
         Send(session, kMissingHost, static_cast<int>(sizeof kMissingHost - 1), kBufferStatic, true);
         return false;
     }
