@@ -199,9 +199,7 @@ std::size_t CZipArchive::ReadFile(void* buffer, std::size_t size) {
 std::size_t CZipArchive::ReadStored(std::uint8_t* out, std::size_t size) {
     std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, info_.uncompressedLeft));
     storage_.Read(out, n);
-    if (info_.computeCrc)
-        info_.crc = static_cast<std::uint32_t>(crc32(info_.crc, out, static_cast<uInt>(n)));
-    info_.uncompressedLeft -= n;
+    info_.Produced(out, n);
     info_.compressedLeft -= n;
     if (info_.uncompressedLeft == 0) info_.finished = true;
     return n;
@@ -233,12 +231,8 @@ std::size_t CZipArchive::ReadDeflated(std::uint8_t* out, std::size_t size) {
         const uInt inBefore = s.avail_in;
         int result = inflate(&s, Z_NO_FLUSH);
         const std::size_t n = room - s.avail_out;
-        if (info_.computeCrc)
-            info_.crc =
-                static_cast<std::uint32_t>(crc32(info_.crc, out + produced, static_cast<uInt>(n)));
-
+        info_.Produced(out + produced, n);
         produced += n;
-        info_.uncompressedLeft -= n;
         if (result == Z_STREAM_END) {
             info_.finished = true;
         } else if (result != Z_OK) {

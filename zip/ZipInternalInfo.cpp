@@ -22,6 +22,11 @@ void CZipInternalInfo::Begin(int entryMethod, std::uint64_t compressed,
     }
 }
 
+void CZipInternalInfo::Produced(const std::uint8_t* data, std::size_t n) {
+    if (computeCrc) crc = static_cast<std::uint32_t>(crc32(crc, data, static_cast<uInt>(n)));
+    uncompressedLeft -= n;
+}
+
 void CZipInternalInfo::End() {
     if (inflating_) inflateEnd(&stream);
     inflating_ = false;

@@ -26,6 +26,9 @@ class CZipInternalInfo {
     void Begin(int method, std::uint64_t compressed, std::uint64_t uncompressed);
     // Ends the inflate stream if one is running.
     void End();
+    // Counts `n` bytes of the entry handed out at `data`: fewer left to
+    // produce, and the CRC-32 over them unless the caller computes it.
+    void Produced(const std::uint8_t* data, std::size_t n);
 
     z_stream stream{};
     CAutoBuffer input;
