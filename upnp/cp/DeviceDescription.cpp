@@ -34,11 +34,6 @@ OwnedText Copy(std::string_view text) {
     return CopyText(text.data(), text.size());
 }
 
-int ReadInt(std::string_view text) {
-    std::string digits(text.substr(0, 32));
-    return std::atoi(digits.c_str());
-}
-
 int MaxVersionOf(XmlElement element) {
     bool found = false;
     std::string_view value = element.Attribute("MaxVersion", &found);

@@ -10,7 +10,6 @@
 //   Envelope/Body/Fault/detail/UPnPError/errorCode   (first of each name)
 #include "upnp/cp/SoapText.h"
 
-#include <cstdlib>
 #include <string_view>
 
 #include "upnp/cp/DeviceDescription.h"
@@ -27,11 +26,6 @@ constexpr char kEnvelopeTail[] = "></s:Body></s:Envelope>";
 
 std::string Safe(const char* text) {
     return text == nullptr ? std::string() : text;
-}
-
-int ReadInt(std::string_view text) {
-    std::string digits(text.substr(0, 32));
-    return std::atoi(digits.c_str());
 }
 
 }  // namespace

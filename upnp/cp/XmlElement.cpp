@@ -1,6 +1,8 @@
 #include "upnp/cp/XmlElement.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "upnp/stack/XmlAttribute.h"
 #include "upnp/stack/XmlNode.h"
@@ -97,6 +99,11 @@ bool XmlDocument::Parse(const char* text, std::size_t length, bool namespaces) {
     // only, and declaring them writes NULs into attribute text still to be read.
     (void)namespaces;
     return true;
+}
+
+int ReadInt(std::string_view text) {
+    std::string digits(text.substr(0, 32));
+    return std::atoi(digits.c_str());
 }
 
 XmlElement XmlDocument::Root() const {

@@ -38,6 +38,10 @@ class XmlElement {
     stack::XmlNode* node_ = nullptr;
 };
 
+// The leading decimal number of an attribute value or element text, read as
+// atoi reads its first 32 bytes; 0 when it does not start with one.
+int ReadInt(std::string_view text);
+
 // Owns the nodes of one parsed document and a private copy of its text (the
 // parser writes into the text it parses).
 class XmlDocument {
