@@ -102,16 +102,14 @@ void CLuDiscoverDlg::LoadImages() {
     rows_ = LoadPngResource(135);
     pageUp_ = LoadPngResource(138);
     pageDown_ = LoadPngResource(136);
-    spare_ = LoadPngResource(134);
-    boxBackground_ = LoadPngResource(146);
-    boxButtons_ = LoadPngResource(131);
     mark_ = LoadPngResource(157);
 
+    // The process-wide message box record holds these images.
     MessageBoxSkin skin;
-    skin.background = boxBackground_;
-    skin.backgroundSource = boxBackground_.rect();
-    skin.buttons = boxButtons_;
-    skin.buttonsSource = boxButtons_.rect();
+    skin.background = LoadPngResource(146);
+    skin.backgroundSource = skin.background.rect();
+    skin.buttons = LoadPngResource(131);
+    skin.buttonsSource = skin.buttons.rect();
     skin.captionColor = skin.buttonColor1 = skin.buttonColor2 = skin.buttonColor3 = 0xFFFFFFFF;
     skin.buttonColor4 = 0xFF808080;
     skin.messageColor = 0xFFFFFFFF;

@@ -149,7 +149,7 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     QHash<int, QWidget*> controls_;
     CLuListCtrl* list_ = nullptr;
     QImage background_, heading_, textButtons_, close_, minimise_, actions_, rows_;
-    QImage pageUp_, pageDown_, spare_, boxBackground_, boxButtons_, mark_;
+    QImage pageUp_, pageDown_, mark_;
     QTimer startupTimer_;
     bool noDeviceMessageShown_ = false;
     bool closing_ = false;
