@@ -29,6 +29,13 @@ bool IsSkinNavigationKey(int key) {
     }
 }
 
+bool SwallowSkinNavigationKey(QEvent* event) {
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
+    if (!IsSkinNavigationKey(static_cast<QKeyEvent*>(event)->key())) return false;
+    event->accept();
+    return true;
+}
+
 CLuButton::CLuButton(QWidget* parent)
     : QAbstractButton(parent), fontFace_(QStringLiteral("Tahoma")) {
     EnsureSkinFonts();
@@ -174,11 +181,6 @@ void CLuButton::changeEvent(QEvent* event) {
 }
 
 bool CLuButton::event(QEvent* event) {
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
-        if (IsSkinNavigationKey(static_cast<QKeyEvent*>(event)->key())) {
-            event->accept();
-            return true;
-        }
-    }
+    if (SwallowSkinNavigationKey(event)) return true;
     return QAbstractButton::event(event);
 }

@@ -110,3 +110,7 @@ class CLuButton : public QAbstractButton {
 // True for the keys a skinned control swallows: Tab, Backtab, Space, Page
 // Up/Down, End, Home and the four arrows.
 bool IsSkinNavigationKey(int key);
+
+// Accepts a key press or release of a navigation key and returns true, so a
+// control's event() stops there; returns false for every other event.
+bool SwallowSkinNavigationKey(QEvent* event);

@@ -1,7 +1,6 @@
 #include "skin/CLuListCtrl.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -259,11 +258,6 @@ void CLuListCtrl::focusInEvent(QFocusEvent* event) {
 }
 
 bool CLuListCtrl::event(QEvent* event) {
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
-        if (IsSkinNavigationKey(static_cast<QKeyEvent*>(event)->key())) {
-            event->accept();
-            return true;
-        }
-    }
+    if (SwallowSkinNavigationKey(event)) return true;
     return QWidget::event(event);
 }
