@@ -196,7 +196,7 @@ std::unique_ptr<UPnPDevice> ParseDeviceDescription(const char* body, std::ptrdif
     if (body == nullptr || length <= 0 || location == nullptr) return nullptr;
     if (static_cast<std::size_t>(length) > kMaxDescriptionBytes) return nullptr;
     XmlDocument document;
-    if (!document.Parse(body, static_cast<std::size_t>(length), true)) return nullptr;
+    if (!document.Parse(body, static_cast<std::size_t>(length))) return nullptr;
     XmlElement root = document.Root();
     XmlElement deviceElement = root.Child("device");
     if (!deviceElement) return nullptr;

@@ -88,16 +88,13 @@ void XmlDocument::Release() {
     text_ = nullptr;
 }
 
-bool XmlDocument::Parse(const char* text, std::size_t length, bool namespaces) {
+bool XmlDocument::Parse(const char* text, std::size_t length) {
     Release();
     text_ = new char[length + 1];
     if (length > 0) std::memcpy(text_, text, length);
     text_[length] = '\0';
     first_ = stack::XmlParse(text_, 0, static_cast<int>(length));
     if (stack::XmlLinkTags(first_) != 0) return false;
-    // Namespace tables are not built: elements are matched by local names
-    // only, and declaring them writes NULs into attribute text still to be read.
-    (void)namespaces;
     return true;
 }
 

@@ -52,8 +52,10 @@ class XmlDocument {
     ~XmlDocument();
 
     // Parses `length` bytes of `text`; true when the document is well-formed
-    // (every tag matched). Namespace tables are declared when `namespaces`.
-    bool Parse(const char* text, std::size_t length, bool namespaces = false);
+    // (every tag matched). No namespace tables are built: elements are matched
+    // by local names only, and declaring them writes NULs into attribute text
+    // still to be read.
+    bool Parse(const char* text, std::size_t length);
     // The first top-level start tag that is not a declaration ("!..."), or null.
     XmlElement Root() const;
     // The first start tag in document order with the local name, or null.
