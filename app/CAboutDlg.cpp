@@ -22,11 +22,6 @@ constexpr int kAboutId = 16;
 const QPoint kLogoAt(30, 15);
 const QPoint kBackAt(606, 410);
 
-const QString& Tahoma() {
-    static const QString face = QStringLiteral("Tahoma");
-    return face;
-}
-
 }  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent)
@@ -46,7 +41,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     back_->setGeometry(QRect(kBackAt, back_->FaceSize()));
     back_->setText(LoadSkinString(kBackTextId));
     back_->SetTextAlign(StringAlign::Center, StringAlign::Center, false);
-    back_->SetFont(Tahoma(), 12);
+    back_->SetFont(SkinFaceName(), 12);
     back_->SetTextColors(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF808080, false);
     connect(back_, &QAbstractButton::clicked, this, &QObject::deleteLater);
 }
@@ -66,16 +61,16 @@ void CAboutDlg::paintEvent(QPaintEvent* event) {
     centred.horizontal = StringAlign::Center;
     centred.vertical = StringAlign::Center;
     const QColor white(Qt::white);
-    SkinText::Draw(painter, LoadSkinString(kAboutId), SkinFont(Tahoma(), 12), white,
+    SkinText::Draw(painter, LoadSkinString(kAboutId), SkinFont(SkinFaceName(), 12), white,
                    QRectF(30, 15, 720, 45), centred);
 
     TextFormat left = centred;
     left.horizontal = StringAlign::Near;
     const QString name = LoadSkinString(kProductNameId);
-    const QFont nameFont = SkinFont(Tahoma(), 18, kFontBold);
+    const QFont nameFont = SkinFont(SkinFaceName(), 18, kFontBold);
     const qreal nameWidth = SkinText::Measure(name, nameFont).width();
     SkinText::Draw(painter, name, nameFont, white, QRectF(45, 70, nameWidth, 50), left);
-    SkinText::Draw(painter, VersionLine(), SkinFont(Tahoma(), 12), white,
+    SkinText::Draw(painter, VersionLine(), SkinFont(SkinFaceName(), 12), white,
                    QRectF(45 + nameWidth + 5, 75, 400, 50), left);
 }
 

@@ -17,6 +17,7 @@
 #include "skin/CLuMessageBox.h"
 #include "skin/CLuStatic.h"
 #include "skin/MessageBoxSkin.h"
+#include "skin/SkinFonts.h"
 #include "skin/SkinImage.h"
 #include "skin/StringTable.h"
 
@@ -39,11 +40,6 @@ constexpr int kLastActionId = CLuDiscoverDlg::kIdentifyLedId;
 const QPoint kActionColumn(414, 194);
 const QRect kListRect(32, 194, 354, 300);
 constexpr int kRowHeight = 60;
-
-const QString& Tahoma() {
-    static const QString face = QStringLiteral("Tahoma");
-    return face;
-}
 
 QString WindowTitle() {
     return QStringLiteral("Norvale Discovery");
@@ -141,7 +137,7 @@ void CLuDiscoverDlg::CreateTopButtons() {
         CLuButton* button = AddButton(entry.id, entry.strip, entry.at);
         if (entry.text == 0) continue;
         button->setText(LoadSkinString(entry.text));
-        button->SetFont(Tahoma(), 8);
+        button->SetFont(SkinFaceName(), 8);
         button->SetTextAlign(StringAlign::Center, StringAlign::Center, false);
         button->SetTextColors(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF808080, false);
     }
@@ -168,7 +164,7 @@ void CLuDiscoverDlg::CreateHeadings() {
         heading->setObjectName(QString::number(entry.id));
         heading->setGeometry(QRect(entry.at, heading_.size()));
         SetHeadingImage(heading);
-        heading->SetFontName(Tahoma());
+        heading->SetFontName(SkinFaceName());
         heading->SetFontSize(12);
         heading->SetTextColor(0xFFFFFFFF);
         heading->SetHorizontalAlign(StringAlign::Center);
@@ -189,7 +185,7 @@ void CLuDiscoverDlg::CreateActionButtons() {
         CLuButton* button = AddButton(id, actions_, kActionColumn);
         PlaceActionButton(id, slot);
         button->setText(LoadSkinString(id == kIdentifyLedId ? kLedOnText : kActionTexts[slot]));
-        button->SetFont(Tahoma(), 13);
+        button->SetFont(SkinFaceName(), 13);
         button->SetTextAlign(StringAlign::Center, StringAlign::Center, false);
         SetActionLook(button);
         button->SetNotifyOnEnter(true);

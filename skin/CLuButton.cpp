@@ -36,8 +36,7 @@ bool SwallowSkinNavigationKey(QEvent* event) {
     return true;
 }
 
-CLuButton::CLuButton(QWidget* parent)
-    : QAbstractButton(parent), fontFace_(QStringLiteral("Tahoma")) {
+CLuButton::CLuButton(QWidget* parent) : QAbstractButton(parent), fontFace_(SkinFaceName()) {
     EnsureSkinFonts();
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);

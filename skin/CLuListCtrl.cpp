@@ -215,7 +215,7 @@ void CLuListCtrl::DrawRow(QPainter& painter, int row, int item) {
     } else if (textAlign_ == kAlignLeft) {
         layout.moveLeft(5);
     }
-    const QFont font = SkinFont(QStringLiteral("Tahoma"), 13, state == kSelected ? kFontBold : 0);
+    const QFont font = SkinFont(SkinFaceName(), 13, state == kSelected ? kFontBold : 0);
     SkinText::Draw(painter, ItemText(item, 0), font, ArgbColor(textColors_[state]), layout, format);
 }
 

@@ -18,7 +18,7 @@ bool Assign(T& field, const U& value) {
 
 }  // namespace
 
-CLuStatic::CLuStatic(QWidget* parent) : QWidget(parent), fontName_(QStringLiteral("Tahoma")) {
+CLuStatic::CLuStatic(QWidget* parent) : QWidget(parent), fontName_(SkinFaceName()) {
     EnsureSkinFonts();
 }
 

@@ -34,7 +34,7 @@ bool LoadTahoma() {
         }
         if (loaded) break;
     }
-    if (!loaded) QFont::insertSubstitution(QStringLiteral("Tahoma"), kFallbackFamily);
+    if (!loaded) QFont::insertSubstitution(SkinFaceName(), kFallbackFamily);
     return loaded;
 }
 
@@ -47,6 +47,11 @@ bool EnsureSkinFonts() {
     static bool haveTahoma = false;
     std::call_once(once, [] { haveTahoma = LoadTahoma(); });
     return haveTahoma;
+}
+
+const QString& SkinFaceName() {
+    static const QString face = QStringLiteral("Tahoma");
+    return face;
 }
 
 int SkinPointsToPixels(double points) {

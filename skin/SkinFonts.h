@@ -10,6 +10,9 @@
 // Returns true when Tahoma itself is available.
 bool EnsureSkinFonts();
 
+// The face name of the skin's texts, "Tahoma".
+const QString& SkinFaceName();
+
 // Skin font sizes are em sizes in points at 96 DPI; the skin draws them at
 // that fixed pixel size on every screen so text matches the images.
 int SkinPointsToPixels(double points);

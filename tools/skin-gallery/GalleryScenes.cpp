@@ -34,7 +34,7 @@ QImage Art(int id, QSize size, int cells) {
         painter.fillRect(r, QColor::fromHsv((id * 37 + i * 60) % 360, 120, 110 + i * 30));
         painter.setPen(Qt::white);
         painter.drawRect(r.adjusted(0, 0, -1, -1));
-        painter.setFont(SkinFont(QStringLiteral("Tahoma"), 7));
+        painter.setFont(SkinFont(SkinFaceName(), 7));
         painter.drawText(r.adjusted(3, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop,
                          QStringLiteral("%1/%2").arg(id).arg(i));
     }
@@ -67,7 +67,7 @@ CLuButton* MakeButton(QWidget* parent, const QImage& strip, QPoint pos) {
 void StyleActionButton(CLuButton* button, const QString& caption) {
     button->setText(caption);
     button->SetTextColors(0x6FFFFFFF, 0xFFFFFFFF, 0x6FFFFFFF, 0xFF808080, true);
-    button->SetFont(QStringLiteral("Tahoma"), 13);
+    button->SetFont(SkinFaceName(), 13);
     button->SetTextAlign(StringAlign::Center, StringAlign::Center);
 }
 
@@ -116,7 +116,7 @@ void AddTopButtons(CLuDialog& window) {
     for (int i = 0; i < 2; ++i) {
         CLuButton* button = MakeButton(&window, top, QPoint(616 + 48 * i, 7));
         button->setText(captions[i]);
-        button->SetFont(QStringLiteral("Tahoma"), 8);
+        button->SetFont(SkinFaceName(), 8);
         button->SetTextAlign(StringAlign::Center, StringAlign::Center);
         button->SetTextColors(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF808080, false);
     }
@@ -173,7 +173,7 @@ void AddButtonStates(GallerySheet& sheet, CLuDialog& stage, int id, QSize fallba
                      const QString& caption) {
     CLuButton* button = MakeButton(&stage, Art(id, fallback, 4), QPoint(10, 10));
     if (!caption.isEmpty()) StyleActionButton(button, caption);
-    if (id == 160) button->SetFont(QStringLiteral("Tahoma"), 8);
+    if (id == 160) button->SetFont(SkinFaceName(), 8);
     button->show();
     const QString name = QStringLiteral("PNG %1 ").arg(id);
     sheet.Add(button->grab().toImage(), name + QStringLiteral("normal"));

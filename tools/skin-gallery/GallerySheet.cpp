@@ -19,8 +19,8 @@ void GallerySheet::Section(const QString& title) {
 }
 
 void GallerySheet::Add(const QImage& image, const QString& caption) {
-    const int captionWidth = static_cast<int>(
-        QFontMetricsF(SkinFont(QStringLiteral("Tahoma"), 8)).horizontalAdvance(caption));
+    const int captionWidth =
+        static_cast<int>(QFontMetricsF(SkinFont(SkinFaceName(), 8)).horizontalAdvance(caption));
     const QSize size = image.size().expandedTo(QSize(captionWidth, 1));
     if (x_ > kMargin && x_ + size.width() > width_ - kMargin) NewLine();
     items_.push_back({image, caption, QPoint(x_, y_), false});
@@ -34,8 +34,8 @@ QImage GallerySheet::Render() const {
     sheet.fill(QColor(0x2B, 0x2F, 0x36));
     QPainter painter(&sheet);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    const QFont heading = SkinFont(QStringLiteral("Tahoma"), 14, 1);
-    const QFont caption = SkinFont(QStringLiteral("Tahoma"), 8);
+    const QFont heading = SkinFont(SkinFaceName(), 14, 1);
+    const QFont caption = SkinFont(SkinFaceName(), 8);
     for (const Item& item : items_) {
         if (item.heading) {
             painter.setFont(heading);
