@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+// Names and codes the share code speaks. Results are the system error codes
+// of file sharing, so callers and tests can compare them with the numbers
+// users and administrators know.
+namespace drives {
+
+enum ErrorCode : int {
+    kNoError = 0,
+    kErrorAccessDenied = 5,
+    kErrorBadNetPath = 53,           // unknown or unreachable server
+    kErrorConnectionUnavail = 1201,  // remembered letter whose share is not mounted
+    kErrorCancelled = 1223,          // the user cancelled the credential prompt
+    kErrorNotConnected = 2250,       // the letter holds no connection
+};
+
+// What a drive letter is, as the letter folder shows it.
+enum DriveType : int {
+    kDriveNoRootDir = 1,  // no entry: no drive
+    kDriveRemovable = 2,
+    kDriveFixed = 3,   // an entry that is not ours: never touched
+    kDriveRemote = 4,  // our link to a mounted or remembered share
+    kDriveCdrom = 5,
+    kDriveRamdisk = 6,
+};
+
+// Share types of an enumeration entry.
+enum ShareType : int {
+    kShareDisk = 0,
+    kSharePrintQueue = 1,
+    kShareDevice = 2,
+    kShareIpc = 3,
+};
+
+// One share of a server as the enumeration reports it.
+struct ShareEntry {
+    QString name;
+    int type = kShareDisk;
+};
+
+}  // namespace drives
