@@ -50,7 +50,13 @@ class CliFrontEnd : public QObject, public DiscoveryFrontEnd {
     std::map<std::pair<QString, QString>, bool> announced_;
 };
 
-// The table as aligned text: NAME, MAP NAME, IP, LED, MODEL.
+// `text` safe for a terminal: control characters (C0, DEL, C1) and the
+// bidirectional overrides, which could move the cursor, clear the screen or
+// reorder what follows, are shown as escapes ("\n", "\x1b", "\u202e");
+// everything else is kept.
+QString TerminalText(const QString& text);
+// The table as aligned text: NAME, MAP NAME, IP, LED, MODEL; every cell
+// passes through TerminalText.
 QString FormatTable(const std::vector<DeviceRow>& rows);
 // One JSON object of a row, keys in a fixed order; `event` first when given.
 QString RowJson(const DeviceRow& row, const char* event = nullptr);

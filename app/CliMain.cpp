@@ -17,6 +17,7 @@
 #include "app/CliFrontEnd.h"
 #include "app/DemoNetwork.h"
 #include "app/DiscoveryHost.h"
+#include "app/SearchProgress.h"
 #include "upnp/stack/LocalAddresses.h"
 
 namespace norvale::app {
@@ -64,7 +65,7 @@ class SetLedTask {
 
     void TimedOut() {
         if (stage_ == Stage::Done) return;
-        const QString device = QString::fromStdString(line_.device);
+        const QString device = TerminalText(QString::fromStdString(line_.device));
         err_ << "norvale-discovery: "
              << (stage_ == Stage::Searching
                      ? QStringLiteral("no device named or at %1 was found").arg(device)
@@ -76,7 +77,10 @@ class SetLedTask {
   private:
     enum class Stage { Searching, WaitingFirstAnswer, WaitingAnswer, Done };
 
-    QString Label() const { return QStringLiteral("%1 (%2)").arg(name_, address_); }
+    // Name and address come from the network: escaped for the terminal.
+    QString Label() const {
+        return QStringLiteral("%1 (%2)").arg(TerminalText(name_), TerminalText(address_));
+    }
 
     void LookForDevice() {
         if (stage_ != Stage::Searching) return;
@@ -183,8 +187,11 @@ int RunCommandLine(const CommandLine& line, int argc, char** argv) {
 
     CliFrontEnd front(out, line.mode == CommandLine::Mode::Watch, line.all);
     DiscoveryHost host(&front);
+    SearchProgress progress(err, line.mode == CommandLine::Mode::List && isatty(STDERR_FILENO) == 1,
+                            [&front] { return static_cast<int>(front.Rows().size()); });
     int exitCode = 0;
     auto finish = [&](int code) {
+        progress.Erase();
         exitCode = code;
         if (host.ChainStopped()) {
             app.quit();
@@ -197,7 +204,9 @@ int RunCommandLine(const CommandLine& line, int argc, char** argv) {
     std::unique_ptr<SetLedTask> setLed;
     std::function<void()> onTimeout = [&] { finish(0); };
     if (line.mode == CommandLine::Mode::List) {
+        front.onTableChanged = [&progress] { progress.Refresh(); };
         onTimeout = [&] {
+            progress.Erase();
             const auto rows = front.Rows();
             out << (line.json ? RowsJson(rows) + QLatin1Char('\n') : FormatTable(rows));
             out.flush();
@@ -212,6 +221,7 @@ int RunCommandLine(const CommandLine& line, int argc, char** argv) {
     auto signalWatch = WatchTerminationSignals([&] { finish(0); });
 
     host.Start();
+    progress.Start();
     app.exec();
     return exitCode;
 }

@@ -89,6 +89,12 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     Options options;
     if (!parseOptions(argc, argv, &options)) {
         std::fputs(kUsage, stderr);

@@ -124,8 +124,13 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--first-paint") == 0) {
         return FirstPaint(argc, argv, std::strtoll(argv[2], nullptr, 10));
     }
+    const char* const usage = "usage: window-shots OUTDIR [LOCALE] | --first-paint START_NS\n";
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: window-shots OUTDIR [LOCALE] | --first-paint START_NS\n");
+        std::fputs(usage, stderr);
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -4,13 +4,19 @@
 // failing entries and their causes go to stderr), 2 on a usage error.
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "zip/ExtractArchive.h"
 
 int main(int argc, char** argv) {
+    const char* const usage = "usage: zip-extract ARCHIVE FOLDER\n";
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: zip-extract ARCHIVE FOLDER\n");
+        std::fputs(usage, stderr);
         return 2;
     }
     std::vector<norvale::zip::ZipEntryFailure> failures;

@@ -10,6 +10,10 @@
 #include <QTemporaryDir>
 #include <map>
 
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
 // Readable failure messages for Qt strings.
 void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
@@ -144,6 +148,68 @@ TEST(CommandLineList, TableRulesForOrderDuplicatesMapNamesAndLedAnswers) {
     EXPECT_FALSE(rows.at("Faulty")["led"].toBool());  // a failed answer changes nothing
 }
 
+TEST(CommandLineList, NetworkTextReachesTheTerminalWithControlCharactersEscaped) {
+    const Outcome list =
+        RunDiscovery(Scenario("hostile.json"), "--list --timeout 2 --interface 127.0.0.1");
+    ASSERT_EQ(list.exitCode, 0) << list.err.toStdString();
+    EXPECT_FALSE(list.out.contains(QChar(0x1b)));
+    EXPECT_FALSE(list.out.contains(QChar('\r')));
+    EXPECT_FALSE(list.out.contains(QChar(0x202e)));
+    EXPECT_TRUE(list.out.contains(R"(Evil\x1b[2J\rName\u202e  127.0.0.2)"))
+        << list.out.toStdString();
+    EXPECT_TRUE(list.out.contains(R"(QMA5KS\x1b]0;t\x07)")) << list.out.toStdString();
+    EXPECT_EQ(list.out.count('\n'), 2);  // headings and one row
+
+    // The device's own name in the messages of --set-led.
+    const Outcome set =
+        RunDiscovery(Scenario("hostile.json"),
+                     "--set-led on --device 127.0.0.2 --timeout 5 --interface 127.0.0.1");
+    EXPECT_EQ(set.exitCode, 0) << set.err.toStdString();
+    EXPECT_EQ(set.out, "Evil\\x1b[2J\\rName\\u202e (127.0.0.2): identify LED on\n");
+
+    // JSON keeps its own escapes.
+    const Outcome json =
+        RunDiscovery(Scenario("hostile.json"), "--list --json --timeout 2 --interface 127.0.0.1");
+    EXPECT_TRUE(json.out.contains(R"("name":"Evil\u001b[2J\rName)")) << json.out.toStdString();
+}
+
+// Runs --list with standard error on a pseudo-terminal; returns what the
+// terminal received.
+QString ListOnATerminal(const QString& args, Outcome* run) {
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return "openpty failed";
+    *run = RunDiscovery(Scenario("watch.json"), args + " 2>" + QString::fromLatin1(name));
+    close(slave);
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    QByteArray seen;
+    char buffer[4096];
+    for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) seen.append(buffer, n);
+    close(master);
+    return QString::fromUtf8(seen);
+}
+
+TEST(CommandLineList, ProgressOnATerminalCountsAndIsErasedBeforeTheTable) {
+    Outcome run;
+    const QString terminal = ListOnATerminal("--list --timeout 3.5 --interface 127.0.0.1", &run);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(terminal.contains("Searching for devices... 0 s, 0 devices found"))
+        << terminal.toStdString();
+    EXPECT_TRUE(terminal.contains("2 devices found")) << terminal.toStdString();
+    EXPECT_TRUE(terminal.contains("... 3 s, ")) << terminal.toStdString();
+    EXPECT_TRUE(terminal.endsWith("\r\x1b[K")) << terminal.toStdString();  // erased, cursor at 0
+    EXPECT_FALSE(terminal.contains('\n'));                                 // one line only
+    EXPECT_TRUE(run.out.startsWith("NAME")) << run.out.toStdString();
+
+    // Not a terminal: nothing but the result.
+    const Outcome piped =
+        RunDiscovery(Scenario("watch.json"), "--list --timeout 1.5 --interface 127.0.0.1");
+    EXPECT_EQ(piped.exitCode, 0);
+    EXPECT_EQ(piped.err, "");
+    EXPECT_TRUE(piped.out.startsWith("NAME"));
+}
+
 TEST(CommandLineWatch, ReportsAddedLedAndRemovedByByebyeAndExpiry) {
     const Outcome run =
         RunDiscovery(Scenario("watch.json"), "--watch --timeout 7 --interface 127.0.0.1");
@@ -184,4 +250,21 @@ TEST(CommandLineUsage, BadUsageExitsTwoWithOneLineAndTheUsage) {
     EXPECT_TRUE(err.startsWith("norvale-discovery: --timeout needs a positive number of seconds"))
         << err.toStdString();
     EXPECT_TRUE(err.contains("Usage:"));
+}
+
+TEST(CommandLineUsage, HelpExitsZeroForEveryProgram) {
+    const QString bin = Env("NORVALE_BIN_DIR");
+    for (const char* program : {"norvale-discovery", "nas-sim", "zip-extract", "window-shots",
+                                "skin-gallery", "skin-art"}) {
+        ASSERT_TRUE(QFile::exists(bin + "/" + program)) << program;
+        for (const char* option : {"--help", "-h"}) {
+            QProcess process;
+            process.start(bin + "/" + program, {option});
+            ASSERT_TRUE(process.waitForFinished(10000)) << program;
+            EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << program;
+            EXPECT_EQ(process.exitCode(), 0) << program << " " << option;
+            EXPECT_TRUE(QString::fromUtf8(process.readAllStandardOutput()).contains("sage"))
+                << program << " prints its usage on standard output";
+        }
+    }
 }
