@@ -57,7 +57,6 @@ bool CDestFolder::SplitName(const std::string& name, std::vector<std::string>* p
     parts->clear();
     if (name.empty()) return true;
     if (name.find('\0') != std::string::npos) return false;
-    if (name[0] == '/' || name[0] == '\\') return false;
     if (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0])))
         return false;
     std::size_t start = 0;

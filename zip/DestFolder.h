@@ -21,9 +21,10 @@ class CDestFolder {
     bool IsOpen() const { return root_.IsValid(); }
 
     // Splits a stored name at "/" and "\" into the components below the
-    // folder. False (refused) when the name is absolute (leading separator
-    // or drive letter), holds a ".." component or a NUL byte. Empty and "."
-    // components are dropped.
+    // folder. Leading separators are dropped, so "/etc/x" lands at "etc/x"
+    // inside the folder. False (refused) when the name starts with a drive
+    // letter, holds a ".." component or a NUL byte. Empty and "." components
+    // are dropped.
     static bool SplitName(const std::string& name, std::vector<std::string>* parts);
 
     // Creates the folder `parts` and every missing parent; Unix permissions

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <stdexcept>
@@ -32,8 +33,32 @@ struct FileStamp {
     bool readOnly;
 };
 
-FileStamp StampOf(const CFileHeader& header) {
-    return {header.ModificationTime(), header.UnixPermissions(), header.IsReadOnly()};
+// Archive modes pass through the umask like any file the user creates, so a
+// 0777 entry is not left world-writable.
+int MaskedPermissions(const CFileHeader& header, unsigned umask) {
+    const int permissions = header.UnixPermissions();
+    return permissions < 0 ? -1 : permissions & ~static_cast<int>(umask & 0777u);
+}
+
+FileStamp StampOf(const CFileHeader& header, unsigned umask) {
+    return {header.ModificationTime(), MaskedPermissions(header, umask), header.IsReadOnly()};
+}
+
+// The umask without changing it (other threads may be creating files), read
+// from the kernel's status file; setting and restoring it is the fallback.
+unsigned ProcessUmask() {
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status) != nullptr)
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found) return mask & 0777u;
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask & 0777u;
 }
 
 // Modification time from the DOS date and time; permissions rwx only, so an
@@ -54,6 +79,7 @@ void StampFile(int fd, const FileStamp& stamp) noexcept {
 
 bool CZipArchive::Open(const std::filesystem::path& path) {
     Close();
+    umask_ = ProcessUmask();
     if (!storage_.Open(path)) return false;
     try {
         if (directory_.Read(storage_)) return true;
@@ -91,7 +117,7 @@ std::uint64_t CZipArchive::StartExtract(std::size_t index, CDestFolder& folder,
         CZipException::Throw(CZipException::kUnsafeEntry, "name leaves the destination folder");
     if (header.IsSymlink()) CZipException::Throw(CZipException::kUnsafeEntry, "symlink entry");
     if (header.IsFolder()) {
-        folder.MakeFolder(parts, header.UnixPermissions());
+        folder.MakeFolder(parts, MaskedPermissions(header, umask_));
         return 0;
     }
     PrepareWriter(std::min<std::size_t>(bufferSize, 1u << 30));
@@ -114,10 +140,11 @@ std::uint64_t CZipArchive::StartExtract(std::size_t index, CDestFolder& folder,
         AbortFile();
         throw;
     }
-    writer_->EndFile([expected = header.crc32, stamp = StampOf(header)](int fd, std::uint32_t crc) {
-        if (crc != expected) CZipException::Throw(CZipException::kBadCrc, "CRC-32 differs");
-        StampFile(fd, stamp);
-    });
+    writer_->EndFile(
+        [expected = header.crc32, stamp = StampOf(header, umask_)](int fd, std::uint32_t crc) {
+            if (crc != expected) CZipException::Throw(CZipException::kBadCrc, "CRC-32 differs");
+            StampFile(fd, stamp);
+        });
     ++outstanding_;
     return ticket;
 }

@@ -88,6 +88,7 @@ class CZipArchive {
     bool zip64Descriptor_ = false;              // its descriptor has 8-byte sizes
     std::unique_ptr<CAsyncFileWriter> writer_;  // made by the first extraction after Open
     std::size_t outstanding_ = 0;               // tickets not yet waited for
+    unsigned umask_ = 022;                      // the process's umask when opened
 };
 
 }  // namespace norvale::zip

@@ -2,6 +2,7 @@
 // comments, CRC errors, and the central header parser.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <ctime>
 #include <string>
@@ -73,15 +74,19 @@ TEST(ZipReader, NamesSplitAtBothSlashesAndDecodeCp437OrUtf8) {
     EXPECT_EQ(ReadFile(dir / "out/d1/d2/back.txt"), "back");
 }
 
-TEST(ZipReader, ModesKeepExecDropSetuidAndRefuseSymlinks) {
+TEST(ZipReader, ModesKeepExecDropSetuidPassTheUmaskAndRefuseSymlinks) {
     TempDir dir;
     std::vector<ZipEntryFailure> failures;
+    const mode_t saved = ::umask(027);
     EXPECT_FALSE(ExtractArchive(MakeArchive(dir, "modes"), dir / "out", &failures));
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].name, "link");
     EXPECT_EQ(failures[0].cause, 12);
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "out/link")));
-    EXPECT_EQ(fs::status(dir / "out/run.sh").permissions(), fs::perms(0755));
+    ::umask(saved);
+    EXPECT_EQ(fs::status(dir / "out/run.sh").permissions(), fs::perms(0750));
+    EXPECT_EQ(fs::status(dir / "out/wide.sh").permissions(), fs::perms(0750));
+    EXPECT_EQ(fs::status(dir / "out/open").permissions(), fs::perms(0750));
     EXPECT_EQ(fs::status(dir / "out/ro.txt").permissions() & fs::perms(0222), fs::perms::none);
 }
 

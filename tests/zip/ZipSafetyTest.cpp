@@ -30,6 +30,23 @@ TEST(ZipSafety, ZipSlipNamesAreRefusedAndTheRestIsExtracted) {
     EXPECT_EQ(Snapshot(dir / "dest").size(), 2u);  // out, out/ok.txt
 }
 
+TEST(ZipSafety, LeadingSeparatorsAreDroppedAndTheEntryStaysInside) {
+    TempDir dir;
+    fs::create_directories(dir / "outside");
+    const fs::path outside = dir / "outside";
+    std::vector<ZipEntryFailure> failures;
+    EXPECT_FALSE(
+        ExtractArchive(MakeArchive(dir, "rooted", outside.string()), dir / "out", &failures));
+    EXPECT_EQ(Causes(failures), (std::vector<int>{12, 12}));  // "/../up" and its backslash twin
+    EXPECT_TRUE(fs::is_empty(outside));
+    EXPECT_EQ(ReadFile(dir / "out" / outside.relative_path() / "abs"), "abs");
+    EXPECT_EQ(ReadFile(dir / "out/server/unc.txt"), "unc");
+    EXPECT_EQ(ReadFile(dir / "out/twice/t.txt"), "twice");
+    EXPECT_TRUE(fs::is_directory(dir / "out/top"));
+    EXPECT_FALSE(fs::exists(dir / "up"));
+    EXPECT_FALSE(fs::exists(dir / "up2"));
+}
+
 TEST(ZipSafety, SymlinksInTheDestinationAreNeverFollowed) {
     TempDir dir;
     fs::create_directories(dir / "outside");
