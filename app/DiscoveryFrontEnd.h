@@ -27,11 +27,10 @@ class DiscoveryFrontEnd {
     virtual void AfterRowRemoved() {}
     // Every successful LED answer: the identify-LED caption follows it.
     virtual void SetIdentifyLedCaption(bool /*on*/) {}
-    // A failed LED request (result code: -1 no answer, -2 no LEDStatus in the
-    // answer, else the device's error code). The table does not change.
-    virtual void LedRequestFailed(int /*resultCode*/) {}
-    // Every LED answer, successful (resultCode 0, `on` the reported state) or
-    // not, with the name and address of the device that answered.
+    // Every LED answer, with the name and address of the device it came from:
+    // resultCode 0 with `on` the reported state, or a failure (-1 no answer,
+    // -2 no LEDStatus in the answer, else the device's error code; `on` is
+    // false and the table does not change).
     virtual void LedStatusAnswered(const QString& /*name*/, const QString& /*address*/,
                                    int /*resultCode*/, bool /*on*/) {}
     // A device reported whose model is not supported (never a row), and its

@@ -258,7 +258,6 @@ void DiscoveryHost::OnLedStatusResult(cp::UPnPDevice* device, int resultCode, in
     const DeviceKey key = KeyOf(device);
     if (resultCode != 0) {
         OnUiThread([&] {
-            frontEnd_->LedRequestFailed(resultCode);
             frontEnd_->LedStatusAnswered(key.name, key.address, resultCode, false);
         });
         return;

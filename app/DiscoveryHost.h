@@ -41,8 +41,9 @@ class DiscoveryHost : public QObject {
     bool ChainStopped() const { return chainStopped_.load(); }
 
     // LED requests for a listed device (its row must still exist). The
-    // answer to GetLEDStatus arrives as SetIdentifyLedCaption/LedRequestFailed
-    // and a changed LED column; SetLEDStatus has no result callback.
+    // answer to GetLEDStatus arrives as LedStatusAnswered and, when it
+    // succeeded, as a changed LED column and SetIdentifyLedCaption.
+    // SetLEDStatus has no result callback.
     void SendGetLedStatus(cp::UPnPDevice* device);
     void SendSetLedStatus(cp::UPnPDevice* device, int status);
 
