@@ -8,6 +8,7 @@
 #include <QTextLayout>
 #include <climits>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -17,11 +18,22 @@ QStringList Paragraphs(const QString& text) {
     return plain.split(QChar('\n'));
 }
 
-// Breaks one paragraph into lines no wider than width (at words, or anywhere
-// inside a word that is wider than the line).
-void WrapParagraph(const QString& paragraph, const QFont& font, qreal width, QStringList& lines) {
+// A line before the ellipsis rule: `fits` when the layout that made it
+// measured it within the width. A substring measured alone can come out a
+// fraction of a pixel wider (shaping sees no following character), which
+// must not cut a line that fits.
+struct RawLine {
+    QString text;
+    bool fits = false;
+};
+
+// Breaks one paragraph into lines no wider than width (at words, between
+// characters of scripts without spaces, or anywhere inside a word that is
+// wider than the line).
+void WrapParagraph(const QString& paragraph, const QFont& font, qreal width,
+                   std::vector<RawLine>& lines) {
     if (paragraph.isEmpty()) {
-        lines.append(QString());
+        lines.push_back({QString(), true});
         return;
     }
     QTextLayout layout(paragraph, font);
@@ -31,7 +43,8 @@ void WrapParagraph(const QString& paragraph, const QFont& font, qreal width, QSt
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(width);
-        lines.append(paragraph.mid(line.textStart(), line.textLength()));
+        lines.push_back(
+            {paragraph.mid(line.textStart(), line.textLength()), line.naturalTextWidth() <= width});
     }
     layout.endLayout();
 }
@@ -67,10 +80,10 @@ std::vector<TextLine> SkinText::Layout(const QString& text, const QFont& font, c
     const QRectF rect = bounds.adjusted(line.padding, 0, -line.padding, 0);
     const qreal available = boundedWidth ? std::max<qreal>(rect.width(), 1) : 0;
 
-    QStringList lines;
+    std::vector<RawLine> lines;
     for (const QString& paragraph : Paragraphs(text)) {
         if (format.noWrap || !boundedWidth) {
-            lines.append(paragraph);
+            lines.push_back({paragraph, false});
         } else {
             WrapParagraph(paragraph, font, available, lines);
         }
@@ -79,22 +92,24 @@ std::vector<TextLine> SkinText::Layout(const QString& text, const QFont& font, c
         bounds.height() > 0
             ? std::max(1, static_cast<int>(std::floor(bounds.height() / line.lineSpacing)))
             : INT_MAX;
-    if (lines.size() > maxLines) {
+    if (lines.size() > static_cast<std::size_t>(maxLines)) {
         // The last shown line carries the rest of the text, to be cut with "…".
-        QString rest = TrimRight(lines[maxLines - 1]);
-        for (qsizetype i = maxLines; i < lines.size(); ++i) rest += QChar(' ') + lines[i].trimmed();
-        lines = lines.mid(0, maxLines);
-        lines.back() = rest;
+        QString rest = TrimRight(lines[maxLines - 1].text);
+        for (std::size_t i = maxLines; i < lines.size(); ++i)
+            rest += QChar(' ') + lines[i].text.trimmed();
+        lines.resize(maxLines);
+        lines.back() = {rest, false};
     }
 
     const qreal blockHeight = line.lineSpacing * lines.size();
     const qreal top =
         bounds.top() +
         (bounds.height() > 0 ? AlignedOffset(format.vertical, bounds.height(), blockHeight) : 0);
-    for (qsizetype i = 0; i < lines.size(); ++i) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
         TextLine out;
-        out.text = TrimRight(lines[i]);
-        if (boundedWidth && format.ellipsis && metrics.horizontalAdvance(out.text) > available) {
+        out.text = TrimRight(lines[i].text);
+        if (boundedWidth && format.ellipsis && !lines[i].fits &&
+            metrics.horizontalAdvance(out.text) > available) {
             out.text = metrics.elidedText(out.text, Qt::ElideRight, available);
         }
         out.width = metrics.horizontalAdvance(out.text);

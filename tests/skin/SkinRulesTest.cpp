@@ -215,6 +215,22 @@ TEST(SkinTextTest, LinesAreSpacedLikeGdiPlusSoACaptionAreaHoldsOneLine) {
     EXPECT_TRUE(lines[0].text.endsWith(QChar(0x2026)));
 }
 
+TEST(SkinTextTest, TextWithoutSpacesWrapsBetweenCharactersAndIsNeverCutWhenItFits) {
+    // Japanese has no spaces; its lines end between characters, and a line
+    // that fits must not lose its last character to an ellipsis.
+    const QFont font = SkinFont(QStringLiteral("Tahoma"), 11);
+    const QString text = QString::fromUtf8(
+        "ネットワークデバイスが見つかりませんでした。デバイスの電源が入っていること、"
+        "およびローカルエリアネットワークに正しく接続されていることを確認してください。");
+    for (int width = 200; width <= 560; ++width) {
+        const auto lines = SkinText::Layout(text, font, QRectF(0, 0, width, 0), TextFormat{});
+        QString joined;
+        for (const TextLine& line : lines) joined += line.text;
+        ASSERT_EQ(joined, text) << "width " << width;
+        ASSERT_GE(lines.size(), 2u);
+    }
+}
+
 TEST(SkinTextTest, LineFeedsStartNewLines) {
     const QFont font = SkinFont(QStringLiteral("Tahoma"), 12);
     const auto lines = SkinText::Layout(QStringLiteral("a\n\nb"), font, QRectF(0, 0, 300, 300), {});
