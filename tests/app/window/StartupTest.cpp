@@ -2,12 +2,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGlyphRun>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QRawFont>
 #include <QSignalSpy>
 #include <QSysInfo>
 #include <QTest>
+#include <QTextLayout>
 #include <QThread>
 #include <atomic>
 #include <thread>
@@ -15,6 +18,7 @@
 #include "app/CLuDiscoverApp.h"
 #include "app/LanguageSelection.h"
 #include "app/SingleInstance.h"
+#include "skin/SkinFonts.h"
 #include "skin/StringTable.h"
 
 using namespace norvale::app;
@@ -57,13 +61,52 @@ TEST(LanguageSelection, ProgramLoadsTheFileBesideItOrStaysEnglish) {
         EXPECT_EQ(LoadSkinString(2), "Aufgaben");
     }
     EXPECT_EQ(LoadSkinString(2), "Things To Do");  // released with the application object
-    CLuDiscoverApp japanese;                       // no Japanese file is shipped
-    EXPECT_FALSE(japanese.LoadLanguage(folder, QLocale("ja_JP")));
+    CLuDiscoverApp portuguese;                     // no Portuguese file is shipped
+    EXPECT_FALSE(portuguese.LoadLanguage(folder, QLocale("pt_BR")));
     CLuDiscoverApp english;
     EXPECT_FALSE(english.LoadLanguage(folder, QLocale("en_GB")));
     CLuDiscoverApp elsewhere;
     EXPECT_FALSE(elsewhere.LoadLanguage(QDir::tempPath() + "/no-such-folder", QLocale("de_DE")));
     EXPECT_EQ(LoadSkinString(2), "Things To Do");
+}
+
+// Glyphs of `text` in the skin's face that no font could supply (glyph 0),
+// and whether any glyph had to come from a font other than the face.
+std::pair<int, bool> MissingGlyphs(const QString& text) {
+    QTextLayout layout(text, SkinFont(SkinFaceName(), 8));
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    int missing = 0;
+    bool fellBack = false;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        fellBack |= run.rawFont().familyName() != SkinFaceName();
+        for (quint32 glyph : run.glyphIndexes()) missing += glyph == 0 ? 1 : 0;
+    }
+    return {missing, fellBack};
+}
+
+TEST(LanguageSelection, EastAsianFilesLoadAndEveryTextHasItsGlyphs) {
+    const QString folder = qEnvironmentVariable("NORVALE_BIN_DIR");
+    const std::vector<std::pair<const char*, const char*>> languages{
+        {"ja_JP", "検出されたネットワークドライブ"},
+        {"ko_KR", "검색된 네트워크 드라이브"},
+        {"zh_CN", "已发现的网络驱动器"},
+        {"zh_TW", "已找到的網路磁碟機"}};
+    for (const auto& [locale, heading] : languages) {
+        CLuDiscoverApp discover;
+        ASSERT_TRUE(discover.LoadLanguage(folder, QLocale(locale))) << locale;
+        EXPECT_EQ(LoadSkinString(3), QString::fromUtf8(heading)) << locale;
+        for (int id = 1; id <= 57; ++id) {
+            const QString text = LoadSkinString(id);
+            if (text.isEmpty()) continue;
+            EXPECT_EQ(MissingGlyphs(QString(text).replace('\n', ' ')).first, 0)
+                << locale << " string " << id;
+        }
+        // Tahoma has no CJK glyphs: they come from the fallback font.
+        EXPECT_TRUE(MissingGlyphs(QString::fromUtf8(heading)).second) << locale;
+    }
+    EXPECT_EQ(LoadSkinString(3), "Network Drives Found");
 }
 
 QString UniqueName(const char* what) {
