@@ -10,8 +10,9 @@
 # message that none was found, then with --demo (the simulated NAS network),
 # and clicks through the window with xdotool, saving the screen with
 # ImageMagick's import. BUILD names the build folder (default: build).
-# Pictures: message.png, main.png, selected.png, about.png, help.png
-# (offscreen also empty.png and selected-qmzben.png).
+# Pictures: message.png, main.png, selected.png, about.png, help.png and
+# selected-ja.png, the window of a Japanese user (offscreen also empty.png
+# and selected-qmzben.png).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 offscreen=0
@@ -30,6 +31,11 @@ cmake --build "$build" -j2 --target norvale-discovery nas-sim window-shots norva
 
 if [[ $offscreen == 1 ]]; then
   QT_QPA_PLATFORM=offscreen "$build/bin/window-shots" "$out"
+  japanese="$(mktemp -d)"
+  QT_QPA_PLATFORM=offscreen "$build/bin/window-shots" "$japanese" ja_JP >/dev/null
+  mv "$japanese/selected.png" "$out/selected-ja.png"
+  rm -rf "$japanese"
+  echo "wrote $out/selected-ja.png"
   exit 0
 fi
 

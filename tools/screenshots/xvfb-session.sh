@@ -50,3 +50,12 @@ click 672 522   # Back
 click 686 19 1.5  # help
 shot help.png
 close_program "$pid"
+
+# The same network for a Japanese user: the language file and the CJK
+# fallback font.
+LANG=ja_JP.UTF-8 LC_ALL= LC_MESSAGES= "$program" --demo &
+pid=$!
+sleep 8
+click 210 344   # the third row
+shot selected-ja.png
+close_program "$pid"
