@@ -35,23 +35,34 @@ QString LanguageFile(const char* name) {
     return qEnvironmentVariable("NORVALE_BIN_DIR") + "/" + QString::fromLatin1(name);
 }
 
+// The window with the real discovery host; devices come from the NAS
+// simulator.
 class ActionsTest : public ::testing::Test {
   protected:
-    void SetUp() override { Open(nullptr); }
-    void TearDown() override { window.reset(); }
+    void SetUp() override {
+        if (!OnlyLoopbackNetwork()) GTEST_SKIP() << "needs a loopback-only network namespace";
+        ASSERT_TRUE(network.Start());
+        Open(nullptr);
+    }
+    void TearDown() override { window.reset(); }  // waits for the discovery thread
+
+    int Add(const SimDevice& device) {
+        const int row = AddAndWait(network, *window, device);
+        EXPECT_GE(row, 0) << device.name.toStdString() << " was not listed";
+        return row;
+    }
 
     void Open(const LanguageModule* language) {
         DiscoverDlgOptions options;
-        options.linkFactory = [this](norvale::app::DiscoveryFrontEnd*) {
-            return std::make_unique<FakeLink>(calls);
-        };
+        options.linkFactory = RecordingLink::Factory(calls);
         options.startupDelayMs = 60000;
         options.language = language;
         window = std::make_unique<CLuDiscoverDlg>(std::move(options));
         window->show();
     }
 
-    std::shared_ptr<FakeLink::Calls> calls = std::make_shared<FakeLink::Calls>();
+    SimulatedNetwork network;
+    std::shared_ptr<RecordingLink::Calls> calls = std::make_shared<RecordingLink::Calls>();
     std::unique_ptr<CLuDiscoverDlg> window;
 };
 
@@ -110,27 +121,28 @@ TEST_F(ActionsTest, HelpReusesItsOpenWindowAndOpensAnewAfterItWasClosed) {
 TEST_F(ActionsTest, ConfigureOpensThePresentationUrlAndDoesNothingWithoutOne) {
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler("http", &catcher, "Open");
-    FakeDeviceInfo plain{"a-nas", "127.0.0.2"};
-    ReportDevice(*window, plain, 1);
+    Add({"a-nas", "127.0.0.2"});
     QTest::mouseClick(window->Button(1007), Qt::LeftButton);
     EXPECT_TRUE(catcher.urls.isEmpty());
 
-    FakeDeviceInfo web{"0-web", "127.0.0.3"};
-    web.presentationUrl = "http://127.0.0.3:8080/index.html";
-    ReportDevice(*window, web, 2);  // row 0, selected
+    SimDevice web{"0-web", "127.0.0.3"};
+    web.presentationUrl = "/index.html";  // the control point makes it absolute
+    ASSERT_EQ(Add(web), 0);               // row 0, selected
     QTest::mouseClick(window->Button(1007), Qt::LeftButton);
     ASSERT_EQ(catcher.urls.size(), 1);
-    EXPECT_EQ(catcher.urls[0], QUrl("http://127.0.0.3:8080/index.html"));
+    EXPECT_EQ(catcher.urls[0].host(), "127.0.0.3");
+    EXPECT_EQ(catcher.urls[0].path(), "/index.html");
 
     // A device's page address never opens a local file or another scheme.
     QDesktopServices::setUrlHandler("file", &catcher, "Open");
     QDesktopServices::setUrlHandler("smb", &catcher, "Open");
     int n = 3;
-    for (const char* url :
-         {"file:///etc/passwd", "smb://127.0.0.4/share", "http:///nohost", "javascript:alert(1)"}) {
-        FakeDeviceInfo odd{QStringLiteral("%1-odd").arg(n), "127.0.0.9"};
+    for (const char* url : {"file:///etc/passwd", "smb://127.0.0.4/share", "http:///nohost"}) {
+        SimDevice odd{QStringLiteral("%1-odd").arg(n), QStringLiteral("127.0.0.%1").arg(10 + n)};
+        ++n;
         odd.presentationUrl = url;
-        const int row = ReportDevice(*window, odd, n++);
+        const int row = Add(odd);
+        ASSERT_GE(row, 0);
         window->Table().Select(row);
         ASSERT_EQ(window->List()->GetSelectedIndex(), row);
         QTest::mouseClick(window->Button(1007), Qt::LeftButton);
@@ -175,12 +187,15 @@ TEST_F(ActionsTest, GermanWindowShowsGermanCaptionsAndGermanHelp) {
     LanguageModule german;
     ASSERT_TRUE(german.Load(LanguageFile("RES_German.rcc")));
     Open(&german);
-    ReportDevice(*window, {"nas", "127.0.0.2"}, 1);
+    SimDevice lit{"nas", "127.0.0.2"};
+    lit.ledState = 1;
+    Add(lit);
     EXPECT_EQ(window->Button(1007)->text(), "Konfigurieren");
     EXPECT_EQ(window->Button(1002)->text(), "Hilfe");
-    window->SetIdentifyLedCaption(true);
-    EXPECT_EQ(window->Button(1011)->text(), "Identifizierungs-LED ausschalten");
+    ASSERT_TRUE(WaitFor(
+        [this] { return window->Button(1011)->text() == "Identifizierungs-LED ausschalten"; }));
     window->ToggleIdentifyLed();  // the German caption is understood as "on"
+    ASSERT_FALSE(calls->setLed.empty());
     EXPECT_EQ(calls->setLed.back().second, 0);
     window->OpenOnlineHelp();
     ASSERT_NE(window->Help(), nullptr);

@@ -14,6 +14,7 @@
 using norvale::app::CLuDiscoverDlg;
 using norvale::app::DiscoverDlgOptions;
 using namespace norvale::test;
+namespace cp = norvale::cp;
 
 namespace {
 
@@ -24,15 +25,20 @@ struct ShownMessage {
     int buttons;
 };
 
+// Every case runs the window with the real discovery host; devices come and
+// go in the NAS simulator.
 class MainWindowTest : public ::testing::Test {
   protected:
-    void SetUp() override { Open(); }
+    void SetUp() override {
+        if (!OnlyLoopbackNetwork()) GTEST_SKIP() << "needs a loopback-only network namespace";
+        ASSERT_TRUE(network.Start());
+        Open();
+    }
+    void TearDown() override { window.reset(); }  // waits for the discovery thread
 
     void Open(int startupDelayMs = 60000) {
         DiscoverDlgOptions options;
-        options.linkFactory = [this](norvale::app::DiscoveryFrontEnd*) {
-            return std::make_unique<FakeLink>(calls);
-        };
+        options.linkFactory = RecordingLink::Factory(calls);
         options.startupDelayMs = startupDelayMs;
         options.showMessage = [this](const QString& text, const QString& caption, QWidget* owner,
                                      int buttons) {
@@ -46,15 +52,24 @@ class MainWindowTest : public ::testing::Test {
     CLuButton* Button(int id) { return window->Button(id); }
     int SlotOf(int id) { return (Button(id)->y() - 194) / 60; }
 
+    // Adds the device to the network; returns its row once the window lists it.
+    int Add(const SimDevice& device) {
+        const int row = AddAndWait(network, *window, device);
+        EXPECT_GE(row, 0) << device.name.toStdString() << " was not listed";
+        return row;
+    }
+    void Remove(const SimDevice& device) {
+        EXPECT_TRUE(RemoveAndWait(network, *window, device)) << device.name.toStdString();
+    }
+    static SimDevice Nas(int n) {
+        return {QStringLiteral("nas-%1").arg(n), QStringLiteral("127.0.0.%1").arg(n + 2)};
+    }
     void AddSix() {
-        for (int i = 0; i < 6; ++i) {
-            ReportDevice(*window,
-                         {QStringLiteral("nas-%1").arg(i), QStringLiteral("127.0.0.%1").arg(i + 2)},
-                         i);
-        }
+        for (int i = 0; i < 6; ++i) Add(Nas(i));
     }
 
-    std::shared_ptr<FakeLink::Calls> calls = std::make_shared<FakeLink::Calls>();
+    SimulatedNetwork network;
+    std::shared_ptr<RecordingLink::Calls> calls = std::make_shared<RecordingLink::Calls>();
     std::vector<ShownMessage> messages;
     std::unique_ptr<CLuDiscoverDlg> window;
 };
@@ -97,12 +112,12 @@ TEST_F(MainWindowTest, SixDevicesPageDownShowsRowsOneToFiveAndPageUpBringsRowZer
 
 TEST_F(MainWindowTest, RemovingRowsOnTheLastPageKeepsThePageFullThenReturnsToTheTop) {
     AddSix();
-    ReportDevice(*window, {"nas-6", "127.0.0.8"}, 6);
+    Add(Nas(6));
     QTest::mouseClick(Button(1017), Qt::LeftButton);  // rows 2-6
     ASSERT_EQ(window->List()->GetTopOffset(), 2);
-    ReportGone(*window, "nas-6", "127.0.0.8");
+    Remove(Nas(6));
     EXPECT_EQ(window->List()->GetTopOffset(), 1);  // rows 1-5: still five shown
-    ReportGone(*window, "nas-5", "127.0.0.7");
+    Remove(Nas(5));
     EXPECT_EQ(window->List()->GetTopOffset(), 0);  // five rows fit on one page
     EXPECT_FALSE(Button(1016)->isEnabled());
     EXPECT_FALSE(Button(1017)->isEnabled());
@@ -110,17 +125,17 @@ TEST_F(MainWindowTest, RemovingRowsOnTheLastPageKeepsThePageFullThenReturnsToThe
 }
 
 TEST_F(MainWindowTest, ActionColumnFollowsTheModelOfTheSelectedDevice) {
-    ReportDevice(*window, {"b-nas", "127.0.0.2"}, 1);
+    Add({"b-nas", "127.0.0.2"});
     EXPECT_TRUE(Button(1007)->isVisible());
     for (int id = 1007; id <= 1011; ++id) EXPECT_EQ(SlotOf(id), id - 1007) << id;
     EXPECT_EQ(Button(1011)->text(), "Turn On Identify LED");
     ASSERT_EQ(calls->getLed.size(), 1u);  // a fresh LED state for the new selection
+    cp::UPnPDevice* const bNas = window->Table().Row(0).device;
 
-    FakeDeviceInfo zben{"a-zben", "127.0.0.3"};
-    zben.configure = false;
+    SimDevice zben{"a-zben", "127.0.0.3"};
+    zben.model = "QMZBEN";  // no Configure
     zben.identifyLed = false;
-    zben.model = "QMZBEN";
-    ReportDevice(*window, zben, 2);  // sorts first: row 0, selected
+    Add(zben);  // sorts first: row 0, selected
     EXPECT_EQ(window->List()->GetSelectedIndex(), 0);
     EXPECT_EQ(window->Table().Selected(), 0);
     EXPECT_FALSE(Button(1007)->isVisible());
@@ -137,12 +152,12 @@ TEST_F(MainWindowTest, ActionColumnFollowsTheModelOfTheSelectedDevice) {
     EXPECT_TRUE(Button(1011)->isVisible());
     EXPECT_EQ(SlotOf(1011), 4);
     ASSERT_EQ(calls->getLed.size(), 2u);
-    EXPECT_EQ(calls->getLed.back(), FakeDevice(1));
+    EXPECT_EQ(calls->getLed.back(), bNas);
 }
 
 TEST_F(MainWindowTest, RemovingTheLastDeviceLeavesHeadingsEmptyListAndTopButtons) {
-    ReportDevice(*window, {"nas", "127.0.0.2"}, 1);
-    ReportGone(*window, "nas", "127.0.0.2");
+    Add({"nas", "127.0.0.2"});
+    Remove({"nas", "127.0.0.2"});
     EXPECT_EQ(window->Table().Count(), 0);
     for (int id : {1007, 1008, 1009, 1010, 1011, 1016, 1017}) {
         EXPECT_FALSE(window->Control(id)->isVisible()) << id;
@@ -164,8 +179,8 @@ TEST_F(MainWindowTest, NoDeviceMessageAppearsOnceAfterTheStartupDelay) {
     EXPECT_EQ(messages[0].owner, window.get());
     EXPECT_EQ(messages[0].buttons, BTN_OK);
     // The table filling and emptying later never brings it back.
-    ReportDevice(*window, {"nas", "127.0.0.2"}, 1);
-    ReportGone(*window, "nas", "127.0.0.2");
+    Add({"nas", "127.0.0.2"});
+    Remove({"nas", "127.0.0.2"});
     QTest::qWait(60);
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(fired.count(), 1);
@@ -180,32 +195,43 @@ TEST_F(MainWindowTest, NoDeviceMessageIsOwnedByAnOpenAboutPanelAndSkippedWithDev
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].owner, window->AboutPanel());
 
+    // A device listed before the timer fires: no message.
+    ASSERT_TRUE(network.Add({"nas", "127.0.0.2"}));
     window.reset();
     messages.clear();
-    Open(20);
-    ReportDevice(*window, {"nas", "127.0.0.2"}, 1);
+    Open(3000);
     QSignalSpy firedAgain(window.get(), &CLuDiscoverDlg::startupTimerFired);
+    ASSERT_TRUE(WaitFor([this] { return window->Table().Count() == 1; }, 2500));
     ASSERT_TRUE(firedAgain.wait(5000));
     EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(MainWindowTest, IdentifyLedCaptionIsTheStateAndFollowsAnswers) {
-    ReportDevice(*window, {"nas", "127.0.0.2"}, 1);
+    SimDevice nas{"nas", "127.0.0.2"};
+    nas.ledState = 2;  // status 2 counts as on
+    Add(nas);
+    auto shows = [this](const char* caption, const char* mark) {
+        return WaitFor([=, this] {
+            return Button(1011)->text() == caption && window->Table().Row(0).led == mark;
+        });
+    };
+    ASSERT_TRUE(shows("Turn Off Identify LED", "1"));
+    QTest::qWait(300);  // every answer to the requests of the new row is in
+    cp::UPnPDevice* const device = window->Table().Row(0).device;
+
     calls->getLed.clear();
     QTest::mouseClick(Button(1011), Qt::LeftButton);
     ASSERT_EQ(calls->setLed.size(), 1u);
-    EXPECT_EQ(calls->setLed[0], std::make_pair(FakeDevice(1), 1));
+    EXPECT_EQ(calls->setLed[0], std::make_pair(device, 0));
     EXPECT_EQ(calls->getLed.size(), 1u);  // the change is confirmed by a fresh answer
-    EXPECT_EQ(Button(1011)->text(), "Turn On Identify LED");  // not before the answer
+    EXPECT_EQ(Button(1011)->text(), "Turn Off Identify LED");  // not before the answer
+    ASSERT_TRUE(shows("Turn On Identify LED", ""));
+    EXPECT_EQ(network.Led("nas"), 0);
 
-    ReportLed(*window, "nas", "127.0.0.2", 2);  // status 2 counts as on
-    EXPECT_EQ(Button(1011)->text(), "Turn Off Identify LED");
-    EXPECT_EQ(window->Table().Row(0).led, "1");
     QTest::mouseClick(Button(1011), Qt::LeftButton);
-    EXPECT_EQ(calls->setLed.back(), std::make_pair(FakeDevice(1), 0));
-    ReportLed(*window, "nas", "127.0.0.2", 0);
-    EXPECT_EQ(Button(1011)->text(), "Turn On Identify LED");
-    EXPECT_TRUE(window->Table().Row(0).led.isEmpty());
+    EXPECT_EQ(calls->setLed.back(), std::make_pair(device, 1));
+    ASSERT_TRUE(shows("Turn Off Identify LED", "1"));
+    EXPECT_EQ(network.Led("nas"), 1);
 }
 
 void Drag(QWidget* window, QPoint from, QPoint by) {
@@ -237,15 +263,12 @@ TEST_F(MainWindowTest, CloseButtonWaitsForDiscoveryToStopWhileSystemCloseEndsAtO
     QTest::mouseClick(Button(1004), Qt::LeftButton);
     EXPECT_EQ(calls->stopRequests, 1);
     EXPECT_TRUE(window->Closing());
-    EXPECT_EQ(finished.count(), 0);
-    QTest::mouseClick(Button(1004), Qt::LeftButton);  // still stopping: asks again
-    EXPECT_EQ(calls->stopRequests, 2);
-    calls->chainStopped = true;
-    window->DiscoveryStopped();
+    EXPECT_EQ(finished.count(), 0);  // the window ends once discovery has stopped
+    ASSERT_TRUE(finished.wait(10000));
     EXPECT_EQ(finished.count(), 1);
 
     window.reset();
-    calls = std::make_shared<FakeLink::Calls>();
+    calls = std::make_shared<RecordingLink::Calls>();
     Open();
     QSignalSpy finishedAtOnce(window.get(), &QDialog::finished);
     window->close();

@@ -1,106 +1,201 @@
 #pragma once
 
+// The window driven by the real discovery host against the NAS simulator:
+// devices are added, removed and switched in nas-sim, and every row, LED and
+// caption change reaches the window through DiscoveryHost exactly as in the
+// program. Only inside a loopback-only network namespace (ctest runs every
+// test program in one); elsewhere RealNetworkAllowed() is false and the
+// cases skip, so nothing is ever sent to a real network.
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkInterface>
+#include <QProcess>
 #include <QString>
-#include <cstdint>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "app/CLuDiscoverDlg.h"
+#include "app/DiscoveryHostLink.h"
 #include "app/DiscoveryLink.h"
 
 namespace norvale::test {
 
-// Stands in for the discovery host: records what the window asks of it and
-// lets the test report devices the way the host does.
-class FakeLink : public app::DiscoveryLink {
+// True only inside a namespace whose every interface is loopback.
+inline bool OnlyLoopbackNetwork() {
+    for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
+        if (!(interface.flags() & QNetworkInterface::IsLoopBack)) return false;
+    }
+    return true;
+}
+
+// Runs the event loop until `condition` holds; false after `timeoutMs`.
+inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 15000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+// The real discovery host, with a record of what the window asked of it.
+// The record outlives the link (shared), so a test can read it after the
+// window is gone.
+class RecordingLink : public app::DiscoveryLink {
   public:
     struct Calls {
         int starts = 0;
         int stopRequests = 0;
-        bool chainStopped = false;
         std::vector<cp::UPnPDevice*> getLed;
         std::vector<std::pair<cp::UPnPDevice*, int>> setLed;
     };
 
-    explicit FakeLink(std::shared_ptr<Calls> calls) : calls_(std::move(calls)) {}
-    void Start() override { ++calls_->starts; }
-    void RequestStop() override {
-        if (!calls_->chainStopped) ++calls_->stopRequests;
+    RecordingLink(app::DiscoveryFrontEnd* frontEnd, std::shared_ptr<Calls> calls)
+        : real_(frontEnd), calls_(std::move(calls)) {}
+
+    void Start() override {
+        ++calls_->starts;
+        real_.Start();
     }
-    bool ChainStopped() const override { return calls_->chainStopped; }
-    void SendGetLedStatus(cp::UPnPDevice* device) override { calls_->getLed.push_back(device); }
+    void RequestStop() override {
+        if (!real_.ChainStopped()) ++calls_->stopRequests;
+        real_.RequestStop();
+    }
+    bool ChainStopped() const override { return real_.ChainStopped(); }
+    void SendGetLedStatus(cp::UPnPDevice* device) override {
+        calls_->getLed.push_back(device);
+        real_.SendGetLedStatus(device);
+    }
     void SendSetLedStatus(cp::UPnPDevice* device, int status) override {
         calls_->setLed.emplace_back(device, status);
+        real_.SendSetLedStatus(device, status);
+    }
+
+    static app::DiscoveryLinkFactory Factory(std::shared_ptr<Calls> calls) {
+        return [calls](app::DiscoveryFrontEnd* frontEnd) -> std::unique_ptr<app::DiscoveryLink> {
+            return std::make_unique<RecordingLink>(frontEnd, calls);
+        };
     }
 
   private:
+    app::DiscoveryHostLink real_;
     std::shared_ptr<Calls> calls_;
 };
 
-// A distinct fake device reference; never dereferenced by the window.
-inline cp::UPnPDevice* FakeDevice(int n) {
-    return reinterpret_cast<cp::UPnPDevice*>(static_cast<std::uintptr_t>(0x1000 + 16 * n));
-}
-
-struct FakeDeviceInfo {
-    FakeDeviceInfo(QString deviceName, QString deviceAddress)
+// A device as the simulator plays it: `name` is both its simulator name and
+// its friendly name (the row's name).
+struct SimDevice {
+    SimDevice(QString deviceName, QString deviceAddress)
         : name(std::move(deviceName)), address(std::move(deviceAddress)) {}
 
     QString name;
     QString address;
-    bool configure = true;
-    bool identifyLed = true;
-    QString presentationUrl;
     QString model = QStringLiteral("QMA5KS");
+    QString presentationUrl;  // empty: none
+    int ledState = 0;
+    bool identifyLed = true;  // false: a service without the LED actions
+
+    QJsonObject Json() const {
+        QJsonObject json{{"name", name},         {"friendlyName", name}, {"address", address},
+                         {"modelNumber", model}, {"ledState", ledState}, {"maxAge", 1800},
+                         {"notifyPeriodMs", 0}};
+        if (!presentationUrl.isEmpty()) json["presentationURL"] = presentationUrl;
+        if (!identifyLed) {
+            json["services"] =
+                QJsonArray{QJsonObject{{"serviceType", "urn:schemas-upnp-org:service:NASExtra:1"},
+                                       {"serviceId", "urn:upnp-org:serviceId:NASExtra"},
+                                       {"actions", QJsonArray{"GetInfo"}},
+                                       {"stateVariables", QJsonArray{}}}};
+        }
+        return json;
+    }
 };
 
-// Reports a device as the host does: row in name order, address, device,
-// selection of a new row 0 with its action buttons, map name, redraw and
-// scroll buttons. Returns the row.
-inline int ReportDevice(app::CLuDiscoverDlg& window, const FakeDeviceInfo& info, int n) {
-    app::DeviceTable& table = window.Table();
-    const int row = table.InsertRow(table.InsertPosition(info.name), info.name);
-    table.SetAddress(row, info.address);
-    app::DeviceFacts facts;
-    facts.model = info.model;
-    facts.configure = info.configure;
-    facts.identifyLed = info.identifyLed;
-    facts.presentationUrl = info.presentationUrl;
-    facts.supported = true;
-    table.SetDevice(row, FakeDevice(n), facts);
-    if (row == 0) {
-        table.Select(0);
-        window.RefreshActionButtons();
+// nas-sim with no devices to begin with, driven by its stdin commands.
+class SimulatedNetwork {
+  public:
+    SimulatedNetwork() = default;
+    SimulatedNetwork(const SimulatedNetwork&) = delete;
+    SimulatedNetwork& operator=(const SimulatedNetwork&) = delete;
+    ~SimulatedNetwork() {
+        if (sim_.state() == QProcess::NotRunning) return;
+        sim_.closeWriteChannel();  // --quit-on-eof: byebye for all, exit
+        if (!sim_.waitForFinished(5000)) sim_.kill();
     }
-    table.SetMapName(row, info.address);
-    window.RedrawRow(row);
-    window.RefreshScrollButtons();
+
+    bool Start() {
+        const QString scenario = dir_.filePath("empty.json");
+        QFile file(scenario);
+        if (!file.open(QIODevice::WriteOnly) || file.write(R"({"devices": []})") < 0) return false;
+        file.close();
+        sim_.start(qEnvironmentVariable("NORVALE_BIN_DIR") + "/nas-sim",
+                   {"--scenario", scenario, "--quit-on-eof"});
+        return sim_.waitForStarted(5000) && WaitForOutput("ready ", 0) >= 0;
+    }
+
+    // Sends one command and waits for its reply ("ok <verb> ...", "led ...");
+    // returns where the reply starts in the output, or -1.
+    qsizetype Command(const QString& line, const QString& reply) {
+        const qsizetype from = output_.size();
+        sim_.write((line + "\n").toUtf8());
+        return WaitForOutput(reply, from);
+    }
+    bool Add(const SimDevice& device) {
+        const QByteArray json = QJsonDocument(device.Json()).toJson(QJsonDocument::Compact);
+        return Command("add " + QString::fromUtf8(json), "ok add " + device.name) >= 0;
+    }
+    // byebye, then the device is gone.
+    bool Remove(const QString& name) { return Command("remove " + name, "ok remove " + name) >= 0; }
+    // The device's own LED state, as it answers GetLEDStatus; -1 unknown.
+    int Led(const QString& name) {
+        const QString reply = "led " + name + " ";
+        const qsizetype at = Command("get " + name, reply);
+        return at < 0 ? -1 : output_.mid(at + reply.size(), 1).toInt();
+    }
+
+  private:
+    qsizetype WaitForOutput(const QString& text, qsizetype from) {
+        qsizetype at = -1;
+        WaitFor([&] {
+            output_ += QString::fromUtf8(sim_.readAllStandardOutput());
+            at = output_.indexOf(text, from);
+            return at >= 0;
+        });
+        return at;
+    }
+
+    QTemporaryDir dir_;
+    QProcess sim_;
+    QString output_;
+};
+
+// Adds `device` to the network and waits until the window lists it.
+// Returns its row, or -1 when it never appeared.
+inline int AddAndWait(SimulatedNetwork& network, app::CLuDiscoverDlg& window,
+                      const SimDevice& device) {
+    if (!network.Add(device)) return -1;
+    int row = -1;
+    WaitFor([&] {
+        row = window.Table().FindDeviceRow(device.name, device.address);
+        return row >= 0;
+    });
     return row;
 }
 
-// Reports a device gone as the host does.
-inline void ReportGone(app::CLuDiscoverDlg& window, const QString& name, const QString& address) {
-    app::DeviceTable& table = window.Table();
-    const int row = table.FindDeviceRow(name, address);
-    if (row >= 0) {
-        table.RemoveRow(row);
-        window.AfterRowRemoved();
-        if (table.Count() > 0) {
-            table.Select(0);
-            window.RefreshActionButtons();
-        }
-    }
-    window.RefreshScrollButtons();
-}
-
-// An LED answer for a listed device, as the host turns it into the table.
-inline void ReportLed(app::CLuDiscoverDlg& window, const QString& name, const QString& address,
-                      int ledStatus) {
-    const bool on = ledStatus != 0;
-    const int row = window.Table().FindDeviceRow(name, address);
-    if (row >= 0 && window.Table().SetLed(row, on)) window.RedrawRow(row);
-    window.SetIdentifyLedCaption(on);
+// Removes the device from the network and waits until its row is gone.
+inline bool RemoveAndWait(SimulatedNetwork& network, app::CLuDiscoverDlg& window,
+                          const SimDevice& device) {
+    return network.Remove(device.name) &&
+           WaitFor([&] { return window.Table().FindDeviceRow(device.name, device.address) < 0; });
 }
 
 }  // namespace norvale::test
