@@ -105,6 +105,12 @@ TEST(LanguageSelection, EastAsianFilesLoadAndEveryTextHasItsGlyphs) {
         }
         // Tahoma has no CJK glyphs: they come from the fallback font.
         EXPECT_TRUE(MissingGlyphs(QString::fromUtf8(heading)).second) << locale;
+        // The help page of the language, in the language.
+        QFile help(discover.Language().HelpPage());
+        ASSERT_TRUE(help.open(QIODevice::ReadOnly)) << locale;
+        EXPECT_EQ(help.fileName(), ":/lang/help/help.html");
+        EXPECT_TRUE(QString::fromUtf8(help.readAll()).contains(QString::fromUtf8(heading)))
+            << locale;
     }
     EXPECT_EQ(LoadSkinString(3), "Network Drives Found");
 }
