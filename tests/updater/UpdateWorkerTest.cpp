@@ -121,6 +121,17 @@ TEST_F(UpdateWorkerTest, ArchiveWithAFolderEntryReportsCopyFailure) {
     EXPECT_EQ(Snapshot(install()), before);
 }
 
+TEST_F(UpdateWorkerTest, InstallFolderMustBeAnExistingAbsoluteFolder) {
+    const std::string link = ServeArchive(scratch_ / "new", "ok.zip");
+    for (const char* folder : {"", "install dir", "/no/such/folder"}) {
+        FakeHost host;
+        SetUpdateState(UpdateState::Running);
+        RunUpdateWorker({QString::fromStdString(link), folder}, host);
+        EXPECT_EQ(host.Events(), (std::vector<std::string>{"112", kDoneAborted})) << folder;
+    }
+    EXPECT_FALSE(Exists(temp() + "/Norvale.zip")) << "nothing is downloaded";
+}
+
 TEST_F(UpdateWorkerTest, NextRunDeletesTheEarlierArchiveFirst) {
     MakeFolder(temp(), 0700);
     WriteFile(temp() + "/Norvale.zip", "partial download", 0600);
