@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "TestServers.h"

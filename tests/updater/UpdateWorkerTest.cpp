@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -144,7 +145,8 @@ TEST_F(UpdateWorkerTest, CancelledUpdateStaysAbortedAndInstallsNothing) {
     test::ScriptedHttpServer server({{head + std::string(20000, 'p'), true}, {"rest"}});
     const test::FolderSnapshot before = Snapshot(install());
     std::thread worker([&] { Run(server.Url("/Norvale.zip")); });
-    while (!Exists(temp() + "/Norvale.zip"))
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!Exists(temp() + "/Norvale.zip") && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     SetUpdateState(UpdateState::Aborted);
     worker.join();
