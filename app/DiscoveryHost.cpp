@@ -257,9 +257,7 @@ void DiscoveryHost::OnLedStatusResult(cp::UPnPDevice* device, int resultCode, in
     if (closing_.load()) return;
     const DeviceKey key = KeyOf(device);
     if (resultCode != 0) {
-        OnUiThread([&] {
-            frontEnd_->LedStatusAnswered(key.name, key.address, resultCode, false);
-        });
+        OnUiThread([&] { frontEnd_->LedStatusAnswered(key.name, key.address, resultCode, false); });
         return;
     }
     const bool on = ledStatus != 0;
