@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QWindow>
+#include <cmath>
 
 #include "app/SingleInstance.h"
 #include "skin/CLuButton.h"
@@ -255,9 +256,11 @@ void CAutoUpdateDlg::paintEvent(QPaintEvent* event) {
     DrawLine(painter, QRect(5, 2, 500, 32), UpdaterText(kTitleText));
     // The two lines take their measured width, within the window.
     const int room = width() - 60;
+    const int padding = static_cast<int>(std::ceil(LineMetricsFor(painter.font()).padding));
     for (const auto& [id, y] : {std::pair{kFirstLineText, 110}, std::pair{kSecondLineText, 140}}) {
         const QString text = UpdaterText(id);
-        const int measured = painter.fontMetrics().horizontalAdvance(text);
+        // Measured as a text layout measures: with the padding at both ends.
+        const int measured = painter.fontMetrics().horizontalAdvance(text) + 2 * padding;
         DrawLine(painter, QRect(30, y, std::min(measured, room), 50), text);
     }
 }
