@@ -13,7 +13,7 @@ endif()
 set(NORVALE_PROGRAM_DIR lib/norvale-discovery)
 install(TARGETS norvale-discovery norvale-autoupdate RUNTIME DESTINATION ${NORVALE_PROGRAM_DIR})
 install(DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/ DESTINATION ${NORVALE_PROGRAM_DIR}
-  FILES_MATCHING PATTERN "RES_*.rcc" PATTERN "*" EXCLUDE)
+  FILES_MATCHING PATTERN "RES_*.rcc")
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/packaging/norvale-discovery.sh DESTINATION bin
   RENAME norvale-discovery)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/main/png/128.png

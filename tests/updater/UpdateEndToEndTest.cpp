@@ -137,6 +137,24 @@ class UpdateEndToEndTest : public ::testing::Test {
     QString marker_;
 };
 
+TEST_F(UpdateEndToEndTest, InstallPutsProgramsAndLanguagesInOneFolderWithALauncher) {
+    const QStringList expected = {"RES_French.rcc",  "RES_German.rcc",     "RES_Italian.rcc",
+                                  "RES_Spanish.rcc", "norvale-autoupdate", "norvale-discovery"};
+    EXPECT_EQ(QDir(folder_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
+              expected);
+    // The launcher on PREFIX/bin starts the program in the program folder.
+    QProcess launcher;
+    launcher.start(prefix_ + "/bin/norvale-discovery", {QStringLiteral("--version")});
+    ASSERT_TRUE(launcher.waitForFinished(20000));
+    EXPECT_EQ(launcher.exitCode(), 0);
+    EXPECT_TRUE(launcher.readAllStandardOutput().startsWith("norvale-discovery "));
+    QFile entry(prefix_ + "/share/applications/norvale-discovery.desktop");
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().contains(QByteArray("Exec=\"") + QFile::encodeName(prefix_) +
+                                         "/bin/norvale-discovery\"\n"));
+    EXPECT_TRUE(QFile::exists(prefix_ + "/share/icons/hicolor/256x256/apps/norvale-discovery.png"));
+}
+
 TEST_F(UpdateEndToEndTest, EveryFileIsReplacedWithItsModeAndTheNewProgramStarts) {
     const QString staged = MakeNewFiles();
     const Snapshot expected = Take(staged);
