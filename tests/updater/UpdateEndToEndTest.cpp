@@ -11,7 +11,9 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <map>
 
@@ -233,6 +235,39 @@ TEST_F(UpdateEndToEndTest, NothingIsShownWhenThePageOffersNoLinkOrThereIsNoFolde
     run = RunUpdater(QStringLiteral("VER:1.20.2026.341"));
     EXPECT_EQ(run.outcome, CAutoUpdateApp::Outcome::NoInstallFolder);
     EXPECT_TRUE(run.messages.empty());
+}
+
+TEST_F(UpdateEndToEndTest, CancelDuringTheDownloadEndsSilentlyAndChangesNothing) {
+    TlsServer slow(200 * 1024);
+    qputenv("NORVALE_UPDATE_SERVER", slow.Base().toUtf8());
+    qputenv("CURL_CA_BUNDLE", QFile::encodeName(slow.CertificatePath()));
+    slow.Put(QStringLiteral("Norvale.zip"), QByteArray(8 * 1024 * 1024, 'z'));
+    slow.PutListPage(QStringLiteral("Norvale.zip"));
+    const Snapshot before = Take(folder_);
+
+    std::vector<QString> messages;
+    qint64 cancelMs = -1;
+    UpdaterOptions options;
+    options.showMessage = [&](const QString& text, const QString&, QWidget*, int buttons) {
+        messages.push_back(text);
+        return (buttons & BTN_YES) ? IDYES : IDOK;
+    };
+    options.closeMainProgram = [] {};
+    options.progressOpened = [&](QWidget* dialog) {
+        QTimer::singleShot(500, dialog, [&, dialog] {
+            QElapsedTimer timer;
+            timer.start();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            cancelMs = timer.elapsed();
+        });
+    };
+    CAutoUpdateApp updater(std::move(options));
+    updater.InitInstance(CommandLine());
+    EXPECT_EQ(messages.size(), 1u);  // the question only
+    ASSERT_GE(cancelMs, 0);
+    EXPECT_LT(cancelMs, 2000);  // the worker stops within a piece, not at the end
+    EXPECT_EQ(Take(folder_), before);
+    EXPECT_FALSE(QFile::exists(marker_));
 }
 
 TEST_F(UpdateEndToEndTest, TheProgramEndsAtOnceWhenThereIsNothingToDo) {

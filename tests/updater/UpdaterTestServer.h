@@ -43,7 +43,8 @@ inline bool WriteFile(const QString& path, const QByteArray& bytes) {
 
 class TlsServer {
   public:
-    TlsServer() {
+    // bytesPerSecond > 0 sends every answer that slowly.
+    explicit TlsServer(int bytesPerSecond = 0) {
         const QString dir = root_.path();
         // openssl's progress output is kept out of the test's log.
         QProcess openssl;
@@ -63,10 +64,12 @@ class TlsServer {
                 "  client_body_temp_path %1/body; proxy_temp_path %1/proxy;\n"
                 "  fastcgi_temp_path %1/fcgi; uwsgi_temp_path %1/uwsgi;\n"
                 "  scgi_temp_path %1/scgi;\n"
-                "  server { listen 127.0.0.1:%2 ssl; root %1/www;\n"
+                "  server { listen 127.0.0.1:%2 ssl; root %1/www; %3\n"
                 "    ssl_certificate %1/cert.pem; ssl_certificate_key %1/key.pem; } }\n")
                 .arg(dir)
-                .arg(port_);
+                .arg(port_)
+                .arg(bytesPerSecond > 0 ? QStringLiteral("limit_rate %1;").arg(bytesPerSecond)
+                                        : QString());
         WriteFile(dir + "/nginx.conf", conf.toUtf8());
         pid_ = ::fork();
         if (pid_ == 0) {
