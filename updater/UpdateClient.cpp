@@ -149,6 +149,10 @@ bool FindUpgradeLink(const QString& versionToken, QString* link) {
 }
 
 bool DownloadToFile(const QString& url, const QString& path) {
+    return DownloadToFile(url, path, kMaxArchiveBytes);
+}
+
+bool DownloadToFile(const QString& url, const QString& path, std::uint64_t maxBytes) {
     if (!IsRequestableUrl(url) || path.isEmpty()) return false;
     if (GetUpdateState() == UpdateState::Aborted) return false;
     CurlRequest request(url);
@@ -156,8 +160,10 @@ bool DownloadToFile(const QString& url, const QString& path) {
     if (const std::optional<ProxyCredentials> login = AcceptedLogin())
         request.SetProxyLogin(login->user, login->password);
     ArchiveFile file(path);
-    const auto sink = [&file](const char* data, std::size_t length) {
-        return file.Write(data, length);
+    std::uint64_t received = 0;
+    const auto sink = [&](const char* data, std::size_t length) {
+        received += length;
+        return received <= maxBytes && file.Write(data, length);
     };
     const auto cancelled = [] { return GetUpdateState() == UpdateState::Aborted; };
     const CurlRequest::Result result = request.Perform(sink, cancelled);

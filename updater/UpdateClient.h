@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -45,5 +46,12 @@ bool FindUpgradeLink(const QString& versionToken, QString* link);
 // download. True only when the whole body was written; on a cancel, a
 // network or a write failure the partial file stays.
 bool DownloadToFile(const QString& url, const QString& path);
+
+// Update archives are far smaller; a body that grows past this is refused.
+inline constexpr std::uint64_t kMaxArchiveBytes = std::uint64_t{1} << 30;
+
+// DownloadToFile with its own size limit: a body longer than `maxBytes`
+// fails once the limit is passed (the bytes up to it stay in the file).
+bool DownloadToFile(const QString& url, const QString& path, std::uint64_t maxBytes);
 
 }  // namespace norvale::updater

@@ -39,9 +39,24 @@ bool Cancelled() {
     return GetUpdateState() == UpdateState::Aborted;
 }
 
+// The files go into this folder, never into one relative to wherever the
+// updater happened to start.
+bool IsInstallFolder(const QString& path) {
+    struct stat st {};
+    return path.startsWith(QLatin1Char('/')) &&
+           ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void ReportCopyFailure(UpdateWorkerHost& host) {
+    host.ShowCopyFailure();
+    SetUpdateState(UpdateState::Aborted);
+    host.PostUpdateDone();
+}
+
 }  // namespace
 
 void RunUpdateWorker(const UpdateJob& job, UpdateWorkerHost& host) {
+    if (!IsInstallFolder(job.installFolder)) return ReportCopyFailure(host);
     const std::optional<QString> temp = PrivateTempFolder();
     if (!temp) return Finish(host, UpdateState::Failed);
     const QString archive = *temp + QLatin1Char('/') + QLatin1String(kArchiveFileName);
@@ -52,12 +67,7 @@ void RunUpdateWorker(const UpdateJob& job, UpdateWorkerHost& host) {
     if (!MakeEmptyFolder(unpacked) || !zip::ExtractArchive(LocalPath(archive), LocalPath(unpacked)))
         return Finish(host, UpdateState::Failed);
     if (Cancelled()) return;
-    if (!CopyFolderFiles(unpacked, job.installFolder)) {
-        host.ShowCopyFailure();
-        SetUpdateState(UpdateState::Aborted);
-        host.PostUpdateDone();
-        return;
-    }
+    if (!CopyFolderFiles(unpacked, job.installFolder)) return ReportCopyFailure(host);
     Finish(host, UpdateState::Succeeded);
 }
 

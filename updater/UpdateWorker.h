@@ -29,9 +29,10 @@ inline constexpr char kExtractFolderName[] = "Norvale Discover";
 // folder (deleting any earlier archive first), unpacks it into an emptied
 // folder there and installs its files into the install folder, all or
 // nothing. Ends with Succeeded or Failed (unless the user cancelled first:
-// Aborted stays) and PostUpdateDone; a failed install calls ShowCopyFailure,
-// then sets Aborted and posts. A cancel seen between phases ends the work
-// without a post. Call with the state set to Running.
+// Aborted stays) and PostUpdateDone; a failed install, or an install folder
+// that is not an existing absolute folder (checked before downloading),
+// calls ShowCopyFailure, then sets Aborted and posts. A cancel seen between
+// phases ends the work without a post. Call with the state set to Running.
 void RunUpdateWorker(const UpdateJob& job, UpdateWorkerHost& host);
 
 }  // namespace norvale::updater

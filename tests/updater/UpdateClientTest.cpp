@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "TestServers.h"
@@ -119,6 +120,18 @@ TEST_F(UpdateClientTest, LargeBodyOverTlsIsStoredByteForByte) {
     test::WriteFile(scratch_ / "a.zip", std::string(5000000, 'o'));  // longer: must be cut
     ASSERT_TRUE(DownloadToFile(Q(Site().HttpsUrl("/files/big.bin")), scratch_.QPath("a.zip")));
     EXPECT_TRUE(ReadFile(scratch_ / "a.zip") == body);
+}
+
+TEST_F(UpdateClientTest, BodyLongerThanTheLimitFails) {
+    const std::string body = test::PatternBytes(100000, 9);
+    Site().Serve("files/limit.bin", body);
+    const QString url = Q(Site().HttpsUrl("/files/limit.bin"));
+    EXPECT_TRUE(DownloadToFile(url, scratch_.QPath("a"), body.size()));
+    EXPECT_FALSE(DownloadToFile(url, scratch_.QPath("b"), body.size() - 1));
+    // Chunked, so no length is announced up front.
+    ScriptedHttpServer server(ScriptedHttpServer::ChunkedAnswer(body, {30000}, {50000}));
+    EXPECT_FALSE(DownloadToFile(Q(server.Url("/a.zip")), scratch_.QPath("c"), 60000));
+    EXPECT_LE(ReadFile(scratch_ / "c").size(), 60000u);
 }
 
 TEST_F(UpdateClientTest, RedirectFromHttpsToHttpIsRefused) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -121,6 +122,17 @@ TEST_F(UpdateWorkerTest, ArchiveWithAFolderEntryReportsCopyFailure) {
     EXPECT_EQ(Snapshot(install()), before);
 }
 
+TEST_F(UpdateWorkerTest, InstallFolderMustBeAnExistingAbsoluteFolder) {
+    const std::string link = ServeArchive(scratch_ / "new", "ok.zip");
+    for (const char* folder : {"", "install dir", "/no/such/folder"}) {
+        FakeHost host;
+        SetUpdateState(UpdateState::Running);
+        RunUpdateWorker({QString::fromStdString(link), folder}, host);
+        EXPECT_EQ(host.Events(), (std::vector<std::string>{"112", kDoneAborted})) << folder;
+    }
+    EXPECT_FALSE(Exists(temp() + "/Norvale.zip")) << "nothing is downloaded";
+}
+
 TEST_F(UpdateWorkerTest, NextRunDeletesTheEarlierArchiveFirst) {
     MakeFolder(temp(), 0700);
     WriteFile(temp() + "/Norvale.zip", "partial download", 0600);
@@ -133,7 +145,8 @@ TEST_F(UpdateWorkerTest, CancelledUpdateStaysAbortedAndInstallsNothing) {
     test::ScriptedHttpServer server({{head + std::string(20000, 'p'), true}, {"rest"}});
     const test::FolderSnapshot before = Snapshot(install());
     std::thread worker([&] { Run(server.Url("/Norvale.zip")); });
-    while (!Exists(temp() + "/Norvale.zip"))
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!Exists(temp() + "/Norvale.zip") && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     SetUpdateState(UpdateState::Aborted);
     worker.join();
