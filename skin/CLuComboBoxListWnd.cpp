@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 
 #include "skin/CLuComboBox.h"
 #include "skin/CLuListBox.h"
@@ -35,6 +36,14 @@ bool CLuComboBoxListWnd::Open(const QRect& buttonRect) {
     if (count == 0) return false;
     const int height = DropDownHeight(count, list_->MaxVisibleRows(), list_->ItemHeight());
     dropDownRect_ = QRect(buttonRect.left(), buttonRect.bottom() + 1, buttonRect.width(), height);
+    // Near the bottom of the screen the list opens above the combo instead,
+    // where it would otherwise leave the screen and there is room.
+    if (const QScreen* screen = combo_->screen()) {
+        const QRect area = screen->availableGeometry();
+        if (dropDownRect_.bottom() > area.bottom() && buttonRect.top() - height >= area.top()) {
+            dropDownRect_.moveBottom(buttonRect.top() - 1);
+        }
+    }
     setGeometry(dropDownRect_);
     scroll_->setGeometry(rect());
     show();

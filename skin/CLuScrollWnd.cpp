@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLayout>
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -26,6 +27,9 @@ CLuScrollWnd::CLuScrollWnd(QAbstractScrollArea* area, const QImage& bitmap)
     setObjectName(QStringLiteral("SkinScrollBarFrame"));
     const bool visible = !area->isHidden();
     setGeometry(area->geometry());
+    if (QWidget* parent = area->parentWidget(); parent && parent->layout()) {
+        delete parent->layout()->replaceWidget(area, this);
+    }
     area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->setParent(this);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -75,6 +76,16 @@ TEST_F(CLuComboBoxTest, DropDownOpensBelowAtTheButtonsWidthAndAtMostMaxRowsHigh)
     QApplication::processEvents();
     EXPECT_TRUE(combo->DropDown()->ScrollWnd()->VerticalBar()->isVisible());
     EXPECT_EQ(CLuComboBoxListWnd::DropDownHeight(3, 0, 29), 87);  // no limit set
+}
+
+TEST_F(CLuComboBoxTest, NearTheScreensBottomTheDropDownOpensAbove) {
+    const QRect screen = dialog.screen()->availableGeometry();
+    dialog.move(dialog.x(), screen.bottom() - 80);  // combo bottom 10 px above the edge
+    Fill(3);
+    ClickCombo();
+    ASSERT_TRUE(combo->IsDroppedDown());
+    const QPoint top = combo->mapToGlobal(QPoint(0, 0));
+    EXPECT_EQ(combo->DropDown()->geometry(), QRect(top.x(), top.y() - 87, 200, 87));
 }
 
 TEST_F(CLuComboBoxTest, ClickingAnEntryChoosesItOnceAfterTheEventLoopTurns) {

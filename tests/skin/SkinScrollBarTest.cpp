@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include "SkinTestImages.h"
@@ -287,6 +288,18 @@ TEST_F(CLuScrollWndTest, DestroyingTheWrappedWidgetLeavesTheParentAsBefore) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(frame.isNull());
     EXPECT_EQ(sibling->parentWidget(), &parent);
+}
+
+TEST_F(CLuScrollWndTest, FrameTakesTheWidgetsSlotInTheLayout) {
+    auto* layout = new QVBoxLayout(&parent);
+    auto* above = new QWidget;
+    auto* list = new CLuListBox;
+    layout->addWidget(above);
+    layout->addWidget(list);
+    CLuScrollWnd* frame = AttachSkinScrollBars(list, bitmap);
+    EXPECT_EQ(layout->indexOf(frame), 1);
+    EXPECT_EQ(layout->indexOf(list), -1);
+    EXPECT_EQ(list->parentWidget(), frame);
 }
 
 TEST_F(CLuScrollWndTest, DeletingTheParentTakesFrameAndWidgetAlong) {
