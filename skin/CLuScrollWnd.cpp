@@ -22,6 +22,7 @@ CLuScrollWnd* AttachSkinScrollBars(QAbstractScrollArea* area, const QImage& bitm
 CLuScrollWnd::CLuScrollWnd(QAbstractScrollArea* area, const QImage& bitmap)
     : QWidget(area->parentWidget()),
       area_(area),
+      areaObject_(area),
       verticalPolicy_(area->verticalScrollBarPolicy()),
       horizontalPolicy_(area->horizontalScrollBarPolicy()) {
     setObjectName(QStringLiteral("SkinScrollBarFrame"));
@@ -191,7 +192,8 @@ void CLuScrollWnd::resizeEvent(QResizeEvent* event) {
 }
 
 bool CLuScrollWnd::eventFilter(QObject* watched, QEvent* event) {
-    if (area_ && watched == area_) {
+    // Compared by identity only: the area sends events while it is destroyed.
+    if (watched == areaObject_) {
         switch (event->type()) {
             case QEvent::Resize:
             case QEvent::Show:
@@ -218,6 +220,7 @@ bool CLuScrollWnd::eventFilter(QObject* watched, QEvent* event) {
 
 void CLuScrollWnd::OnAreaDestroyed() {
     area_ = nullptr;
+    areaObject_ = nullptr;
     hide();
     setParent(nullptr);
     deleteLater();

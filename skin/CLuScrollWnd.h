@@ -58,6 +58,7 @@ class CLuScrollWnd : public QWidget {
     void OnAreaDestroyed();
 
     QPointer<QAbstractScrollArea> area_;
+    const QObject* areaObject_;
     CLuScrollBar* vertical_ = nullptr;
     CLuScrollBar* horizontal_ = nullptr;
     QImage bitmap_;
