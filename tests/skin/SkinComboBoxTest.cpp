@@ -31,6 +31,8 @@ class CLuComboBoxTest : public ::testing::Test {
         dialog.show();
         dialog.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        // Repeated moves to one place are dropped: start each test elsewhere.
+        QTest::mouseMove(&dialog, QPoint(390, 290));
     }
     void Fill(int count) {
         for (int i = 0; i < count; ++i) list->AddString(QStringLiteral("entry %1").arg(i));
@@ -191,6 +193,28 @@ TEST_F(CLuComboBoxTest, LongCaptionEndsInAnEllipsisLeftOfTheArrow) {
     }
     combo->SetTextInset(10);
     EXPECT_EQ(combo->CaptionRect(), QRectF(15, 0, 155, 30));
+}
+
+TEST_F(CLuComboBoxTest, CaptionIsDrawnInTheColourOfTheState) {
+    list->AddString(QStringLiteral("WWW"));
+    combo->SetCurSel(0);
+    combo->SetImages(MakeStrip({kBlack, kBlack, kBlack, kBlack}, 640, 30), 0, 0, 640, 30, 4);
+    const auto shows = [this](QRgb colour) {
+        const QImage shot = Shot(*combo);
+        for (int y = 0; y < 30; ++y) {
+            for (int x = 0; x < 100; ++x) {
+                if (shot.pixel(x, y) == colour) return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(shows(0xFFFFFFFF));
+    QTest::mouseMove(combo, QPoint(30, 10));
+    EXPECT_TRUE(shows(kYellow));
+    EXPECT_FALSE(shows(0xFFFFFFFF));
+    combo->setEnabled(false);
+    EXPECT_TRUE(shows(0xFF808080));
+    EXPECT_FALSE(shows(kYellow));
 }
 
 TEST_F(CLuComboBoxTest, NarrowComboShowsTheRightEndOfTheCell) {
