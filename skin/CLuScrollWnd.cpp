@@ -26,7 +26,8 @@ CLuScrollWnd::CLuScrollWnd(QAbstractScrollArea* area, const QImage& bitmap)
       verticalPolicy_(area->verticalScrollBarPolicy()),
       horizontalPolicy_(area->horizontalScrollBarPolicy()) {
     setObjectName(QStringLiteral("SkinScrollBarFrame"));
-    const bool visible = !area->isHidden();
+    // A child not yet shown only because its parent is hidden counts as shown.
+    const bool visible = !(area->isHidden() && area->testAttribute(Qt::WA_WState_ExplicitShowHide));
     setGeometry(area->geometry());
     if (QWidget* parent = area->parentWidget(); parent && parent->layout()) {
         delete parent->layout()->replaceWidget(area, this);

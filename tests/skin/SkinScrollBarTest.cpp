@@ -302,6 +302,18 @@ TEST_F(CLuScrollWndTest, FrameTakesTheWidgetsSlotInTheLayout) {
     EXPECT_EQ(list->parentWidget(), frame);
 }
 
+TEST_F(CLuScrollWndTest, FrameKeepsTheWidgetsVisibility) {
+    QWidget hiddenParent;
+    auto* shown = new QListWidget(&hiddenParent);
+    auto* hidden = new QListWidget(&hiddenParent);
+    hidden->hide();
+    CLuScrollWnd* shownFrame = AttachSkinScrollBars(shown, bitmap);
+    CLuScrollWnd* hiddenFrame = AttachSkinScrollBars(hidden, bitmap);
+    hiddenParent.show();
+    EXPECT_TRUE(shownFrame->isVisible());
+    EXPECT_FALSE(hiddenFrame->isVisible());
+}
+
 TEST_F(CLuScrollWndTest, DeletingTheParentTakesFrameAndWidgetAlong) {
     auto* owner = new QWidget;
     auto* list = new CLuListBox(owner);
