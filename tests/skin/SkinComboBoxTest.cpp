@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include "SkinTestImages.h"
 #include "skin/CLuComboBox.h"
@@ -153,6 +154,33 @@ TEST_F(CLuComboBoxTest, KeysOpenMoveChooseAndEscapeClosesOnlyTheDropDown) {
     ASSERT_EQ(choices.count(), 1);
     EXPECT_EQ(choices[0][1].toInt(), 2);
     EXPECT_EQ(combo->Caption(), QStringLiteral("entry 2"));
+}
+
+TEST(CLuComboBoxModalTest, ChoosingWorksInsideAModalDialogWhichStaysOpen) {
+    CLuDialog dialog;
+    dialog.resize(300, 200);
+    auto* combo = new CLuComboBox;
+    combo->Create(QRect(10, 10, 150, 30), &dialog, 7);
+    for (const char* letter : {"Z:", "Y:", "X:"}) combo->ListBox()->AddString(letter);
+    combo->SetCurSel(0);
+    int chosen = -1;
+    bool openAfterEscape = false;
+    QObject::connect(combo, &CLuComboBox::choiceMade, &dialog, [&](int, int index) {
+        chosen = index;
+        dialog.accept();
+    });
+    QTimer::singleShot(0, &dialog, [&] {
+        QTest::mouseClick(combo, Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::keyClick(combo->ListBox(), Qt::Key_Escape);
+        openAfterEscape = dialog.isVisible();
+        QTest::mouseClick(combo, Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseClick(combo->ListBox()->viewport(), Qt::LeftButton, {}, QPoint(20, 29 + 10));
+    });
+    QTimer::singleShot(5000, &dialog, &QDialog::reject);  // a hang fails instead of blocking
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_TRUE(openAfterEscape);
+    EXPECT_EQ(chosen, 1);
+    EXPECT_EQ(combo->GetCurText(), QStringLiteral("Y:"));
 }
 
 TEST_F(CLuComboBoxTest, PointerLeavingComboAndDropDownClosesIt) {
