@@ -2,12 +2,21 @@
 // main program with one command line "VER:<version> DIR:<install folder>".
 #include <QApplication>
 #include <QStringList>
+#include <cstdio>
+#include <cstring>
 
 #include "Version.h"
 #include "updater/UpdaterApp.h"
 #include "updater/UpdaterCommandLine.h"
 
 int main(int argc, char** argv) {
+    // Asked for its usage, it neither checks for an update nor opens a window.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::puts(
+            "usage: norvale-autoupdate VER:<version> DIR:<install folder>\n"
+            "Started by Norvale Discovery to bring it up to date.");
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Norvale Discovery AutoUpdate"));
     QApplication::setApplicationVersion(QStringLiteral(NORVALE_VERSION_TEXT));
