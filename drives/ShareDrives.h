@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "drives/SharePlatform.h"
 
@@ -29,6 +30,11 @@ class ShareDrives : public QObject {
     explicit ShareDrives(SharePlatform& platform, QObject* parent = nullptr);
 
     SharePlatform& Platform() { return platform_; }
+
+    // Shows an error text over an owner; the default is a skinned message
+    // box with an OK button and no caption. Tests plug in a recorder.
+    using ErrorPresenter = std::function<void(const QString& text, QWidget* owner)>;
+    void SetErrorPresenter(ErrorPresenter presenter);
 
     // 1 when the server of the map name has at least one usable share.
     int ListUsableShares(const QString& mapName);
@@ -68,7 +74,13 @@ class ShareDrives : public QObject {
     void busy(int phase);
 
   private:
+    // From candidate downward (never below D): the first letter that holds
+    // nothing into *found, and the candidate where the search stopped; *found
+    // is 0 when none is left.
+    char16_t NextFreeLetter(char16_t candidate, char16_t* found);
+
     SharePlatform& platform_;
+    ErrorPresenter errorPresenter_;
 };
 
 }  // namespace drives
