@@ -5,23 +5,28 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <deque>
 #include <optional>
 
 #include "PrivateSmbd.h"
+#include "drives/CredentialsDialog.h"
 #include "drives/DriveWatcher.h"
 #include "drives/GvfsMounter.h"
 #include "drives/LinuxSharePlatform.h"
 #include "drives/ShareDrives.h"
+#include "skin/CLuButton.h"
 
 namespace drives {
 namespace {
@@ -245,6 +250,31 @@ TEST_F(SmbStack, WrongPasswordForShareIsAskedAgain) {
     // Typed once, the password is not asked for again.
     EXPECT_EQ(drives_->MapDrive(&owner_, QStringLiteral("W:"), Share(kOpen, "private")), 0);
     EXPECT_EQ(prompt_.asked.size(), 2u);
+}
+
+TEST_F(SmbStack, SkinnedDialogAnswersTheMountPromptWhileTheMountWaits) {
+    // The platform's own prompt: the dialog runs inside the mount's wait.
+    LinuxSharePlatform platform(*folder_);
+    ShareDrives drives(platform);
+    int dialogs = 0;
+    QTimer filler;
+    QObject::connect(&filler, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<CredentialsDialog*>(widget);
+            if (!dialog || !dialog->isVisible()) continue;
+            ++dialogs;
+            dialog->UserEdit()->setText(QString::fromLatin1(PrivateSmbd::kUser));
+            dialog->PasswordEdit()->setText(QString::fromLatin1(PrivateSmbd::kPassword));
+            QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+        }
+    });
+    filler.start(50);
+    EXPECT_EQ(drives.MapDrive(&owner_, QStringLiteral("V:"), Share(kOpen, "private")), 0);
+    filler.stop();
+    EXPECT_EQ(dialogs, 1);
+    QString remote;
+    EXPECT_EQ(platform.GetConnection(QStringLiteral("V:"), &remote), kNoError);
+    EXPECT_EQ(platform.CancelConnection(QStringLiteral("V:")), kNoError);
 }
 
 TEST_F(SmbStack, AutomaticMappingFindAndUnmap) {
