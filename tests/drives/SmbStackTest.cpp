@@ -387,6 +387,7 @@ TEST_F(SmbStack, DeviceEventsForLinksMadeAndRemovedElsewhere) {
     // Mounted without a letter, then linked by hand.
     ASSERT_EQ(drives_->ConnectInteractive(&owner_, Share(kOpen, "data")), 1);
     ASSERT_TRUE(WaitFor([&] { return Exists(FusePath("data")); }));
+    ASSERT_TRUE(QDir().mkpath(folder_->Path()));
     ASSERT_TRUE(QFile::link(FusePath("data"), folder_->EntryPath('K')));
     next(false, QLatin1Char('K'));
     // The share unmounted elsewhere: removal through the volume monitor.
