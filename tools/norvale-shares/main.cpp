@@ -37,8 +37,10 @@ class PrintingSink : public drives::ShareRowSink {
     }
 };
 
+const char* const kUsage = "usage: norvale-shares MAPNAME [--map]\n";
+
 int Usage() {
-    std::fprintf(stderr, "usage: norvale-shares MAPNAME [--map]\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -47,6 +49,10 @@ int Usage() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     const bool map = args.removeAll(QStringLiteral("--map")) > 0;
     if (args.size() != 1 || args.at(0).startsWith(QLatin1Char('-'))) return Usage();
     const QString mapName = args.at(0);

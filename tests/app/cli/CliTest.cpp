@@ -254,8 +254,9 @@ TEST(CommandLineUsage, BadUsageExitsTwoWithOneLineAndTheUsage) {
 
 TEST(CommandLineUsage, HelpExitsZeroForEveryProgram) {
     const QString bin = Env("NORVALE_BIN_DIR");
-    for (const char* program : {"norvale-discovery", "norvale-autoupdate", "nas-sim", "zip-extract",
-                                "window-shots", "skin-gallery", "skin-art"}) {
+    for (const char* program :
+         {"norvale-discovery", "norvale-autoupdate", "norvale-shares", "nas-sim", "zip-extract",
+          "window-shots", "skin-gallery", "skin-art"}) {
         ASSERT_TRUE(QFile::exists(bin + "/" + program)) << program;
         for (const char* option : {"--help", "-h"}) {
             QProcess process;
