@@ -278,6 +278,7 @@ void ControlPoint::CompleteDevice(UPnPDevice* root) {
 }
 
 void ControlPoint::RemoveDeviceTree(UPnPDevice* device) {
+    if (device->parent == nullptr) device->removing = 1;
     stack::LifetimeMonitor_Remove(timers_, device->parent != nullptr ? device->parent : device);
     for (UPnPDevice* child = device->firstEmbedded; child != nullptr; child = child->nextSibling) {
         RemoveDeviceTree(child);

@@ -90,6 +90,7 @@ struct UPnPDevice {
     char interfaceAddress[16] = {};        // local IPv4 address the description came over
     std::int32_t maxAge = 0;               // seconds
     std::int32_t announced = 0;            // set once reported to deviceAdded
+    std::int32_t removing = 0;             // root: its removal has begun
     std::int64_t lastRefresh = 0;          // root: seconds of the last refreshing NOTIFY
     OwnedText pendingLocation;             // root: LOCATION waiting to be taken over
     UPnPDevice* parent = nullptr;          // null for the root
