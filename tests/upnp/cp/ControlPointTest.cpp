@@ -194,6 +194,39 @@ TEST_F(Tracking, TreeWhoseServiceDescriptionIsPendingIsFreedOnceByItsByebyeOrThe
     EXPECT_TRUE(recorder.Lines().empty());
 }
 
+TEST(TrackingLimits, DescriptionFetchesAreCappedPerHostAndInAll) {
+    FakeClock clock;  // never moved: refused connects wait for their retry
+    Recorder recorder;
+    ControlPointOptions options = Quiet();
+    options.maxPendingFetchesPerHost = 3;
+    options.maxPendingFetches = 5;
+    ChainThread chain{&recorder, options};
+    auto announce = [&](const std::string& host, int n) {
+        const std::string udn = host + "-" + std::to_string(n);
+        chain.Ssdp(udn, -1, "http://" + host + ":9/" + std::to_string(n) + ".xml", 1800, 2);
+    };
+    auto pending = [&] {
+        std::size_t count = 0;
+        chain.Post([&] { count = chain.Cp()->PendingTableCount(); });
+        return count;
+    };
+    for (int n = 0; n < 10; ++n) announce("127.0.0.51", n);
+    EXPECT_EQ(3u, pending());  // one host fills no more than its share
+    for (int n = 0; n < 10; ++n) announce("127.0.0.52", n);
+    EXPECT_EQ(5u, pending());
+    announce("127.0.0.53", 0);
+    EXPECT_EQ(5u, pending());  // nor may many hosts together
+    // A fetch that ends gives its place back.
+    chain.Ssdp("127.0.0.51-0", 0, "", 0, 2);
+    EXPECT_EQ(4u, pending());
+    announce("127.0.0.53", 0);
+    EXPECT_EQ(5u, pending());
+    chain.Post([&] {
+        EXPECT_EQ(5u, chain.Cp()->DeviceTableCount());
+        EXPECT_EQ(5u, chain.Cp()->LocationTableCount());
+    });
+}
+
 TEST_F(Tracking, RootWithoutUdnTakesTheAnnouncedOneAndCanLeave) {
     device.SetXml("/desc.xml", RootXml(DeviceXml("", kLuNAS, "Nameless", "")));
     chain.Ssdp("nameless", -1, device.Url("/desc.xml"), 1800, 2);
