@@ -21,10 +21,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool IsDeclaration(const stack::XmlNode* node) {
-    return node->nameLength > 0 && node->name[0] == '!';
-}
-
 }  // namespace
 
 std::string_view XmlElement::Name() const {
@@ -35,7 +31,7 @@ std::string_view XmlElement::Name() const {
 XmlElement XmlElement::FirstChild() const {
     if (node_ == nullptr || node_->empty != 0) return XmlElement();
     stack::XmlNode* next = node_->next;
-    while (next != nullptr && next->start != 0 && IsDeclaration(next)) next = next->next;
+    while (next != nullptr && next->start != 0 && stack::XmlIsDeclaration(next)) next = next->next;
     if (next == nullptr || next->start == 0 || next->parent != node_) return XmlElement();
     return XmlElement(next);
 }
@@ -105,14 +101,15 @@ int ReadInt(std::string_view text) {
 
 XmlElement XmlDocument::Root() const {
     stack::XmlNode* node = first_;
-    while (node != nullptr && (node->start == 0 || IsDeclaration(node))) node = node->next;
+    while (node != nullptr && (node->start == 0 || stack::XmlIsDeclaration(node)))
+        node = node->next;
     if (node == nullptr || node->nameLength == 0) return XmlElement();
     return XmlElement(node);
 }
 
 XmlElement XmlDocument::Find(std::string_view name) const {
     for (stack::XmlNode* node = first_; node != nullptr; node = node->next) {
-        if (node->start != 0 && !IsDeclaration(node) &&
+        if (node->start != 0 && !stack::XmlIsDeclaration(node) &&
             std::string_view(node->name, static_cast<std::size_t>(node->nameLength)) == name) {
             return XmlElement(node);
         }
