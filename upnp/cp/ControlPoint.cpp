@@ -11,6 +11,7 @@
 #include "upnp/cp/DeviceDescription.h"
 #include "upnp/cp/StackAdapter.h"
 #include "upnp/cp/StackLinks.h"
+#include "upnp/cp/XmlElement.h"
 #include "upnp/stack/EventChain.h"
 #include "upnp/stack/LifetimeMonitor.h"
 #include "upnp/stack/Packet.h"
@@ -25,7 +26,9 @@ std::size_t Len(const char* text) {
 
 bool MatchesType(const char* type, const char* prefix) {
     const std::size_t length = std::strlen(prefix);
-    return std::strncmp(type, prefix, length) == 0 && std::atoi(type + length) >= 1;
+    int version = 0;
+    return std::strncmp(type, prefix, length) == 0 && ReadDecimal(type + length, &version) &&
+           version >= 1;
 }
 
 bool IsAnnounceable(const UPnPDevice* device) {

@@ -1,5 +1,6 @@
 #include "upnp/cp/XmlElement.h"
 
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -94,9 +95,17 @@ bool XmlDocument::Parse(const char* text, std::size_t length) {
     return true;
 }
 
-int ReadInt(std::string_view text) {
-    std::string digits(text.substr(0, 32));
-    return std::atoi(digits.c_str());
+bool ReadDecimal(std::string_view text, int* value) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-') text.remove_prefix(1);
+    int result = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, result);
+    if (text.empty() || error != std::errc() || stop != end) return false;
+    *value = result;
+    return true;
 }
 
 XmlElement XmlDocument::Root() const {
