@@ -12,7 +12,10 @@ struct UPnPService;
 // An owned, NUL-terminated 8-bit text; null means "absent". Device texts are
 // stored exactly as they appear in the description (no trimming, no entity
 // decoding).
-using OwnedText = std::unique_ptr<char[]>;
+struct FreeText {
+    void operator()(char* text) const;
+};
+using OwnedText = std::unique_ptr<char[], FreeText>;
 
 // A copy of `length` bytes of `text` plus a terminator (never null).
 OwnedText CopyText(const char* text, std::size_t length);

@@ -5,24 +5,12 @@
 #include <cstring>
 #include <string>
 
+#include "upnp/stack/TextParse.h"
 #include "upnp/stack/XmlAttribute.h"
 #include "upnp/stack/XmlNode.h"
 
 namespace norvale::cp {
-namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::string_view XmlElement::Name() const {
     if (node_ == nullptr || node_->name == nullptr) return {};
@@ -63,7 +51,7 @@ std::string_view XmlElement::Attribute(std::string_view name, bool* found) const
     stack::XmlAttribute* list = stack::XmlAttributes(node_);
     for (stack::XmlAttribute* a = list; a != nullptr; a = a->next) {
         std::string_view attributeName(a->name, static_cast<std::size_t>(a->nameLength));
-        if (EqualsIgnoringCase(attributeName, name)) {
+        if (stack::EqualsIgnoringCase(attributeName, name)) {
             // The list runs backwards: the last match is the first attribute.
             value = std::string_view(a->value, static_cast<std::size_t>(a->valueLength));
             *found = true;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "upnp/stack/PacketText.h"
+#include "upnp/stack/TextParse.h"
 
 namespace norvale::stack {
 namespace {
@@ -12,15 +13,8 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\b';
 }
 
-bool EqualsNoCase(const char* text, int length, const char* literal) {
-    const int literalLength = static_cast<int>(std::strlen(literal));
-    if (length != literalLength) return false;
-    for (int i = 0; i < length; ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-        if (c != literal[i]) return false;
-    }
-    return true;
+bool EqualsNoCase(const char* text, int length, std::string_view literal) {
+    return EqualsIgnoringCase(std::string_view(text, static_cast<std::size_t>(length)), literal);
 }
 
 // Calls `visit(token, length)` for every comma-separated token, blanks trimmed.

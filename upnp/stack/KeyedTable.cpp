@@ -51,13 +51,4 @@ std::uint32_t KeyHash(const char* key, std::size_t length, bool ignoreCase) {
     return hash;
 }
 
-bool KeysEqual(const char* a, const char* b, std::size_t length, bool ignoreCase) {
-    for (std::size_t i = 0; i < length; ++i) {
-        const auto x = Fold(static_cast<unsigned char>(a[i]), ignoreCase);
-        const auto y = Fold(static_cast<unsigned char>(b[i]), ignoreCase);
-        if (x != y) return false;
-    }
-    return true;
-}
-
 }  // namespace norvale::stack

@@ -2,10 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "upnp/stack/StackSemaphore.h"
+#include "upnp/stack/TextParse.h"
 
 namespace norvale::stack {
 
@@ -14,10 +16,6 @@ namespace norvale::stack {
 // bytes in a zeroed word; 5..9: first word XOR last word; >= 10: that, XOR
 // the word starting at length / 2.
 std::uint32_t KeyHash(const char* key, std::size_t length, bool ignoreCase);
-
-// True when the two keys of equal `length` are equal (ASCII case ignored
-// when `ignoreCase`).
-bool KeysEqual(const char* a, const char* b, std::size_t length, bool ignoreCase);
 
 // The hash that places a key in a table's bucket index: every byte (folded
 // like KeyHash) mixed with a seed drawn once per process, so keys from the
@@ -155,7 +153,9 @@ class KeyedTable {
     }
 
     bool Matches(const Entry* entry, const char* key, std::size_t length) const {
-        return entry->keyLength == length && KeysEqual(entry->key, key, length, ignoreCase_);
+        if (entry->keyLength != length) return false;
+        return ignoreCase_ ? EqualsIgnoringCase({entry->key, length}, {key, length})
+                           : std::memcmp(entry->key, key, length) == 0;
     }
 
     std::uint64_t Index(const char* key, std::size_t length) const {
@@ -167,9 +167,7 @@ class KeyedTable {
         if (length == 0) return nullptr;
         auto* entry = new Entry;
         entry->hash = KeyHash(key, length, ignoreCase_);
-        entry->key = new char[length + 1];
-        std::memcpy(entry->key, key, length);
-        entry->key[length] = '\0';
+        entry->key = CopyText({key, length});
         entry->keyLength = length;
         entry->previous = last_;
         last_->next = entry;
@@ -210,7 +208,7 @@ class KeyedTable {
     }
 
     static void Free(Entry* entry) {
-        delete[] entry->key;
+        std::free(entry->key);
         delete entry;
     }
 
