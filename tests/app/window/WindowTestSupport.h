@@ -8,23 +8,23 @@
 // cases skip, so nothing is ever sent to a real network.
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkInterface>
-#include <QProcess>
 #include <QString>
-#include <QTemporaryDir>
 #include <QTest>
+#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "app/CLuDiscoverDlg.h"
 #include "app/DiscoveryHostLink.h"
 #include "app/DiscoveryLink.h"
+#include "tests/tools/nas-sim/NasSimProcess.h"
 
 namespace norvale::test {
 
@@ -123,59 +123,36 @@ struct SimDevice {
 // nas-sim with no devices to begin with, driven by its stdin commands.
 class SimulatedNetwork {
   public:
-    SimulatedNetwork() = default;
-    SimulatedNetwork(const SimulatedNetwork&) = delete;
-    SimulatedNetwork& operator=(const SimulatedNetwork&) = delete;
-    ~SimulatedNetwork() {
-        if (sim_.state() == QProcess::NotRunning) return;
-        sim_.closeWriteChannel();  // --quit-on-eof: byebye for all, exit
-        if (!sim_.waitForFinished(5000)) sim_.kill();
-    }
-
     bool Start() {
-        const QString scenario = dir_.filePath("empty.json");
-        QFile file(scenario);
-        if (!file.open(QIODevice::WriteOnly) || file.write(R"({"devices": []})") < 0) return false;
-        file.close();
-        sim_.start(qEnvironmentVariable("NORVALE_BIN_DIR") + "/nas-sim",
-                   {"--scenario", scenario, "--quit-on-eof"});
-        return sim_.waitForStarted(5000) && WaitForOutput("ready ", 0) >= 0;
+        sim_ = std::make_unique<norvale::testing::NasSimProcess>(
+            std::vector<std::string>{"--quit-on-eof"}, R"({"devices": []})");
+        return sim_->Started();
     }
 
-    // Sends one command and waits for its reply ("ok <verb> ...", "led ...");
-    // returns where the reply starts in the output, or -1.
-    qsizetype Command(const QString& line, const QString& reply) {
-        const qsizetype from = output_.size();
-        sim_.write((line + "\n").toUtf8());
-        return WaitForOutput(reply, from);
-    }
     bool Add(const SimDevice& device) {
         const QByteArray json = QJsonDocument(device.Json()).toJson(QJsonDocument::Compact);
-        return Command("add " + QString::fromUtf8(json), "ok add " + device.name) >= 0;
+        return Reply("add " + json.toStdString(), "ok add " + device.name.toStdString());
     }
     // byebye, then the device is gone.
-    bool Remove(const QString& name) { return Command("remove " + name, "ok remove " + name) >= 0; }
+    bool Remove(const QString& name) {
+        return Reply("remove " + name.toStdString(), "ok remove " + name.toStdString());
+    }
     // The device's own LED state, as it answers GetLEDStatus; -1 unknown.
     int Led(const QString& name) {
-        const QString reply = "led " + name + " ";
-        const qsizetype at = Command("get " + name, reply);
-        return at < 0 ? -1 : output_.mid(at + reply.size(), 1).toInt();
+        const std::string prefix = "led " + name.toStdString() + " ";
+        std::string line = sim_->Command("get " + name.toStdString());
+        if (line.rfind(prefix, 0) != 0) line = sim_->WaitForLine(prefix);
+        return line.empty() ? -1 : std::atoi(line.c_str() + prefix.size());
     }
 
   private:
-    qsizetype WaitForOutput(const QString& text, qsizetype from) {
-        qsizetype at = -1;
-        WaitFor([&] {
-            output_ += QString::fromUtf8(sim_.readAllStandardOutput());
-            at = output_.indexOf(text, from);
-            return at >= 0;
-        });
-        return at;
+    // Sends `command` and reads up to the line starting with `reply`.
+    bool Reply(const std::string& command, const std::string& reply) {
+        const std::string first = sim_->Command(command);
+        return first.rfind(reply, 0) == 0 || !sim_->WaitForLine(reply).empty();
     }
 
-    QTemporaryDir dir_;
-    QProcess sim_;
-    QString output_;
+    std::unique_ptr<norvale::testing::NasSimProcess> sim_;
 };
 
 // Adds `device` to the network and waits until the window lists it.
