@@ -6,6 +6,7 @@
 
 #include "app/CLuDiscoverDlg.h"
 #include "app/DemoNetwork.h"
+#include "app/DemoShares.h"
 #include "app/DiscoveryHostLink.h"
 #include "app/LanguageSelection.h"
 #include "app/SingleInstance.h"
@@ -31,11 +32,19 @@ int CLuDiscoverApp::InitInstance(const CommandLine& line) {
     AskToClose(QString::fromLatin1(kUpdaterName));
 
     std::unique_ptr<DemoNetwork> demo;
+    std::unique_ptr<DemoShares> demoShares;
     if (line.demo) {
         demo = std::make_unique<DemoNetwork>();
         if (!demo->Start()) {
             QTextStream(stderr) << "norvale-discovery: " << demo->Error() << Qt::endl;
             return 1;
+        }
+        // Without the shares the demo still runs; the share buttons then
+        // report the devices unreachable.
+        demoShares = std::make_unique<DemoShares>();
+        if (!demoShares->Start()) {
+            QTextStream(stderr) << "norvale-discovery: the demo devices have no shares: "
+                                << demoShares->Error() << Qt::endl;
         }
     } else if (!line.interfaces.empty()) {
         stack::SetInterfaceAllowList(line.interfaces);
