@@ -5,6 +5,8 @@
 
 #include "drives/ShareEnumeration.h"
 #include "skin/CLuButton.h"
+#include "skin/CLuComboBox.h"
+#include "skin/CLuListBox.h"
 #include "skin/CLuStatic.h"
 #include "skin/MessageBoxSkin.h"
 #include "skin/SkinFonts.h"
@@ -24,6 +26,7 @@ constexpr int kContinueText = 50;
 constexpr double kTextPoints = 12;
 const QRect kCaptionRect(5, 2, 300, 32);
 const QRect kMappedAsRect(40, 55, 330, 44);
+const QRect kComboRect(385, 60, 160, 30);
 const QRect kContinueRect(40, 110, 515, 32);
 
 }  // namespace
@@ -92,17 +95,26 @@ CLuStatic* CMsgDriveMapDlg::AddText(int id, const QRect& at, const QString& text
 }
 
 void CMsgDriveMapDlg::CreateCombo() {
-    selected_ = freeDrives_.isEmpty() ? -1 : 0;
+    combo_ = new CLuComboBox(this);
+    combo_->setObjectName(QString::number(kComboId));
+    combo_->Create(kComboRect, this, kComboId);
+    ApplyStandardComboSkin(*combo_);
+    for (const QString& drive : freeDrives_) combo_->ListBox()->AddString(drive);
+    combo_->SetCurSel(0);
+}
+
+int CMsgDriveMapDlg::SelectedIndex() const {
+    return combo_->GetCurSel();
 }
 
 void CMsgDriveMapDlg::SelectDrive(int index) {
     if (index < 0 || index >= freeDrives_.size()) return;
-    selected_ = index;
+    combo_->SetCurSel(index);
 }
 
 void CMsgDriveMapDlg::OnYes() {
     // Without a free letter Yes counts as No.
-    const int index = selected_;
+    const int index = combo_->GetCurSel();
     if (freeDrives_.isEmpty() || index < 0 || index >= freeDrives_.size()) {
         QDialog::done(0);
         return;

@@ -6,6 +6,7 @@
 #include "skin/CLuDialog.h"
 
 class CLuButton;
+class CLuComboBox;
 class CLuStatic;
 
 namespace drives {
@@ -37,7 +38,8 @@ class CMsgDriveMapDlg : public CLuDialog {
     CLuButton* NoButton() const { return no_; }
     CLuStatic* MappedAsText() const { return mappedAs_; }
     // The offered drive name chosen (index into FreeDrives()), -1 for none.
-    int SelectedIndex() const { return selected_; }
+    int SelectedIndex() const;
+    CLuComboBox* Combo() const { return combo_; }
     void SelectDrive(int index);
     // The drive names offered.
     const QStringList& FreeDrives() const { return freeDrives_; }
@@ -60,7 +62,7 @@ class CMsgDriveMapDlg : public CLuDialog {
     CLuButton* no_ = nullptr;
     CLuStatic* mappedAs_ = nullptr;
     CLuStatic* continue_ = nullptr;
-    int selected_ = -1;
+    CLuComboBox* combo_ = nullptr;
 };
 
 }  // namespace drives

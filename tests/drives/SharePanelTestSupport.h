@@ -12,6 +12,8 @@
 #include "drives/FakeSharePlatform.h"
 #include "drives/SharePanel.h"
 #include "skin/CLuButton.h"
+#include "skin/CLuComboBox.h"
+#include "skin/CLuListBox.h"
 #include "skin/CLuListCtrl.h"
 #include "skin/MessageBoxSkin.h"
 
@@ -99,8 +101,8 @@ class ShareWindowFixture {
 
 // Answers the next letter question once it is up: `before` runs first (it
 // may change the platform meanwhile), then the drive name `drive` is chosen
-// and Yes pressed (No when drive is empty). The question's offered drive
-// names are kept in *offered.
+// and Yes pressed (No when drive is empty). *offered gets the entry the
+// combo shows first, then every entry of its list.
 inline void AnswerLetterQuestion(const QString& drive, QStringList* offered = nullptr,
                                  std::function<void()> before = {}) {
     auto* timer = new QTimer(qApp);
@@ -111,7 +113,12 @@ inline void AnswerLetterQuestion(const QString& drive, QStringList* offered = nu
         timer->stop();
         timer->deleteLater();
         if (before) before();
-        if (offered) *offered = question->FreeDrives();
+        if (offered) {
+            // What the combo offers, the entry shown first ahead of the list.
+            CLuListBox* list = question->Combo()->ListBox();
+            *offered = QStringList{question->Combo()->GetCurText()};
+            for (int i = 0; i < list->GetCount(); ++i) *offered << list->GetText(i);
+        }
         if (drive.isEmpty()) {
             question->NoButton()->click();
             return;
