@@ -13,6 +13,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
+#include <vector>
 
 namespace norvale::app {
 namespace {
@@ -27,10 +28,25 @@ constexpr DemoShare kShares[] = {{"Documents", "Welcome.txt"},
                                  {"Public", "ReadMe.txt"},
                                  {"backup$", "Hidden.txt"}};
 
+// Processes started with our private configuration: smbd's helpers
+// (samba-dcerpcd, rpcd_*) lead process groups of their own and outlive it.
+std::vector<pid_t> ProcessesUsing(const QByteArray& config) {
+    std::vector<pid_t> found;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        bool number = false;
+        const int pid = entry.toInt(&number);
+        if (!number || pid == ::getpid()) continue;
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!cmdline.open(QIODevice::ReadOnly)) continue;
+        if (cmdline.read(64 * 1024).contains(config)) found.push_back(pid);
+    }
+    return found;
+}
+
 QString FindSmbd() {
-    const QString found = QStandardPaths::findExecutable(QStringLiteral("smbd"),
-                                                         {QStringLiteral("/usr/sbin"),
-                                                          QStringLiteral("/usr/local/sbin")});
+    const QString found = QStandardPaths::findExecutable(
+        QStringLiteral("smbd"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")});
     return found.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("smbd")) : found;
 }
 
@@ -94,6 +110,7 @@ bool DemoShares::WriteConfiguration(QString* configPath) {
                       .arg(QString::fromLatin1(share.name), path);
     }
     *configPath = root + QStringLiteral("/smb.conf");
+    configPath_ = *configPath;
     QFile file(*configPath);
     return file.open(QIODevice::WriteOnly) && file.write(config.toUtf8()) == config.toUtf8().size();
 }
@@ -152,8 +169,16 @@ void DemoShares::Stop() {
             process_->waitForFinished(1000);
         }
     }
-    // Helpers that outlived the server still carry its group id.
+    // Helpers that outlived the server still carry its group id or name
+    // our configuration on their command line.
     if (group_ > 0) ::kill(-static_cast<pid_t>(group_), SIGKILL);
+    const QByteArray config = QFile::encodeName(configPath_);
+    for (int round = 0; round < 20 && !config.isEmpty(); ++round) {
+        const std::vector<pid_t> left = ProcessesUsing(config);
+        if (left.empty()) break;
+        for (const pid_t pid : left) ::kill(pid, round < 10 ? SIGTERM : SIGKILL);
+        QThread::msleep(50);
+    }
     process_.reset();
     group_ = 0;
 }

@@ -26,6 +26,8 @@ class DemoShares {
     // False with Error() saying why.
     bool Start(int timeoutMs = 10000);
     QString Error() const { return error_; }
+    // The server's private configuration file; empty before Start().
+    QString ConfigPath() const { return configPath_; }
 
     // True when only loopback interfaces are up: nothing the server offers
     // can be reached from another machine.
@@ -38,6 +40,7 @@ class DemoShares {
     std::unique_ptr<QTemporaryDir> folder_;
     std::unique_ptr<QProcess> process_;
     qint64 group_ = 0;
+    QString configPath_;
     QString error_;
 };
 
