@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScopedValueRollback>
 #include <QUrl>
 #include <QWindow>
 
@@ -464,17 +463,28 @@ bool CLuDiscoverDlg::PrepareSharePanel(QString* serverName, QString* mapName) {
 }
 
 void CLuDiscoverDlg::ShowSharePanel(drives::SharePanel* panel) {
+    connect(panel, &drives::SharePanel::rowHandled, this, &CLuDiscoverDlg::PassHeldDriveEvents);
     panel->setGeometry(PanelGeometry());
     panel->show();
     panel->raise();
 }
 
-// One share panel at a time: a new one replaces the open one, unless that
-// one is still handling a click (its prompt is up), when the button does
-// nothing.
+// One share action at a time, and one share panel: a new one replaces the
+// open one, unless that one is still handling a click (its prompt is up),
+// when the button does nothing.
+void CLuDiscoverDlg::RunShareAction(void (CLuDiscoverDlg::*action)()) {
+    if (ShareOperationRunning()) return;
+    shareActionRunning_ = true;
+    (this->*action)();
+    shareActionRunning_ = false;
+    PassHeldDriveEvents();
+}
+
 void CLuDiscoverDlg::OnMapNetworkDrive() {
-    if (shareActionRunning_ || (sharePanel_ && sharePanel_->Busy())) return;
-    QScopedValueRollback<bool> running(shareActionRunning_, true);
+    RunShareAction(&CLuDiscoverDlg::MapNetworkDrive);
+}
+
+void CLuDiscoverDlg::MapNetworkDrive() {
     QString serverName, mapName;
     if (!PrepareSharePanel(&serverName, &mapName)) return;
     const bool automatic =
@@ -489,8 +499,10 @@ void CLuDiscoverDlg::OnMapNetworkDrive() {
 }
 
 void CLuDiscoverDlg::OnBrowseNetworkShares() {
-    if (shareActionRunning_ || (sharePanel_ && sharePanel_->Busy())) return;
-    QScopedValueRollback<bool> running(shareActionRunning_, true);
+    RunShareAction(&CLuDiscoverDlg::BrowseNetworkShares);
+}
+
+void CLuDiscoverDlg::BrowseNetworkShares() {
     QString serverName, mapName;
     if (!PrepareSharePanel(&serverName, &mapName)) return;
     if (sharePanel_ && sharePanel_->Busy()) return;
@@ -510,8 +522,28 @@ drives::SharePanelContext CLuDiscoverDlg::ShareContext() {
     return context;
 }
 
+bool CLuDiscoverDlg::ShareOperationRunning() const {
+    return shareActionRunning_ || (sharePanel_ && sharePanel_->Busy());
+}
+
+// While a share operation runs, the platform is busy with a server on
+// another thread: the panel looks at the letters when it is done.
 void CLuDiscoverDlg::OnDriveEvent(bool removal, QChar letter) {
-    if (sharePanel_) sharePanel_->OnDriveEvent(removal, letter);
+    if (!sharePanel_) return;
+    if (ShareOperationRunning()) {
+        if (heldDriveEvents_.size() >= kMaxHeldDriveEvents) {
+            heldDriveEvents_.erase(heldDriveEvents_.begin());
+        }
+        heldDriveEvents_.emplace_back(removal, letter);
+        return;
+    }
+    sharePanel_->OnDriveEvent(removal, letter);
+}
+
+void CLuDiscoverDlg::PassHeldDriveEvents() {
+    std::vector<std::pair<bool, QChar>> held;
+    held.swap(heldDriveEvents_);
+    for (const auto& [removal, letter] : held) OnDriveEvent(removal, letter);
 }
 
 void CLuDiscoverDlg::OnCreateDesktopShortcut() {

@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "app/DeviceTable.h"
 #include "app/DiscoveryFrontEnd.h"
@@ -169,6 +171,11 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     // its names when a share panel may open.
     bool PrepareSharePanel(QString* serverName, QString* mapName);
     void ShowSharePanel(drives::SharePanel* panel);
+    bool ShareOperationRunning() const;
+    void RunShareAction(void (CLuDiscoverDlg::*action)());
+    void MapNetworkDrive();
+    void BrowseNetworkShares();
+    void PassHeldDriveEvents();
     drives::SharePanelContext ShareContext();
     void EndRun();
 
@@ -189,6 +196,10 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     std::unique_ptr<drives::ShareDrives> shares_;
     QPointer<drives::SharePanel> sharePanel_;
     bool shareActionRunning_ = false;
+    // Drive events held back while a share operation talks to a server;
+    // passed on when it is done (at most kMaxHeldDriveEvents, the oldest go).
+    static constexpr int kMaxHeldDriveEvents = 64;
+    std::vector<std::pair<bool, QChar>> heldDriveEvents_;
     std::unique_ptr<DiscoveryLink> link_;
 };
 

@@ -240,6 +240,14 @@ TEST(DriveMapEvents, RowsFollowLettersConnectedAndDroppedElsewhere) {
     f.platform->SetNetworkDrive(u'J', QStringLiteral("\\\\other\\photos"));
     f.window->OnDriveEvent(false, QLatin1Char('J'));
     EXPECT_EQ(f.RowTexts(), QStringList({"data", "media (K:)", "photos"}));
+    // An event while a click is handled waits for the click to end.
+    AnswerLetterQuestion(QString(), nullptr, [&] {
+        f.platform->SetNetworkDrive(u'H', ShareWindowFixture::Path("photos"));
+        f.window->OnDriveEvent(false, QLatin1Char('H'));
+        EXPECT_EQ(f.RowTexts().last(), QStringLiteral("photos"));
+    });
+    f.ClickRow(0);
+    EXPECT_EQ(f.RowTexts().last(), QStringLiteral("photos (H:)"));
 }
 
 TEST(SharePanels, OnlyOnePanelIsOpenAndPagingFollowsTheRows) {
