@@ -167,6 +167,13 @@ TEST(DriveMapRowClick, ChosenLetterIsDroppedFirstEvenWhenMappingFails) {
     AnswerLetterQuestion(QString());
     f.ClickRow(0);
     EXPECT_EQ(f.platform->Calls().size(), before);
+    // With every letter taken, Yes counts as No.
+    for (char16_t letter = u'D'; letter <= u'Z'; ++letter) f.platform->SetLocalDrive(letter);
+    QStringList offered;
+    AnswerLetterQuestion(QStringLiteral("Z:"), &offered);
+    f.ClickRow(0);
+    EXPECT_EQ(offered, QStringList({QString()}));
+    EXPECT_EQ(f.platform->Calls().size(), before);
 }
 
 // Records the top buttons' state at every connection attempt.
