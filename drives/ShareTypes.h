@@ -15,13 +15,12 @@ enum ErrorCode : int {
     kErrorBadNetPath = 53,         // unknown or unreachable server
     kErrorUnexpectedNetwork = 59,  // an SMB or GVfs failure without a closer code
     kErrorBadNetName = 67,         // the server has no share of that name
+    kErrorCannotMake = 82,         // the drive link cannot be made
     kErrorAlreadyAssigned = 85,    // the letter holds something else
     kErrorInvalidParameter = 87,
-    kErrorTimeout = 1460,            // the server did not answer in time
     kErrorInvalidName = 123,         // a name that is no host name, address or share name
     kErrorConnectionUnavail = 1201,  // remembered letter whose share is not mounted
     kErrorCancelled = 1223,          // the user cancelled the credential prompt
-    kErrorLogonFailure = 1326,       // user name or password rejected
     kErrorNotConnected = 2250,       // the letter holds no connection
 };
 
