@@ -10,6 +10,10 @@
 #include "app/DiscoveryHostLink.h"
 #include "app/LanguageSelection.h"
 #include "app/SingleInstance.h"
+#include "drives/CredentialsDialog.h"
+#include "drives/DriveWatcher.h"
+#include "drives/LinuxSharePlatform.h"
+#include "drives/ResponsiveSharePlatform.h"
 #include "skin/SkinFonts.h"
 #include "upnp/stack/LocalAddresses.h"
 
@@ -50,11 +54,25 @@ int CLuDiscoverApp::InitInstance(const CommandLine& line) {
         stack::SetInterfaceAllowList(line.interfaces);
     }
 
+    // The system's file sharing; its calls that talk to a server run off
+    // the interface thread, credential questions come back to it.
+    drives::CredentialsDialogPrompt dialogPrompt;
+    drives::UiThreadPrompt prompt(dialogPrompt);
+    drives::LinuxSharePlatform linuxShares(drives::DriveFolder(), prompt.Prompt());
+    drives::DriveWatcher driveWatcher(linuxShares.Folder());
+
     DiscoverDlgOptions options;
     options.linkFactory = DiscoveryHostLink::Factory();
     options.language = &language_;
+    options.sharePlatform = std::make_shared<drives::ResponsiveSharePlatform>(linuxShares);
+    options.driveFolder = [folder = linuxShares.Folder()](const QString& driveName) {
+        const char16_t letter = drives::DriveFolder::LetterOf(driveName);
+        return letter ? folder.EntryPath(letter) : QString();
+    };
     {
         CLuDiscoverDlg window(std::move(options));
+        QObject::connect(&driveWatcher, &drives::DriveWatcher::driveEvent, &window,
+                         &CLuDiscoverDlg::OnDriveEvent);
         QObject::connect(&instance, &SingleInstance::raiseRequested, &window,
                          [&window] { SingleInstance::RaiseWindow(&window); });
         // Not exec(): an application-modal window would block the help window.

@@ -148,12 +148,31 @@ bool DemoShares::Start(int timeoutMs) {
     while (!deadline.hasExpired() && process_->state() == QProcess::Running) {
         QTcpSocket probe;
         probe.connectToHost(QStringLiteral("127.0.0.1"), 445);
-        if (probe.waitForConnected(200)) return true;
+        if (probe.waitForConnected(200)) {
+            WarmUp(static_cast<int>(deadline.remainingTime()) + 10000);
+            return true;
+        }
         QThread::msleep(100);
     }
     error_ = QStringLiteral("smbd did not start listening");
     Stop();
     return false;
+}
+
+// The first listing starts smbd's RPC helpers and takes seconds; done here,
+// the user's first listing is answered at once.
+void DemoShares::WarmUp(int timeoutMs) {
+    const QString smbclient = QStandardPaths::findExecutable(QStringLiteral("smbclient"));
+    if (smbclient.isEmpty()) return;
+    QProcess listing;
+    listing.setStandardOutputFile(QProcess::nullDevice());
+    listing.setStandardErrorFile(QProcess::nullDevice());
+    listing.start(smbclient, {QStringLiteral("-N"), QStringLiteral("-g"), QStringLiteral("-L"),
+                              QStringLiteral("127.0.0.1")});
+    if (!listing.waitForFinished(timeoutMs)) {
+        listing.kill();
+        listing.waitForFinished(1000);
+    }
 }
 
 void DemoShares::Stop() {

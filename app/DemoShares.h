@@ -35,6 +35,7 @@ class DemoShares {
 
   private:
     bool WriteConfiguration(QString* configPath);
+    void WarmUp(int timeoutMs);
     void Stop();
 
     std::unique_ptr<QTemporaryDir> folder_;

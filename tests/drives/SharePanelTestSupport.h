@@ -35,7 +35,7 @@ class ShareWindowFixture {
 
     explicit ShareWindowFixture(app::DiscoverDlgOptions options = {}) {
         platform = std::make_shared<drives::FakeSharePlatform>();
-        options.sharePlatform = platform;
+        if (!options.sharePlatform) options.sharePlatform = platform;
         options.startupDelayMs = 1000000;
         options.showMessage = [this](const QString& text, const QString& caption, QWidget*,
                                      int buttons) {
