@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QThread>
 #include <QWidget>
+#include <mutex>
 #include <thread>
 
 #include "drives/Credentials.h"
@@ -66,15 +67,28 @@ class UiThreadPrompt::Adapter : public CredentialPrompt {
     explicit Adapter(UiThreadPrompt& owner) : owner_(owner) {}
     bool Ask(QWidget* owner, const QString& server, const QString& share, bool retry,
              Credentials* credentials) override {
-        QPointer<QWidget> parent(owner);
-        auto ask = [&] {
-            return owner_.inner_.Ask(parent.data(), server, share, retry, credentials);
-        };
-        if (QThread::currentThread() == owner_.thread()) return ask();
-        bool answer = false;
+        if (QThread::currentThread() == owner_.thread()) {
+            return owner_.inner_.Ask(owner, server, share, retry, credentials);
+        }
+        // The answer crosses threads under a lock of its own, so the
+        // hand-over does not rest on the event queue's locking alone.
+        std::mutex lock;
+        Credentials answer;
+        bool given = false;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            answer = *credentials;
+        }
         QMetaObject::invokeMethod(
-            &owner_, [&] { answer = ask(); }, Qt::BlockingQueuedConnection);
-        return answer;
+            &owner_,
+            [&] {
+                std::lock_guard<std::mutex> hold(lock);
+                given = owner_.inner_.Ask(owner, server, share, retry, &answer);
+            },
+            Qt::BlockingQueuedConnection);
+        std::lock_guard<std::mutex> hold(lock);
+        *credentials = answer;
+        return given;
     }
 
   private:
