@@ -244,6 +244,12 @@ void CLuComboBox::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
+void CLuComboBox::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    // With the drop-down open the keys belong to its list.
+    if (IsDroppedDown()) ListBox()->setFocus(Qt::PopupFocusReason);
+}
+
 void CLuComboBox::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
     // Opening the drop-down itself takes the focus away (popup reason).

@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 
 #include "skin/CLuComboBox.h"
 #include "skin/CLuListBox.h"
@@ -15,6 +16,7 @@ CLuComboBoxListWnd::CLuComboBoxListWnd(CLuComboBox* combo)
     list_->setObjectName(QStringLiteral("ListBox1125"));
     list_->installEventFilter(this);
     list_->viewport()->installEventFilter(this);
+    viewport_ = list_->viewport();
     scroll_ = AttachSkinScrollBars(list_, QImage());
     setFocusProxy(list_);
 }
@@ -35,6 +37,14 @@ bool CLuComboBoxListWnd::Open(const QRect& buttonRect) {
     if (count == 0) return false;
     const int height = DropDownHeight(count, list_->MaxVisibleRows(), list_->ItemHeight());
     dropDownRect_ = QRect(buttonRect.left(), buttonRect.bottom() + 1, buttonRect.width(), height);
+    // Near the bottom of the screen the list opens above the combo instead,
+    // where it would otherwise leave the screen and there is room.
+    if (const QScreen* screen = combo_->screen()) {
+        const QRect area = screen->availableGeometry();
+        if (dropDownRect_.bottom() > area.bottom() && buttonRect.top() - height >= area.top()) {
+            dropDownRect_.moveBottom(buttonRect.top() - 1);
+        }
+    }
     setGeometry(dropDownRect_);
     scroll_->setGeometry(rect());
     show();
@@ -121,32 +131,42 @@ bool CLuComboBoxListWnd::HandleKey(QKeyEvent* event) {
     }
 }
 
+bool CLuComboBoxListWnd::HandleListMouse(QMouseEvent* mouse) {
+    const QPoint global = mouse->globalPosition().toPoint();
+    switch (mouse->type()) {
+        case QEvent::MouseButtonPress:
+            if (mouse->button() == Qt::LeftButton) {
+                pressedRow_ = list_->indexAt(mouse->position().toPoint()).row();
+            }
+            return false;
+        case QEvent::MouseButtonRelease: {
+            if (mouse->button() != Qt::LeftButton) return false;
+            const int row = list_->indexAt(mouse->position().toPoint()).row();
+            const bool clicked = row >= 0 && row == pressedRow_;
+            pressedRow_ = -1;
+            if (!clicked || !dropDownRect_.contains(global)) return false;
+            list_->SetCurSel(row);
+            Choose(row);
+            return true;
+        }
+        case QEvent::MouseMove:
+            if (OutsideBoth(global)) Cancel();
+            return false;
+        default:
+            return false;
+    }
+}
+
 bool CLuComboBoxListWnd::eventFilter(QObject* watched, QEvent* event) {
     if (watched == list_ && event->type() == QEvent::KeyPress) {
         return HandleKey(static_cast<QKeyEvent*>(event));
     }
-    if (watched == list_->viewport()) {
-        auto* mouse = static_cast<QMouseEvent*>(event);
+    if (watched == viewport_) {
         switch (event->type()) {
             case QEvent::MouseButtonPress:
-                if (mouse->button() == Qt::LeftButton) {
-                    pressedRow_ = list_->indexAt(mouse->position().toPoint()).row();
-                }
-                break;
-            case QEvent::MouseButtonRelease: {
-                if (mouse->button() != Qt::LeftButton) break;
-                const int row = list_->indexAt(mouse->position().toPoint()).row();
-                const bool inside = dropDownRect_.contains(mouse->globalPosition().toPoint());
-                if (row >= 0 && row == pressedRow_ && inside) {
-                    list_->SetCurSel(row);
-                    Choose(row);
-                    return true;
-                }
-                pressedRow_ = -1;
-                break;
-            }
+            case QEvent::MouseButtonRelease:
             case QEvent::MouseMove:
-                if (OutsideBoth(mouse->globalPosition().toPoint())) Cancel();
+                if (HandleListMouse(static_cast<QMouseEvent*>(event))) return true;
                 break;
             default:
                 break;

@@ -58,9 +58,11 @@ class CLuComboBoxListWnd : public QWidget {
     bool OutsideBoth(const QPoint& global) const;
     void Choose(int index);
     bool HandleKey(QKeyEvent* event);
+    bool HandleListMouse(QMouseEvent* mouse);
 
     CLuComboBox* combo_;
     CLuListBox* list_ = nullptr;
+    const QWidget* viewport_ = nullptr;
     CLuScrollWnd* scroll_ = nullptr;
     QRect dropDownRect_;
     int pressedRow_ = -1;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLayout>
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -21,11 +22,16 @@ CLuScrollWnd* AttachSkinScrollBars(QAbstractScrollArea* area, const QImage& bitm
 CLuScrollWnd::CLuScrollWnd(QAbstractScrollArea* area, const QImage& bitmap)
     : QWidget(area->parentWidget()),
       area_(area),
+      areaObject_(area),
       verticalPolicy_(area->verticalScrollBarPolicy()),
       horizontalPolicy_(area->horizontalScrollBarPolicy()) {
     setObjectName(QStringLiteral("SkinScrollBarFrame"));
-    const bool visible = !area->isHidden();
+    // A child not yet shown only because its parent is hidden counts as shown.
+    const bool visible = !(area->isHidden() && area->testAttribute(Qt::WA_WState_ExplicitShowHide));
     setGeometry(area->geometry());
+    if (QWidget* parent = area->parentWidget(); parent && parent->layout()) {
+        delete parent->layout()->replaceWidget(area, this);
+    }
     area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->setParent(this);
@@ -187,7 +193,8 @@ void CLuScrollWnd::resizeEvent(QResizeEvent* event) {
 }
 
 bool CLuScrollWnd::eventFilter(QObject* watched, QEvent* event) {
-    if (area_ && watched == area_) {
+    // Compared by identity only: the area sends events while it is destroyed.
+    if (watched == areaObject_) {
         switch (event->type()) {
             case QEvent::Resize:
             case QEvent::Show:
@@ -214,6 +221,7 @@ bool CLuScrollWnd::eventFilter(QObject* watched, QEvent* event) {
 
 void CLuScrollWnd::OnAreaDestroyed() {
     area_ = nullptr;
+    areaObject_ = nullptr;
     hide();
     setParent(nullptr);
     deleteLater();

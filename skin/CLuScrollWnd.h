@@ -11,7 +11,8 @@ class CLuScrollBar;
 class QScrollBar;
 
 // Gives a scrollable widget skinned scroll bars without rewriting it. The
-// frame takes the widget's place (parent, geometry, visibility) and holds the
+// frame takes the widget's place (parent, geometry, visibility, its slot in
+// the parent's layout) and holds the
 // widget and two CLuScrollBars: the vertical one along the right edge, the
 // horizontal one along the bottom, each one cell thick; the corner cell is
 // painted where both show. The widget's own bars are turned off; a skinned
@@ -57,6 +58,7 @@ class CLuScrollWnd : public QWidget {
     void OnAreaDestroyed();
 
     QPointer<QAbstractScrollArea> area_;
+    const QObject* areaObject_;
     CLuScrollBar* vertical_ = nullptr;
     CLuScrollBar* horizontal_ = nullptr;
     QImage bitmap_;

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include "SkinTestImages.h"
 #include "skin/CLuComboBox.h"
@@ -30,6 +32,8 @@ class CLuComboBoxTest : public ::testing::Test {
         dialog.show();
         dialog.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        // Repeated moves to one place are dropped: start each test elsewhere.
+        QTest::mouseMove(&dialog, QPoint(390, 290));
     }
     void Fill(int count) {
         for (int i = 0; i < count; ++i) list->AddString(QStringLiteral("entry %1").arg(i));
@@ -75,6 +79,16 @@ TEST_F(CLuComboBoxTest, DropDownOpensBelowAtTheButtonsWidthAndAtMostMaxRowsHigh)
     QApplication::processEvents();
     EXPECT_TRUE(combo->DropDown()->ScrollWnd()->VerticalBar()->isVisible());
     EXPECT_EQ(CLuComboBoxListWnd::DropDownHeight(3, 0, 29), 87);  // no limit set
+}
+
+TEST_F(CLuComboBoxTest, NearTheScreensBottomTheDropDownOpensAbove) {
+    const QRect screen = dialog.screen()->availableGeometry();
+    dialog.move(dialog.x(), screen.bottom() - 80);  // combo bottom 10 px above the edge
+    Fill(3);
+    ClickCombo();
+    ASSERT_TRUE(combo->IsDroppedDown());
+    const QPoint top = combo->mapToGlobal(QPoint(0, 0));
+    EXPECT_EQ(combo->DropDown()->geometry(), QRect(top.x(), top.y() - 87, 200, 87));
 }
 
 TEST_F(CLuComboBoxTest, ClickingAnEntryChoosesItOnceAfterTheEventLoopTurns) {
@@ -142,6 +156,33 @@ TEST_F(CLuComboBoxTest, KeysOpenMoveChooseAndEscapeClosesOnlyTheDropDown) {
     EXPECT_EQ(combo->Caption(), QStringLiteral("entry 2"));
 }
 
+TEST(CLuComboBoxModalTest, ChoosingWorksInsideAModalDialogWhichStaysOpen) {
+    CLuDialog dialog;
+    dialog.resize(300, 200);
+    auto* combo = new CLuComboBox;
+    combo->Create(QRect(10, 10, 150, 30), &dialog, 7);
+    for (const char* letter : {"Z:", "Y:", "X:"}) combo->ListBox()->AddString(letter);
+    combo->SetCurSel(0);
+    int chosen = -1;
+    bool openAfterEscape = false;
+    QObject::connect(combo, &CLuComboBox::choiceMade, &dialog, [&](int, int index) {
+        chosen = index;
+        dialog.accept();
+    });
+    QTimer::singleShot(0, &dialog, [&] {
+        QTest::mouseClick(combo, Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::keyClick(combo->ListBox(), Qt::Key_Escape);
+        openAfterEscape = dialog.isVisible();
+        QTest::mouseClick(combo, Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseClick(combo->ListBox()->viewport(), Qt::LeftButton, {}, QPoint(20, 29 + 10));
+    });
+    QTimer::singleShot(5000, &dialog, &QDialog::reject);  // a hang fails instead of blocking
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_TRUE(openAfterEscape);
+    EXPECT_EQ(chosen, 1);
+    EXPECT_EQ(combo->GetCurText(), QStringLiteral("Y:"));
+}
+
 TEST_F(CLuComboBoxTest, PointerLeavingComboAndDropDownClosesIt) {
     Fill(3);
     QSignalSpy choices(combo, &CLuComboBox::choiceMade);
@@ -180,6 +221,28 @@ TEST_F(CLuComboBoxTest, LongCaptionEndsInAnEllipsisLeftOfTheArrow) {
     }
     combo->SetTextInset(10);
     EXPECT_EQ(combo->CaptionRect(), QRectF(15, 0, 155, 30));
+}
+
+TEST_F(CLuComboBoxTest, CaptionIsDrawnInTheColourOfTheState) {
+    list->AddString(QStringLiteral("WWW"));
+    combo->SetCurSel(0);
+    combo->SetImages(MakeStrip({kBlack, kBlack, kBlack, kBlack}, 640, 30), 0, 0, 640, 30, 4);
+    const auto shows = [this](QRgb colour) {
+        const QImage shot = Shot(*combo);
+        for (int y = 0; y < 30; ++y) {
+            for (int x = 0; x < 100; ++x) {
+                if (shot.pixel(x, y) == colour) return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(shows(0xFFFFFFFF));
+    QTest::mouseMove(combo, QPoint(30, 10));
+    EXPECT_TRUE(shows(kYellow));
+    EXPECT_FALSE(shows(0xFFFFFFFF));
+    combo->setEnabled(false);
+    EXPECT_TRUE(shows(0xFF808080));
+    EXPECT_FALSE(shows(kYellow));
 }
 
 TEST_F(CLuComboBoxTest, NarrowComboShowsTheRightEndOfTheCell) {

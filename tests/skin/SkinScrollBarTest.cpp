@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include "SkinTestImages.h"
@@ -287,6 +288,30 @@ TEST_F(CLuScrollWndTest, DestroyingTheWrappedWidgetLeavesTheParentAsBefore) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(frame.isNull());
     EXPECT_EQ(sibling->parentWidget(), &parent);
+}
+
+TEST_F(CLuScrollWndTest, FrameTakesTheWidgetsSlotInTheLayout) {
+    auto* layout = new QVBoxLayout(&parent);
+    auto* above = new QWidget;
+    auto* list = new CLuListBox;
+    layout->addWidget(above);
+    layout->addWidget(list);
+    CLuScrollWnd* frame = AttachSkinScrollBars(list, bitmap);
+    EXPECT_EQ(layout->indexOf(frame), 1);
+    EXPECT_EQ(layout->indexOf(list), -1);
+    EXPECT_EQ(list->parentWidget(), frame);
+}
+
+TEST_F(CLuScrollWndTest, FrameKeepsTheWidgetsVisibility) {
+    QWidget hiddenParent;
+    auto* shown = new QListWidget(&hiddenParent);
+    auto* hidden = new QListWidget(&hiddenParent);
+    hidden->hide();
+    CLuScrollWnd* shownFrame = AttachSkinScrollBars(shown, bitmap);
+    CLuScrollWnd* hiddenFrame = AttachSkinScrollBars(hidden, bitmap);
+    hiddenParent.show();
+    EXPECT_TRUE(shownFrame->isVisible());
+    EXPECT_FALSE(hiddenFrame->isVisible());
 }
 
 TEST_F(CLuScrollWndTest, DeletingTheParentTakesFrameAndWidgetAlong) {
