@@ -57,14 +57,16 @@ int CLuDiscoverApp::InitInstance(const CommandLine& line) {
     // The system's file sharing; its calls that talk to a server run off
     // the interface thread, credential questions come back to it.
     drives::CredentialsDialogPrompt dialogPrompt;
-    drives::UiThreadPrompt prompt(dialogPrompt);
+    drives::UiThreadCourier courier;
+    drives::UiThreadPrompt prompt(dialogPrompt, courier);
     drives::LinuxSharePlatform linuxShares(drives::DriveFolder(), prompt.Prompt());
     drives::DriveWatcher driveWatcher(linuxShares.Folder());
 
     DiscoverDlgOptions options;
     options.linkFactory = DiscoveryHostLink::Factory();
     options.language = &language_;
-    options.sharePlatform = std::make_shared<drives::ResponsiveSharePlatform>(linuxShares);
+    options.sharePlatform =
+        std::make_shared<drives::ResponsiveSharePlatform>(linuxShares, &courier);
     options.driveFolder = [folder = linuxShares.Folder()](const QString& driveName) {
         const char16_t letter = drives::DriveFolder::LetterOf(driveName);
         return letter ? folder.EntryPath(letter) : QString();

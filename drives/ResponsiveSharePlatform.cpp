@@ -3,33 +3,69 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
-#include <QWidget>
-#include <mutex>
+#include <QTimer>
 #include <thread>
 
 #include "drives/Credentials.h"
 
 namespace drives {
+namespace {
 
-ResponsiveSharePlatform::ResponsiveSharePlatform(SharePlatform& inner) : inner_(inner) {}
+// How often the waiting interface thread looks at the worker and courier.
+constexpr int kPollMs = 5;
 
-// The worker reports back by a queued quit of the local loop; the loop lives
-// on this stack frame until the worker has been joined. A call made while
-// another runs (only timers and queued calls get through meanwhile) runs
-// directly.
-template <typename Call>
-int ResponsiveSharePlatform::RunOnWorker(Call call) {
-    if (busy_.load() || QThread::currentThread() != qApp->thread()) return call();
+bool OnInterfaceThread() {
+    return QCoreApplication::instance() &&
+           QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+}  // namespace
+
+void UiThreadCourier::Run(const std::function<void()>& work) {
+    std::unique_lock<std::mutex> hold(lock_);
+    pending_ = &work;
+    done_ = false;
+    finished_.wait(hold, [this] { return done_; });
+    pending_ = nullptr;
+}
+
+void UiThreadCourier::Drain() {
+    const std::function<void()>* work = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (done_ || !pending_) return;
+        work = pending_;
+    }
+    (*work)();  // the worker waits, so the work stays alive
+    std::lock_guard<std::mutex> hold(lock_);
+    done_ = true;
+    finished_.notify_all();
+}
+
+ResponsiveSharePlatform::ResponsiveSharePlatform(SharePlatform& inner, UiThreadCourier* courier)
+    : inner_(inner), courier_(courier) {}
+
+// The interface thread turns a local loop and looks at the worker every few
+// milliseconds; nothing crosses threads but the call's own data, handed over
+// by the thread's start and join. A call made while another runs (only
+// timers and queued calls get through meanwhile) runs directly.
+int ResponsiveSharePlatform::RunOnWorker(const std::function<int()>& call) {
+    if (busy_.load() || !OnInterfaceThread()) return call();
     busy_.store(true);
     int result = 0;
-    QEventLoop loop;
     std::atomic<bool> done{false};
     std::thread worker([&] {
         result = call();
         done.store(true);
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    while (!done.load()) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (courier_) courier_->Drain();
+        if (done.load()) loop.quit();
+    });
+    poll.start(kPollMs);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
     worker.join();
     busy_.store(false);
     return result;
@@ -62,41 +98,29 @@ QString ResponsiveSharePlatform::ErrorText(int code) {
     return inner_.ErrorText(code);
 }
 
-class UiThreadPrompt::Adapter : public CredentialPrompt {
+namespace {
+
+class CourierPrompt : public CredentialPrompt {
   public:
-    explicit Adapter(UiThreadPrompt& owner) : owner_(owner) {}
+    CourierPrompt(CredentialPrompt& inner, UiThreadCourier& courier)
+        : inner_(inner), courier_(courier) {}
     bool Ask(QWidget* owner, const QString& server, const QString& share, bool retry,
              Credentials* credentials) override {
-        if (QThread::currentThread() == owner_.thread()) {
-            return owner_.inner_.Ask(owner, server, share, retry, credentials);
-        }
-        // The answer crosses threads under a lock of its own, so the
-        // hand-over does not rest on the event queue's locking alone.
-        std::mutex lock;
-        Credentials answer;
+        if (OnInterfaceThread()) return inner_.Ask(owner, server, share, retry, credentials);
         bool given = false;
-        {
-            std::lock_guard<std::mutex> hold(lock);
-            answer = *credentials;
-        }
-        QMetaObject::invokeMethod(
-            &owner_,
-            [&] {
-                std::lock_guard<std::mutex> hold(lock);
-                given = owner_.inner_.Ask(owner, server, share, retry, &answer);
-            },
-            Qt::BlockingQueuedConnection);
-        std::lock_guard<std::mutex> hold(lock);
-        *credentials = answer;
+        courier_.Run([&] { given = inner_.Ask(owner, server, share, retry, credentials); });
         return given;
     }
 
   private:
-    UiThreadPrompt& owner_;
+    CredentialPrompt& inner_;
+    UiThreadCourier& courier_;
 };
 
-UiThreadPrompt::UiThreadPrompt(CredentialPrompt& inner)
-    : inner_(inner), adapter_(std::make_unique<Adapter>(*this)) {}
+}  // namespace
+
+UiThreadPrompt::UiThreadPrompt(CredentialPrompt& inner, UiThreadCourier& courier)
+    : adapter_(std::make_unique<CourierPrompt>(inner, courier)) {}
 
 UiThreadPrompt::~UiThreadPrompt() = default;
 

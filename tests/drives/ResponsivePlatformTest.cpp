@@ -68,10 +68,11 @@ TEST(ResponsivePlatform, TheInterfaceThreadKeepsTurningDuringASlowListing) {
 
 TEST(ResponsivePlatform, CredentialQuestionsAreAskedOnTheInterfaceThread) {
     RecordingPrompt recording;
-    drives::UiThreadPrompt prompt(recording);
+    drives::UiThreadCourier courier;
+    drives::UiThreadPrompt prompt(recording, courier);
     SlowPlatform slow;
     slow.prompt = prompt.Prompt();
-    drives::ResponsiveSharePlatform platform(slow);
+    drives::ResponsiveSharePlatform platform(slow, &courier);
     EXPECT_EQ(platform.AddConnection(QStringLiteral("Z:"), QStringLiteral("\\\\nas\\data"), true,
                                      nullptr),
               0);
