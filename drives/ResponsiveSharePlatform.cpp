@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
+#include <deque>
 #include <thread>
 
 #include "drives/Credentials.h"
@@ -13,6 +14,42 @@ namespace {
 
 // How often the waiting interface thread looks at the worker and courier.
 constexpr int kPollMs = 5;
+
+// One worker thread for the whole run, never ended, rather than a thread per
+// call: the SMB client library and GIO keep per-thread state, built once.
+// Jobs run one after another; the job's owner waits for its flag.
+class ShareWorker {
+  public:
+    static ShareWorker& Instance() {
+        static ShareWorker* worker = new ShareWorker;  // lives until the process ends
+        return *worker;
+    }
+    void Submit(std::function<void()> job) {
+        std::lock_guard<std::mutex> hold(lock_);
+        jobs_.push_back(std::move(job));
+        wake_.notify_one();
+    }
+
+  private:
+    ShareWorker() {
+        std::thread([this] { Loop(); }).detach();
+    }
+    void Loop() {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock<std::mutex> hold(lock_);
+                wake_.wait(hold, [this] { return !jobs_.empty(); });
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            job();
+        }
+    }
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> jobs_;
+};
 
 bool OnInterfaceThread() {
     return QCoreApplication::instance() &&
@@ -45,30 +82,42 @@ void UiThreadCourier::Drain() {
 ResponsiveSharePlatform::ResponsiveSharePlatform(SharePlatform& inner, UiThreadCourier* courier)
     : inner_(inner), courier_(courier) {}
 
-// The interface thread turns a local loop and looks at the worker every few
+// The interface thread turns a local loop and looks at the job every few
 // milliseconds; nothing crosses threads but the call's own data, handed over
-// by the thread's start and join. A call made while another runs (only
-// timers and queued calls get through meanwhile) runs directly.
+// under the job's lock (the call itself is not touched once the flag is set). A call made while
+// another runs (only timers and queued calls get through meanwhile) runs directly.
 int ResponsiveSharePlatform::RunOnWorker(const std::function<int()>& call) {
     if (busy_.load() || !OnInterfaceThread()) return call();
     busy_.store(true);
-    int result = 0;
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        result = call();
-        done.store(true);
+    // The job reports through a shared state: it may outlive this frame
+    // only by the moment between setting the flag and returning.
+    struct State {
+        std::mutex lock;
+        bool done = false;
+        int result = 0;
+    };
+    auto state = std::make_shared<State>();
+    ShareWorker::Instance().Submit([state, &call] {
+        const int result = call();
+        std::lock_guard<std::mutex> hold(state->lock);
+        state->result = result;
+        state->done = true;
     });
+    auto finished = [&state] {
+        std::lock_guard<std::mutex> hold(state->lock);
+        return state->done;
+    };
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
         if (courier_) courier_->Drain();
-        if (done.load()) loop.quit();
+        if (finished()) loop.quit();
     });
     poll.start(kPollMs);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker.join();
     busy_.store(false);
-    return result;
+    std::lock_guard<std::mutex> hold(state->lock);
+    return state->result;
 }
 
 int ResponsiveSharePlatform::EnumShares(const QString& serverPath,
