@@ -10,6 +10,7 @@
 #include "app/DiscoveryHostLink.h"
 #include "app/LanguageSelection.h"
 #include "app/SingleInstance.h"
+#include "app/UpdaterLauncher.h"
 #include "drives/CredentialsDialog.h"
 #include "drives/DriveWatcher.h"
 #include "drives/LinuxSharePlatform.h"
@@ -77,6 +78,12 @@ int CLuDiscoverApp::InitInstance(const CommandLine& line) {
                          &CLuDiscoverDlg::OnDriveEvent);
         QObject::connect(&instance, &SingleInstance::raiseRequested, &window,
                          [&window] { SingleInstance::RaiseWindow(&window); });
+        // The updater closes the window as its user would (the close button).
+        QObject::connect(&instance, &SingleInstance::closeRequested, &window,
+                         &CLuDiscoverDlg::CloseWindow);
+        // Five seconds after start-up the updater looks for a newer version.
+        QObject::connect(&window, &CLuDiscoverDlg::startupTimerFired, &window,
+                         [] { LaunchUpdater(); });
         // Not exec(): an application-modal window would block the help window.
         QEventLoop loop;
         QObject::connect(&window, &QDialog::finished, &loop, &QEventLoop::quit);

@@ -5,8 +5,7 @@
 #pragma pop_macro("signals")
 
 #include <QAbstractEventDispatcher>
-#include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <iterator>
 
 #include "drives/DriveWatcher.h"
@@ -33,7 +32,6 @@ DriveWatcher::DriveWatcher(DriveFolder folder, QObject* parent)
     for (char16_t letter = u'A'; letter <= u'Z'; ++letter) seen_[letter - u'A'] = Look(letter);
     WatchFolder();
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { Rescan(); });
-    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, [this] { Rescan(); });
     settle_.setSingleShot(true);
     connect(&settle_, &QTimer::timeout, this, [this] {
         Rescan();
@@ -63,13 +61,14 @@ DriveWatcher::~DriveWatcher() {
 }
 
 void DriveWatcher::WatchFolder() {
-    // The folder must exist to be watched; it is ours to make.
-    if (!QDir(folder_.Path()).exists()) {
-        QDir().mkpath(folder_.Path());
-        QFile::setPermissions(folder_.Path(),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    if (!watcher_.directories().contains(folder_.Path())) watcher_.addPath(folder_.Path());
+    // Until the drive folder is made (with the first letter), its parent is
+    // watched for it to appear; the folder is not made just to be watched.
+    QString wanted = folder_.Path();
+    if (!QFileInfo(wanted).isDir()) wanted = QFileInfo(wanted).absolutePath();
+    const QStringList watched = watcher_.directories();
+    if (watched.size() == 1 && watched.first() == wanted) return;
+    if (!watched.isEmpty()) watcher_.removePaths(watched);
+    if (QFileInfo(wanted).isDir()) watcher_.addPath(wanted);
 }
 
 DriveWatcher::Seen DriveWatcher::Look(char16_t letter) const {

@@ -182,7 +182,10 @@ int LinuxSharePlatform::CancelConnection(const QString& driveName) {
     const DriveEntry entry = letter ? folder_.Read(letter) : DriveEntry{};
     if (entry.kind != DriveEntry::kOurLink || !folder_.RemoveLink(letter))
         return kErrorNotConnected;
-    if (entry.mounted && folder_.CountLinksTo(entry.target) == 0) {
+    // The share goes with its last letter. Whether it is still mounted is
+    // GVfs's to say: the FUSE folder may lag behind for a moment.
+    if (folder_.CountLinksTo(entry.target) == 0 && IsValidHostName(entry.server) &&
+        IsValidShareName(entry.share)) {
         QString message;
         mounter_.Unmount(entry.server, entry.share, &message);
     }

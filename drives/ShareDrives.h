@@ -42,8 +42,8 @@ class ShareDrives : public QObject {
     // letter Z..D connected to the share path; 2 when none is.
     int FindMappedDrive(const QString& sharePath, QString* driveName);
     // Connects a letter to a share path: interactive with an owner (errors
-    // shown), silent without one. busy(0) before and busy(1) after. The
-    // system error code, 0 on success.
+    // shown), silent without one. busy(0) before an interactive attempt,
+    // busy(1) after every attempt. The system error code, 0 on success.
     int MapDrive(QWidget* owner, const QString& driveName, const QString& sharePath);
     // 1 when a connection to the path was made, else 0 with the error shown.
     int ConnectInteractive(QWidget* owner, const QString& path);

@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 #include "drives/ShareNames.h"
 
@@ -37,10 +36,31 @@ void Authenticate(SMBCCTX* context, const char*, const char*, char* workgroup, i
     CopyField(password, passwordSize, data->password);
 }
 
-struct ContextDeleter {
-    void operator()(SMBCCTX* context) const { smbc_free_context(context, 1); }
-};
-using ContextPtr = std::unique_ptr<SMBCCTX, ContextDeleter>;
+// libsmbclient loses a little memory with every context it frees, so the
+// process keeps one context for good. Each listing sets its credentials on
+// it and drops the connections it made afterwards, so nothing (neither a
+// connection nor a login) carries over to the next listing. Interface
+// thread only.
+SMBCCTX* SharedContext(int* error) {
+    static SMBCCTX* shared = nullptr;
+    if (shared) return shared;
+    SMBCCTX* context = smbc_new_context();
+    if (!context) {
+        *error = ENOMEM;
+        return nullptr;
+    }
+    smbc_setDebug(context, 0);
+    smbc_setFunctionAuthDataWithContext(context, Authenticate);
+    smbc_setOptionUseKerberos(context, 0);
+    smbc_setOptionFallbackAfterKerberos(context, 1);
+    if (!smbc_init_context(context)) {
+        *error = errno;
+        smbc_free_context(context, 0);
+        return nullptr;
+    }
+    shared = context;
+    return shared;
+}
 
 int ShareTypeOf(unsigned int smbcType) {
     switch (smbcType) {
@@ -55,6 +75,27 @@ int ShareTypeOf(unsigned int smbcType) {
         default:
             return -1;  // workgroups, servers, files: no shares
     }
+}
+
+int ReadShares(SMBCCTX* context, const QString& server, std::vector<ShareEntry>* shares,
+               QString* message) {
+    const QByteArray uri = SmbUri(server, QString());
+    errno = 0;
+    SMBCFILE* dir = smbc_getFunctionOpendir(context)(context, uri.constData());
+    if (!dir) {
+        const int error = errno;
+        *message = QString::fromLocal8Bit(strerror(error));
+        return SmbShareLister::CodeForErrno(error);
+    }
+    while (const smbc_dirent* entry = smbc_getFunctionReaddir(context)(context, dir)) {
+        const int type = ShareTypeOf(entry->smbc_type);
+        const QString name = QString::fromUtf8(entry->name, qstrnlen(entry->name, entry->namelen));
+        if (type < 0 || !IsValidShareName(name)) continue;
+        shares->push_back({name, type});
+        if (shares->size() >= static_cast<size_t>(SmbShareLister::kMaxShares)) break;
+    }
+    smbc_getFunctionClosedir(context)(context, dir);
+    return kNoError;
 }
 
 }  // namespace
@@ -94,40 +135,19 @@ int SmbShareLister::List(const QString& server, const Credentials* credentials,
         auth = {credentials->user.toUtf8(), credentials->domain.toUtf8(),
                 credentials->password.toUtf8()};
     }
-    ContextPtr context(smbc_new_context());
+    int error = 0;
+    SMBCCTX* context = SharedContext(&error);
     if (!context) {
-        *message = QString::fromLocal8Bit(strerror(ENOMEM));
-        return kErrorNotEnoughMemory;
-    }
-    smbc_setDebug(context.get(), 0);
-    smbc_setTimeout(context.get(), timeoutMs_);
-    smbc_setOptionUserData(context.get(), &auth);
-    smbc_setFunctionAuthDataWithContext(context.get(), Authenticate);
-    smbc_setOptionNoAutoAnonymousLogin(context.get(), auth.user.isEmpty() ? 0 : 1);
-    smbc_setOptionUseKerberos(context.get(), 0);
-    smbc_setOptionFallbackAfterKerberos(context.get(), 1);
-    if (!smbc_init_context(context.get())) {
-        const int error = errno;
         *message = QString::fromLocal8Bit(strerror(error));
         return CodeForErrno(error);
     }
-    const QByteArray uri = SmbUri(server, QString());
-    errno = 0;
-    SMBCFILE* dir = smbc_getFunctionOpendir(context.get())(context.get(), uri.constData());
-    if (!dir) {
-        const int error = errno;
-        *message = QString::fromLocal8Bit(strerror(error));
-        return CodeForErrno(error);
-    }
-    while (const smbc_dirent* entry = smbc_getFunctionReaddir(context.get())(context.get(), dir)) {
-        const int type = ShareTypeOf(entry->smbc_type);
-        const QString name = QString::fromUtf8(entry->name, qstrnlen(entry->name, entry->namelen));
-        if (type < 0 || !IsValidShareName(name)) continue;
-        shares->push_back({name, type});
-        if (shares->size() >= static_cast<size_t>(kMaxShares)) break;
-    }
-    smbc_getFunctionClosedir(context.get())(context.get(), dir);
-    return kNoError;
+    smbc_setTimeout(context, timeoutMs_);
+    smbc_setOptionUserData(context, &auth);
+    smbc_setOptionNoAutoAnonymousLogin(context, auth.user.isEmpty() ? 0 : 1);
+    const int code = ReadShares(context, server, shares, message);
+    smbc_getFunctionPurgeCachedServers(context)(context);
+    smbc_setOptionUserData(context, nullptr);
+    return code;
 }
 
 }  // namespace drives

@@ -8,8 +8,8 @@
 
 namespace drives {
 
-// Lists the shares of one SMB server with libsmbclient, each call on a
-// fresh client context (no state is kept between calls). With credentials
+// Lists the shares of one SMB server with libsmbclient; no connection or
+// login is kept from one call to the next. With credentials
 // the silent fallback to anonymous access is off, so a wrong password is
 // reported as such; without, the listing is anonymous. Every network wait
 // is bounded by the timeout.

@@ -78,7 +78,10 @@ std::vector<ListCase> ListCases() {
          {{"$middle", 0}, {"data", 0}}},
         {"AutomaticMappingTakesZThenY",
          Disks({"one", "two"}),
-         LocalCtoF,
+         [](FakeSharePlatform& p) {
+             LocalCtoF(p);
+             p.SetNetworkDrive(u'G', QStringLiteral("\\\\OTHER\\g"));
+         },
          true,
          {{"one (Z:)", u'Z'}, {"two (Y:)", u'Y'}}},
         {"AutomaticMappingSkipsLetterMappedElsewhere",

@@ -5,23 +5,28 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <deque>
 #include <optional>
 
 #include "PrivateSmbd.h"
+#include "drives/CredentialsDialog.h"
 #include "drives/DriveWatcher.h"
 #include "drives/GvfsMounter.h"
 #include "drives/LinuxSharePlatform.h"
 #include "drives/ShareDrives.h"
+#include "skin/CLuButton.h"
 
 namespace drives {
 namespace {
@@ -247,6 +252,31 @@ TEST_F(SmbStack, WrongPasswordForShareIsAskedAgain) {
     EXPECT_EQ(prompt_.asked.size(), 2u);
 }
 
+TEST_F(SmbStack, SkinnedDialogAnswersTheMountPromptWhileTheMountWaits) {
+    // The platform's own prompt: the dialog runs inside the mount's wait.
+    LinuxSharePlatform platform(*folder_);
+    ShareDrives drives(platform);
+    int dialogs = 0;
+    QTimer filler;
+    QObject::connect(&filler, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<CredentialsDialog*>(widget);
+            if (!dialog || !dialog->isVisible()) continue;
+            ++dialogs;
+            dialog->UserEdit()->setText(QString::fromLatin1(PrivateSmbd::kUser));
+            dialog->PasswordEdit()->setText(QString::fromLatin1(PrivateSmbd::kPassword));
+            QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+        }
+    });
+    filler.start(50);
+    EXPECT_EQ(drives.MapDrive(&owner_, QStringLiteral("V:"), Share(kOpen, "private")), 0);
+    filler.stop();
+    EXPECT_EQ(dialogs, 1);
+    QString remote;
+    EXPECT_EQ(platform.GetConnection(QStringLiteral("V:"), &remote), kNoError);
+    EXPECT_EQ(platform.CancelConnection(QStringLiteral("V:")), kNoError);
+}
+
 TEST_F(SmbStack, AutomaticMappingFindAndUnmap) {
     Rows rows;
     ASSERT_EQ(drives_->ListShares(kOpen, true, &rows), 1);
@@ -357,6 +387,7 @@ TEST_F(SmbStack, DeviceEventsForLinksMadeAndRemovedElsewhere) {
     // Mounted without a letter, then linked by hand.
     ASSERT_EQ(drives_->ConnectInteractive(&owner_, Share(kOpen, "data")), 1);
     ASSERT_TRUE(WaitFor([&] { return Exists(FusePath("data")); }));
+    ASSERT_TRUE(QDir().mkpath(folder_->Path()));
     ASSERT_TRUE(QFile::link(FusePath("data"), folder_->EntryPath('K')));
     next(false, QLatin1Char('K'));
     // The share unmounted elsewhere: removal through the volume monitor.

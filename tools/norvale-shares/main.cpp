@@ -53,16 +53,20 @@ int main(int argc, char** argv) {
 
     drives::LinuxSharePlatform platform(drives::DriveFolder(), nullptr);
     drives::ShareDrives shares(platform);
-    std::vector<drives::ShareEntry> entries;
-    const int code = platform.EnumShares(drives::ShareDrives::ServerPath(mapName), &entries);
-    if (code != drives::kNoError) {
-        std::fprintf(stderr, "norvale-shares: %s: %s (error %d)\n",
-                     PrintableText(drives::ShareDrives::ServerPath(mapName)).constData(),
-                     PrintableText(platform.ErrorText(code)).constData(), code);
-        return 1;
-    }
     PrintingSink sink;
-    shares.ListShares(mapName, map, &sink);
+    if (shares.ListShares(mapName, map, &sink) == 0) {
+        // Nothing listed: ask once more for the reason (a server without
+        // shares is no error).
+        const QString serverPath = drives::ShareDrives::ServerPath(mapName);
+        std::vector<drives::ShareEntry> entries;
+        const int code = platform.EnumShares(serverPath, &entries);
+        if (code != drives::kNoError) {
+            std::fprintf(stderr, "norvale-shares: %s: %s (error %d)\n",
+                         PrintableText(serverPath).constData(),
+                         PrintableText(platform.ErrorText(code)).constData(), code);
+            return 1;
+        }
+    }
     std::fflush(stdout);
     return 0;
 }
