@@ -151,7 +151,7 @@ std::string UsageText() {
            "  --json       print the list as one JSON array\n"
            "  --watch      print one JSON object per line as devices come, go or change their "
            "LED,\n"
-           "               for S seconds (default: until interrupted)\n"
+           "               for S seconds (default: until interrupted); SIGHUP searches again\n"
            "  --all        also show devices whose model is not supported\n"
            "  --set-led    switch the identify LED of the device with that name or IP address\n"
            "               (waits up to S seconds for it, default 10)\n"
