@@ -139,7 +139,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string UsageText() {
     return "Usage:\n"
-           "  norvale-discovery [--demo]                 open the window\n"
+           "  norvale-discovery [--demo]                 open the window (F5 searches again)\n"
            "  norvale-discovery --list [--json] [--timeout S] [--all] [--interface ADDR]...\n"
            "  norvale-discovery --watch [--timeout S] [--all] [--interface ADDR]...\n"
            "  norvale-discovery --set-led on|off --device NAME|IP [--timeout S] [--interface "
