@@ -91,7 +91,6 @@ DiscoveryHost::DiscoveryHost(DiscoveryFrontEnd* frontEnd, QObject* parent)
     : QObject(parent), frontEnd_(frontEnd) {}
 
 DiscoveryHost::~DiscoveryHost() {
-    lookups_.reset();  // no lookup reports to this host any more
     {
         std::lock_guard<std::mutex> guard(uiLock_);
         abandoned_.store(true);  // reports still waiting for this thread give up
@@ -100,6 +99,9 @@ DiscoveryHost::~DiscoveryHost() {
     closing_.store(true);
     StopChain();
     if (thread_.joinable()) thread_.join();
+    // After the discovery thread, which submits lookups: from here on no
+    // lookup reports to this host (what is already posted goes with it).
+    lookups_.reset();
 }
 
 void DiscoveryHost::Start() {

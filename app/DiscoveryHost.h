@@ -85,7 +85,7 @@ class DiscoveryHost : public QObject {
     DiscoveryFrontEnd* frontEnd_;
     cp::ControlPointOptions options_;
     NameLookup::Resolver resolver_ = nullptr;
-    std::unique_ptr<NameLookup> lookups_;      // made by Start(), ended first by the destructor
+    std::unique_ptr<NameLookup> lookups_;      // made by Start(), ended after the discovery thread
     cp::ControlPoint* controlPoints_[2] = {};  // written before the chain runs, under the stop lock
     std::atomic<stack::EventChain*> chain_{nullptr};
     std::atomic<bool> closing_{false};
