@@ -18,7 +18,7 @@ import subprocess
 import sys
 import time
 
-WATCH_SECONDS = 8
+WATCH_SECONDS = 10
 
 
 def start_simulator(sim_dir, count, drop_rate):
@@ -50,7 +50,7 @@ def watch(program_dir):
 def run(sim_dir, program_dir, count, drop_rate):
     sim = start_simulator(sim_dir, count, drop_rate)
     try:
-        time.sleep(0.5)  # the start-up announcements are over
+        time.sleep(2)  # the start-up announcements are over
         return watch(program_dir)
     finally:
         sim.stdin.close()
