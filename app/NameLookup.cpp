@@ -6,29 +6,72 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
-#include <system_error>
 
 namespace norvale::app {
+namespace {
 
-// State shared by the service, its slots and its lookup threads; a lookup
-// thread that outlives the service keeps it alive.
+struct Job {
+    std::string name;
+    std::string address;
+    NameLookup::Done done;
+};
+
+}  // namespace
+
+// State of the service and its threads; a thread left blocked in the
+// resolver keeps it alive after the service has gone. What the waits test is
+// atomic as well as guarded, so a woken thread sees everything written before
+// it was set, whichever way the wake came.
 struct NameLookup::Shared {
-    std::mutex lock;
+    NameLookup::Resolver resolver = nullptr;
+    std::chrono::milliseconds bound{0};
+    std::mutex lock;  // guards the queue
     std::condition_variable changed;
-    bool stopping = false;
-    int running = 0;  // lookup threads that have not returned yet
+    std::deque<Job> queue;
+    std::atomic<std::size_t> queued{0};
+    std::atomic<bool> stopping{false};
+    std::atomic<int> busy{0};
+    // Held while a `done` runs, and by the end, so none runs after it.
+    std::mutex doneLock;
+    std::vector<std::unique_ptr<std::atomic<bool>>> inResolver;  // one per thread
 };
 
 namespace {
 
-// One lookup's result, written by its thread under the shared lock.
-struct Attempt {
-    bool finished = false;
-    bool resolved = false;
-    std::string address;
-};
+// Waits for a job; marks the thread as in the resolver before the end can
+// look (under the lock), so the end never joins a thread about to block.
+bool TakeJob(NameLookup::Shared& shared, std::atomic<bool>& inResolver, Job* job) {
+    std::unique_lock<std::mutex> guard(shared.lock);
+    shared.changed.wait(guard, [&] { return shared.stopping || shared.queued > 0; });
+    if (shared.stopping) return false;
+    *job = std::move(shared.queue.front());
+    shared.queue.pop_front();
+    shared.queued = shared.queue.size();
+    inResolver = true;
+    ++shared.busy;
+    return true;
+}
+
+void LookupLoop(std::shared_ptr<NameLookup::Shared> shared, std::size_t index) {
+    std::atomic<bool>& inResolver = *shared->inResolver[index];
+    for (Job job; TakeJob(*shared, inResolver, &job);) {
+        const auto started = std::chrono::steady_clock::now();
+        std::string address;
+        const bool resolved = shared->resolver(job.name, &address);
+        --shared->busy;
+        inResolver = false;
+        const bool inTime = std::chrono::steady_clock::now() - started <= shared->bound;
+        const bool matches =
+            resolved && inTime && strcasecmp(address.c_str(), job.address.c_str()) == 0;
+        std::lock_guard<std::mutex> guard(shared->doneLock);
+        if (shared->stopping) return;
+        if (job.done) job.done(matches);
+    }
+}
 
 }  // namespace
 
@@ -46,83 +89,50 @@ bool ResolveIpv4(const std::string& name, std::string* address) {
     return true;
 }
 
-NameLookup::NameLookup(Resolver resolver, int slots, std::chrono::milliseconds bound)
-    : resolver_(resolver != nullptr ? resolver : &ResolveIpv4),
-      bound_(bound),
-      shared_(std::make_shared<Shared>()) {
-    for (int i = 0; i < std::max(slots, 1); ++i) slots_.emplace_back([this] { SlotLoop(); });
+NameLookup::NameLookup(Resolver resolver, int threads, std::chrono::milliseconds bound)
+    : shared_(std::make_shared<Shared>()) {
+    shared_->resolver = resolver != nullptr ? resolver : &ResolveIpv4;
+    shared_->bound = bound;
+    const auto count = static_cast<std::size_t>(std::max(threads, 1));
+    for (std::size_t i = 0; i < count; ++i) {
+        shared_->inResolver.push_back(std::make_unique<std::atomic<bool>>(false));
+    }
+    for (std::size_t i = 0; i < count; ++i) threads_.emplace_back(LookupLoop, shared_, i);
 }
 
 NameLookup::~NameLookup() {
     {
+        std::lock_guard<std::mutex> done(shared_->doneLock);
         std::lock_guard<std::mutex> guard(shared_->lock);
+        shared_->queue.clear();
+        shared_->queued = 0;
         shared_->stopping = true;
-        queue_.clear();
     }
     shared_->changed.notify_all();
-    for (std::thread& slot : slots_) slot.join();
+    for (std::size_t i = 0; i < threads_.size(); ++i) {
+        // One blocked in the resolver ends by itself once it returns.
+        if (*shared_->inResolver[i]) {
+            threads_[i].detach();
+        } else {
+            threads_[i].join();
+        }
+    }
 }
 
 bool NameLookup::Submit(std::string name, std::string address, Done done) {
     if (name.empty()) return false;
     {
         std::lock_guard<std::mutex> guard(shared_->lock);
-        if (shared_->stopping || queue_.size() >= kMaxQueued) return false;
-        queue_.push_back(Job{std::move(name), std::move(address), std::move(done)});
+        if (shared_->stopping || shared_->queue.size() >= kMaxQueued) return false;
+        shared_->queue.push_back(Job{std::move(name), std::move(address), std::move(done)});
+        shared_->queued = shared_->queue.size();
     }
-    shared_->changed.notify_all();
+    shared_->changed.notify_one();
     return true;
 }
 
-int NameLookup::RunningLookups() const {
-    std::lock_guard<std::mutex> guard(shared_->lock);
-    return shared_->running;
-}
-
-void NameLookup::SlotLoop() {
-    for (;;) {
-        Job job;
-        {
-            std::unique_lock<std::mutex> lock(shared_->lock);
-            shared_->changed.wait(lock, [&] { return shared_->stopping || !queue_.empty(); });
-            if (shared_->stopping) return;
-            job = std::move(queue_.front());
-            queue_.pop_front();
-        }
-        const bool matches = Run(job);
-        if (job.done) job.done(matches);
-    }
-}
-
-// Runs the lookup on a thread of its own and waits for it at most the bound;
-// a lookup that takes longer is left to finish alone.
-bool NameLookup::Run(const Job& job) {
-    auto attempt = std::make_shared<Attempt>();
-    std::unique_lock<std::mutex> lock(shared_->lock);
-    shared_->changed.wait(lock, [&] { return shared_->stopping || shared_->running < kMaxStray; });
-    if (shared_->stopping) return false;
-    ++shared_->running;
-    lock.unlock();
-    try {
-        std::thread([shared = shared_, attempt, resolver = resolver_, name = job.name] {
-            std::string address;
-            const bool resolved = resolver(name, &address);
-            std::lock_guard<std::mutex> guard(shared->lock);
-            attempt->finished = true;
-            attempt->resolved = resolved;
-            attempt->address = std::move(address);
-            --shared->running;
-            shared->changed.notify_all();
-        }).detach();
-    } catch (const std::system_error&) {
-        std::lock_guard<std::mutex> guard(shared_->lock);
-        --shared_->running;
-        return false;
-    }
-    lock.lock();
-    shared_->changed.wait_for(lock, bound_, [&] { return shared_->stopping || attempt->finished; });
-    return attempt->finished && attempt->resolved &&
-           strcasecmp(attempt->address.c_str(), job.address.c_str()) == 0;
+int NameLookup::BusyThreads() const {
+    return shared_->busy;
 }
 
 }  // namespace norvale::app

@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -45,7 +46,7 @@ class RecordingFrontEnd : public DiscoveryFrontEnd {
 struct ResolverGate {
     std::mutex lock;
     std::condition_variable changed;
-    bool open = false;
+    std::atomic<bool> open{false};
 };
 ResolverGate& TheResolverGate() {
     static ResolverGate gate;
@@ -54,7 +55,7 @@ ResolverGate& TheResolverGate() {
 bool GatedResolver(const std::string& name, std::string* address) {
     ResolverGate& gate = TheResolverGate();
     std::unique_lock<std::mutex> guard(gate.lock);
-    gate.changed.wait(guard, [&] { return gate.open; });
+    gate.changed.wait(guard, [&] { return gate.open.load(); });
     *address = name == "One" ? "127.0.0.2" : "127.0.0.99";
     return true;
 }
