@@ -9,6 +9,7 @@
 #include "app/DiscoveryHostLink.h"
 #include "app/LanguageSelection.h"
 #include "app/SingleInstance.h"
+#include "app/UpdaterLauncher.h"
 #include "skin/SkinFonts.h"
 #include "upnp/stack/LocalAddresses.h"
 
@@ -48,6 +49,12 @@ int CLuDiscoverApp::InitInstance(const CommandLine& line) {
         CLuDiscoverDlg window(std::move(options));
         QObject::connect(&instance, &SingleInstance::raiseRequested, &window,
                          [&window] { SingleInstance::RaiseWindow(&window); });
+        // The updater closes the window as its user would (the close button).
+        QObject::connect(&instance, &SingleInstance::closeRequested, &window,
+                         &CLuDiscoverDlg::CloseWindow);
+        // Five seconds after start-up the updater looks for a newer version.
+        QObject::connect(&window, &CLuDiscoverDlg::startupTimerFired, &window,
+                         [] { LaunchUpdater(); });
         // Not exec(): an application-modal window would block the help window.
         QEventLoop loop;
         QObject::connect(&window, &QDialog::finished, &loop, &QEventLoop::quit);

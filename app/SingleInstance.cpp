@@ -85,7 +85,14 @@ void SingleInstance::OnConnection() {
 
 void SingleInstance::ReadRequests(QLocalSocket* socket) {
     while (socket->canReadLine()) {
-        if (socket->readLine() == kRaiseRequest) emit raiseRequested();
+        const QByteArray request = socket->readLine();
+        if (request == kRaiseRequest) emit raiseRequested();
+        if (request == kCloseRequest) {
+            emit closeRequested();
+            // The asking program waits for this as its answer.
+            socket->disconnectFromServer();
+            return;
+        }
     }
     // A client that never ends its line is not served for long.
     if (socket->bytesAvailable() > 64) socket->abort();

@@ -24,7 +24,7 @@ class SingleInstance : public QObject {
     ~SingleInstance() override;
 
     // True when this is the first copy: it holds the lock from now on and
-    // answers later copies (raiseRequested). False when another copy holds
+    // answers later copies (raiseRequested) and close requests. False when another copy holds
     // the lock; that copy has then been asked to come to the front (if it
     // could be reached) and this one should end.
     bool TryBecomeFirst();
@@ -40,6 +40,9 @@ class SingleInstance : public QObject {
   signals:
     // A later copy asked this one to come to the front.
     void raiseRequested();
+    // Another program (the updater) asked this one to close its window as
+    // if its user had; the asking connection is closed once this returns.
+    void closeRequested();
 
   private:
     bool AskFirstToRaise() const;

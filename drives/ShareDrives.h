@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "drives/SharePlatform.h"
 
@@ -30,14 +31,19 @@ class ShareDrives : public QObject {
 
     SharePlatform& Platform() { return platform_; }
 
+    // Shows an error text over an owner; the default is a skinned message
+    // box with an OK button and no caption. Tests plug in a recorder.
+    using ErrorPresenter = std::function<void(const QString& text, QWidget* owner)>;
+    void SetErrorPresenter(ErrorPresenter presenter);
+
     // 1 when the server of the map name has at least one usable share.
     int ListUsableShares(const QString& mapName);
     // 0 (connected) or 1 (remembered, unavailable) with the drive name of the
     // letter Z..D connected to the share path; 2 when none is.
     int FindMappedDrive(const QString& sharePath, QString* driveName);
     // Connects a letter to a share path: interactive with an owner (errors
-    // shown), silent without one. busy(0) before and busy(1) after. The
-    // system error code, 0 on success.
+    // shown), silent without one. busy(0) before an interactive attempt,
+    // busy(1) after every attempt. The system error code, 0 on success.
     int MapDrive(QWidget* owner, const QString& driveName, const QString& sharePath);
     // 1 when a connection to the path was made, else 0 with the error shown.
     int ConnectInteractive(QWidget* owner, const QString& path);
@@ -68,7 +74,13 @@ class ShareDrives : public QObject {
     void busy(int phase);
 
   private:
+    // From candidate downward (never below D): the first letter that holds
+    // nothing into *found, and the candidate where the search stopped; *found
+    // is 0 when none is left.
+    char16_t NextFreeLetter(char16_t candidate, char16_t* found);
+
     SharePlatform& platform_;
+    ErrorPresenter errorPresenter_;
 };
 
 }  // namespace drives

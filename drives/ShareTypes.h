@@ -10,7 +10,15 @@ namespace drives {
 enum ErrorCode : int {
     kNoError = 0,
     kErrorAccessDenied = 5,
-    kErrorBadNetPath = 53,           // unknown or unreachable server
+    kErrorNotEnoughMemory = 8,
+    kErrorNotSupported = 50,       // no GVfs FUSE folder to link a letter to
+    kErrorBadNetPath = 53,         // unknown or unreachable server
+    kErrorUnexpectedNetwork = 59,  // an SMB or GVfs failure without a closer code
+    kErrorBadNetName = 67,         // the server has no share of that name
+    kErrorCannotMake = 82,         // the drive link cannot be made
+    kErrorAlreadyAssigned = 85,    // the letter holds something else
+    kErrorInvalidParameter = 87,
+    kErrorInvalidName = 123,         // a name that is no host name, address or share name
     kErrorConnectionUnavail = 1201,  // remembered letter whose share is not mounted
     kErrorCancelled = 1223,          // the user cancelled the credential prompt
     kErrorNotConnected = 2250,       // the letter holds no connection

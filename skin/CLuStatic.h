@@ -44,6 +44,7 @@ class CLuStatic : public QWidget {
     void SetFontName(const QString& name);
     void SetFontSize(double points);
     void SetTextColor(QRgb argb);
+    QRgb TextColor() const { return textColor_; }
     void SetShadow(bool on, QRgb argb);
     void SetFillColor(QRgb argb);
     void SetMargins(int left, int top, int right, int bottom);

@@ -11,7 +11,6 @@ namespace norvale::zip {
 namespace {
 
 constexpr std::uint64_t kMaxComment = 65535;
-constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
 constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
 
@@ -158,7 +157,7 @@ void CCentralDir::CheckNoOverlap() const {
     });
     for (std::size_t k = 0; k < order.size(); ++k) {
         const CFileHeader& h = headers_[order[k]];
-        std::uint64_t end = h.localHeaderOffset + kLocalHeaderSize + h.rawName.size();
+        std::uint64_t end = h.localHeaderOffset + CFileHeader::kLocalHeaderSize + h.rawName.size();
         if (h.compressedSize > UINT64_MAX / 2 || end + h.compressedSize < end)
             CZipException::Throw(CZipException::kBadZipFile, "entry size out of range");
         end += h.compressedSize;

@@ -27,6 +27,8 @@ namespace norvale::zip {
 class CFileHeader {
   public:
     static constexpr std::size_t kFixedSize = 46;
+    // The fixed part of the local header that stands before each entry's data.
+    static constexpr std::size_t kLocalHeaderSize = 30;
     static constexpr std::uint32_t kSignature = 0x02014b50;
 
     // Reads one header from `data`; false when the signature is wrong, the

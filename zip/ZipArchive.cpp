@@ -17,7 +17,6 @@
 namespace norvale::zip {
 namespace {
 
-constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::uint32_t kLocalSignature = 0x04034b50;
 constexpr std::uint32_t kDescriptorSignature = 0x08074b50;
 
@@ -167,14 +166,14 @@ void CZipArchive::OpenFile(std::size_t index) {
 
 void CZipArchive::CheckLocalHeader(const CFileHeader& header) {
     const std::uint64_t position = header.localHeaderOffset + directory_.BytesBefore();
-    std::uint8_t local[kLocalHeaderSize];
+    std::uint8_t local[CFileHeader::kLocalHeaderSize];
     storage_.Seek(position);
-    storage_.Read(local, kLocalHeaderSize);
+    storage_.Read(local, CFileHeader::kLocalHeaderSize);
     if (Le32(local) != kLocalSignature) ThrowBad("bad local header signature");
     if (Le16(local + 8) != header.method) ThrowBad("local header method differs");
     if (Le16(local + 26) != header.rawName.size()) ThrowBad("local header name differs");
     std::string extra(Le16(local + 28), '\0');
-    storage_.Seek(position + kLocalHeaderSize + header.rawName.size());
+    storage_.Seek(position + CFileHeader::kLocalHeaderSize + header.rawName.size());
     storage_.Read(extra.data(), extra.size());
     const std::uint8_t* block = nullptr;
     std::size_t blockSize = 0;

@@ -110,9 +110,13 @@ MessageBoxSkin TestSkin() {
     skin.backgroundSource = QRect(0, 0, 600, 240);
     skin.buttons = MakeStrip({kRed, kGreen, kBlue, kYellow}, 448, 36);
     skin.buttonsSource = QRect(0, 0, 448, 36);
-    skin.captionColor = skin.buttonColor1 = skin.buttonColor2 = skin.buttonColor3 =
-        skin.messageColor = 0xFFFFFFFF;
+    // Every colour its own, so a swapped pair shows.
+    skin.captionColor = 0xFF112233;
+    skin.buttonColor1 = 0xFF445566;
+    skin.buttonColor2 = 0xFF778899;
+    skin.buttonColor3 = 0xFFAABBCC;
     skin.buttonColor4 = 0xFF808080;
+    skin.messageColor = 0xFFDDEEFF;
     skin.fontSize = 13;
     return skin;
 }
@@ -165,6 +169,27 @@ TEST(CLuMessageBoxTest, ReportCentresOkAndEmptySetPutsOkAtTheRight) {
         QTest::mouseClick(box.Button(CLuMessageBox::kOk), Qt::LeftButton);
     });
     EXPECT_EQ(ShowSkinMessageBox(QString(), QString(), nullptr, 0), IDOK);
+}
+
+TEST(CLuMessageBoxTest, EachLabelTakesItsOwnSkinColour) {
+    const MessageBoxSkin skin = TestSkin();
+    SetMessageBoxSkin(&skin);
+    WhenBoxOpens([&skin](CLuMessageBox& box) {
+        EXPECT_EQ(box.CaptionStatic()->TextColor(), skin.captionColor);
+        EXPECT_EQ(box.TextStatic()->TextColor(), skin.messageColor);
+        for (int which : {CLuMessageBox::kOk, CLuMessageBox::kCancel, CLuMessageBox::kYes,
+                          CLuMessageBox::kNo}) {
+            const CLuButton* button = box.Button(which);
+            EXPECT_EQ(button->TextLookFor(false, false, false).color, skin.buttonColor1);
+            EXPECT_EQ(button->TextLookFor(false, false, true).color, skin.buttonColor2);
+            EXPECT_EQ(button->TextLookFor(false, true, false).color, skin.buttonColor3);
+            EXPECT_EQ(button->TextLookFor(true, false, false).color, skin.buttonColor4);
+            EXPECT_FALSE(button->TextLookFor(false, true, false).bold);
+        }
+        QTest::mouseClick(box.Button(CLuMessageBox::kOk), Qt::LeftButton);
+    });
+    EXPECT_EQ(ShowSkinMessageBox(QStringLiteral("Done"), QStringLiteral("Title"), nullptr, BTN_OK),
+              IDOK);
 }
 
 TEST(CLuMessageBoxTest, FocusReturnsToTheSkinnedButtonThatHadIt) {

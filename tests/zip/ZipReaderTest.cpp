@@ -138,13 +138,5 @@ TEST(ZipReader, CentralHeaderParsesOnlyWhenWholeAtEverySplit) {
     EXPECT_EQ(header.uncompressedSize, kText.size());
 }
 
-TEST(ZipReader, CauseCodesFollowTheInternalValues) {
-    const std::pair<int, int> table[] = {{1, 2},  {2, 3},     {-1, 4},    {-3, 6},
-                                         {-6, 9}, {-101, 10}, {-102, 11}, {-107, 16},
-                                         {0, 1},  {-7, 1},    {-108, 1}};
-    for (auto [internal, cause] : table)
-        EXPECT_EQ(CZipException::CauseOf(internal), cause) << internal;
-}
-
 }  // namespace
 }  // namespace norvale::zip::test

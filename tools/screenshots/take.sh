@@ -10,7 +10,8 @@
 # message that none was found, then with --demo (the simulated NAS network),
 # and clicks through the window with xdotool, saving the screen with
 # ImageMagick's import. BUILD names the build folder (default: build).
-# Pictures: message.png, main.png, selected.png, about.png, help.png
+# Pictures: message.png, main.png, selected.png, about.png, help.png, and of
+# the updater updater-question.png, updater-progress.png, updater-progress-2.png
 # (offscreen also empty.png and selected-qmzben.png).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -26,7 +27,7 @@ mkdir -p "$out"
 if [[ ! -f "$build/build.ninja" ]]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
-cmake --build "$build" -j2 --target norvale-discovery nas-sim window-shots norvale_languages >/dev/null
+cmake --build "$build" -j2 --target norvale-discovery norvale-autoupdate nas-sim window-shots norvale_languages >/dev/null
 
 if [[ $offscreen == 1 ]]; then
   QT_QPA_PLATFORM=offscreen "$build/bin/window-shots" "$out"

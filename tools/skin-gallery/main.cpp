@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     GallerySheet sheet(1700);
     AddMainWindowScene(sheet);
     AddControlScenes(sheet);
+    AddComboScenes(sheet);
     AddResourceImages(sheet);
 
     QDir().mkpath(QFileInfo(output).absolutePath());

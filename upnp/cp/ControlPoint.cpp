@@ -11,6 +11,7 @@
 #include "upnp/cp/DeviceDescription.h"
 #include "upnp/cp/StackAdapter.h"
 #include "upnp/cp/StackLinks.h"
+#include "upnp/cp/XmlElement.h"
 #include "upnp/stack/EventChain.h"
 #include "upnp/stack/LifetimeMonitor.h"
 #include "upnp/stack/Packet.h"
@@ -25,7 +26,9 @@ std::size_t Len(const char* text) {
 
 bool MatchesType(const char* type, const char* prefix) {
     const std::size_t length = std::strlen(prefix);
-    return std::strncmp(type, prefix, length) == 0 && std::atoi(type + length) >= 1;
+    int version = 0;
+    return std::strncmp(type, prefix, length) == 0 && ReadDecimal(type + length, &version) &&
+           version >= 1;
 }
 
 bool IsAnnounceable(const UPnPDevice* device) {
@@ -49,6 +52,7 @@ struct ControlPoint::DescriptionRequest {
     int maxAge = 0;
     std::string location;
     std::string udn;
+    std::string host;  // of the LOCATION, holding one fetch slot
     void* token = nullptr;
     bool cancelled = false;  // a byebye took it out of the tables already
 };
@@ -126,6 +130,7 @@ void ControlPoint::OnByebye(const char* udn) {
     if (pendingTable_.Has(udn, Len(udn))) {
         request = static_cast<DescriptionRequest*>(pendingTable_.Get(udn, Len(udn)));
         request->cancelled = true;
+        ReleaseFetchSlot(*request);
         pendingTable_.Remove(udn, Len(udn));
         deviceTable_.Remove(udn, Len(udn));
         locationTable_.Remove(request->location.data(), request->location.size());
@@ -182,9 +187,30 @@ void ControlPoint::RestartExpiry(UPnPDevice* root, int maxAge) {
                                &ExpireDevice, nullptr);
 }
 
+// Under the deviceTable lock: counts a new fetch from `host`; false when a cap is reached.
+bool ControlPoint::TakeFetchSlot(const std::string& host) {
+    if (pendingTable_.Count() >= static_cast<std::size_t>(options_.maxPendingFetches)) return false;
+    int& count = fetchesPerHost_[host];
+    if (count >= options_.maxPendingFetchesPerHost) return false;
+    ++count;
+    return true;
+}
+
+// Under the deviceTable lock.
+void ControlPoint::ReleaseFetchSlot(const DescriptionRequest& request) {
+    auto found = fetchesPerHost_.find(request.host);
+    if (found != fetchesPerHost_.end() && --found->second <= 0) fetchesPerHost_.erase(found);
+}
+
 void ControlPoint::StartFetch(const char* udn, const char* location, int maxAge) {
-    auto* request = new DescriptionRequest{maxAge, location, udn, nullptr, false};
     UrlParts url = SplitUrl(location);
+    deviceTable_.Lock();
+    if (!TakeFetchSlot(url.host)) {
+        deviceTable_.Unlock();
+        return;  // over a cap: dropped, found again by a later sighting
+    }
+    deviceTable_.Unlock();
+    auto* request = new DescriptionRequest{maxAge, location, udn, url.host, nullptr, false};
     stack::Packet* get = BuildGetRequest(url.host.c_str(), url.port, url.path.c_str(), "GET");
     deviceTable_.Lock();
     locationTable_.Put(request->location.data(), request->location.size(), nullptr, 0);
@@ -199,6 +225,7 @@ void ControlPoint::StartFetch(const char* udn, const char* location, int maxAge)
         return;
     }
     deviceTable_.Lock();
+    ReleaseFetchSlot(*request);
     pendingTable_.Remove(udn, Len(udn));
     deviceTable_.Remove(udn, Len(udn));
     locationTable_.Remove(request->location.data(), request->location.size());
@@ -216,6 +243,7 @@ void ControlPoint::OnDescriptionResponse(const HttpReply& reply, void* record, v
     }
     const char* udn = request->udn.c_str();
     cp->deviceTable_.Lock();
+    cp->ReleaseFetchSlot(*request);
     cp->pendingTable_.Remove(udn, request->udn.size());
     cp->locationTable_.Remove(request->location.data(), request->location.size());
     cp->deviceTable_.Unlock();
@@ -291,6 +319,7 @@ void ControlPoint::CompleteDevice(UPnPDevice* root) {
 }
 
 void ControlPoint::RemoveDeviceTree(UPnPDevice* device) {
+    if (device->parent == nullptr) device->removing = 1;
     stack::LifetimeMonitor_Remove(timers_, device->parent != nullptr ? device->parent : device);
     for (UPnPDevice* child = device->firstEmbedded; child != nullptr; child = child->nextSibling) {
         RemoveDeviceTree(child);
@@ -441,6 +470,7 @@ void ControlPoint::OnDestroy() {
     deviceTable_.Clear();
     pendingTable_.Clear();
     locationTable_.Clear();
+    fetchesPerHost_.clear();
 }
 
 }  // namespace norvale::cp

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "upnp/cp/UPnPDevice.h"
@@ -44,6 +46,17 @@ struct ControlPointOptions {
     int expiryMsPerSecond = 1000;            // expiry timer = maxAge x this
     std::int64_t (*nowSeconds)() = nullptr;  // null: the stack clock's seconds
     bool search = true;  // false: no SSDP client; sightings come only via OnSsdpResult
+    // Description fetches in progress at most, per LOCATION host (the sender:
+    // the SSDP client passes only sightings whose LOCATION names it) and in
+    // all. A sighting over a cap is dropped; the device is found again by its
+    // next announcement or a search. A host serves one description per
+    // device it runs (a NAS with a media server and a renderer, a PC with a
+    // few UPnP programs), so 16 leaves room for a busy host while one host
+    // can no longer grow the tables and the request queue without bound;
+    // 1024 is twice the largest network we measure answering one search at
+    // once (500 devices), about 1 MB of bookkeeping at the cap.
+    int maxPendingFetchesPerHost = 16;
+    int maxPendingFetches = 1024;
 };
 
 // Follows the devices of one SSDP search target on a chain: fetches their
@@ -103,6 +116,8 @@ class ControlPoint : public stack::ChainedObject {
     void OnByebye(const char* udn);
     void OnAlive(const char* udn, const char* location, int maxAge, int kind);
     void StartFetch(const char* udn, const char* location, int maxAge);
+    bool TakeFetchSlot(const std::string& host);
+    void ReleaseFetchSlot(const DescriptionRequest& request);
     void RefreshRoot(UPnPDevice* root, const char* location, int maxAge);
     void RestartExpiry(UPnPDevice* root, int maxAge);
     void RemoveAliases(UPnPDevice* root);
@@ -129,6 +144,8 @@ class ControlPoint : public stack::ChainedObject {
     // LOCATION -> udn of a fetch in progress (extra 0), or, with extra 1, a
     // root that was seen announcing this LOCATION too (removed with it)
     stack::KeyedTable<void*> locationTable_;
+    // LOCATION host -> description fetches in progress (under the deviceTable lock)
+    std::unordered_map<std::string, int> fetchesPerHost_;
     // The timer data of a search asked for from any thread.
     struct SearchKey {
         ControlPoint* owner;

@@ -5,6 +5,7 @@
 #include "upnp/cp/StackAdapter.h"
 #include "upnp/cp/StackLinks.h"
 #include "upnp/stack/Packet.h"
+#include "upnp/stack/WebClient.h"
 
 namespace norvale::cp {
 namespace {
@@ -15,11 +16,14 @@ void SettleServices(UPnPDevice* root, int interrupt, bool failed) {
     if (--root->pendingDescriptions > 0) return;
     if (root->failure == 0) {
         root->owner->CompleteDevice(root);
-    } else if (interrupt == 0) {
+    } else if (interrupt != stack::kWebInterruptDropped || root->removing == 0) {
+        // Failed, given up (the device refused every connect) or dropped with
+        // another tree of its server: an unannounced tree that stayed would
+        // have no expiry and hide the device from every later announcement.
         root->owner->DiscardTree(root);
     }
-    // Otherwise the request was given up or dropped: the tree stays until a
-    // byebye, its expiry or the teardown removes it.
+    // Otherwise the requests were dropped by this tree's own removal, which
+    // frees it.
 }
 
 int QueueServices(UPnPDevice* device) {

@@ -37,7 +37,10 @@ OwnedText Copy(std::string_view text) {
 int MaxVersionOf(XmlElement element) {
     bool found = false;
     std::string_view value = element.Attribute("MaxVersion", &found);
-    return found ? ReadInt(value) : 1;
+    // An unreadable value counts as absent.
+    int version = 1;
+    if (found) ReadDecimal(value, &version);
+    return version;
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {

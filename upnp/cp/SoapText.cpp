@@ -62,7 +62,9 @@ int ParseSoapFault(const char* body, std::ptrdiff_t length) {
     }
     XmlElement code =
         envelope.Child("Body").Child("Fault").Child("detail").Child("UPnPError").Child("errorCode");
-    return code ? ReadInt(code.Text()) : 500;
+    int result = 500;  // also when the code is not a number
+    if (code) ReadDecimal(code.Text(), &result);
+    return result;
 }
 
 bool ParseLEDStatusResponse(const char* body, std::ptrdiff_t length, int* status) {
@@ -75,7 +77,10 @@ bool ParseLEDStatusResponse(const char* body, std::ptrdiff_t length, int* status
     for (XmlElement child = response.FirstChild(); child; child = child.NextSibling()) {
         if (!child.NameIs("LEDStatus")) continue;
         found = true;
-        if (!child.Text().empty()) *status = ReadInt(child.Text());
+        if (!child.Text().empty() && !ReadDecimal(child.Text(), status)) {
+            *status = 0;
+            return false;  // a malformed status makes a malformed answer
+        }
     }
     return found;
 }

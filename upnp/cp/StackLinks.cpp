@@ -16,6 +16,7 @@
 #include "upnp/stack/EventChain.h"
 #include "upnp/stack/LifetimeMonitor.h"
 #include "upnp/stack/SsdpClient.h"
+#include "upnp/stack/TextParse.h"
 #include "upnp/stack/WebClient.h"
 #include "upnp/stack/WebServer.h"
 
@@ -86,15 +87,6 @@ struct RawRequest {
     Thunk* thunk;
 };
 
-bool EqualsIgnoringCase(const char* a, const char* b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        const char x = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a + 32) : *a;
-        const char y = (*b >= 'A' && *b <= 'Z') ? static_cast<char>(*b + 32) : *b;
-        if (x != y) return false;
-    }
-    return *a == *b;
-}
-
 // Marks a session whose Expect header has been looked at.
 char expectChecked;
 
@@ -108,7 +100,7 @@ void OnEventRequest(stack::WebSession* session, int /*interrupt*/, stack::Packet
     if (done == 0 && stack::WebSession_GetUser(session) != &expectChecked) {
         stack::WebSession_SetUser(session, &expectChecked);
         if (const char* expect = stack::GetHeaderValue(packet, "Expect", 6)) {
-            if (EqualsIgnoringCase(expect, "100-Continue")) {
+            if (stack::EqualsIgnoringCase(expect, "100-Continue")) {
                 static char kContinue[] = "HTTP/1.1 100 Continue\r\n\r\n";
                 stack::WebSession_SendRaw(session, kContinue, sizeof kContinue - 1, 1, 0);
             } else {
@@ -141,13 +133,6 @@ bool ToAddress(const char* host, int port, sockaddr_in* address) {
     address->sin_family = AF_INET;
     address->sin_port = htons(static_cast<std::uint16_t>(port));
     return port > 0 && port < 65536 && inet_pton(AF_INET, host, &address->sin_addr) == 1;
-}
-
-char* MallocCopy(const std::string& text) {
-    auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
-    std::memcpy(copy, text.data(), text.size());
-    copy[text.size()] = '\0';
-    return copy;
 }
 
 }  // namespace
@@ -187,10 +172,10 @@ void SendRaw(RawRequest* request) {
     sockaddr_in server{};
     void* token = nullptr;
     if (ToAddress(r->host.c_str(), r->port, &server)) {
-        token = stack::WebClient_Request(r->http, &server, MallocCopy(r->header),
-                                         static_cast<int>(r->header.size()), 0, MallocCopy(r->body),
-                                         static_cast<int>(r->body.size()), 0, &OnResponse, nullptr,
-                                         r->thunk, nullptr);
+        token = stack::WebClient_Request(r->http, &server, stack::CopyText(r->header),
+                                         static_cast<int>(r->header.size()), 0,
+                                         stack::CopyText(r->body), static_cast<int>(r->body.size()),
+                                         0, &OnResponse, nullptr, r->thunk, nullptr);
     }
     if (token == nullptr) OnUnqueued(r->thunk);
 }

@@ -1,14 +1,18 @@
 #include "upnp/cp/UPnPDevice.h"
 
+#include <cstdlib>
 #include <cstring>
+
+#include "upnp/stack/TextParse.h"
 
 namespace norvale::cp {
 
+void FreeText::operator()(char* text) const {
+    std::free(text);
+}
+
 OwnedText CopyText(const char* text, std::size_t length) {
-    OwnedText copy(new char[length + 1]);
-    if (length > 0) std::memcpy(copy.get(), text, length);
-    copy[length] = '\0';
-    return copy;
+    return OwnedText(stack::CopyText({text, length}));
 }
 
 OwnedText CopyText(const char* text) {

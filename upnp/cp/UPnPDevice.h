@@ -12,7 +12,10 @@ struct UPnPService;
 // An owned, NUL-terminated 8-bit text; null means "absent". Device texts are
 // stored exactly as they appear in the description (no trimming, no entity
 // decoding).
-using OwnedText = std::unique_ptr<char[]>;
+struct FreeText {
+    void operator()(char* text) const;
+};
+using OwnedText = std::unique_ptr<char[], FreeText>;
 
 // A copy of `length` bytes of `text` plus a terminator (never null).
 OwnedText CopyText(const char* text, std::size_t length);
@@ -90,6 +93,7 @@ struct UPnPDevice {
     char interfaceAddress[16] = {};        // local IPv4 address the description came over
     std::int32_t maxAge = 0;               // seconds
     std::int32_t announced = 0;            // set once reported to deviceAdded
+    std::int32_t removing = 0;             // root: its removal has begun
     std::int64_t lastRefresh = 0;          // root: seconds of the last refreshing NOTIFY
     OwnedText pendingLocation;             // root: LOCATION waiting to be taken over
     UPnPDevice* parent = nullptr;          // null for the root

@@ -1,31 +1,16 @@
 #include "upnp/cp/XmlElement.h"
 
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "upnp/stack/TextParse.h"
 #include "upnp/stack/XmlAttribute.h"
 #include "upnp/stack/XmlNode.h"
 
 namespace norvale::cp {
-namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
-bool IsDeclaration(const stack::XmlNode* node) {
-    return node->nameLength > 0 && node->name[0] == '!';
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::string_view XmlElement::Name() const {
     if (node_ == nullptr || node_->name == nullptr) return {};
@@ -35,7 +20,7 @@ std::string_view XmlElement::Name() const {
 XmlElement XmlElement::FirstChild() const {
     if (node_ == nullptr || node_->empty != 0) return XmlElement();
     stack::XmlNode* next = node_->next;
-    while (next != nullptr && next->start != 0 && IsDeclaration(next)) next = next->next;
+    while (next != nullptr && next->start != 0 && stack::XmlIsDeclaration(next)) next = next->next;
     if (next == nullptr || next->start == 0 || next->parent != node_) return XmlElement();
     return XmlElement(next);
 }
@@ -66,7 +51,7 @@ std::string_view XmlElement::Attribute(std::string_view name, bool* found) const
     stack::XmlAttribute* list = stack::XmlAttributes(node_);
     for (stack::XmlAttribute* a = list; a != nullptr; a = a->next) {
         std::string_view attributeName(a->name, static_cast<std::size_t>(a->nameLength));
-        if (EqualsIgnoringCase(attributeName, name)) {
+        if (stack::EqualsIgnoringCase(attributeName, name)) {
             // The list runs backwards: the last match is the first attribute.
             value = std::string_view(a->value, static_cast<std::size_t>(a->valueLength));
             *found = true;
@@ -98,21 +83,30 @@ bool XmlDocument::Parse(const char* text, std::size_t length) {
     return true;
 }
 
-int ReadInt(std::string_view text) {
-    std::string digits(text.substr(0, 32));
-    return std::atoi(digits.c_str());
+bool ReadDecimal(std::string_view text, int* value) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-') text.remove_prefix(1);
+    int result = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, result);
+    if (text.empty() || error != std::errc() || stop != end) return false;
+    *value = result;
+    return true;
 }
 
 XmlElement XmlDocument::Root() const {
     stack::XmlNode* node = first_;
-    while (node != nullptr && (node->start == 0 || IsDeclaration(node))) node = node->next;
+    while (node != nullptr && (node->start == 0 || stack::XmlIsDeclaration(node)))
+        node = node->next;
     if (node == nullptr || node->nameLength == 0) return XmlElement();
     return XmlElement(node);
 }
 
 XmlElement XmlDocument::Find(std::string_view name) const {
     for (stack::XmlNode* node = first_; node != nullptr; node = node->next) {
-        if (node->start != 0 && !IsDeclaration(node) &&
+        if (node->start != 0 && !stack::XmlIsDeclaration(node) &&
             std::string_view(node->name, static_cast<std::size_t>(node->nameLength)) == name) {
             return XmlElement(node);
         }

@@ -38,9 +38,11 @@ class XmlElement {
     stack::XmlNode* node_ = nullptr;
 };
 
-// The leading decimal number of an attribute value or element text, read as
-// atoi reads its first 32 bytes; 0 when it does not start with one.
-int ReadInt(std::string_view text);
+// Reads a device's decimal number (an attribute value, an element text or
+// the version after a type prefix): optional blanks, an optional sign, digits,
+// optional blanks, and nothing else. False, with *value untouched, for any
+// other text or one outside the 32-bit signed range: a malformed value.
+bool ReadDecimal(std::string_view text, int* value);
 
 // Owns the nodes of one parsed document and a private copy of its text (the
 // parser writes into the text it parses).

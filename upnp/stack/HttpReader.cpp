@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "upnp/stack/PacketText.h"
+#include "upnp/stack/TextParse.h"
 
 namespace norvale::stack {
 namespace {
@@ -12,15 +13,8 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\b';
 }
 
-bool EqualsNoCase(const char* text, int length, const char* literal) {
-    const int literalLength = static_cast<int>(std::strlen(literal));
-    if (length != literalLength) return false;
-    for (int i = 0; i < length; ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-        if (c != literal[i]) return false;
-    }
-    return true;
+bool EqualsNoCase(const char* text, int length, std::string_view literal) {
+    return EqualsIgnoringCase(std::string_view(text, static_cast<std::size_t>(length)), literal);
 }
 
 // Calls `visit(token, length)` for every comma-separated token, blanks trimmed.
@@ -34,6 +28,17 @@ void ForEachToken(const char* value, int length, Visit visit) {
         while (e > s && IsSpace(value[e - 1])) --e;
         visit(value + s, e - s);
         start = i + 1;
+    }
+}
+
+// Reads the tokens of every Connection header of `packet`.
+void ReadConnectionTokens(const Packet* packet, bool* close, bool* keep) {
+    for (const PacketHeader* h = packet->firstHeader; h != nullptr; h = h->next) {
+        if (!EqualsNoCase(h->name, h->nameLength, "connection")) continue;
+        ForEachToken(h->value, h->valueLength, [&](const char* t, int n) {
+            *close = *close || EqualsNoCase(t, n, "close");
+            *keep = *keep || EqualsNoCase(t, n, "keep-alive");
+        });
     }
 }
 
@@ -72,9 +77,21 @@ void HttpReader::DropMessage() {
     remaining_ = 0;
 }
 
-void HttpReader::Start(bool headRequest, bool deliverInterim) {
+bool HttpReader::RequestKeepsAlive(const char* head, int length) {
+    std::vector<char> copy(head, head + std::max(length, 0));
+    Packet* request = ParsePacket(copy.data(), 0, static_cast<int>(copy.size()));
+    if (request == nullptr) return false;
+    bool close = false, keep = false;
+    ReadConnectionTokens(request, &close, &keep);
+    const bool keeps = !close && (IsHttp11OrLater(request) || keep);
+    DestroyPacket(request);
+    return keeps;
+}
+
+void HttpReader::Start(bool headRequest, bool deliverInterim, bool requestKeepsAlive) {
     DropMessage();
     headRequest_ = headRequest;
+    requestKeepsAlive_ = requestKeepsAlive;
     deliverInterim_ = deliverInterim;
     phase_ = Phase::kHead;
     begun_ = false;
@@ -160,17 +177,13 @@ bool HttpReader::ReadFraming() {
             ForEachToken(h->value, h->valueLength,
                          [&](const char* t, int n) { last = EqualsNoCase(t, n, "chunked"); });
             (last ? chunked : otherCoding) = true;
-        } else if (EqualsNoCase(h->name, h->nameLength, "connection")) {
-            ForEachToken(h->value, h->valueLength, [&](const char* t, int n) {
-                close = close || EqualsNoCase(t, n, "close");
-                keep = keep || EqualsNoCase(t, n, "keep-alive");
-            });
         } else if (EqualsNoCase(h->name, h->nameLength, "content-length")) {
             const std::int64_t value = ParseContentLength(h->value, h->valueLength);
             if (value < 0 || (contentLength >= 0 && value != contentLength)) return false;
             contentLength = value;
         }
     }
+    ReadConnectionTokens(packet_, &close, &keep);
     if (chunked) otherCoding = false;
     if (mode_ == Mode::kRequest) {
         if (otherCoding) return false;
@@ -179,7 +192,7 @@ bool HttpReader::ReadFraming() {
         keepAlive_ = !http10 && !close;
         body_ = chunked ? Body::kChunked : contentLength >= 0 ? Body::kLength : Body::kNone;
     } else {
-        keepAlive_ = !close && (IsHttp11OrLater(packet_) || keep);
+        keepAlive_ = requestKeepsAlive_ && !close && (IsHttp11OrLater(packet_) || keep);
         body_ = chunked              ? Body::kChunked
                 : otherCoding        ? Body::kUntilClose
                 : contentLength >= 0 ? Body::kLength

@@ -58,7 +58,15 @@ class HttpReader {
     // Prepares for the next message, dropping any state of the last one.
     // `headRequest`: the answer to a HEAD has no body. `deliverInterim`: 1xx
     // heads are delivered (done 0) instead of being skipped.
-    void Start(bool headRequest = false, bool deliverInterim = false);
+    // `requestKeepsAlive` (responses): false when the request itself asked for
+    // the connection to end, so no answer can keep it.
+    void Start(bool headRequest = false, bool deliverInterim = false,
+               bool requestKeepsAlive = true);
+
+    // Whether the request head head[0, length) lets its connection persist:
+    // HTTP/1.1 or later without "Connection: close", or an older version
+    // with "Connection: keep-alive". False for an unreadable head.
+    static bool RequestKeepsAlive(const char* head, int length);
 
     // Takes bytes from data[0, length); *consumed is what was used (all of it
     // unless the message completed, failed or was stopped before the end).
@@ -100,6 +108,7 @@ class HttpReader {
     void* owner_;
     bool headRequest_ = false;
     bool deliverInterim_ = false;
+    bool requestKeepsAlive_ = true;
 
     Phase phase_ = Phase::kHead;
     bool begun_ = false;

@@ -1,5 +1,7 @@
 #include "upnp/stack/KeyedTable.h"
 
+#include <random>
+
 namespace norvale::stack {
 namespace {
 
@@ -18,22 +20,35 @@ std::uint32_t Word(const char* key, std::size_t count, bool ignoreCase) {
     return word;
 }
 
+std::uint64_t IndexSeed() {
+    static const std::uint64_t seed = [] {
+        std::random_device device;
+        return (static_cast<std::uint64_t>(device()) << 32) ^ device();
+    }();
+    return seed;
+}
+
 }  // namespace
+
+std::uint64_t KeyIndexHash(const char* key, std::size_t length, bool ignoreCase) {
+    std::uint64_t hash = IndexSeed() ^ (length * 0x9E3779B97F4A7C15ull);
+    for (std::size_t i = 0; i < length; ++i) {
+        hash ^= Fold(static_cast<unsigned char>(key[i]), ignoreCase);
+        hash *= 0x100000001B3ull;
+    }
+    // Final mix, so the low bits that pick the bucket depend on every byte.
+    hash ^= hash >> 33;
+    hash *= 0xFF51AFD7ED558CCDull;
+    hash ^= hash >> 33;
+    hash *= 0xC4CEB9FE1A85EC53ull;
+    return hash ^ (hash >> 33);
+}
 
 std::uint32_t KeyHash(const char* key, std::size_t length, bool ignoreCase) {
     if (length <= 4) return Word(key, length, ignoreCase);
     std::uint32_t hash = Word(key, 4, ignoreCase) ^ Word(key + length - 4, 4, ignoreCase);
     if (length >= 10) hash ^= Word(key + length / 2, 4, ignoreCase);
     return hash;
-}
-
-bool KeysEqual(const char* a, const char* b, std::size_t length, bool ignoreCase) {
-    for (std::size_t i = 0; i < length; ++i) {
-        const auto x = Fold(static_cast<unsigned char>(a[i]), ignoreCase);
-        const auto y = Fold(static_cast<unsigned char>(b[i]), ignoreCase);
-        if (x != y) return false;
-    }
-    return true;
 }
 
 }  // namespace norvale::stack

@@ -1,26 +1,23 @@
 #include "upnp/stack/Packet.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "upnp/stack/DebugOutput.h"
+#include "upnp/stack/TextParse.h"
 
 namespace norvale::stack {
 namespace {
 
 char defaultVersion[] = "1.0";
 
-// A malloc'd NUL-terminated copy of text[0, length); null for a null text.
-char* CopyText(const char* text, int length) {
+// A copy of text[0, length) (see CopyText); null for a null text.
+char* CopyOrNull(const char* text, int length) {
     if (text == nullptr) return nullptr;
-    if (length < 0) length = 0;
-    auto* copy = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + 1));
-    if (copy == nullptr) throw std::bad_alloc();
-    if (length > 0) std::memcpy(copy, text, static_cast<std::size_t>(length));
-    copy[length] = '\0';
-    return copy;
+    return stack::CopyText(std::string_view(text, static_cast<std::size_t>(std::max(length, 0))));
 }
 
 // Before a setter stores a copy: a packet whose strings still point into a
@@ -28,11 +25,11 @@ char* CopyText(const char* text, int length) {
 // what it allocated.
 void TakeOwnership(Packet* packet) {
     if (packet->ownsStrings != 0) return;
-    packet->method = CopyText(packet->method, packet->methodLength);
-    packet->path = CopyText(packet->path, packet->pathLength);
+    packet->method = CopyOrNull(packet->method, packet->methodLength);
+    packet->path = CopyOrNull(packet->path, packet->pathLength);
     packet->reservedBuffer = nullptr;
-    packet->statusText = CopyText(packet->statusText, packet->statusTextLength);
-    packet->body = CopyText(packet->body, packet->bodyLength);
+    packet->statusText = CopyOrNull(packet->statusText, packet->statusTextLength);
+    packet->body = CopyOrNull(packet->body, packet->bodyLength);
     packet->ownsStrings = -1;
 }
 
@@ -97,8 +94,8 @@ void DestroyPacket(Packet* packet) {
 void SetRequestLine(Packet* packet, const char* method, int methodLength, const char* path,
                     int pathLength) {
     TakeOwnership(packet);
-    char* newMethod = CopyText(method, methodLength);
-    char* newPath = CopyText(path, pathLength);
+    char* newMethod = CopyOrNull(method, methodLength);
+    char* newPath = CopyOrNull(path, pathLength);
     std::free(packet->method);
     std::free(packet->reservedBuffer != nullptr ? packet->reservedBuffer : packet->path);
     packet->reservedBuffer = nullptr;
@@ -110,7 +107,7 @@ void SetRequestLine(Packet* packet, const char* method, int methodLength, const 
 
 void SetStatus(Packet* packet, int code, const char* text, int textLength) {
     TakeOwnership(packet);
-    char* newText = CopyText(text, textLength);
+    char* newText = CopyOrNull(text, textLength);
     std::free(packet->statusText);
     packet->statusCode = code;
     packet->statusText = newText;
@@ -118,7 +115,8 @@ void SetStatus(Packet* packet, int code, const char* text, int textLength) {
 }
 
 void SetPacketVersion(Packet* packet, const char* version, int length) {
-    char* newVersion = CopyText(version == nullptr ? "" : version, version == nullptr ? 0 : length);
+    char* newVersion =
+        CopyOrNull(version == nullptr ? "" : version, version == nullptr ? 0 : length);
     if (packet->ownsVersion != 0) std::free(packet->version);
     packet->version = newVersion;
     packet->versionLength = version == nullptr || length < 0 ? 0 : length;
@@ -127,7 +125,7 @@ void SetPacketVersion(Packet* packet, const char* version, int length) {
 
 void SetPacketBody(Packet* packet, const char* body, int length) {
     TakeOwnership(packet);
-    char* newBody = length > 0 ? CopyText(body, length) : nullptr;
+    char* newBody = length > 0 ? CopyOrNull(body, length) : nullptr;
     std::free(packet->body);
     packet->body = newBody;
     packet->bodyLength = newBody == nullptr ? 0 : length;
@@ -138,9 +136,9 @@ void AddHeader(Packet* packet, const char* name, int nameLength, const char* val
     if (nameLength < 0) nameLength = 0;
     if (valueLength < 0) valueLength = 0;
     PacketHeader* header = packet->NewHeader();
-    header->name = CopyText(name == nullptr ? "" : name, name == nullptr ? 0 : nameLength);
+    header->name = CopyOrNull(name == nullptr ? "" : name, name == nullptr ? 0 : nameLength);
     header->nameLength = name == nullptr ? 0 : nameLength;
-    header->value = CopyText(value == nullptr ? "" : value, value == nullptr ? 0 : valueLength);
+    header->value = CopyOrNull(value == nullptr ? "" : value, value == nullptr ? 0 : valueLength);
     header->valueLength = value == nullptr ? 0 : valueLength;
     header->owned = -1;
     AppendHeader(packet, header);

@@ -6,7 +6,9 @@
 #include "upnp/stack/TextParse.h"
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace norvale::stack {
 namespace {
@@ -113,6 +115,25 @@ int ParseDecimal(const char* text, int length) {
         if (value > INT_MAX) return INT_MAX;
     }
     return static_cast<int>(value);
+}
+
+char* CopyText(std::string_view text) {
+    auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
+    if (copy == nullptr) throw std::bad_alloc();
+    if (!text.empty()) std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
+    return copy;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
 }
 
 }  // namespace norvale::stack

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 namespace norvale::stack {
 
@@ -56,5 +57,13 @@ int TrimText(const char*& start, int length);
 // leading blanks are accepted; 0 when it does not start with a digit. Values
 // above 2147483647 saturate there, so the result is never negative.
 int ParseDecimal(const char* text, int length);
+
+// A malloc'd NUL-terminated copy of `text`, released with std::free; throws
+// std::bad_alloc when memory runs out (never returns null).
+char* CopyText(std::string_view text);
+
+// True when `a` and `b` have the same bytes, ASCII letters compared without
+// case (other bytes exactly).
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace norvale::stack

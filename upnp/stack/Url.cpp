@@ -17,14 +17,6 @@
 namespace norvale::stack {
 namespace {
 
-char* CopyText(std::string_view text) {
-    auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
-    if (copy == nullptr) throw std::bad_alloc();
-    if (!text.empty()) std::memcpy(copy, text.data(), text.size());
-    copy[text.size()] = '\0';
-    return copy;
-}
-
 std::string_view View(const char* url, int length) {
     if (url == nullptr || length <= 0) return {};
     return {url, static_cast<std::size_t>(length)};

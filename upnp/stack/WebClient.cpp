@@ -99,6 +99,7 @@ WebRequestToken ILibWebClient::Request(const sockaddr_in& server, char* header, 
     AdoptBuffer(request, 0, header, headerLength, headerOwnership);
     AdoptBuffer(request, 1, body, bodyLength, bodyOwnership);
     request->head = headerLength > 5 && header != nullptr && strncasecmp(header, "HEAD ", 5) == 0;
+    request->keepAlive = header != nullptr && HttpReader::RequestKeepsAlive(header, headerLength);
     request->callback = callback;
     request->onSendOk = onSendOk;
     request->user1 = user1;

@@ -79,6 +79,7 @@ struct RequestRecord {
     int length[2] = {0, 0};
     bool owned[2] = {false, false};
     bool head = false;
+    bool keepAlive = true;  // the request lets the connection persist
     bool resent = false;    // already sent once more after a stale connection
     bool finished = false;  // the final callback has been (or is being) made
     WebClient_OnResponse callback = nullptr;

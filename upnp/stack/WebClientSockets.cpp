@@ -95,7 +95,7 @@ void ILibWebClient::StartRequest(ConnectionRecord* connection) {
         LifetimeMonitor_Remove(idleTimers_, connection);
     }
     connection->current = request;
-    connection->reader.Start(request->head, request->onSendOk != nullptr);
+    connection->reader.Start(request->head, request->onSendOk != nullptr, request->keepAlive);
     AsyncSocket* socket = pool_[static_cast<std::size_t>(connection->poolIndex)];
     for (int i = 0; i < 2; ++i) {
         if (request->length[i] > 0)
@@ -243,7 +243,8 @@ void ILibWebClient::FinishCurrent(ConnectionRecord* connection) {
     const bool keepAlive = connection->reader.KeepAlive();
     connection->reader.Start();
     if (!keepAlive || connection->poolIndex < 0) {
-        // Marked for closing (or HTTP/1.0): the next request needs a new connection.
+        // Marked for closing by either side (or HTTP/1.0 without keep-alive):
+        // the next request needs a new connection.
         CloseSocket(connection);
         Requeue(connection);
         return;

@@ -9,6 +9,7 @@
 // A tag ends at its first ">", or unterminated at the next "<" or the region end.
 #include "upnp/stack/XmlNode.h"
 
+#include "upnp/stack/DebugOutput.h"
 #include "upnp/stack/XmlNodeArena.h"
 
 #if defined(__SSE2__)
@@ -159,6 +160,10 @@ void AddTag(Appender& list, char* text, char* textEnd, char* qualified, char* na
     if (nameEnd == name) return;  // nameless tags are dropped
     const bool slashEnd = textEnd > text && textEnd[-1] == '/';
     const bool empty = !endTag && ((nameEnd < textEnd && *nameEnd == '/') || slashEnd);
+    if (list.arena.count + (empty ? 2 : 1) > static_cast<std::size_t>(kXmlMaxNodes)) {
+        list.arena.tooManyNodes = true;
+        return;
+    }
 
     char* const tagEnd = empty && slashEnd ? textEnd - 1 : textEnd;
     XmlNode* node = list.Append({
@@ -221,24 +226,24 @@ XmlNode* XmlParse(char* text, int offset, int length) {
         AddTag(list, piece, tagEnd, qualified, nameEnd < tagEnd ? nameEnd : tagEnd, colon, position,
                end);
         lt = closed ? NextOpen(tagEnd + 1, end) : (tagEnd < end ? tagEnd : nullptr);
+        if (arena->tooManyNodes) {
+            DebugOutput("XmlParse: more than kXmlMaxNodes nodes, document refused.");
+            break;
+        }
     }
     if (list.first == nullptr) return EmptyResult(std::move(arena));
     arena->head = list.first;
-    arena->linkedByParse = list.linking && list.open == nullptr;
+    arena->linkedByParse = list.linking && list.open == nullptr && !arena->tooManyNodes;
     arena.release();  // now owned through the nodes
     return list.first;
 }
 
 namespace {
 
-bool IsDeclaration(const XmlNode* node) {
-    return node->nameLength > 0 && node->name[0] == '!';
-}
-
 // The node after `node`, passing over declarations (which are being unlinked).
 XmlNode* NextTag(XmlNode* node) {
     XmlNode* next = node->next;
-    while (next != nullptr && IsDeclaration(next)) next = next->next;
+    while (next != nullptr && XmlIsDeclaration(next)) next = next->next;
     return next;
 }
 
@@ -246,6 +251,7 @@ XmlNode* NextTag(XmlNode* node) {
 
 int XmlLinkTags(XmlNode* first) {
     if (first == nullptr) return -1;
+    if (first->arena != nullptr && first->arena->tooManyNodes) return -4;
     // The parse has linked a well-formed list without declarations already.
     if (first->arena != nullptr && first->arena->linkedByParse && first->arena->head == first) {
         return 0;
@@ -254,7 +260,7 @@ int XmlLinkTags(XmlNode* first) {
     XmlNode* previous = nullptr;
     for (XmlNode* node = first; node != nullptr; node = node->next) {
         if (node->nameLength == 0) return -1;
-        if (IsDeclaration(node)) {
+        if (XmlIsDeclaration(node)) {
             if (previous != nullptr) previous->next = node->next;
             if (previous == nullptr) previous = node;  // the head stays where the caller holds it
             continue;

@@ -38,18 +38,31 @@ struct XmlNode {
     bool declaration = false;  // the name begins with "!" (<!DOCTYPE ...>)
 };
 
+// True for a "<!DOCTYPE ...>"-like node (its name begins with "!").
+inline bool XmlIsDeclaration(const XmlNode* node) {
+    return node->declaration;
+}
+
+// The most nodes one parse makes (an empty element makes two): about 3.5 MB
+// of nodes, many times what the largest real service description needs,
+// where 1 MiB of "<a/>" would otherwise become about 60 MB.
+inline constexpr int kXmlMaxNodes = 32768;
+
 // Parses text[offset, offset + length) into its tag list and returns the
 // first node: an empty node (no name) when the region holds no tag. Never
 // fails on malformed input and never reads outside the region. Declarations
 // and processing instructions ("<?") and comments ("<!--" to "-->") are
-// skipped; "<!DOCTYPE" and the like stay as nodes until XmlLinkTags.
+// skipped; "<!DOCTYPE" and the like stay as nodes until XmlLinkTags. A
+// document with more than kXmlMaxNodes nodes is read no further; XmlLinkTags
+// then fails it with -4.
 XmlNode* XmlParse(char* text, int offset, int length);
 
 // Checks nesting and fills parent, nextSibling, closingTag and openingTag.
 // Returns 0 when every tag is matched; -1 for an end tag without an open
 // start tag or a nameless node (the empty parse); -2 when an end tag does not
 // match the innermost open start tag; -3 when that happens while other tags
-// are open, or tags are left open. Nodes whose name begins with "!" are taken
+// are open, or tags are left open; -4 when the document had more than
+// kXmlMaxNodes nodes (checked first). Nodes whose name begins with "!" are taken
 // out of the list (except a head node, which the caller holds: it stays but
 // takes no part). Works without recursion at any depth. XmlParse links a
 // well-formed list without declarations as it reads it; this call then only

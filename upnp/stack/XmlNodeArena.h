@@ -22,6 +22,8 @@ struct XmlNodeArena {
     bool hasNamespaces = false;  // some node holds a namespace table
     XmlNode* head = nullptr;     // the first node XmlParse returned
     bool linkedByParse = false;  // the parse linked every tag: XmlLinkTags has nothing to do
+    bool tooManyNodes = false;   // the parse stopped at kXmlMaxNodes
+    std::size_t count = 0;       // nodes made
 
     explicit XmlNodeArena(std::size_t firstCapacity) { AddBlock(firstCapacity); }
     XmlNodeArena(const XmlNodeArena&) = delete;
@@ -49,6 +51,7 @@ struct XmlNodeArena {
         if (used == blocks.back().capacity) {
             AddBlock(std::min<std::size_t>(blocks.back().capacity * 2, 16384));
         }
+        ++count;
         XmlNode* node = new (&blocks.back().nodes[used++]) XmlNode(init);
         node->arena = this;
         return node;

@@ -16,14 +16,14 @@
 #include <string>
 #include <thread>
 
-#include "tests/upnp/cp/NasSimProcess.h"
+#include "tests/tools/nas-sim/NasSimProcess.h"
 #include "upnp/cp/ControlPoint.h"
 #include "upnp/stack/EventChain.h"
 #include "upnp/stack/LifetimeMonitor.h"
 
 namespace {
 
-using norvale::cp::testing::NasSimProcess;
+using norvale::testing::NasSimProcess;
 constexpr int kDevices = 200;
 
 struct Counter {

@@ -10,7 +10,8 @@
 #include <algorithm>
 #include <map>
 
-#include "SimProcess.h"
+#include "RawHttp.h"
+#include "tests/tools/nas-sim/NasSimProcess.h"
 
 namespace nassim::test {
 namespace {
@@ -34,8 +35,11 @@ const std::string kLedType = "urn:schemas-upnp-org:service:NASControl:1";
 
 class NasSim : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_EQ(sim.waitForLine("ready"), "ready 3 devices"); }
-    SimProcess sim{kScenario};
+    void SetUp() override {
+        ASSERT_TRUE(sim.Started());
+        ASSERT_EQ(sim.ReadyLine(), "ready 3 devices");
+    }
+    norvale::testing::NasSimProcess sim{{}, kScenario};
 };
 
 int udpSocket(uint16_t port, bool joinGroup) {
@@ -126,7 +130,7 @@ TEST_F(NasSim, SearchIsAnsweredByUnicastFromEachMatchingDeviceAddress) {
     ASSERT_EQ(answers.size(), 2u);
     // The MediaRenderer stays silent: the log names every device that answered.
     size_t responders = 0;
-    for (const std::string& line : sim.log()) responders += line.rfind("ssdp response ", 0) == 0;
+    for (const std::string& line : sim.Log()) responders += line.rfind("ssdp response ", 0) == 0;
     EXPECT_EQ(responders, 2u);
     std::map<std::string, std::string> bySender(answers.begin(), answers.end());
     for (const auto& [sender, text] : bySender) {
@@ -166,7 +170,7 @@ TEST_F(NasSim, DescriptionsAreServedChunkedOrUntilCloseAsConfigured) {
     scpd = httpExchange("127.0.77.2", 49300, getRequest("127.0.77.2", "/scpd/1.xml"));
     EXPECT_NE(scpd.body.find("<action><name>SetLEDStatus</name>"), std::string::npos);
 
-    auto log = sim.log();
+    auto log = sim.Log();
     EXPECT_NE(std::find(log.begin(), log.end(), "http alpha GET /description.xml 200"), log.end());
     EXPECT_NE(std::find(log.begin(), log.end(), "http beta GET /scpd/1.xml 404"), log.end());
 }
@@ -178,9 +182,9 @@ TEST_F(NasSim, SetLedStatusChangesWhatGetLedStatusAndTheGetCommandReport) {
     EXPECT_NE(set.body.find("<u:SetLEDStatusResponse xmlns:u=\"" + kLedType + "\">"),
               std::string::npos);
     EXPECT_FALSE(set.closedByPeer);  // HTTP/1.1 stays open
-    EXPECT_EQ(sim.command("get alpha"), "led alpha 1");
+    EXPECT_EQ(sim.Command("get alpha"), "led alpha 1");
 
-    EXPECT_EQ(sim.command("led alpha 2"), "ok led alpha");
+    EXPECT_EQ(sim.Command("led alpha 2"), "ok led alpha");
     RawResponse get = httpExchange("127.0.77.2", 49300, soapRequest("GetLEDStatus", ""));
     EXPECT_NE(get.body.find("<LEDStatus>2</LEDStatus></u:GetLEDStatusResponse>"),
               std::string::npos);
@@ -189,12 +193,12 @@ TEST_F(NasSim, SetLedStatusChangesWhatGetLedStatusAndTheGetCommandReport) {
         httpExchange("127.0.77.4", 49300, soapRequest("GetLEDStatus", "", "127.0.77.4"));
     EXPECT_EQ(fault.head.rfind("HTTP/1.1 500 Internal Server Error\r\n", 0), 0u);
     EXPECT_NE(fault.body.find("<errorCode>401</errorCode>"), std::string::npos);
-    EXPECT_EQ(sim.command("led nobody 1"), "error no device nobody");
+    EXPECT_EQ(sim.Command("led nobody 1"), "error no device nobody");
 }
 
 TEST_F(NasSim, ByebyeCommandAndExitAreMulticastFromTheDeviceAddress) {
     int fd = udpSocket(1900, true);
-    EXPECT_EQ(sim.command("byebye beta"), "ok byebye beta");
+    EXPECT_EQ(sim.Command("byebye beta"), "ok byebye beta");
     auto byebye = receive(fd, 4, "ssdp:byebye");  // rootdevice, uuid, type, service
     ASSERT_EQ(byebye.size(), 4u);
     for (const auto& [sender, text] : byebye) {
@@ -202,21 +206,21 @@ TEST_F(NasSim, ByebyeCommandAndExitAreMulticastFromTheDeviceAddress) {
         EXPECT_EQ(text.rfind("NOTIFY * HTTP/1.1\r\n", 0), 0u);
         EXPECT_EQ(headerValue(text, "USN").rfind("uuid:", 0), 0u);
     }
-    EXPECT_EQ(sim.command("alive beta"), "ok alive beta");
+    EXPECT_EQ(sim.Command("alive beta"), "ok alive beta");
     auto alive = receive(fd, 1, "NT: urn:schemas-upnp-org:device:LuNAS:2");
     ASSERT_EQ(alive.size(), 1u);
     EXPECT_EQ(headerValue(alive[0].second, "NTS"), "ssdp:alive");
     EXPECT_EQ(headerValue(alive[0].second, "LOCATION"), "http://127.0.77.3:49300/description.xml");
 
     EXPECT_NE(
-        sim.command("relocate alpha 49301 /moved.xml").find("http://127.0.77.2:49301/moved.xml"),
+        sim.Command("relocate alpha 49301 /moved.xml").find("http://127.0.77.2:49301/moved.xml"),
         std::string::npos);
     auto moved = receive(fd, 1, "LOCATION: http://127.0.77.2:49301/moved.xml");
     EXPECT_EQ(moved.size(), 1u);
     RawResponse there = httpExchange("127.0.77.2", 49301, getRequest("127.0.77.2", "/moved.xml"));
     EXPECT_NE(there.body.find("Alpha NAS"), std::string::npos);
 
-    EXPECT_EQ(sim.terminate(), 0);
+    EXPECT_EQ(sim.Terminate(), 0);
     std::map<std::string, int> leaving;
     for (const auto& [sender, text] : receive(fd, 12, "ssdp:byebye")) ++leaving[sender];
     close(fd);

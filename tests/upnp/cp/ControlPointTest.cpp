@@ -2,6 +2,9 @@
 // stack clock is a fake one, so expiry and relocation run without waiting.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "CannedDevice.h"
 #include "CpHarness.h"
 
@@ -136,6 +139,92 @@ TEST_F(Tracking, ByebyeWhileAServiceDescriptionIsOnAnotherServerEndsThatRequestT
     other.Server().Stop();  // a request still queued would now be answered into a freed tree
     chain.Post([] {});
     EXPECT_TRUE(recorder.Lines().empty());
+}
+
+TEST_F(Tracking, ServiceDescriptionGivenUpAfterRefusedConnectsLeavesNoTrace) {
+    // The SCPD lives on a port nobody listens on: seven refused connects,
+    // then the request is given up. The tree must not stay behind unannounced.
+    std::string service = ServiceXml("R");
+    service.replace(service.find("/R.xml"), 6, "http://127.0.0.44:9/R.xml");
+    device.SetXml("/desc.xml", RootXml(DeviceXml("reboot-1", kLuNAS, "Rebooting", service)));
+    chain.Ssdp("reboot-1", -1, device.Url("/desc.xml"), 1800, 2);
+    bool empty = false;
+    for (int i = 0; i < 400 && !empty; ++i) {  // moves time over the retry delays
+        clock.Advance(1000);
+        chain.Post([&] { empty = TablesEmpty(chain.Cp()); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(empty);
+    // The next announcement finds it again.
+    ServeNas("reboot-1", "Rebooting", "A");
+    chain.Ssdp("reboot-1", -1, device.Url("/desc.xml"), 1800, 2);
+    EXPECT_EQ(Lines{"added reboot-1 Rebooting"}, recorder.WaitFor(1));
+}
+
+TEST_F(Tracking, ServiceDescriptionDroppedByAnotherTreesRemovalLeavesNoTrace) {
+    ServeNas("first-2", "First", "A");
+    chain.Ssdp("first-2", -1, device.Url("/desc.xml"), 1800, 2);
+    ASSERT_EQ(Lines{"added first-2 First"}, recorder.WaitFor(1));
+    // A second tree on the same server whose SCPD is still being read ...
+    device.SetXml("/second.xml", RootXml(DeviceXml("second-2", kLuNAS, "Second", ServiceXml("S"))));
+    device.Set("/S.xml", "");  // held
+    chain.Ssdp("second-2", -1, device.Url("/second.xml"), 1800, 2);
+    ASSERT_TRUE(chain.Until([&](ControlPoint*) { return device.Server().Requests().size() == 4; }));
+    // ... loses that request when the first tree leaves.
+    chain.Ssdp("first-2", 0, "", 0, 2);
+    EXPECT_EQ((Lines{"added first-2 First", "removed first-2"}), recorder.WaitFor(2));
+    EXPECT_TRUE(chain.Until(TablesEmpty));
+    device.SetXml("/S.xml", ScpdXml("GetLEDStatus"));
+    chain.Ssdp("second-2", -1, device.Url("/second.xml"), 1800, 2);
+    EXPECT_EQ((Lines{"added first-2 First", "removed first-2", "added second-2 Second"}),
+              recorder.WaitFor(3));
+}
+
+TEST_F(Tracking, TreeWhoseServiceDescriptionIsPendingIsFreedOnceByItsByebyeOrTheTeardown) {
+    device.SetXml("/desc.xml", RootXml(DeviceXml("own-3", kLuNAS, "Own", ServiceXml("S"))));
+    device.Set("/S.xml", "");  // held
+    chain.Ssdp("own-3", -1, device.Url("/desc.xml"), 1800, 2);
+    ASSERT_TRUE(chain.Until([&](ControlPoint*) { return device.Server().Requests().size() == 2; }));
+    chain.Ssdp("own-3", 0, "", 0, 2);
+    EXPECT_TRUE(chain.Until(TablesEmpty));
+    // Pending again when the chain ends: the teardown gives the request up.
+    chain.Ssdp("own-3", -1, device.Url("/desc.xml"), 1800, 2);
+    ASSERT_TRUE(chain.Until([&](ControlPoint*) { return device.Server().Requests().size() == 4; }));
+    chain.Stop();
+    EXPECT_TRUE(recorder.Lines().empty());
+}
+
+TEST(TrackingLimits, DescriptionFetchesAreCappedPerHostAndInAll) {
+    FakeClock clock;  // never moved: refused connects wait for their retry
+    Recorder recorder;
+    ControlPointOptions options = Quiet();
+    options.maxPendingFetchesPerHost = 3;
+    options.maxPendingFetches = 5;
+    ChainThread chain{&recorder, options};
+    auto announce = [&](const std::string& host, int n) {
+        const std::string udn = host + "-" + std::to_string(n);
+        chain.Ssdp(udn, -1, "http://" + host + ":9/" + std::to_string(n) + ".xml", 1800, 2);
+    };
+    auto pending = [&] {
+        std::size_t count = 0;
+        chain.Post([&] { count = chain.Cp()->PendingTableCount(); });
+        return count;
+    };
+    for (int n = 0; n < 10; ++n) announce("127.0.0.51", n);
+    EXPECT_EQ(3u, pending());  // one host fills no more than its share
+    for (int n = 0; n < 10; ++n) announce("127.0.0.52", n);
+    EXPECT_EQ(5u, pending());
+    announce("127.0.0.53", 0);
+    EXPECT_EQ(5u, pending());  // nor may many hosts together
+    // A fetch that ends gives its place back.
+    chain.Ssdp("127.0.0.51-0", 0, "", 0, 2);
+    EXPECT_EQ(4u, pending());
+    announce("127.0.0.53", 0);
+    EXPECT_EQ(5u, pending());
+    chain.Post([&] {
+        EXPECT_EQ(5u, chain.Cp()->DeviceTableCount());
+        EXPECT_EQ(5u, chain.Cp()->LocationTableCount());
+    });
 }
 
 TEST_F(Tracking, RootWithoutUdnTakesTheAnnouncedOneAndCanLeave) {

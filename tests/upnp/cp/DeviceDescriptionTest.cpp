@@ -118,6 +118,13 @@ TEST(DeviceDescription, MaxVersionAttributeIsReadInAnyLetterCase) {
     EXPECT_EQ(2, root->maxVersion);
     EXPECT_EQ(1, root->firstService->maxVersion);
     EXPECT_EQ(3, root->firstService->next->maxVersion);
+    // Unreadable or out of range: as if absent.
+    for (const char* bad : {"4294967298", "2x", "", "two"}) {
+        auto other = Parse("<root><device MaxVersion=\"" + std::string(bad) + "\"><serviceList>" +
+                           Service("A", "a") + "</serviceList></device></root>");
+        ASSERT_NE(nullptr, other);
+        EXPECT_EQ(1, other->maxVersion) << bad;
+    }
 }
 
 TEST(DeviceDescription, UnusableDocumentsAreRejected) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
+#include "upnp/cp/ControlPoint.h"
 #include "upnp/cp/ModelRules.h"
 
 namespace norvale::cp {
@@ -105,6 +107,20 @@ TEST(ModelRules, ClassesAndConfigureFollowTheTable) {
     EXPECT_EQ(1, Hides("QMZBEP"));
     EXPECT_EQ(0, Hides("QMA5KS"));
     EXPECT_EQ(0, Hides(nullptr));
+}
+
+TEST(DeviceTypes, OnlyAReadableVersionOfAtLeastOneIsAnnounced) {
+    auto matches = [](const std::string& type) {
+        UPnPDevice device;
+        device.deviceType = CopyText(type.c_str());
+        return FindNthMatchingDevice(&device, 0) == &device;
+    };
+    EXPECT_TRUE(matches("urn:schemas-upnp-org:device:LuNAS:1"));
+    EXPECT_TRUE(matches("urn:schemas-upnp-org:device:MediaRenderer:3"));
+    for (const char* version : {"0", "-1", "4294967297", "1x", "1.5", ""}) {
+        EXPECT_FALSE(matches(std::string("urn:schemas-upnp-org:device:LuNAS:") + version))
+            << version;
+    }
 }
 
 }  // namespace

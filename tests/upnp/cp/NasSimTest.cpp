@@ -8,12 +8,14 @@
 #include <set>
 
 #include "CpHarness.h"
-#include "NasSimProcess.h"
+#include "tests/tools/nas-sim/NasSimProcess.h"
 #include "upnp/cp/ModelRules.h"
 #include "upnp/cp/SoapActions.h"
 
 namespace norvale::cp::testing {
 namespace {
+
+using norvale::testing::NasSimProcess;
 
 const std::vector<const char*> kTargets{"urn:schemas-upnp-org:device:LuNAS:1",
                                         "urn:schemas-upnp-org:device:MediaRenderer:1"};

@@ -47,8 +47,17 @@ TEST(SoapText, FaultCodeIsReadFromDetailOtherwise500) {
     EXPECT_EQ(500, Fault("<Envelope><Body><Fault></Fault></Body></Envelope>"));
     EXPECT_EQ(500, Fault("<Envelope><Body><Fault><detail><upnperror><errorCode>7</errorCode>"
                          "</upnperror></detail></Fault></Body></Envelope>"));
-    EXPECT_EQ(0, Fault("<a/><Envelope><Body><Fault><detail><UPnPError><errorCode>"
-                       "</errorCode></UPnPError></detail></Fault></Body></Envelope>"));
+    // A code that is no number cannot be read: never 0, which means success.
+    auto withCode = [](const std::string& code) {
+        return Fault("<a/><Envelope><Body><Fault><detail><UPnPError><errorCode>" + code +
+                     "</errorCode></UPnPError></detail></Fault></Body></Envelope>");
+    };
+    EXPECT_EQ(500, withCode(""));
+    EXPECT_EQ(500, withCode("401x"));
+    EXPECT_EQ(500, withCode("4294967697"));  // out of range, not 401
+    EXPECT_EQ(500, withCode("0x191"));
+    EXPECT_EQ(402, withCode(" 402\r\n"));
+    EXPECT_EQ(-1, withCode("-1"));
 }
 
 TEST(SoapText, LedStatusAnswerNeedsTheResponseElement) {
@@ -68,6 +77,22 @@ TEST(SoapText, LedStatusAnswerNeedsTheResponseElement) {
     EXPECT_FALSE(
         ParseLEDStatusResponse(other.data(), static_cast<std::ptrdiff_t>(other.size()), &status));
     EXPECT_FALSE(ParseLEDStatusResponse("<a><b></a>", 10, &status));
+    // The status must be a number in range.
+    auto led = [&](const std::string& text) {
+        const std::string body =
+            "<u:GetLEDStatusResponse><LEDStatus>" + text + "</LEDStatus></u:GetLEDStatusResponse>";
+        status = -7;
+        return ParseLEDStatusResponse(body.data(), static_cast<std::ptrdiff_t>(body.size()),
+                                      &status);
+    };
+    EXPECT_TRUE(led("\n 1 \n"));
+    EXPECT_EQ(1, status);
+    EXPECT_TRUE(led("+1"));
+    EXPECT_EQ(1, status);
+    for (const char* bad : {"4294967297", "1abc", "on", "1.0", "--1", "+-1", "+"}) {
+        EXPECT_FALSE(led(bad)) << bad;
+        EXPECT_EQ(0, status) << bad;
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -83,6 +84,63 @@ TEST(KeyedTable, RemoveKeepsOrderOfTheRestAndAllowsReinsertAtEnd) {
     table.Put("d", 1, P(4));
     table.Put("b", 1, P(2));
     EXPECT_EQ(Keys(table), (std::vector<std::string>{"a", "d", "b"}));
+}
+
+TEST(KeyedTable, LargeTableKeepsEveryRuleOfASmallOne) {
+    // Past the size where the bucket index takes over, checked against a
+    // plain ordered model after each step.
+    KeyedTable<> table(true);
+    std::vector<std::pair<std::string, std::intptr_t>> model;
+    auto check = [&] {
+        ASSERT_EQ(table.Count(), model.size());
+        std::vector<std::string> keys;
+        for (const auto& [key, value] : model) {
+            keys.push_back(key);
+            std::string other = key;
+            for (char& c : other) c = static_cast<char>(std::tolower(c));
+            EXPECT_EQ(table.Get(other.data(), other.size()), P(value)) << key;
+        }
+        EXPECT_EQ(Keys(table), keys);
+    };
+    for (int n = 0; n < 3000; ++n) {
+        const std::string key = "Key-" + std::to_string(n);
+        table.Put(key.data(), key.size(), P(n + 1), n);
+        model.emplace_back(key, n + 1);
+        if (n < 40) check();  // every step while the index is built
+    }
+    check();
+    // Replacing keeps the place; the extra goes with the value.
+    table.Put("KEY-7", 5, P(-7), 77);
+    model[7].second = -7;
+    void* value = nullptr;
+    int extra = 0;
+    EXPECT_TRUE(table.GetWithExtra("key-7", 5, &value, &extra));
+    EXPECT_EQ(extra, 77);
+    // Removing (the last entry too) keeps the order; a put comes back at the end.
+    for (int n = 2999; n >= 0; n -= 3) {
+        const std::string key = "Key-" + std::to_string(n);
+        table.Remove(key.data(), key.size());
+        std::erase_if(model, [&](const auto& entry) { return entry.first == key; });
+    }
+    table.Put("Key-2999", 8, P(5));
+    model.emplace_back("Key-2999", 5);
+    check();
+    EXPECT_FALSE(table.Has("Key-2", 6));
+    EXPECT_FALSE(table.Has("Key-1\0", 6));  // length counts
+    table.Put("", 0, P(1));
+    EXPECT_EQ(table.Count(), model.size());
+    // Emptied one by one, then cleared: the table works on as new.
+    for (const auto& [key, ignored] : model) table.Remove(key.data(), key.size());
+    model.clear();
+    check();
+    for (int n = 0; n < 100; ++n) {
+        const std::string key = std::to_string(n);
+        table.Put(key.data(), key.size(), P(n + 1));
+    }
+    table.Clear();
+    table.Put("a", 1, P(1));
+    model.emplace_back("a", 1);
+    check();
 }
 
 TEST(KeyedTable, HashFollowsTheWordRulesForEachLengthBand) {

@@ -133,9 +133,29 @@ TEST_F(UdpSocketTest, EmptyDatagramsAndRefusedSendsLeaveTheSocketOpen) {
     EXPECT_EQ(inbox.got[0].senderPort, senderPort);
 }
 
-TEST_F(LocalAddressesTest, AddressToTextIsDotted) {
-    EXPECT_EQ(AddressToText(htonl(0xC0A80114u)), "192.168.1.20");
-    EXPECT_EQ(AddressToText(Loopback()), "127.0.0.1");
+TEST_F(UdpSocketTest, DatagramLongerThanTheBufferIsCutAndTheNextArrivesWhole) {
+    EventChain* chain = EventChain_Create();
+    Inbox inbox{chain, 2, {}, ""};
+    UdpSocket* receiver = Open(chain, Loopback(), 50400, 50500, 0, &inbox);  // 4096-byte buffer
+    UdpSocket* sender = Open(chain, Loopback(), 50500, 50600, 0);
+    ASSERT_NE(receiver, nullptr);
+    ASSERT_NE(sender, nullptr);
+    const int port = UdpSocket_GetLocalPort(receiver);
+    std::string big;
+    for (int i = 0; big.size() < 6000; ++i) big += std::to_string(i) + ",";
+    EXPECT_EQ(
+        AsyncSocket_SendTo(sender, big.data(), int(big.size()), Loopback(), port, kBufferCopy),
+        kSendComplete);
+    After(chain, 30,
+          [&] { AsyncSocket_SendTo(sender, "after", 5, Loopback(), port, kBufferStatic); });
+    ASSERT_TRUE(RunChain(chain, 5000));
+    ASSERT_EQ(inbox.got.size(), 2u);
+    // The first is the datagram's own beginning, no longer than the buffer;
+    // its rest is gone and does not come before the next datagram.
+    EXPECT_GE(inbox.got[0].text.size(), 1024u);
+    EXPECT_LE(inbox.got[0].text.size(), 4096u);
+    EXPECT_EQ(inbox.got[0].text, big.substr(0, inbox.got[0].text.size()));
+    EXPECT_EQ(inbox.got[1].text, "after");
 }
 
 // Runs `body` on a thread of its own in a fresh network namespace (only a

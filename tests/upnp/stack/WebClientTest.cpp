@@ -215,6 +215,41 @@ TEST(WebClientScripted, ClosingAnswersMoveTheNextRequestToANewConnection) {
     EXPECT_EQ(server.connections(), 3);
 }
 
+TEST(WebClientScripted, Http10RequestKeepsItsConnectionOnlyWhenBothSidesSaidSo) {
+    // The server answers "HTTP/1.1" without "Connection: close" but, as the
+    // request was HTTP/1.0, ends the connection: a request sent into it is lost.
+    std::atomic<int> lost{0};
+    ScriptedServer closing(kHost, [&](int fd, int) {
+        ReadHead(fd);
+        WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+        if (!ReadHead(fd).empty()) ++lost;
+    });
+    ScriptedServer keeping(kHost, [](int fd, int) {
+        while (!ReadHead(fd).empty())
+            WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    });
+    Responses responses;
+    ChainThread chain;
+    ILibWebClient* client = WebClient_CreateWithOptions(5, chain.chain(), FastOptions());
+    auto send = [&](int port, const std::string& extra, int id) {
+        std::string header = "GET / HTTP/1.0\r\nHost: x\r\n" + extra + "\r\n";
+        const sockaddr_in server = Endpoint(kHost, port);
+        WebClient_Request(client, &server, header.data(), static_cast<int>(header.size()),
+                          kBufferCopy, nullptr, 0, kBufferStatic, &Responses::OnResponse, nullptr,
+                          &responses, reinterpret_cast<void*>(static_cast<std::intptr_t>(id)));
+    };
+    send(closing.port(), "", 1);
+    send(closing.port(), "", 2);
+    send(keeping.port(), "Connection: keep-alive\r\n", 3);
+    send(keeping.port(), "Connection: keep-alive\r\n", 4);
+    chain.Start();
+    ASSERT_TRUE(responses.WaitDone({1, 2, 3, 4}));
+    for (int id = 1; id <= 4; ++id) EXPECT_EQ(responses.Get(id).body, "ok") << id;
+    EXPECT_EQ(closing.connections(), 2);
+    EXPECT_EQ(lost.load(), 0);
+    EXPECT_EQ(keeping.connections(), 1);
+}
+
 TEST(WebClientScripted, RequestOnAConnectionTheServerDroppedIsSentAgain) {
     ScriptedServer server(kHost, [](int fd, int index) {
         ReadHead(fd);

@@ -174,10 +174,30 @@ TEST(XmlParse, HostileInputStaysInsideTheRegion) {
 }
 
 TEST(XmlLinkTags, DeepNestingNeedsNoRecursion) {
-    std::string text;
-    for (int i = 0; i < 100000; ++i) text += "<d>";
-    for (int i = 0; i < 100000; ++i) text += "</d>";
+    std::string text;  // as deep as the node limit allows
+    for (int i = 0; i < kXmlMaxNodes / 2; ++i) text += "<d>";
+    for (int i = 0; i < kXmlMaxNodes / 2; ++i) text += "</d>";
     Doc doc(text);
     EXPECT_EQ(XmlLinkTags(doc.nodes.get()), 0);
     EXPECT_EQ(Inner(doc.nodes.get()).size(), text.size() - 7);
+}
+
+TEST(XmlParse, DocumentOverTheNodeLimitFailsToLink) {
+    // Empty elements make two nodes each: a root and its end plus 16383 of
+    // them is exactly the limit.
+    std::string full = "<r>";
+    for (int i = 0; i < kXmlMaxNodes / 2 - 1; ++i) full += "<a/>";
+    Doc atLimit(full + "</r>");
+    EXPECT_EQ(XmlLinkTags(atLimit.nodes.get()), 0);
+    Doc over(full + "<a/></r>");
+    EXPECT_EQ(XmlLinkTags(over.nodes.get()), -4);
+    EXPECT_EQ(XmlLinkTags(over.nodes.get()), -4);  // and stays failed
+    // 1 MiB of empty elements stops at the limit instead of taking ~60 MB.
+    std::string flood;
+    while (flood.size() < (1u << 20)) flood += "<a/>";
+    Doc flooded(flood);
+    std::size_t nodes = 0;
+    for (XmlNode* n = flooded.nodes.get(); n != nullptr; n = n->next) ++nodes;
+    EXPECT_LE(nodes, static_cast<std::size_t>(kXmlMaxNodes));
+    EXPECT_EQ(XmlLinkTags(flooded.nodes.get()), -4);
 }

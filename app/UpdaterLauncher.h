@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "app/ProductVersion.h"
+
+namespace norvale::app {
+
+// The updater travels inside the main program as a resource. LaunchUpdater
+// writes it into the user's private folder (mode 0700, owned by the user)
+// and starts it with "VER:<version> DIR:<folder of the running program>".
+struct UpdaterLaunchOptions {
+    // Where the updater's bytes come from.
+    QString source = QStringLiteral(":/exe/norvale-autoupdate");
+    // The private folder to write it to; empty: the per-user temporary
+    // folder of the updater.
+    QString folder;
+    // The folder sent as DIR; empty: the folder of the running executable.
+    QString installFolder;
+    ProductVersion version = ProductVersion::Current();
+    // Starts the written program with its one argument; null: a detached
+    // process. The result is not checked further.
+    std::function<bool(const QString&, const QStringList&)> start;
+};
+
+// "VER:%d.%d0.%04d.%03d DIR:%s": VER:1.610.0932.001 for version 1.61.932.1.
+QString UpdaterCommandLineText(const ProductVersion& version, const QString& installFolder);
+
+// Writes the updater file "norvale-autoupdate" into the private folder and
+// starts it. The file is written under a fresh name and renamed into place,
+// so a link planted under the final name is replaced, never followed.
+// Returns 1 when the start was requested, 0 (silently) when the resource,
+// the folder or the file could not be handled.
+int LaunchUpdater(const UpdaterLaunchOptions& options = {});
+
+}  // namespace norvale::app

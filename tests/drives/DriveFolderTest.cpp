@@ -1,0 +1,220 @@
+// The letter folder and the name checks, without a network: links made by
+// hand stand for mounted and remembered shares.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include "drives/DriveWatcher.h"
+#include "drives/LinuxSharePlatform.h"
+#include "drives/ShareDrives.h"
+#include "drives/ShareNames.h"
+
+namespace drives {
+namespace {
+
+TEST(ShareNames, HostNamesAndAddressesOnly) {
+    for (const char* good :
+         {"nas", "NAS-1", "office_nas", "nas.example.com", "127.0.0.9", "a1.b2", "1nas"}) {
+        EXPECT_TRUE(IsValidHostName(QString::fromUtf8(good))) << good;
+    }
+    for (const char* bad :
+         {"", "nas/x", "nas\\x", "-nas", "nas-", "nas..x", "nas x", "nas:445", "user@nas", "n%41s",
+          "nas?", "256.1.1.1.1", "1.2.3", "127.0.0.256", "a\nb", "ñas"}) {
+        EXPECT_FALSE(IsValidHostName(QString::fromUtf8(bad))) << bad;
+    }
+    EXPECT_FALSE(IsValidHostName(QString(254, QLatin1Char('a'))));
+    EXPECT_FALSE(IsValidHostName(QString(64, QLatin1Char('a'))));
+    EXPECT_TRUE(IsValidHostName(QString(63, QLatin1Char('a'))));
+}
+
+TEST(ShareNames, ShareNamesRejectSeparatorsAndControls) {
+    EXPECT_TRUE(IsValidShareName(QStringLiteral("Data & Media (2024)")));
+    EXPECT_TRUE(IsValidShareName(QStringLiteral("hidden$")));
+    EXPECT_TRUE(IsValidShareName(QStringLiteral("Fotos–Ü")));
+    for (const QString& bad :
+         {QString(), QStringLiteral("a/b"), QStringLiteral("a\\b"), QStringLiteral("a\x1b[2Jb"),
+          QString(QChar(0)), QStringLiteral("a\u202Eb"), QString(81, QLatin1Char('x'))}) {
+        EXPECT_FALSE(IsValidShareName(bad)) << bad.toStdString();
+    }
+}
+
+TEST(ShareNames, UncPathsSplitIntoCheckedParts) {
+    QString server, share;
+    EXPECT_TRUE(SplitUncPath(QStringLiteral("\\\\nas\\data"), &server, &share));
+    EXPECT_EQ(server, QStringLiteral("nas"));
+    EXPECT_EQ(share, QStringLiteral("data"));
+    EXPECT_TRUE(SplitUncPath(QStringLiteral("\\\\127.0.0.9"), &server, &share));
+    EXPECT_EQ(server, QStringLiteral("127.0.0.9"));
+    EXPECT_TRUE(share.isEmpty());
+    for (const char* bad : {"nas\\data", "\\nas", "\\\\nas\\a\\b", "\\\\nas\\", "\\\\",
+                            "//nas/data", "\\\\na s\\data", "\\\\nas/../x\\data"}) {
+        EXPECT_FALSE(SplitUncPath(QString::fromUtf8(bad), &server, &share)) << bad;
+    }
+    // Share names are encoded, so nothing in them changes the URL's shape.
+    EXPECT_EQ(SmbUri(QStringLiteral("nas"), QStringLiteral("a b?#%/c")),
+              QByteArray("smb://nas/a%20b%3F%23%25%2Fc"));
+    EXPECT_EQ(SmbUri(QStringLiteral("nas"), QString()), QByteArray("smb://nas/"));
+}
+
+TEST(ShareNames, GvfsFolderNamesAnyKeyOrder) {
+    QString server, share;
+    EXPECT_TRUE(ParseGvfsShareFolder(QStringLiteral("smb-share:server=127.0.0.9,share=data"),
+                                     &server, &share));
+    EXPECT_EQ(server, QStringLiteral("127.0.0.9"));
+    EXPECT_EQ(share, QStringLiteral("data"));
+    EXPECT_TRUE(ParseGvfsShareFolder(
+        QStringLiteral("smb-share:domain=WG,server=nas,share=my%20files,user=alice"), &server,
+        &share));
+    EXPECT_EQ(server, QStringLiteral("nas"));
+    EXPECT_EQ(share, QStringLiteral("my files"));
+    for (const char* bad : {"smb-share:server=nas", "smb-share:share=x", "sftp:host=nas",
+                            "smb-server:server=nas", "smb-share:server=nas,share=", "smb-share:"}) {
+        EXPECT_FALSE(ParseGvfsShareFolder(QString::fromUtf8(bad), &server, &share)) << bad;
+    }
+}
+
+// A scratch drive folder beside a stand-in for the GVfs FUSE folder.
+class LetterFolder : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(scratch_.isValid());
+        ASSERT_TRUE(QDir().mkpath(Gvfs()));
+        folder_ =
+            std::make_unique<DriveFolder>(scratch_.path() + QStringLiteral("/Network Drives"));
+        platform_ = std::make_unique<LinuxSharePlatform>(*folder_, nullptr);
+    }
+    QString Gvfs() const { return scratch_.path() + QStringLiteral("/run/gvfs"); }
+    QString ShareFolder(const char* server, const char* share) const {
+        return Gvfs() + QStringLiteral("/smb-share:server=%1,share=%2").arg(server, share);
+    }
+    // A mounted share: its FUSE folder exists.
+    QString Mounted(const char* server, const char* share) const {
+        const QString path = ShareFolder(server, share);
+        EXPECT_TRUE(QDir().mkpath(path));
+        return path;
+    }
+    void Link(char letter, const QString& target) const {
+        QDir().mkpath(folder_->Path());
+        ASSERT_TRUE(QFile::link(target, folder_->EntryPath(letter)));
+    }
+
+    QTemporaryDir scratch_;
+    std::unique_ptr<DriveFolder> folder_;
+    std::unique_ptr<LinuxSharePlatform> platform_;
+};
+
+TEST_F(LetterFolder, LinksReadAsConnectionsForeignEntriesAsLocalDrives) {
+    Link('Z', Mounted("nas", "data"));
+    Link('Y', ShareFolder("nas", "gone"));  // remembered: the share is not mounted
+    Link('X', scratch_.path());             // a link, but not to a share folder
+    QDir().mkpath(folder_->EntryPath('W'));
+    QFile file(folder_->EntryPath('V'));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    QString remote;
+    EXPECT_EQ(platform_->GetDriveType(QStringLiteral("Z:")), kDriveRemote);
+    EXPECT_EQ(platform_->GetConnection(QStringLiteral("z:"), &remote), kNoError);
+    EXPECT_EQ(remote, QStringLiteral("\\\\nas\\data"));
+    EXPECT_EQ(platform_->GetDriveType(QStringLiteral("Y:")), kDriveRemote);
+    EXPECT_EQ(platform_->GetConnection(QStringLiteral("Y:"), &remote), kErrorConnectionUnavail);
+    EXPECT_EQ(remote, QStringLiteral("\\\\nas\\gone"));
+    for (const char* foreign : {"X:", "W:", "V:"}) {
+        EXPECT_EQ(platform_->GetDriveType(QString::fromLatin1(foreign)), kDriveFixed) << foreign;
+        EXPECT_EQ(platform_->GetConnection(QString::fromLatin1(foreign), &remote),
+                  kErrorNotConnected);
+        EXPECT_TRUE(remote.isEmpty());
+        // Never touched: not cancelled, not connected over.
+        EXPECT_EQ(platform_->CancelConnection(QString::fromLatin1(foreign)), kErrorNotConnected);
+        EXPECT_EQ(platform_->AddConnection(QString::fromLatin1(foreign),
+                                           QStringLiteral("\\\\nas\\data"), false, nullptr),
+                  kErrorAlreadyAssigned);
+    }
+    EXPECT_TRUE(QFileInfo(folder_->EntryPath('W')).isDir());
+    EXPECT_TRUE(QFileInfo(folder_->EntryPath('V')).isFile());
+    EXPECT_EQ(QFileInfo(folder_->EntryPath('X')).symLinkTarget(), scratch_.path());
+    EXPECT_EQ(platform_->GetDriveType(QStringLiteral("U:")), kDriveNoRootDir);
+    EXPECT_EQ(platform_->GetConnection(QStringLiteral("U:"), &remote), kErrorNotConnected);
+    EXPECT_EQ(platform_->GetDriveType(QStringLiteral("U")), kDriveNoRootDir);
+}
+
+TEST_F(LetterFolder, ShareCodeSeesLinksAsMappedAndForeignEntriesAsTaken) {
+    Link('Z', Mounted("nas", "data"));
+    Link('Q', ShareFolder("NAS", "old"));
+    QDir().mkpath(folder_->EntryPath('Y'));
+    ShareDrives drives(*platform_);
+    QString drive;
+    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\NAS\\Data"), &drive), 0);
+    EXPECT_EQ(drive, QStringLiteral("Z:"));
+    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\nas\\OLD"), &drive), 1);
+    EXPECT_EQ(drive, QStringLiteral("Q:"));
+    const QStringList free = drives.FreeDriveNames();
+    EXPECT_EQ(free.first(), QStringLiteral("X:"));
+    EXPECT_FALSE(free.contains(QStringLiteral("Q:")));
+    EXPECT_EQ(free.size(), 23 - 3);
+}
+
+TEST_F(LetterFolder, CancelRemovesOnlyTheLink) {
+    const QString target = Mounted("nas", "data");
+    Link('Z', ShareFolder("nas", "gone"));
+    EXPECT_EQ(platform_->CancelConnection(QStringLiteral("Z:")), kNoError);
+    EXPECT_FALSE(QFileInfo::exists(folder_->EntryPath('Z')));
+    EXPECT_FALSE(QFileInfo(folder_->EntryPath('Z')).isSymLink());
+    EXPECT_EQ(platform_->CancelConnection(QStringLiteral("Z:")), kErrorNotConnected);
+    EXPECT_TRUE(QFileInfo(target).isDir());
+}
+
+TEST_F(LetterFolder, RejectsNamesThatAreNoHostOrShare) {
+    std::vector<ShareEntry> shares;
+    EXPECT_EQ(platform_->EnumShares(QStringLiteral("\\\\../etc"), &shares), kErrorInvalidName);
+    EXPECT_EQ(platform_->EnumShares(QStringLiteral("\\\\nas\\data"), &shares), kErrorInvalidName);
+    EXPECT_EQ(platform_->AddConnection(QStringLiteral("Z:"), QStringLiteral("\\\\a b\\c"), false,
+                                       nullptr),
+              kErrorInvalidName);
+    EXPECT_EQ(
+        platform_->AddConnection(QStringLiteral("Z:"), QStringLiteral("\\\\nas"), false, nullptr),
+        kErrorInvalidParameter);
+    EXPECT_EQ(platform_->AddConnection(QStringLiteral("1:"), QStringLiteral("\\\\nas\\d"), false,
+                                       nullptr),
+              kErrorInvalidParameter);
+    EXPECT_FALSE(platform_->ErrorText(kErrorInvalidName).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(folder_->EntryPath('Z')));
+}
+
+TEST_F(LetterFolder, WatcherReportsLinksAndMountsComingAndGoing) {
+    DriveWatcher watcher(*folder_);
+    QSignalSpy events(&watcher, &DriveWatcher::driveEvent);
+    // Watching makes no folder: the first letter does.
+    EXPECT_FALSE(QFileInfo::exists(folder_->Path()));
+    auto expectEvent = [&](bool removal, char letter) {
+        if (events.isEmpty()) {
+            ASSERT_TRUE(events.wait(5000));
+        }
+        ASSERT_EQ(events.size(), 1);
+        EXPECT_EQ(events.at(0).at(0).toBool(), removal);
+        EXPECT_EQ(events.at(0).at(1).value<QChar>(), QChar(letter));
+        events.clear();
+    };
+    const QString target = Mounted("nas", "data");
+    Link('R', target);
+    expectEvent(false, 'R');
+    ASSERT_TRUE(QDir(target).removeRecursively());  // unmounted elsewhere
+    watcher.Rescan();
+    expectEvent(true, 'R');
+    ASSERT_TRUE(QDir().mkpath(target));  // and mounted again
+    watcher.Rescan();
+    expectEvent(false, 'R');
+    ASSERT_TRUE(QFile::remove(folder_->EntryPath('R')));
+    expectEvent(true, 'R');
+    // Entries that are not ours pass unnoticed.
+    QDir().mkpath(folder_->EntryPath('S'));
+    watcher.Rescan();
+    EXPECT_FALSE(events.wait(300));
+}
+
+}  // namespace
+}  // namespace drives

@@ -1,0 +1,430 @@
+// The share code on the real stack: a private smbd, libsmbclient listings,
+// GVfs mounts under a private D-Bus session, links in a scratch drive
+// folder. Needs root (smbd runs only as real root).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+#include <deque>
+#include <optional>
+
+#include "PrivateSmbd.h"
+#include "drives/CredentialsDialog.h"
+#include "drives/DriveWatcher.h"
+#include "drives/GvfsMounter.h"
+#include "drives/LinuxSharePlatform.h"
+#include "drives/ShareDrives.h"
+#include "skin/CLuButton.h"
+
+namespace drives {
+namespace {
+
+const QString kOpen = QString::fromLatin1(PrivateSmbd::kOpen);
+const QString kRestricted = QString::fromLatin1(PrivateSmbd::kRestricted);
+
+QString Share(const QString& server, const char* share) {
+    return ShareDrives::SharePath(server, QString::fromUtf8(share));
+}
+
+Credentials Alice(const char* password = PrivateSmbd::kPassword) {
+    return Credentials{QString::fromLatin1(PrivateSmbd::kUser), QString(),
+                       QString::fromLatin1(password), false};
+}
+
+// Answers credential requests from a script; an empty answer cancels.
+class ScriptedPrompt : public CredentialPrompt {
+  public:
+    struct Asked {
+        QString server;
+        QString share;
+        bool retry;
+    };
+    std::deque<std::optional<Credentials>> answers;
+    std::vector<Asked> asked;
+
+    bool Ask(QWidget*, const QString& server, const QString& share, bool retry,
+             Credentials* credentials) override {
+        asked.push_back({server, share, retry});
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected credential prompt for " << server.toStdString();
+            return false;
+        }
+        const std::optional<Credentials> answer = answers.front();
+        answers.pop_front();
+        if (!answer) return false;
+        *credentials = *answer;
+        return true;
+    }
+};
+
+struct Row {
+    QString text;
+    char16_t letter;
+    bool operator==(const Row&) const = default;
+};
+void PrintTo(const Row& row, std::ostream* os) {
+    *os << '"' << row.text.toStdString() << "\" " << char(row.letter ? row.letter : '0');
+}
+class Rows : public ShareRowSink {
+  public:
+    void AddShareRow(const QString& text, char16_t letter) override {
+        rows.push_back({text, letter});
+    }
+    std::vector<Row> rows;
+};
+
+bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms) return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+class SmbStack : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (!PrivateSmbd::CanRun()) return;
+        smbd_ = new PrivateSmbd;
+        if (!smbd_->Start(&startError_)) return;
+        // The first listing also starts smbd's RPC helpers: keep that out of
+        // the timed tests.
+        SmbShareLister lister(15000);
+        std::vector<ShareEntry> shares;
+        QString message;
+        lister.List(kOpen, nullptr, &shares, &message);
+    }
+    static void TearDownTestSuite() {
+        delete smbd_;
+        smbd_ = nullptr;
+    }
+
+    void SetUp() override {
+        if (!PrivateSmbd::CanRun()) {
+            GTEST_SKIP() << "SKIPPED: the SMB tests run a private smbd, which needs real root "
+                            "(CI and the developers' machines run ./test as root)";
+        }
+        ASSERT_TRUE(startError_.isEmpty()) << startError_.toStdString();
+        ASSERT_FALSE(qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"));
+        folder_ = std::make_unique<DriveFolder>(scratch_.filePath(QStringLiteral("drives")));
+        platform_ = std::make_unique<LinuxSharePlatform>(*folder_, &prompt_);
+        drives_ = std::make_unique<ShareDrives>(*platform_);
+        drives_->SetErrorPresenter(
+            [this](const QString& text, QWidget*) { shown_.push_back(text); });
+    }
+
+    void TearDown() override {
+        if (!platform_) return;
+        for (char16_t letter = u'D'; letter <= u'Z'; ++letter) {
+            platform_->CancelConnection(ShareDrives::DriveName(letter));
+        }
+        // Mounts made without a letter.
+        CredentialCache cache;
+        GvfsMounter mounter(cache, nullptr);
+        QString message;
+        for (const char* share : {"public", "private", "data", "My Files"}) {
+            mounter.Unmount(kOpen, QString::fromUtf8(share), &message);
+            mounter.Unmount(kRestricted, QString::fromUtf8(share), &message);
+        }
+    }
+
+    // The FUSE folder GVfs gives a share of the open server.
+    QString FusePath(const char* share) const {
+        return qEnvironmentVariable("XDG_RUNTIME_DIR") +
+               QStringLiteral("/gvfs/smb-share:server=%1,share=%2").arg(kOpen, share);
+    }
+    static bool Exists(const QString& path) {
+        struct stat info {};
+        return stat(QFile::encodeName(path).constData(), &info) == 0;
+    }
+    QByteArray ReadThrough(char16_t letter, const char* file) const {
+        QFile in(folder_->EntryPath(letter) + QLatin1Char('/') + QLatin1String(file));
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    }
+
+    static inline PrivateSmbd* smbd_ = nullptr;
+    static inline QString startError_;
+    QTemporaryDir scratch_;
+    ScriptedPrompt prompt_;
+    std::unique_ptr<DriveFolder> folder_;
+    std::unique_ptr<LinuxSharePlatform> platform_;
+    std::unique_ptr<ShareDrives> drives_;
+    std::vector<QString> shown_;
+    QWidget owner_;
+};
+
+TEST_F(SmbStack, AnonymousListingKeepsUsableSharesInCodeUnitOrder) {
+    std::vector<ShareEntry> shares;
+    ASSERT_EQ(platform_->EnumShares(ShareDrives::ServerPath(kOpen), &shares), kNoError);
+    auto typeOf = [&](const char* name) {
+        for (const ShareEntry& e : shares) {
+            if (e.name == QLatin1String(name)) return e.type;
+        }
+        return -1;
+    };
+    EXPECT_EQ(typeOf("printer"), kSharePrintQueue);
+    EXPECT_EQ(typeOf("hidden$"), kShareDisk);
+    EXPECT_EQ(typeOf("IPC$"), kShareIpc);
+    EXPECT_EQ(typeOf("Configuration"), kShareDisk);
+    EXPECT_EQ(drives_->ListUsableShares(kOpen), 1);
+    Rows rows;
+    EXPECT_EQ(drives_->ListShares(kOpen, false, &rows), 1);
+    EXPECT_EQ(rows.rows,
+              (std::vector<Row>{{"My Files", 0}, {"data", 0}, {"private", 0}, {"public", 0}}));
+    EXPECT_TRUE(prompt_.asked.empty());
+}
+
+TEST_F(SmbStack, AccessDeniedUntilLoginThenNoPromptForListingOrMounting) {
+    std::vector<ShareEntry> shares;
+    EXPECT_EQ(platform_->EnumShares(ShareDrives::ServerPath(kRestricted), &shares),
+              kErrorAccessDenied);
+    EXPECT_FALSE(platform_->ErrorText(kErrorAccessDenied).isEmpty());
+    EXPECT_EQ(drives_->ListUsableShares(kRestricted), 0);
+    // A wrong password is refused and asked again, then the right one works.
+    prompt_.answers = {Alice("wrong"), Alice()};
+    EXPECT_EQ(drives_->LoginToServer(&owner_, ShareDrives::ServerPath(kRestricted)), 1);
+    ASSERT_EQ(prompt_.asked.size(), 2u);
+    EXPECT_FALSE(prompt_.asked[0].retry);
+    EXPECT_TRUE(prompt_.asked[1].retry);
+    EXPECT_TRUE(prompt_.asked[0].share.isEmpty());
+    EXPECT_EQ(platform_->EnumShares(ShareDrives::ServerPath(kRestricted), &shares), kNoError);
+    EXPECT_FALSE(shares.empty());
+    // The password typed once also mounts the user's share.
+    EXPECT_EQ(drives_->MapDrive(&owner_, QStringLiteral("Z:"), Share(kRestricted, "private")), 0);
+    EXPECT_EQ(prompt_.asked.size(), 2u);
+    QString remote;
+    EXPECT_EQ(platform_->GetConnection(QStringLiteral("Z:"), &remote), kNoError);
+    EXPECT_EQ(remote.compare(Share(kRestricted, "private"), Qt::CaseInsensitive), 0);
+    EXPECT_TRUE(shown_.empty());
+}
+
+TEST_F(SmbStack, LoginCancelledReportsCancelAndListingStaysDenied) {
+    prompt_.answers = {std::nullopt};
+    EXPECT_EQ(drives_->LoginToServer(&owner_, ShareDrives::ServerPath(kRestricted)), 0);
+    std::vector<ShareEntry> shares;
+    EXPECT_EQ(platform_->EnumShares(ShareDrives::ServerPath(kRestricted), &shares),
+              kErrorAccessDenied);
+    // Without an owner nobody is asked.
+    EXPECT_EQ(
+        platform_->AddConnection(QString(), ShareDrives::ServerPath(kRestricted), false, nullptr),
+        kErrorAccessDenied);
+    EXPECT_EQ(prompt_.asked.size(), 1u);
+}
+
+TEST_F(SmbStack, CancelledPromptGives1223WithNothingMountedOrShown) {
+    prompt_.answers = {std::nullopt};
+    QSignalSpy busy(drives_.get(), &ShareDrives::busy);
+    EXPECT_EQ(drives_->MapDrive(&owner_, QStringLiteral("Z:"), Share(kOpen, "private")),
+              kErrorCancelled);
+    EXPECT_EQ(busy.size(), 2);
+    EXPECT_TRUE(shown_.empty());
+    EXPECT_EQ(platform_->GetDriveType(QStringLiteral("Z:")), kDriveNoRootDir);
+    EXPECT_FALSE(Exists(FusePath("private")));
+    ASSERT_EQ(prompt_.asked.size(), 1u);
+    EXPECT_EQ(prompt_.asked[0].share, QStringLiteral("private"));
+}
+
+TEST_F(SmbStack, WrongPasswordForShareIsAskedAgain) {
+    prompt_.answers = {Alice("wrong"), Alice()};
+    EXPECT_EQ(drives_->MapDrive(&owner_, QStringLiteral("Y:"), Share(kOpen, "private")), 0);
+    ASSERT_EQ(prompt_.asked.size(), 2u);
+    EXPECT_FALSE(prompt_.asked[0].retry);
+    EXPECT_TRUE(prompt_.asked[1].retry);
+    QString drive;
+    EXPECT_EQ(drives_->FindMappedDrive(Share(kOpen, "PRIVATE"), &drive), 0);
+    EXPECT_EQ(drive, QStringLiteral("Y:"));
+    // Typed once, the password is not asked for again.
+    EXPECT_EQ(drives_->MapDrive(&owner_, QStringLiteral("W:"), Share(kOpen, "private")), 0);
+    EXPECT_EQ(prompt_.asked.size(), 2u);
+}
+
+TEST_F(SmbStack, SkinnedDialogAnswersTheMountPromptWhileTheMountWaits) {
+    // The platform's own prompt: the dialog runs inside the mount's wait.
+    LinuxSharePlatform platform(*folder_);
+    ShareDrives drives(platform);
+    int dialogs = 0;
+    QTimer filler;
+    QObject::connect(&filler, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<CredentialsDialog*>(widget);
+            if (!dialog || !dialog->isVisible()) continue;
+            ++dialogs;
+            dialog->UserEdit()->setText(QString::fromLatin1(PrivateSmbd::kUser));
+            dialog->PasswordEdit()->setText(QString::fromLatin1(PrivateSmbd::kPassword));
+            QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+        }
+    });
+    filler.start(50);
+    EXPECT_EQ(drives.MapDrive(&owner_, QStringLiteral("V:"), Share(kOpen, "private")), 0);
+    filler.stop();
+    EXPECT_EQ(dialogs, 1);
+    QString remote;
+    EXPECT_EQ(platform.GetConnection(QStringLiteral("V:"), &remote), kNoError);
+    EXPECT_EQ(platform.CancelConnection(QStringLiteral("V:")), kNoError);
+}
+
+TEST_F(SmbStack, AutomaticMappingFindAndUnmap) {
+    Rows rows;
+    ASSERT_EQ(drives_->ListShares(kOpen, true, &rows), 1);
+    // "private" needs a password: the silent mapping leaves it without a letter.
+    EXPECT_EQ(
+        rows.rows,
+        (std::vector<Row>{
+            {"My Files (Z:)", u'Z'}, {"data (Y:)", u'Y'}, {"private", 0}, {"public (X:)", u'X'}}));
+    EXPECT_TRUE(prompt_.asked.empty());
+    EXPECT_TRUE(shown_.empty());
+    EXPECT_EQ(ReadThrough(u'X', "hello.txt"), QByteArray("hello\n"));
+    QString drive;
+    EXPECT_EQ(drives_->FindMappedDrive(Share(kOpen, "My Files"), &drive), 0);
+    EXPECT_EQ(drive, QStringLiteral("Z:"));
+    // Listed again, every share keeps its letter and nothing is mapped twice.
+    Rows again;
+    drives_->ListShares(kOpen, true, &again);
+    EXPECT_EQ(again.rows, rows.rows);
+    EXPECT_EQ(drives_->FreeDriveNames().first(), QStringLiteral("W:"));
+
+    EXPECT_EQ(platform_->CancelConnection(QStringLiteral("Y:")), kNoError);
+    EXPECT_EQ(drives_->FindMappedDrive(Share(kOpen, "data"), &drive), 2);
+    EXPECT_TRUE(WaitFor([&] { return !Exists(FusePath("data")); }));
+    EXPECT_EQ(platform_->CancelConnection(QStringLiteral("Y:")), kErrorNotConnected);
+}
+
+TEST_F(SmbStack, TwoLettersOnOneShareKeepTheMountUntilTheLast) {
+    EXPECT_EQ(drives_->MapDrive(nullptr, QStringLiteral("Z:"), Share(kOpen, "data")), 0);
+    EXPECT_EQ(drives_->MapDrive(nullptr, QStringLiteral("W:"), Share(kOpen, "data")), 0);
+    EXPECT_EQ(platform_->CancelConnection(QStringLiteral("Z:")), kNoError);
+    QTest::qWait(300);
+    QString remote;
+    EXPECT_EQ(platform_->GetConnection(QStringLiteral("W:"), &remote), kNoError);
+    EXPECT_EQ(ReadThrough(u'W', "data.txt"), QByteArray("data\n"));
+    EXPECT_EQ(platform_->CancelConnection(QStringLiteral("W:")), kNoError);
+    EXPECT_TRUE(WaitFor([&] { return !Exists(FusePath("data")); }));
+}
+
+TEST_F(SmbStack, RememberedLinkReports1201AndMappingAgainRevivesIt) {
+    ASSERT_EQ(drives_->MapDrive(nullptr, QStringLiteral("Z:"), Share(kOpen, "public")), 0);
+    CredentialCache cache;
+    GvfsMounter mounter(cache, nullptr);
+    QString message;
+    ASSERT_EQ(mounter.Unmount(kOpen, QStringLiteral("public"), &message), 0);
+    QString remote;
+    // The kernel may show the unmounted folder for up to a second.
+    ASSERT_TRUE(WaitFor([&] {
+        return platform_->GetConnection(QStringLiteral("Z:"), &remote) == kErrorConnectionUnavail;
+    }));
+    EXPECT_EQ(platform_->GetConnection(QStringLiteral("Z:"), &remote), kErrorConnectionUnavail);
+    EXPECT_EQ(remote, Share(kOpen, "public"));
+    QString drive;
+    EXPECT_EQ(drives_->FindMappedDrive(Share(kOpen, "public"), &drive), 1);
+    Rows rows;
+    drives_->ListShares(kOpen, false, &rows);
+    EXPECT_EQ(rows.rows.back(), (Row{"public (Z:)", u'Z'}));
+    // A taken letter is not handed out again while remembered.
+    EXPECT_FALSE(drives_->FreeDriveNames().contains(QStringLiteral("Z:")));
+    EXPECT_EQ(drives_->MapDrive(&owner_, QStringLiteral("Z:"), Share(kOpen, "public")), 0);
+    EXPECT_EQ(platform_->GetConnection(QStringLiteral("Z:"), &remote), kNoError);
+    EXPECT_EQ(ReadThrough(u'Z', "hello.txt"), QByteArray("hello\n"));
+    // A letter holding another share is not taken over.
+    EXPECT_EQ(drives_->MapDrive(&owner_, QStringLiteral("Z:"), Share(kOpen, "data")),
+              kErrorAlreadyAssigned);
+    EXPECT_EQ(shown_.size(), 1u);
+}
+
+TEST_F(SmbStack, UnknownServerAndShareAnswerInTime) {
+    for (const char* server : {"127.0.0.66", "nosuchserver"}) {
+        QElapsedTimer timer;
+        timer.start();
+        std::vector<ShareEntry> shares;
+        EXPECT_EQ(platform_->EnumShares(ShareDrives::ServerPath(QLatin1String(server)), &shares),
+                  kErrorBadNetPath)
+            << server;
+        EXPECT_EQ(
+            drives_->MapDrive(nullptr, QStringLiteral("Z:"), Share(QLatin1String(server), "data")),
+            kErrorBadNetPath)
+            << server;
+        EXPECT_LT(timer.elapsed(), 10000) << server;
+    }
+    // An unknown share: the message is GIO's own, shown over the owner.
+    EXPECT_EQ(drives_->ConnectInteractive(&owner_, Share(kOpen, "nosuch")), 0);
+    ASSERT_EQ(shown_.size(), 1u);
+    EXPECT_EQ(shown_[0], platform_->ErrorText(kErrorBadNetName));
+    EXPECT_TRUE(shown_[0].contains(QLatin1String("No such file"))) << shown_[0].toStdString();
+    EXPECT_EQ(platform_->GetDriveType(QStringLiteral("Z:")), kDriveNoRootDir);
+}
+
+TEST_F(SmbStack, DeviceEventsForLinksMadeAndRemovedElsewhere) {
+    DriveWatcher watcher(*folder_);
+    QSignalSpy events(&watcher, &DriveWatcher::driveEvent);
+    // Waits for the event; one change may come as two of the same kind (a
+    // link seen first dangling, then mounted), never as the opposite kind.
+    auto next = [&](bool removal, QChar letter) {
+        bool seen = false;
+        WaitFor([&] {
+            while (!events.isEmpty()) {
+                const QList<QVariant> event = events.takeFirst();
+                EXPECT_EQ(event.at(0).toBool(), removal) << letter.toLatin1();
+                EXPECT_EQ(event.at(1).value<QChar>(), letter);
+                seen = true;
+            }
+            return seen;
+        });
+        ASSERT_TRUE(seen) << (removal ? "no removal of " : "no arrival of ") << letter.toLatin1();
+    };
+    // Mounted without a letter, then linked by hand.
+    ASSERT_EQ(drives_->ConnectInteractive(&owner_, Share(kOpen, "data")), 1);
+    ASSERT_TRUE(WaitFor([&] { return Exists(FusePath("data")); }));
+    ASSERT_TRUE(QDir().mkpath(folder_->Path()));
+    ASSERT_TRUE(QFile::link(FusePath("data"), folder_->EntryPath('K')));
+    next(false, QLatin1Char('K'));
+    // The share unmounted elsewhere: removal through the volume monitor.
+    CredentialCache cache;
+    GvfsMounter mounter(cache, nullptr);
+    QString message;
+    ASSERT_EQ(mounter.Unmount(kOpen, QStringLiteral("data"), &message), 0);
+    next(true, QLatin1Char('K'));
+    // Mounted again: arrival.
+    ASSERT_EQ(mounter.Mount(kOpen, QStringLiteral("data"), false, nullptr, &message, &message), 0);
+    next(false, QLatin1Char('K'));
+    ASSERT_TRUE(QFile::remove(folder_->EntryPath('K')));
+    next(true, QLatin1Char('K'));
+    QTest::qWait(3000);
+    EXPECT_TRUE(events.isEmpty());
+}
+
+TEST_F(SmbStack, CommandPrintsPanelRowsAndFailsWithTheMessage) {
+    QString bin = qEnvironmentVariable("NORVALE_BIN_DIR");
+    if (bin.isEmpty()) bin = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
+    const QString program = bin + QStringLiteral("/norvale-shares");
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("NORVALE_DRIVES_DIR"), folder_->Path());
+    process.setProcessEnvironment(env);
+    ASSERT_EQ(drives_->MapDrive(nullptr, QStringLiteral("M:"), Share(kOpen, "data")), 0);
+    process.start(program, {kOpen});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(process.readAllStandardOutput(),
+              QByteArray("My Files\ndata (M:)\nprivate\npublic\n"));
+    process.start(program, {kRestricted});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(process.readAllStandardError().contains("error 5"));
+}
+
+}  // namespace
+}  // namespace drives

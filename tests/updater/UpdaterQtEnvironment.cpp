@@ -1,0 +1,37 @@
+// One QApplication for every test of an updater test program, offscreen,
+// with a private runtime folder of its own.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace {
+
+class UpdaterQtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        runtimeDir_ = std::make_unique<QTemporaryDir>();
+        QFile::setPermissions(runtimeDir_->path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtimeDir_->path().toLocal8Bit());
+        app_ = std::make_unique<QApplication>(argc_, argv_);
+    }
+    void TearDown() override {
+        app_.reset();
+        runtimeDir_.reset();
+    }
+
+  private:
+    int argc_ = 1;
+    char name_[16] = "test_updater";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QTemporaryDir> runtimeDir_;
+    std::unique_ptr<QApplication> app_;
+};
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new UpdaterQtEnvironment);
+
+}  // namespace

@@ -1,0 +1,275 @@
+#include "updater/CAutoUpdateDlg.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMovie>
+#include <QPainter>
+#include <QProcess>
+#include <QScreen>
+#include <QWindow>
+#include <cmath>
+
+#include "app/SingleInstance.h"
+#include "skin/CLuButton.h"
+#include "skin/CLuMessageBox.h"
+#include "skin/SkinFonts.h"
+#include "skin/SkinImage.h"
+#include "updater/UpdateState.h"
+#include "updater/UpdaterLanguage.h"
+#include "updater/UpdaterSkin.h"
+
+namespace norvale::updater {
+namespace {
+
+constexpr QRgb kWhite = 0xFFFFFFFF;
+constexpr int kIconId = 1128;
+constexpr int kBackgroundId = 1137;
+constexpr int kMinimiseStripId = 1138;
+constexpr int kCloseStripId = 1134;
+constexpr int kCancelStripId = 1136;
+constexpr double kTextPoints = 12;
+// The main program's single-instance name; it closes its window when asked.
+constexpr char kMainProgramName[] = "Norvale Discovery";
+constexpr char kMainProgramFile[] = "norvale-discovery";
+constexpr int kCloseWaitMs = 2000;
+// Presses on the title band move the window.
+constexpr int kTitleBandHeight = 34;
+
+void DrawLine(QPainter& painter, const QRect& rect, const QString& text) {
+    const QString shown = painter.fontMetrics().elidedText(text, Qt::ElideRight, rect.width());
+    painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+}
+
+}  // namespace
+
+void CAutoUpdateDlg::PendingBox::Finish() {
+    std::lock_guard lock(mutex);
+    finished = true;
+    done.notify_all();
+}
+
+void CAutoUpdateDlg::PendingBox::Wait() {
+    std::unique_lock lock(mutex);
+    done.wait(lock, [this] { return finished; });
+}
+
+CAutoUpdateDlg::CAutoUpdateDlg(const QString& link, const QString& installFolder,
+                               UpdaterOptions options, QWidget* parent)
+    : CLuDialog(parent, Qt::Window | Qt::FramelessWindowHint),
+      link_(link),
+      installFolder_(installFolder),
+      options_(std::move(options)) {
+    setWindowIcon(QIcon(QPixmap::fromImage(LoadPngResource(kIconId))));
+    setWindowTitle(UpdaterText(kTitleText));
+    background_ = LoadPngResource(kBackgroundId);
+    const QSize size = background_.isNull() ? QSize(600, 240) : background_.size();
+    setFixedSize(size);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(0, 0), size);
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    SetBackground(background_, 0, 0, size.width(), size.height(), 0);
+    CreateButtons();
+    animation_ = new QLabel(this);
+    animation_->setAttribute(Qt::WA_TranslucentBackground);
+    animation_->move(40, 40);
+    connect(this, &CAutoUpdateDlg::updateDone, this, &CAutoUpdateDlg::OnUpdateDone,
+            Qt::QueuedConnection);
+}
+
+CAutoUpdateDlg::~CAutoUpdateDlg() {
+    StopWorker();
+}
+
+void CAutoUpdateDlg::CreateButtons() {
+    const QImage cancelStrip = LoadPngResource(kCancelStripId);
+    cancel_ = new CLuButton(this);
+    cancel_->SetControlId(kCancelId);
+    cancel_->setGeometry(452, 178, cancelStrip.width() / 4, cancelStrip.height());
+    cancel_->SetImages(cancelStrip, 0, 0, cancelStrip.width(), cancelStrip.height(), 4);
+    cancel_->setText(UpdaterText(kCancelText));
+    cancel_->SetTextColors(kWhite, kWhite, kWhite, 0xFF808080, false);
+    cancel_->SetFontSize(kTextPoints);
+    cancel_->SetTextAlign(StringAlign::Center, StringAlign::Center);
+    connect(cancel_, &QAbstractButton::clicked, this, &CAutoUpdateDlg::Cancel);
+
+    const QImage minimiseStrip = LoadPngResource(kMinimiseStripId);
+    minimise_ = new CLuButton(this);
+    minimise_->SetControlId(kMinimiseId);
+    minimise_->setGeometry(500, 7, 40, 20);
+    minimise_->SetImages(minimiseStrip, 0, 0, minimiseStrip.width(), minimiseStrip.height(), 4);
+    connect(minimise_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
+
+    const QImage closeStrip = LoadPngResource(kCloseStripId);
+    close_ = new CLuButton(this);
+    close_->SetControlId(kCloseId);
+    close_->setGeometry(550, 7, 40, 20);
+    close_->SetImages(closeStrip, 0, 0, closeStrip.width(), closeStrip.height(), 4);
+    connect(close_, &QAbstractButton::clicked, this, &CAutoUpdateDlg::Cancel);
+}
+
+CLuButton* CAutoUpdateDlg::Button(int id) const {
+    switch (id) {
+        case kCancelId:
+            return cancel_;
+        case kMinimiseId:
+            return minimise_;
+        case kCloseId:
+            return close_;
+        default:
+            return nullptr;
+    }
+}
+
+void CAutoUpdateDlg::showEvent(QShowEvent* event) {
+    CLuDialog::showEvent(event);
+    if (started_) return;
+    started_ = true;
+    // The main program is closed as if its user had closed it; its process
+    // is not waited for.
+    if (options_.closeMainProgram) {
+        options_.closeMainProgram();
+    } else {
+        app::AskToClose(QString::fromLatin1(kMainProgramName), kCloseWaitMs);
+    }
+    ApplyUpdaterMessageBoxSkin();
+    StartAnimation();
+    StartWorker();
+    if (options_.progressOpened) options_.progressOpened(this);
+}
+
+void CAutoUpdateDlg::StartAnimation() {
+    // Each frame stays for its own delay; a picture of one frame is not shown.
+    movie_ = std::make_unique<QMovie>(QStringLiteral(":/gif/DOWNLOAD.gif"));
+    if (!movie_->isValid() || movie_->frameCount() < 2) return;
+    movie_->jumpToFrame(0);
+    animation_->resize(movie_->currentImage().size());
+    animation_->setMovie(movie_.get());
+    movie_->start();
+}
+
+void CAutoUpdateDlg::StartWorker() {
+    SetUpdateState(UpdateState::Running);
+    UpdateJob job{link_, installFolder_};
+    auto body = options_.worker ? options_.worker : RunUpdateWorker;
+    worker_ =
+        std::thread([job = std::move(job), body = std::move(body), this] { body(job, *this); });
+}
+
+void CAutoUpdateDlg::StopWorker() {
+    if (!worker_.joinable()) return;
+    SetUpdateState(UpdateState::Aborted);
+    {
+        // A copy-failure box still to be shown is given up: the worker must
+        // not wait for this thread while this thread waits for it.
+        std::lock_guard lock(boxMutex_);
+        abandoned_ = true;
+        if (pendingBox_) pendingBox_->Finish();
+    }
+    worker_.join();
+}
+
+void CAutoUpdateDlg::Cancel() {
+    if (ended_) return;
+    ended_ = true;
+    StopWorker();
+    if (movie_) movie_->stop();
+    QDialog::done(IDCANCEL);
+}
+
+void CAutoUpdateDlg::closeEvent(QCloseEvent* event) {
+    // A close from the window manager cancels; ending the dialog closes it.
+    if (!ended_) {
+        event->ignore();
+        Cancel();
+        return;
+    }
+    CLuDialog::closeEvent(event);
+}
+
+void CAutoUpdateDlg::ShowCopyFailure() {
+    auto box = std::make_shared<PendingBox>();
+    {
+        std::lock_guard lock(boxMutex_);
+        if (abandoned_) return;
+        pendingBox_ = box;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, box] {
+            if (!ended_) Ask(kCopyFailedText, BTN_OK);
+            box->Finish();
+        },
+        Qt::QueuedConnection);
+    box->Wait();
+    std::lock_guard lock(boxMutex_);
+    pendingBox_.reset();
+}
+
+void CAutoUpdateDlg::PostUpdateDone() {
+    emit updateDone();
+}
+
+int CAutoUpdateDlg::Ask(int textId, int buttons) {
+    const QString text = UpdaterText(textId);
+    const QString caption = UpdaterText(kTitleText);
+    if (options_.showMessage) return options_.showMessage(text, caption, this, buttons);
+    return ShowSkinMessageBox(text, caption, this, buttons);
+}
+
+void CAutoUpdateDlg::OnUpdateDone() {
+    // After a cancel the dialog has ended: a late completion is not acted on.
+    if (ended_) return;
+    ended_ = true;
+    if (worker_.joinable()) worker_.join();
+    if (movie_) movie_->stop();
+    hide();
+    switch (GetUpdateState()) {
+        case UpdateState::Succeeded:
+            if (Ask(kLaunchQuestionText, BTN_YES | BTN_NO) == IDYES) {
+                const QString program = installFolder_ + QLatin1Char('/') + kMainProgramFile;
+                if (options_.relaunch) {
+                    options_.relaunch(program);
+                } else {
+                    QProcess::startDetached(program, {});
+                }
+            }
+            break;
+        case UpdateState::Failed:
+            Ask(kNetworkErrorText, BTN_OK);
+            break;
+        default:
+            break;  // a failed copy was reported by the worker
+    }
+    QDialog::done(QDialog::Accepted);
+}
+
+void CAutoUpdateDlg::paintEvent(QPaintEvent* event) {
+    CLuDialog::paintEvent(event);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setFont(SkinFont(SkinFaceName(), kTextPoints));
+    painter.setPen(QColor::fromRgba(kWhite));
+    DrawLine(painter, QRect(5, 2, 500, 32), UpdaterText(kTitleText));
+    // The two lines take their measured width, within the window.
+    const int room = width() - 60;
+    const int padding = static_cast<int>(std::ceil(LineMetricsFor(painter.font()).padding));
+    for (const auto& [id, y] : {std::pair{kFirstLineText, 110}, std::pair{kSecondLineText, 140}}) {
+        const QString text = UpdaterText(id);
+        // Measured as a text layout measures: with the padding at both ends.
+        const int measured = painter.fontMetrics().horizontalAdvance(text) + 2 * padding;
+        DrawLine(painter, QRect(30, y, std::min(measured, room), 50), text);
+    }
+}
+
+void CAutoUpdateDlg::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && event->position().y() < kTitleBandHeight) {
+        if (QWindow* window = windowHandle(); window && window->startSystemMove()) return;
+    }
+    CLuDialog::mousePressEvent(event);
+}
+
+}  // namespace norvale::updater

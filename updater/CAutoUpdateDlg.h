@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "skin/CLuDialog.h"
+#include "updater/UpdateWorker.h"
+#include "updater/UpdaterOptions.h"
+
+class CLuButton;
+class QLabel;
+class QMovie;
+
+namespace norvale::updater {
+
+// The updater's progress window: a borderless 600 x 240 skinned panel with
+// the title, two lines of text, the "DOWNLOAD" animation, Cancel and the
+// minimise and close buttons. When it first shows it asks the running main
+// program to close and starts the update worker on a thread of its own; the
+// worker's completion arrives as updateDone (queued) and OnUpdateDone tells
+// the user. Cancel, the close button, Escape and a close request set Aborted,
+// wait for the worker and end the dialog without a message; Enter does
+// nothing. Use on the user-interface thread; the dialog outlives its worker.
+class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
+    Q_OBJECT
+  public:
+    enum : int { kCancelId = 2, kMinimiseId = 1001, kCloseId = 1002 };
+
+    CAutoUpdateDlg(const QString& link, const QString& installFolder, UpdaterOptions options = {},
+                   QWidget* parent = nullptr);
+    ~CAutoUpdateDlg() override;
+
+    CLuButton* Button(int id) const;
+    QLabel* Animation() const { return animation_; }
+    QMovie* Movie() const { return movie_.get(); }
+    bool WorkerRunning() const { return worker_.joinable(); }
+
+    // UpdateWorkerHost, called on the worker thread.
+    void ShowCopyFailure() override;
+    void PostUpdateDone() override;
+
+  public slots:
+    // Enter does nothing; Escape and the window's close cancel.
+    void accept() override {}
+    void reject() override { Cancel(); }
+    // Sets Aborted, waits for the worker and ends the dialog silently.
+    void Cancel();
+
+  signals:
+    void updateDone();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+  private:
+    // A copy-failure box the worker waits for; released when shown and
+    // closed, or when the dialog gives up on it (cancel).
+    struct PendingBox {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        void Finish();
+        void Wait();
+    };
+
+    void CreateButtons();
+    void StartAnimation();
+    void StartWorker();
+    void StopWorker();
+    void OnUpdateDone();
+    int Ask(int textId, int buttons);
+
+    QString link_;
+    QString installFolder_;
+    UpdaterOptions options_;
+    QImage background_;
+    CLuButton* cancel_ = nullptr;
+    CLuButton* minimise_ = nullptr;
+    CLuButton* close_ = nullptr;
+    QLabel* animation_ = nullptr;
+    std::unique_ptr<QMovie> movie_;
+    std::thread worker_;
+    std::mutex boxMutex_;
+    std::shared_ptr<PendingBox> pendingBox_;  // guarded by boxMutex_
+    bool abandoned_ = false;                  // guarded by boxMutex_
+    bool started_ = false;
+    bool ended_ = false;
+};
+
+}  // namespace norvale::updater

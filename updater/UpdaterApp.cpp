@@ -1,0 +1,86 @@
+#include "updater/UpdaterApp.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include "app/SingleInstance.h"
+#include "skin/CLuMessageBox.h"
+#include "skin/SkinFonts.h"
+#include "updater/CAutoUpdateDlg.h"
+#include "updater/CProxyLoginDlg.h"
+#include "updater/UpdateClient.h"
+#include "updater/UpdaterCommandLine.h"
+#include "updater/UpdaterLanguage.h"
+#include "updater/UpdaterSkin.h"
+
+namespace norvale::updater {
+namespace {
+
+// The invisible owner of the first question: a tool window (no taskbar
+// entry) that is never shown, laid over the screen so that a box centred on
+// it is centred on the screen.
+std::unique_ptr<QWidget> MakeHiddenOwner() {
+    auto owner = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint);
+    owner->setAttribute(Qt::WA_DontShowOnScreen);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        owner->setGeometry(screen->availableGeometry());
+    }
+    return owner;
+}
+
+}  // namespace
+
+bool UsableInstallFolder(const QString& folder) {
+    if (folder.isEmpty() || !QDir::isAbsolutePath(folder)) return false;
+    return QFileInfo(folder).isDir();
+}
+
+CAutoUpdateApp::CAutoUpdateApp(UpdaterOptions options) : options_(std::move(options)) {}
+
+int CAutoUpdateApp::InitInstance(const QString& commandLine) {
+    SetLanguageBase(ChooseLanguageBase());
+    EnsureSkinFonts();
+    ApplyUpdaterMessageBoxSkin();
+    const UpdaterCommandLine line = ParseUpdaterCommandLine(commandLine);
+
+    // A main program starting while this one runs asks it to close.
+    app::SingleInstance instance(QString::fromLatin1(kInstanceName));
+    instance.TryBecomeFirst();
+
+    const std::unique_ptr<QWidget> owner = MakeHiddenOwner();
+    SetProxyLoginHook(options_.proxyLogin ? options_.proxyLogin : ProxyLoginHook(AskProxyLogin));
+    QString link;
+    const bool found = FindUpgradeLink(line.versionToken, &link);
+    SetProxyLoginHook(nullptr);
+    if (!found) {
+        outcome_ = Outcome::NoUpdate;
+        return 0;
+    }
+    // Without a usable install folder there is nothing to update.
+    if (!line.installFolder || !UsableInstallFolder(*line.installFolder)) {
+        outcome_ = Outcome::NoInstallFolder;
+        return 0;
+    }
+    if (AskFirstQuestion(owner.get()) == IDNO) {
+        outcome_ = Outcome::Declined;
+        return 0;
+    }
+    outcome_ = Outcome::DialogRan;
+    CAutoUpdateDlg dialog(link, *line.installFolder, options_);
+    QObject::connect(&instance, &app::SingleInstance::closeRequested, &dialog,
+                     &CAutoUpdateDlg::Cancel);
+    dialog.exec();
+    return 0;
+}
+
+int CAutoUpdateApp::AskFirstQuestion(QWidget* owner) {
+    const QString text = UpdaterText(kNewerVersionText);
+    const QString caption = UpdaterText(kTitleText);
+    if (options_.showMessage) return options_.showMessage(text, caption, owner, BTN_YES | BTN_NO);
+    return ShowSkinMessageBox(text, caption, owner, BTN_YES | BTN_NO);
+}
+
+}  // namespace norvale::updater

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include "updater/UpdaterOptions.h"
+
+namespace norvale::updater {
+
+// The updater's one pass: choose the language block, set the message-box
+// look, read the command line, ask the server for an upgrade link, ask the
+// user (text 113, Yes or No only) and run the progress dialog. Nothing is
+// shown when the server offers nothing, when the command line names no
+// usable install folder, or when the user answers No. A QApplication must
+// exist; use on its thread.
+class CAutoUpdateApp {
+  public:
+    // The local socket name on which a running updater takes close requests.
+    static constexpr const char* kInstanceName = "Norvale Discovery AutoUpdate";
+
+    explicit CAutoUpdateApp(UpdaterOptions options = {});
+    CAutoUpdateApp(const CAutoUpdateApp&) = delete;
+    CAutoUpdateApp& operator=(const CAutoUpdateApp&) = delete;
+
+    // Runs the pass for one command line ("VER:... DIR:..."); returns the
+    // process exit status, always 0.
+    int InitInstance(const QString& commandLine);
+
+    // What the last pass did, for its callers' logs and tests.
+    enum class Outcome { NoUpdate, NoInstallFolder, Declined, DialogRan };
+    Outcome LastOutcome() const { return outcome_; }
+
+  private:
+    int AskFirstQuestion(QWidget* owner);
+
+    UpdaterOptions options_;
+    Outcome outcome_ = Outcome::NoUpdate;
+};
+
+// True when folder can take an update: an absolute path of an existing
+// folder.
+bool UsableInstallFolder(const QString& folder);
+
+}  // namespace norvale::updater

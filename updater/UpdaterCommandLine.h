@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace norvale::updater {
+
+// What the main program tells the updater on its command line:
+//     VER:<version> DIR:<install folder>
+// The version token runs from "VER:" (kept) up to the blank before "DIR:";
+// the install folder runs from just after "DIR:" to the end of the line,
+// blanks included, without quoting. The updater never reads the version
+// itself: the server decides.
+struct UpdaterCommandLine {
+    // "VER:1.20.2026.341" as received; empty when the line holds no "VER:"
+    // (the check is then made without a version).
+    QString versionToken;
+    // The text after "DIR:"; empty when there is none (no update then).
+    std::optional<QString> installFolder;
+};
+
+// Reads a command line as one text. "DIR:" counts only after "VER:".
+UpdaterCommandLine ParseUpdaterCommandLine(const QString& line);
+
+// The program's arguments (without the program name) as one command line:
+// joined by single blanks, so both one argument "VER:... DIR:/a b" and the
+// same text split by a shell read alike.
+QString JoinArguments(const QStringList& arguments);
+
+}  // namespace norvale::updater

@@ -1,0 +1,56 @@
+#include "updater/UpdaterLanguage.h"
+
+#include <atomic>
+
+#include "app/LanguageSelection.h"
+#include "skin/StringTable.h"
+
+namespace norvale::updater {
+namespace {
+
+std::atomic<int> g_languageBase{0};
+
+}  // namespace
+
+int ChooseLanguageBase(int languageId) {
+    const int primary = languageId & 0x3FF;
+    const int sub = languageId >> 10;
+    switch (primary) {
+        case app::kLangChinese:
+            if (sub == app::kSubLangChineseTraditional) return 200;
+            if (sub == app::kSubLangChineseSimplified) return 100;
+            return 0;
+        case app::kLangGerman:
+            return 400;
+        case app::kLangSpanish:
+            return 600;
+        case app::kLangFrench:
+            return 300;
+        case app::kLangItalian:
+            return 500;
+        case app::kLangJapanese:
+            return 800;
+        case app::kLangKorean:
+            return 700;
+        default:
+            return 0;
+    }
+}
+
+int ChooseLanguageBase(const QLocale& locale) {
+    return ChooseLanguageBase(app::WindowsLanguageId(locale));
+}
+
+int LanguageBase() {
+    return g_languageBase.load(std::memory_order_relaxed);
+}
+
+void SetLanguageBase(int base) {
+    g_languageBase.store(base, std::memory_order_relaxed);
+}
+
+QString UpdaterText(int id) {
+    return LoadSkinString(LanguageBase() + id);
+}
+
+}  // namespace norvale::updater

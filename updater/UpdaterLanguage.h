@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+namespace norvale::updater {
+
+// The updater's texts live in one table in blocks of a hundred: the text n
+// of the chosen language is the string LanguageBase() + n (102 the title,
+// 113 the first question, ...). English is block 0.
+
+// The block for a Windows language id (primary language in the low 10 bits,
+// sublanguage above): Traditional Chinese 200, Simplified Chinese 100, other
+// Chinese 0, German 400, Spanish 600, French 300, Italian 500, Japanese 800,
+// Korean 700, anything else 0.
+int ChooseLanguageBase(int languageId);
+// The same for a locale (the user's language by default).
+int ChooseLanguageBase(const QLocale& locale = QLocale::system());
+
+// The process-wide block, set once at start-up and read from any thread.
+int LanguageBase();
+void SetLanguageBase(int base);
+
+// The text id of the chosen language: LanguageBase() + id.
+QString UpdaterText(int id);
+
+// Text ids within a block.
+constexpr int kTitleText = 102;
+constexpr int kFirstLineText = 103;
+constexpr int kSecondLineText = 104;
+constexpr int kCancelText = 105;
+constexpr int kYesText = 106;
+constexpr int kNoText = 107;
+constexpr int kOkText = 108;
+constexpr int kLaunchQuestionText = 110;
+constexpr int kNetworkErrorText = 111;
+constexpr int kCopyFailedText = 112;
+constexpr int kNewerVersionText = 113;
+constexpr int kProxyPromptText = 114;
+constexpr int kProxyUserText = 115;
+constexpr int kProxyPasswordText = 116;
+
+}  // namespace norvale::updater
