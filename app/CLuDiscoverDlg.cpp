@@ -565,6 +565,19 @@ void CLuDiscoverDlg::Minimise() {
     showMinimized();
 }
 
+void CLuDiscoverDlg::SearchAgain() {
+    if (link_ && !closing_) link_->Search();
+}
+
+void CLuDiscoverDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F5 && event->modifiers() == Qt::NoModifier) {
+        SearchAgain();
+        event->accept();
+        return;
+    }
+    CLuDialog::keyPressEvent(event);
+}
+
 void CLuDiscoverDlg::CloseWindow() {
     if (!link_ || link_->ChainStopped()) {
         EndRun();

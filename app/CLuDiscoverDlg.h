@@ -113,6 +113,8 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     void Minimise();
     // The close button: asks discovery to stop and stays up until it has.
     void CloseWindow();
+    // F5: a fresh search for devices; the list stays as it is.
+    void SearchAgain();
     // While a network drive is being connected the four top buttons are off.
     void EnableTopButtons(bool enable);
 
@@ -147,6 +149,7 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void LoadImages();

@@ -21,6 +21,7 @@ class FakeLink : public app::DiscoveryLink {
         bool chainStopped = false;
         std::vector<cp::UPnPDevice*> getLed;
         std::vector<std::pair<cp::UPnPDevice*, int>> setLed;
+        int searches = 0;
     };
 
     explicit FakeLink(std::shared_ptr<Calls> calls) : calls_(std::move(calls)) {}
@@ -33,6 +34,7 @@ class FakeLink : public app::DiscoveryLink {
     void SendSetLedStatus(cp::UPnPDevice* device, int status) override {
         calls_->setLed.emplace_back(device, status);
     }
+    void Search() override { ++calls_->searches; }
 
   private:
     std::shared_ptr<Calls> calls_;
