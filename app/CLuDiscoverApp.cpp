@@ -6,10 +6,15 @@
 
 #include "app/CLuDiscoverDlg.h"
 #include "app/DemoNetwork.h"
+#include "app/DemoShares.h"
 #include "app/DiscoveryHostLink.h"
 #include "app/LanguageSelection.h"
 #include "app/SingleInstance.h"
 #include "app/UpdaterLauncher.h"
+#include "drives/CredentialsDialog.h"
+#include "drives/DriveWatcher.h"
+#include "drives/LinuxSharePlatform.h"
+#include "drives/ResponsiveSharePlatform.h"
 #include "skin/SkinFonts.h"
 #include "upnp/stack/LocalAddresses.h"
 
@@ -32,21 +37,45 @@ int CLuDiscoverApp::InitInstance(const CommandLine& line) {
     AskToClose(QString::fromLatin1(kUpdaterName));
 
     std::unique_ptr<DemoNetwork> demo;
+    std::unique_ptr<DemoShares> demoShares;
     if (line.demo) {
         demo = std::make_unique<DemoNetwork>();
         if (!demo->Start()) {
             QTextStream(stderr) << "norvale-discovery: " << demo->Error() << Qt::endl;
             return 1;
         }
+        // Without the shares the demo still runs; the share buttons then
+        // report the devices unreachable.
+        demoShares = std::make_unique<DemoShares>();
+        if (!demoShares->Start()) {
+            QTextStream(stderr) << "norvale-discovery: the demo devices have no shares: "
+                                << demoShares->Error() << Qt::endl;
+        }
     } else if (!line.interfaces.empty()) {
         stack::SetInterfaceAllowList(line.interfaces);
     }
 
+    // The system's file sharing; its calls that talk to a server run off
+    // the interface thread, credential questions come back to it.
+    drives::CredentialsDialogPrompt dialogPrompt;
+    drives::UiThreadCourier courier;
+    drives::UiThreadPrompt prompt(dialogPrompt, courier);
+    drives::LinuxSharePlatform linuxShares(drives::DriveFolder(), prompt.Prompt());
+    drives::DriveWatcher driveWatcher(linuxShares.Folder());
+
     DiscoverDlgOptions options;
     options.linkFactory = DiscoveryHostLink::Factory();
     options.language = &language_;
+    options.sharePlatform =
+        std::make_shared<drives::ResponsiveSharePlatform>(linuxShares, &courier);
+    options.driveFolder = [folder = linuxShares.Folder()](const QString& driveName) {
+        const char16_t letter = drives::DriveFolder::LetterOf(driveName);
+        return letter ? folder.EntryPath(letter) : QString();
+    };
     {
         CLuDiscoverDlg window(std::move(options));
+        QObject::connect(&driveWatcher, &drives::DriveWatcher::driveEvent, &window,
+                         &CLuDiscoverDlg::OnDriveEvent);
         QObject::connect(&instance, &SingleInstance::raiseRequested, &window,
                          [&window] { SingleInstance::RaiseWindow(&window); });
         // The updater closes the window as its user would (the close button).

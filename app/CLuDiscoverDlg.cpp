@@ -12,6 +12,10 @@
 #include "app/DeviceListModel.h"
 #include "app/HelpWindow.h"
 #include "app/LanguageModule.h"
+#include "drives/CDriveMapDlg.h"
+#include "drives/CShareFolderDlg.h"
+#include "drives/ShareDrives.h"
+#include "drives/ShareEnumeration.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuListCtrl.h"
 #include "skin/CLuMessageBox.h"
@@ -34,6 +38,10 @@ constexpr int kLedOffText = 52;               // "Turn Off Identify LED"
 constexpr int kInfoText = 53;
 constexpr int kHelpText = 54;
 constexpr int kNoDeviceText = 55;
+constexpr int kShortcutCreatedText = 44;
+constexpr int kMapQuestionText = 46;
+constexpr int kMapCaptionText = 5;
+constexpr int kPathNotFoundText = 57;
 
 constexpr int kFirstActionId = CLuDiscoverDlg::kConfigureId;
 constexpr int kLastActionId = CLuDiscoverDlg::kIdentifyLedId;
@@ -72,6 +80,15 @@ CLuDiscoverDlg::CLuDiscoverDlg(DiscoverDlgOptions options, QWidget* parent)
     Button(kScrollDownId)->hide();
     for (int id = kFirstActionId; id <= kLastActionId; ++id) Button(id)->hide();
 
+    if (options_.sharePlatform) {
+        shares_ = std::make_unique<drives::ShareDrives>(*options_.sharePlatform);
+        // Connected directly: the buttons are off before a prompt can show.
+        connect(shares_.get(), &drives::ShareDrives::busy, this,
+                [this](int phase) { EnableTopButtons(phase != 0); });
+        shares_->SetErrorPresenter([this](const QString& text, QWidget* owner) {
+            options_.showMessage(text, QString(), owner, BTN_OK);
+        });
+    }
     if (options_.linkFactory) {
         link_ = options_.linkFactory(this);
         link_->Start();
@@ -86,6 +103,7 @@ CLuDiscoverDlg::~CLuDiscoverDlg() {
     // The host reports into the table until its thread has ended.
     link_.reset();
     delete help_.data();
+    delete sharePanel_.data();  // before the share operations it uses
 }
 
 void CLuDiscoverDlg::LoadImages() {
@@ -425,14 +443,139 @@ void CLuDiscoverDlg::ShowAboutPanel() {
     about_->raise();
 }
 
-// The share actions are provided by the drive code; until it is linked in
-// the buttons do nothing.
-void CLuDiscoverDlg::OnMapNetworkDrive() {}
-void CLuDiscoverDlg::OnBrowseNetworkShares() {}
-void CLuDiscoverDlg::OnCreateDesktopShortcut() {}
+drives::SharePanel* CLuDiscoverDlg::SharePanel() const {
+    return sharePanel_.data();
+}
+
+bool CLuDiscoverDlg::PrepareSharePanel(QString* serverName, QString* mapName) {
+    const DeviceRow* row = SelectedDeviceRow();
+    if (!row) return false;
+    // Copies: the row may go while prompts and messages run.
+    *serverName = row->name;
+    *mapName = row->mapName;
+    if (!shares_) {
+        options_.showMessage(drives::FormatWithArgument(LoadSkinString(kPathNotFoundText),
+                                                        drives::ShareDrives::ServerPath(*mapName)),
+                             LoadSkinString(kProductNameText), this, BTN_OK);
+        return false;
+    }
+    return drives::PrepareSharePanel(*shares_, this, *mapName, options_.showMessage);
+}
+
+void CLuDiscoverDlg::ShowSharePanel(drives::SharePanel* panel) {
+    connect(panel, &drives::SharePanel::rowHandled, this, &CLuDiscoverDlg::PassHeldDriveEvents);
+    panel->setGeometry(PanelGeometry());
+    panel->show();
+    panel->raise();
+}
+
+// One share action at a time, and one share panel: a new one replaces the
+// open one, unless that one is still handling a click (its prompt is up),
+// when the button does nothing.
+void CLuDiscoverDlg::RunShareAction(void (CLuDiscoverDlg::*action)()) {
+    if (ShareOperationRunning()) return;
+    shareActionRunning_ = true;
+    (this->*action)();
+    shareActionRunning_ = false;
+    PassHeldDriveEvents();
+}
+
+void CLuDiscoverDlg::OnMapNetworkDrive() {
+    RunShareAction(&CLuDiscoverDlg::MapNetworkDrive);
+}
+
+void CLuDiscoverDlg::MapNetworkDrive() {
+    QString serverName, mapName;
+    if (!PrepareSharePanel(&serverName, &mapName)) return;
+    const bool automatic =
+        options_.showMessage(LoadSkinString(kMapQuestionText), LoadSkinString(kMapCaptionText),
+                             this, BTN_YES | BTN_NO) == IDYES;
+    if (sharePanel_ && sharePanel_->Busy()) return;
+    delete sharePanel_.data();
+    auto* panel = new drives::CDriveMapDlg(this, ShareContext());
+    sharePanel_ = panel;
+    ShowSharePanel(panel);
+    panel->Open(serverName, mapName, automatic);
+}
+
+void CLuDiscoverDlg::OnBrowseNetworkShares() {
+    RunShareAction(&CLuDiscoverDlg::BrowseNetworkShares);
+}
+
+void CLuDiscoverDlg::BrowseNetworkShares() {
+    QString serverName, mapName;
+    if (!PrepareSharePanel(&serverName, &mapName)) return;
+    if (sharePanel_ && sharePanel_->Busy()) return;
+    delete sharePanel_.data();
+    auto* panel = new drives::CShareFolderDlg(this, ShareContext());
+    sharePanel_ = panel;
+    ShowSharePanel(panel);
+    panel->Open(serverName, mapName);
+}
+
+drives::SharePanelContext CLuDiscoverDlg::ShareContext() {
+    drives::SharePanelContext context;
+    context.drives = shares_.get();
+    context.showMessage = options_.showMessage;
+    context.driveFolder = options_.driveFolder;
+    context.openUrl = options_.openUrl;
+    return context;
+}
+
+bool CLuDiscoverDlg::ShareOperationRunning() const {
+    return shareActionRunning_ || (sharePanel_ && sharePanel_->Busy());
+}
+
+// While a share operation runs, the platform is busy with a server on
+// another thread: the panel looks at the letters when it is done.
+void CLuDiscoverDlg::OnDriveEvent(bool removal, QChar letter) {
+    if (!sharePanel_) return;
+    if (ShareOperationRunning()) {
+        if (heldDriveEvents_.size() >= kMaxHeldDriveEvents) {
+            heldDriveEvents_.erase(heldDriveEvents_.begin());
+        }
+        heldDriveEvents_.emplace_back(removal, letter);
+        return;
+    }
+    sharePanel_->OnDriveEvent(removal, letter);
+}
+
+void CLuDiscoverDlg::PassHeldDriveEvents() {
+    std::vector<std::pair<bool, QChar>> held;
+    held.swap(heldDriveEvents_);
+    for (const auto& [removal, letter] : held) OnDriveEvent(removal, letter);
+}
+
+void CLuDiscoverDlg::OnCreateDesktopShortcut() {
+    const DeviceRow* row = SelectedDeviceRow();
+    if (!row) return;
+    drives::DesktopShortcut shortcut;
+    shortcut.serverName = row->name;
+    shortcut.address = row->address;
+    shortcut.mapName = row->mapName;
+    shortcut.modelClass = row->facts.modelClass;
+    if (shortcut.modelClass == 0) return;  // no shortcut outside the model table
+    // A failure is reported to nobody; success only when the file is there.
+    if (!drives::CreateDesktopShortcut(shortcut, options_.shortcutFolders)) return;
+    options_.showMessage(LoadSkinString(kShortcutCreatedText), LoadSkinString(kActionTexts[3]),
+                         this, BTN_OK);
+}
 
 void CLuDiscoverDlg::Minimise() {
     showMinimized();
+}
+
+void CLuDiscoverDlg::SearchAgain() {
+    if (link_ && !closing_) link_->Search();
+}
+
+void CLuDiscoverDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F5 && event->modifiers() == Qt::NoModifier) {
+        SearchAgain();
+        event->accept();
+        return;
+    }
+    CLuDialog::keyPressEvent(event);
 }
 
 void CLuDiscoverDlg::CloseWindow() {

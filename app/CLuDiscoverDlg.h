@@ -6,15 +6,26 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "app/DeviceTable.h"
 #include "app/DiscoveryFrontEnd.h"
 #include "app/DiscoveryLink.h"
+#include "drives/DesktopShortcut.h"
 #include "skin/CLuDialog.h"
 
 class CLuButton;
 class CLuListCtrl;
 class CLuStatic;
+class QUrl;
+
+namespace drives {
+class SharePanel;
+class SharePlatform;
+class ShareDrives;
+struct SharePanelContext;
+}  // namespace drives
 
 namespace norvale::app {
 
@@ -37,6 +48,15 @@ struct DiscoverDlgOptions {
     MessageBoxFunction showMessage;
     // The loaded language file, for the help page; null: English only.
     const LanguageModule* language = nullptr;
+    // The file-sharing system of the share buttons; null: none, and the
+    // buttons report the device's shares as unreachable.
+    std::shared_ptr<drives::SharePlatform> sharePlatform;
+    // The local folder a drive name ("Z:") stands for, to open a mapped share.
+    std::function<QString(const QString&)> driveFolder;
+    // Opens folders and smb:// locations; null: QDesktopServices.
+    std::function<bool(const QUrl&)> openUrl;
+    // Where desktop shortcuts and their icons go; empty: the user's folders.
+    drives::ShortcutFolders shortcutFolders;
 };
 
 // The program's main window: the 800 x 600 borderless skinned window with
@@ -93,6 +113,8 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     void Minimise();
     // The close button: asks discovery to stop and stays up until it has.
     void CloseWindow();
+    // F5: a fresh search for devices; the list stays as it is.
+    void SearchAgain();
     // While a network drive is being connected the four top buttons are off.
     void EnableTopButtons(bool enable);
 
@@ -101,12 +123,18 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     CLuButton* Button(int id) const;
     CLuListCtrl* List() const { return list_; }
     CAboutDlg* AboutPanel() const;
+    // The open share panel (drive mapping or share folders), or null.
+    drives::SharePanel* SharePanel() const;
+    drives::ShareDrives* Shares() const { return shares_.get(); }
     HelpWindow* Help() const;
     bool Closing() const { return closing_; }
     // Where panels lie over the body, in window coordinates.
     static QRect PanelGeometry() { return QRect(10, 94, 780, 454); }
 
   public slots:
+    // A network drive letter was connected (removal false) or dropped by
+    // the system: passed on to the open share panel.
+    void OnDriveEvent(bool removal, QChar letter);
     // OK and Cancel (the system's close): stop discovery and end at once.
     void accept() override;
     void reject() override;
@@ -121,6 +149,7 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void LoadImages();
@@ -141,6 +170,16 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     void OnStartupTimer();
     // The selected row when it carries a device, else null.
     const DeviceRow* SelectedDeviceRow() const;
+    // Checks the selected device's shares and reports failures; true with
+    // its names when a share panel may open.
+    bool PrepareSharePanel(QString* serverName, QString* mapName);
+    void ShowSharePanel(drives::SharePanel* panel);
+    bool ShareOperationRunning() const;
+    void RunShareAction(void (CLuDiscoverDlg::*action)());
+    void MapNetworkDrive();
+    void BrowseNetworkShares();
+    void PassHeldDriveEvents();
+    drives::SharePanelContext ShareContext();
     void EndRun();
 
     DiscoverDlgOptions options_;
@@ -157,6 +196,13 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     QPoint dragOffset_;
     QPointer<CAboutDlg> about_;
     QPointer<HelpWindow> help_;
+    std::unique_ptr<drives::ShareDrives> shares_;
+    QPointer<drives::SharePanel> sharePanel_;
+    bool shareActionRunning_ = false;
+    // Drive events held back while a share operation talks to a server;
+    // passed on when it is done (at most kMaxHeldDriveEvents, the oldest go).
+    static constexpr int kMaxHeldDriveEvents = 64;
+    std::vector<std::pair<bool, QChar>> heldDriveEvents_;
     std::unique_ptr<DiscoveryLink> link_;
 };
 

@@ -87,12 +87,18 @@ CliFrontEnd::CliFrontEnd(QTextStream& out, bool watch, bool all)
 void CliFrontEnd::RedrawRow(int index) {
     const DeviceRow& row = table_.Row(index);
     const bool on = !row.led.isEmpty();
-    auto [entry, added] = announced_.try_emplace({row.name, row.address}, on);
+    auto [entry, added] = announced_.try_emplace({row.name, row.address}, Printed{on, row.mapName});
     if (added) {
         PrintEvent("added", row);
-    } else if (entry->second != on) {
-        entry->second = on;
+        return;
+    }
+    if (entry->second.led != on) {
+        entry->second.led = on;
         PrintEvent("led", row);
+    }
+    if (entry->second.mapName != row.mapName) {
+        entry->second.mapName = row.mapName;
+        PrintEvent("mapName", row);
     }
 }
 

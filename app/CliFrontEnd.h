@@ -18,7 +18,8 @@ class CliFrontEnd : public QObject, public DiscoveryFrontEnd {
     Q_OBJECT
   public:
     // `out` must outlive the front end. With `watch`, every change is printed
-    // as one JSON line at once; with `all`, unsupported devices count too.
+    // as one JSON line at once ("added", "led", "mapName" when a lookup
+    // confirms the name, "removed"); with `all`, unsupported devices count too.
     CliFrontEnd(QTextStream& out, bool watch, bool all);
 
     DeviceTable& Table() override { return table_; }
@@ -46,8 +47,13 @@ class CliFrontEnd : public QObject, public DiscoveryFrontEnd {
     bool all_;
     DeviceTable table_;
     std::vector<DeviceRow> unsupported_;
-    // (name, address) of rows already announced as added, with their LED mark
-    std::map<std::pair<QString, QString>, bool> announced_;
+    // What was last printed of a row announced as added.
+    struct Printed {
+        bool led = false;
+        QString mapName;
+    };
+    // (name, address) of rows already announced as added
+    std::map<std::pair<QString, QString>, Printed> announced_;
 };
 
 // `text` safe for a terminal: control characters (C0, DEL, C1) and the

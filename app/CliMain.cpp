@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "app/CliFrontEnd.h"
@@ -25,22 +27,39 @@ namespace {
 
 int g_signalPipe[2] = {-1, -1};
 
-void OnTerminationSignal(int) {
-    const char byte = 1;
+// Passes the signal's number on to the event loop.
+void OnSignal(int number) {
+    const char byte = static_cast<char>(number);
     [[maybe_unused]] ssize_t written = write(g_signalPipe[1], &byte, 1);
 }
 
-// Turns SIGINT and SIGTERM into a call of `stop` on the event loop.
-std::unique_ptr<QSocketNotifier> WatchTerminationSignals(std::function<void()> stop) {
+// Turns SIGINT and SIGTERM into a call of `stop` on the event loop and, when
+// `search` is set (--watch), SIGHUP into a call of `search`.
+std::unique_ptr<QSocketNotifier> WatchSignals(std::function<void()> stop,
+                                              std::function<void()> search) {
     if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return nullptr;
-    std::signal(SIGINT, OnTerminationSignal);
-    std::signal(SIGTERM, OnTerminationSignal);
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    if (search) sigaction(SIGHUP, &action, nullptr);
     auto notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(notifier.get(), &QSocketNotifier::activated, [stop] {
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, [stop, search] {
         char buffer[16];
-        while (read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
+        bool stopping = false;
+        bool searching = false;
+        for (ssize_t got; (got = read(g_signalPipe[0], buffer, sizeof buffer)) > 0;) {
+            for (ssize_t i = 0; i < got; ++i) {
+                (buffer[i] == SIGHUP ? searching : stopping) = true;
+            }
         }
-        stop();
+        if (stopping) {
+            stop();
+        } else if (searching) {
+            search();
+        }
     });
     return notifier;
 }
@@ -218,7 +237,9 @@ int RunCommandLine(const CommandLine& line, int argc, char** argv) {
     }
     const int timeoutMs = DefaultTimeoutMs(line);
     if (timeoutMs >= 0) QTimer::singleShot(timeoutMs, &app, onTimeout);
-    auto signalWatch = WatchTerminationSignals([&] { finish(0); });
+    std::function<void()> search;
+    if (line.mode == CommandLine::Mode::Watch) search = [&] { host.Search(); };
+    auto signalWatch = WatchSignals([&] { finish(0); }, search);
 
     host.Start();
     progress.Start();

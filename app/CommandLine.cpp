@@ -139,7 +139,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string UsageText() {
     return "Usage:\n"
-           "  norvale-discovery [--demo]                 open the window\n"
+           "  norvale-discovery [--demo]                 open the window (F5 searches again)\n"
            "  norvale-discovery --list [--json] [--timeout S] [--all] [--interface ADDR]...\n"
            "  norvale-discovery --watch [--timeout S] [--all] [--interface ADDR]...\n"
            "  norvale-discovery --set-led on|off --device NAME|IP [--timeout S] [--interface "
@@ -151,7 +151,7 @@ std::string UsageText() {
            "  --json       print the list as one JSON array\n"
            "  --watch      print one JSON object per line as devices come, go or change their "
            "LED,\n"
-           "               for S seconds (default: until interrupted)\n"
+           "               for S seconds (default: until interrupted); SIGHUP searches again\n"
            "  --all        also show devices whose model is not supported\n"
            "  --set-led    switch the identify LED of the device with that name or IP address\n"
            "               (waits up to S seconds for it, default 10)\n"

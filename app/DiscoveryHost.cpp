@@ -1,8 +1,5 @@
 #include "app/DiscoveryHost.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-
 #include <QMetaObject>
 #include <QThread>
 #include <condition_variable>
@@ -41,21 +38,6 @@ DeviceKey KeyOf(const cp::UPnPDevice* device) {
     std::free(host);
     std::free(path);
     return key;
-}
-
-// True when an IPv4 lookup of `name` gives `address` as its first answer.
-bool NameResolvesTo(const char* name, const QString& address) {
-    if (name == nullptr || *name == '\0') return false;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(name, nullptr, &hints, &found) != 0 || found == nullptr) return false;
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* in = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
-    freeaddrinfo(found);
-    return address.compare(QString::fromLatin1(text), Qt::CaseInsensitive) == 0;
 }
 
 DeviceFacts FactsOf(cp::UPnPDevice* device, bool supported) {
@@ -117,10 +99,14 @@ DiscoveryHost::~DiscoveryHost() {
     closing_.store(true);
     StopChain();
     if (thread_.joinable()) thread_.join();
+    // After the discovery thread, which submits lookups: from here on no
+    // lookup reports to this host (what is already posted goes with it).
+    lookups_.reset();
 }
 
 void DiscoveryHost::Start() {
     if (thread_.joinable()) return;
+    lookups_ = std::make_unique<NameLookup>(resolver_);
     thread_ = std::thread([this] { ThreadProc(); });
 }
 
@@ -135,6 +121,12 @@ void DiscoveryHost::StopChain() {
     if (stack::EventChain* chain = chain_.load()) stack::EventChain_RequestStop(chain);
 }
 
+void DiscoveryHost::Search() {
+    std::lock_guard<std::mutex> guard(StopLock());
+    if (chain_.load() == nullptr || closing_.load()) return;
+    for (cp::ControlPoint* controlPoint : controlPoints_) cp::ControlPoint_Search(controlPoint);
+}
+
 void DiscoveryHost::ThreadProc() {
     stack::EventChain* chain = stack::EventChain_Create();
     {
@@ -143,10 +135,19 @@ void DiscoveryHost::ThreadProc() {
         if (closing_.load()) stack::EventChain_RequestStop(chain);
     }
     stack::EventChain_AddObject(chain, new ChainGuard(StopLock(), chain_));
-    cp::ControlPoint_Create(chain, kLuNasType, &DiscoveryHost::DeviceAddedThunk,
-                            &DiscoveryHost::DeviceRemovedThunk, this, options_);
-    cp::ControlPoint_Create(chain, kMediaRendererType, &DiscoveryHost::DeviceAddedThunk,
-                            &DiscoveryHost::DeviceRemovedThunk, this, options_);
+    cp::ControlPoint* luNas =
+        cp::ControlPoint_Create(chain, kLuNasType, &DiscoveryHost::DeviceAddedThunk,
+                                &DiscoveryHost::DeviceRemovedThunk, this, options_);
+    cp::ControlPoint* renderer =
+        cp::ControlPoint_Create(chain, kMediaRendererType, &DiscoveryHost::DeviceAddedThunk,
+                                &DiscoveryHost::DeviceRemovedThunk, this, options_);
+    {
+        // Read by Search() only while the chain pointer is set, that is
+        // before the chain tears down (its guard clears the pointer first).
+        std::lock_guard<std::mutex> guard(StopLock());
+        controlPoints_[0] = luNas;
+        controlPoints_[1] = renderer;
+    }
     stack::EventChain_Run(chain);
     chainStopped_.store(true);
     OnUiThread([this] {
@@ -209,9 +210,17 @@ void DiscoveryHost::OnDeviceAdded(cp::UPnPDevice* device) {
         OnUiThread([&] { frontEnd_->RefreshScrollButtons(); });
         return;
     }
-    // The lookup blocks this thread only; the table is not touched meanwhile.
-    const bool nameMatches = NameResolvesTo(device->friendlyName.get(), key.address);
-    OnUiThread([&] { InsertRow(device, key.name, key.address, facts, nameMatches); });
+    // Listed at once under its address; a lookup confirms the name later.
+    OnUiThread([&] { InsertRow(device, key.name, key.address, facts); });
+    if (device->friendlyName != nullptr) {
+        lookups_->Submit(device->friendlyName.get(), key.address.toStdString(),
+                         [this, key](bool matches) {
+                             if (!matches) return;
+                             QMetaObject::invokeMethod(
+                                 this, [this, key] { ConfirmMapName(key.name, key.address); },
+                                 Qt::QueuedConnection);
+                         });
+    }
     if (facts.identifyLed && !closing_.load()) {
         cp::ControlPoint_GetLEDStatus(device->firstService, &DiscoveryHost::LedStatusThunk, this);
     }
@@ -219,7 +228,7 @@ void DiscoveryHost::OnDeviceAdded(cp::UPnPDevice* device) {
 }
 
 void DiscoveryHost::InsertRow(cp::UPnPDevice* device, const QString& name, const QString& address,
-                              const DeviceFacts& facts, bool nameMatches) {
+                              const DeviceFacts& facts) {
     DeviceTable& table = frontEnd_->Table();
     const int row = table.InsertRow(table.InsertPosition(name), name);
     table.SetAddress(row, address);
@@ -228,7 +237,16 @@ void DiscoveryHost::InsertRow(cp::UPnPDevice* device, const QString& name, const
         table.Select(0);
         frontEnd_->RefreshActionButtons();
     }
-    table.SetMapName(row, nameMatches ? name : address);
+    table.SetMapName(row, address);
+    frontEnd_->RedrawRow(row);
+}
+
+void DiscoveryHost::ConfirmMapName(const QString& name, const QString& address) {
+    if (closing_.load() || chainStopped_.load()) return;
+    DeviceTable& table = frontEnd_->Table();
+    const int row = table.FindDeviceRow(name, address);
+    if (row < 0 || table.Row(row).mapName == name) return;
+    table.SetMapName(row, name);
     frontEnd_->RedrawRow(row);
 }
 

@@ -10,6 +10,7 @@
 #include "upnp/cp/ControlPoint.h"
 
 #include "app/DiscoveryFrontEnd.h"
+#include "app/NameLookup.h"
 
 namespace norvale::stack {
 class EventChain;
@@ -47,8 +48,15 @@ class DiscoveryHost : public QObject {
     void SendGetLedStatus(cp::UPnPDevice* device);
     void SendSetLedStatus(cp::UPnPDevice* device, int status);
 
+    // A fresh search (with repeats) on every local address, keeping every
+    // listed device. Does nothing before the chain runs or once it stops.
+    void Search();
+
     // Control point delays (tests shorten them). Set before Start().
     void SetControlPointOptions(const cp::ControlPointOptions& options) { options_ = options; }
+    // The map-name lookup (tests put in a resolver of their own); null: the
+    // system's. Set before Start().
+    void SetNameResolver(NameLookup::Resolver resolver) { resolver_ = resolver; }
 
   signals:
     // The discovery thread has ended (the quit request); emitted on the
@@ -62,7 +70,10 @@ class DiscoveryHost : public QObject {
     void OnDeviceRemoved(cp::UPnPDevice* device);
     void OnLedStatusResult(cp::UPnPDevice* device, int resultCode, int ledStatus);
     void InsertRow(cp::UPnPDevice* device, const QString& name, const QString& address,
-                   const DeviceFacts& facts, bool nameMatches);
+                   const DeviceFacts& facts);
+    // A lookup confirmed that `name` resolves to `address`: the row's map
+    // name becomes the name. User-interface thread.
+    void ConfirmMapName(const QString& name, const QString& address);
     // Runs `work` on the user-interface thread and waits for it; gives up
     // without running it once the host is being destroyed.
     template <typename F>
@@ -74,6 +85,9 @@ class DiscoveryHost : public QObject {
 
     DiscoveryFrontEnd* frontEnd_;
     cp::ControlPointOptions options_;
+    NameLookup::Resolver resolver_ = nullptr;
+    std::unique_ptr<NameLookup> lookups_;      // made by Start(), ended after the discovery thread
+    cp::ControlPoint* controlPoints_[2] = {};  // written before the chain runs, under the stop lock
     std::atomic<stack::EventChain*> chain_{nullptr};
     std::atomic<bool> closing_{false};
     std::atomic<bool> chainStopped_{false};

@@ -18,6 +18,7 @@ class DiscoveryHostLink : public DiscoveryLink {
     void SendSetLedStatus(cp::UPnPDevice* device, int status) override {
         host_.SendSetLedStatus(device, status);
     }
+    void Search() override { host_.Search(); }
 
     DiscoveryHost& Host() { return host_; }
 

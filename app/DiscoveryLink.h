@@ -31,6 +31,8 @@ class DiscoveryLink {
     // GetLEDStatus comes back through the front end.
     virtual void SendGetLedStatus(cp::UPnPDevice* device) = 0;
     virtual void SendSetLedStatus(cp::UPnPDevice* device, int status) = 0;
+    // A fresh search, keeping the listed devices.
+    virtual void Search() {}
 };
 
 // Makes the link for a front end (the window); the front end outlives it.

@@ -15,9 +15,10 @@ namespace drives {
 namespace {
 
 // Mount changes reach the FUSE folder a little after GIO reports them, and
-// the kernel may keep a stale answer for about a second: look again after
-// these pauses.
-constexpr int kSettleMs[] = {300, 900, 1300};
+// the kernel may keep a stale answer for about a second; on a busy machine
+// the folder can take several seconds to show: look again after these
+// pauses (about 10 s in all).
+constexpr int kSettleMs[] = {300, 900, 1300, 2500, 5000};
 constexpr int kPollMs = 2000;
 
 void OnMountChanged(GVolumeMonitor*, GMount*, gpointer data) {

@@ -373,15 +373,17 @@ TEST_F(SmbStack, DeviceEventsForLinksMadeAndRemovedElsewhere) {
     // link seen first dangling, then mounted), never as the opposite kind.
     auto next = [&](bool removal, QChar letter) {
         bool seen = false;
-        WaitFor([&] {
-            while (!events.isEmpty()) {
-                const QList<QVariant> event = events.takeFirst();
-                EXPECT_EQ(event.at(0).toBool(), removal) << letter.toLatin1();
-                EXPECT_EQ(event.at(1).value<QChar>(), letter);
-                seen = true;
-            }
-            return seen;
-        });
+        WaitFor(
+            [&] {
+                while (!events.isEmpty()) {
+                    const QList<QVariant> event = events.takeFirst();
+                    EXPECT_EQ(event.at(0).toBool(), removal) << letter.toLatin1();
+                    EXPECT_EQ(event.at(1).value<QChar>(), letter);
+                    seen = true;
+                }
+                return seen;
+            },
+            15000);
         ASSERT_TRUE(seen) << (removal ? "no removal of " : "no arrival of ") << letter.toLatin1();
     };
     // Mounted without a letter, then linked by hand.

@@ -152,6 +152,8 @@ SsdpQuirks parseSsdp(const json& s) {
     q.cacheControl = text(s, "cacheControl");
     q.locationHost = text(s, "locationHost");
     q.notifyRepeat = integer(s, "notifyRepeat", 1);
+    q.ignoreSearches = integer(s, "ignoreSearches", 0);
+    q.answerLimit = integer(s, "answerLimit", -1);
     return q;
 }
 

@@ -68,6 +68,8 @@ struct SsdpQuirks {
     std::string cacheControl;          // empty: "max-age=<maxAge>"
     std::string locationHost;          // empty: the device's own address
     int notifyRepeat = 1;
+    int ignoreSearches = 0;  // the first N searches it would answer go unanswered
+    int answerLimit = -1;    // at most N searches are answered after those (-1: all)
 };
 
 // A scheduled stdin-style command ("byebye", "relocate 49200 /moved.xml", ...) run at atMs
@@ -95,9 +97,13 @@ struct RootDef {
 };
 
 // A whole scenario; udpPacePerMs 0 sends datagrams at once, N sends at most N per millisecond.
+// searchDropRate loses that share (0 to 1) of search answers at random; searchSpreadMs delays
+// the answers to each search by a random time from 0 to that many milliseconds.
 struct Scenario {
     std::vector<RootDef> devices;
     int udpPacePerMs = 0;
+    double searchDropRate = 0;
+    int searchSpreadMs = 0;
 };
 
 // Reads a scenario document. Throws std::runtime_error (or nlohmann::json::exception) with a

@@ -148,15 +148,30 @@ void SimDevice::onSearch(const SsdpMessage& search, const sockaddr_in& from) {
     std::vector<SsdpTarget> targets =
         searchTargets(def_.device, *search.header("ST"), def_.ssdp.usnForm);
     if (targets.empty()) return;
+    if (searchesIgnored_ < def_.ssdp.ignoreSearches ||
+        (def_.ssdp.answerLimit >= 0 && searchesAnswered_ >= def_.ssdp.answerLimit)) {
+        ++searchesIgnored_;
+        hooks_.log.line("ssdp ignored " + name() + " " + *search.header("ST") + " from " +
+                        describe(from));
+        return;
+    }
+    ++searchesAnswered_;
     hooks_.log.line("ssdp response " + name() + " " + *search.header("ST") + " to " +
                     describe(from) + " count " + std::to_string(targets.size()));
     auto send = [this, targets, from] {
-        for (const SsdpTarget& t : targets)
+        for (const SsdpTarget& t : targets) {
+            if (hooks_.dropAnswer && hooks_.dropAnswer()) {
+                hooks_.log.line("ssdp dropped " + name() + " " + t.type + " to " + describe(from));
+                continue;
+            }
             hooks_.send(udpFd_, searchResponse(t, location(), cacheControl()), from);
+        }
     };
-    if (def_.ssdp.searchDelayMs <= 0) return send();
+    const int delayMs =
+        def_.ssdp.searchDelayMs + (hooks_.answerDelayMs ? hooks_.answerDelayMs() : 0);
+    if (delayMs <= 0) return send();
     auto id = std::make_shared<uint64_t>(0);
-    *id = hooks_.loop.after(def_.ssdp.searchDelayMs, [this, send, id] {
+    *id = hooks_.loop.after(delayMs, [this, send, id] {
         searchTimers_.erase(*id);
         send();
     });
@@ -240,6 +255,8 @@ void SimDevice::mergeQuirks(const nlohmann::json& quirks) {
         if (s.contains("locationHost"))
             def_.ssdp.locationHost = s["locationHost"].get<std::string>();
         if (s.contains("searchDelayMs")) def_.ssdp.searchDelayMs = s["searchDelayMs"].get<int>();
+        if (s.contains("ignoreSearches")) def_.ssdp.ignoreSearches = s["ignoreSearches"].get<int>();
+        if (s.contains("answerLimit")) def_.ssdp.answerLimit = s["answerLimit"].get<int>();
     }
 }
 

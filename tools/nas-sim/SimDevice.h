@@ -25,6 +25,10 @@ struct DeviceHooks {
     Logger& log;
     std::function<void(int fd, std::string bytes, sockaddr_in to)> send;
     std::function<void(const std::string& commandLine)> command;
+    // Extra delay of the answers to one search (may be empty: none).
+    std::function<int()> answerDelayMs;
+    // True when one search answer is to be lost (may be empty: none is).
+    std::function<bool()> dropAnswer;
 };
 
 // One simulated root device (with its embedded devices): a UDP socket on its own loopback
@@ -81,6 +85,8 @@ class SimDevice {
     int udpFd_ = -1;
     int listenFd_ = -1;
     bool announcing_ = true;
+    int searchesIgnored_ = 0;
+    int searchesAnswered_ = 0;
     uint64_t notifyTimer_ = 0;
     std::vector<uint64_t> scheduleTimers_;
     std::set<uint64_t> searchTimers_;

@@ -64,11 +64,22 @@ bool Simulator::openSsdpListener(std::string* error) {
 
 std::unique_ptr<SimDevice> Simulator::makeDevice(RootDef def) {
     DeviceHooks hooks{
-        loop_, log_,
+        loop_,
+        log_,
         [this](int fd, std::string bytes, sockaddr_in to) { send(fd, std::move(bytes), to); },
-        [this](const std::string& line) {
-            log_.line("schedule " + line + " -> " + execute(line));
-        }};
+        [this](const std::string& line) { log_.line("schedule " + line + " -> " + execute(line)); },
+        {},
+        {}};
+    if (scenario_.searchSpreadMs > 0) {
+        hooks.answerDelayMs = [this] {
+            return std::uniform_int_distribution<int>(0, scenario_.searchSpreadMs)(random_);
+        };
+    }
+    if (scenario_.searchDropRate > 0) {
+        hooks.dropAnswer = [this] {
+            return std::uniform_real_distribution<double>(0, 1)(random_) < scenario_.searchDropRate;
+        };
+    }
     return std::make_unique<SimDevice>(std::move(def), hooks);
 }
 

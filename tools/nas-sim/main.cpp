@@ -1,6 +1,7 @@
 // nas-sim: plays any number of UPnP NAS devices on loopback addresses for tests and demos.
 //   nas-sim [--scenario FILE | --demo | --generate N [--services K]]
 //           [--base-address 127.0.0.2] [--log FILE] [--udp-pace N] [--quit-on-eof]
+//           [--drop-rate R] [--answer-spread MS]
 
 #include <sys/resource.h>
 
@@ -27,11 +28,14 @@ struct Options {
     std::string logFile;
     int udpPace = -1;
     bool quitOnEof = false;
+    double dropRate = -1;
+    int answerSpreadMs = -1;
 };
 
 const char* const kUsage =
     "usage: nas-sim [--scenario FILE | --demo | --generate N [--services K]]\n"
-    "               [--base-address ADDR] [--log FILE] [--udp-pace N] [--quit-on-eof]\n";
+    "               [--base-address ADDR] [--log FILE] [--udp-pace N] [--quit-on-eof]\n"
+    "               [--drop-rate R] [--answer-spread MS]\n";
 
 bool parseOptions(int argc, char** argv, Options* o) {
     for (int i = 1; i < argc; ++i) {
@@ -55,11 +59,15 @@ bool parseOptions(int argc, char** argv, Options* o) {
             o->logFile = argv[++i];
         else if (arg == "--udp-pace")
             o->udpPace = std::atoi(argv[++i]);
+        else if (arg == "--drop-rate")
+            o->dropRate = std::atof(argv[++i]);
+        else if (arg == "--answer-spread")
+            o->answerSpreadMs = std::atoi(argv[++i]);
         else
             return false;
     }
     int sources = !o->scenarioFile.empty() + o->demo + (o->generate >= 0);
-    return sources == 1 && o->services >= 0;
+    return sources == 1 && o->services >= 0 && o->dropRate <= 1;
 }
 
 nassim::Scenario loadScenario(const Options& o) {
@@ -105,6 +113,8 @@ int main(int argc, char** argv) {
     try {
         scenario = loadScenario(options);
         if (options.udpPace >= 0) scenario.udpPacePerMs = options.udpPace;
+        if (options.dropRate >= 0) scenario.searchDropRate = options.dropRate;
+        if (options.answerSpreadMs >= 0) scenario.searchSpreadMs = options.answerSpreadMs;
         nassim::finishScenario(scenario, options.baseAddress);
     } catch (const std::exception& e) {
         return fail(std::string("scenario: ") + e.what());

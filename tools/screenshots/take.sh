@@ -12,8 +12,11 @@
 # ImageMagick's import. BUILD names the build folder (default: build).
 # Pictures: message.png, main.png, selected.png, about.png, help.png,
 # selected-ja.png (the window of a Japanese user), and of the updater
-# updater-question.png, updater-progress.png, updater-progress-2.png
-# (offscreen also empty.png and selected-qmzben.png).
+# updater-question.png, updater-progress.png, updater-progress-2.png,
+# of the demo devices' shares (needs root for the private smbd): drivemap.png
+# (mapped and unmapped rows), drivemap-letter.png (the letter question with
+# its list open) and sharefolders.png (offscreen also empty.png and
+# selected-qmzben.png).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 offscreen=0

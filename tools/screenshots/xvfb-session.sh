@@ -99,3 +99,29 @@ wait "$pid" || true
 kill "$nginx_pid"
 wait "$nginx_pid" || true
 rm -rf "$site"
+
+# The shares of the demo devices (a private smbd, as root in the namespace),
+# mounted through GVfs on a private session bus. HOME is a scratch folder,
+# so drive letters and shortcuts never touch the real home.
+export HOME="$(mktemp -d)"
+dbus-run-session -- "$program" --demo &
+pid=$!
+sleep 9
+click 210 464       # Office NAS
+click 591 284 4     # Map Network Drive: the shares are listed, then the question
+click 608 376 3     # No: the panel lists the shares without mapping them
+click 400 199 1.5   # the first share: which letter?
+click 466 376 5     # Yes, Z: (mounted through GVfs)
+click 400 293 1.5   # the third share
+click 466 376 5     # Yes, the next free letter
+shot drivemap.png
+click 400 246 1.5   # the second share
+click 600 255 1     # open the letter list
+shot drivemap-letter.png
+click 600 255 0.5   # close it
+click 608 376 1     # No
+click 672 522       # Back
+click 591 344 4     # Browse Network Shares
+shot sharefolders.png
+click 672 522       # Back
+close_program "$pid"

@@ -101,6 +101,19 @@ int ControlPoint::EventListenerPort() const {
     return links_->EventListenerPort();
 }
 
+void ControlPoint::Search() {
+    // A timer hands the request to the chain thread and wakes it.
+    stack::LifetimeMonitor_Add(timers_, &searchKey_, 0, &SearchNow, nullptr);
+}
+
+void ControlPoint::SearchNow(void* key) {
+    static_cast<SearchKey*>(key)->owner->links_->Search();
+}
+
+void ControlPoint_Search(ControlPoint* controlPoint) {
+    if (controlPoint != nullptr) controlPoint->Search();
+}
+
 void ControlPoint::OnSsdpResult(const char* udn, int alive, const char* location, int maxAge,
                                 int kind) {
     if (udn == nullptr || udn[0] == '\0') return;

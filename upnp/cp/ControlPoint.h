@@ -80,6 +80,11 @@ class ControlPoint : public stack::ChainedObject {
     // kind 1 search response, 2 NOTIFY. Strings are read during the call only.
     void OnSsdpResult(const char* udn, int alive, const char* location, int maxAge, int kind);
 
+    // Asks for a fresh search; any thread (it runs on the chain thread's
+    // next pass). Answers of devices already known or being fetched cost
+    // no second fetch.
+    void Search();
+
     // Number of entries of the three tables (for tests and benchmarks).
     std::size_t DeviceTableCount();
     std::size_t PendingTableCount();
@@ -122,6 +127,7 @@ class ControlPoint : public stack::ChainedObject {
     static void OnDescriptionResponse(const HttpReply& reply, void* record, void* self);
     static void ExpireDevice(void* root);
     static void RelocateDevice(void* root);
+    static void SearchNow(void* key);
 
     DeviceCallback deviceAdded_;
     DeviceCallback deviceRemoved_;
@@ -140,6 +146,10 @@ class ControlPoint : public stack::ChainedObject {
     stack::KeyedTable<void*> locationTable_;
     // LOCATION host -> description fetches in progress (under the deviceTable lock)
     std::unordered_map<std::string, int> fetchesPerHost_;
+    // The timer data of a search asked for from any thread.
+    struct SearchKey {
+        ControlPoint* owner;
+    } searchKey_{this};
 };
 
 // Creates a control point for `searchTarget` (for example
@@ -149,6 +159,10 @@ ControlPoint* ControlPoint_Create(stack::EventChain* chain, const char* searchTa
                                   DeviceCallback deviceAdded, DeviceCallback deviceRemoved,
                                   void* user = nullptr,
                                   const ControlPointOptions& options = ControlPointOptions());
+
+// A fresh search (with its repeats) without forgetting any device; safe from
+// any thread while the chain runs. Null is ignored.
+void ControlPoint_Search(ControlPoint* controlPoint);
 
 // The n-th device (from 0) of the tree in pre-order whose deviceType is
 // "urn:schemas-upnp-org:device:LuNAS:" or "...:MediaRenderer:" followed by a

@@ -151,6 +151,7 @@ struct StackLinks::Objects {
     stack::EventChain* chain = nullptr;
     stack::ILibWebClient* http = nullptr;
     stack::LifetimeMonitor* timers = nullptr;
+    stack::SsdpClient* ssdp = nullptr;
     int eventPort = 0;
     std::shared_ptr<RawQueue> raw = std::make_shared<RawQueue>();
 };
@@ -199,8 +200,9 @@ StackLinks::StackLinks(stack::EventChain* chain, ControlPoint* owner, const char
     stack::WebServer* listener = stack::WebServer_Create(chain, 5, 0, &OnEventSession, nullptr);
     if (listener != nullptr) objects_->eventPort = stack::WebServer_LocalPort(listener);
     if (search) {
-        stack::SsdpClient_Create(chain, searchTarget, static_cast<int>(std::strlen(searchTarget)),
-                                 &OnSsdpSighting, owner);
+        objects_->ssdp = stack::SsdpClient_Create(chain, searchTarget,
+                                                  static_cast<int>(std::strlen(searchTarget)),
+                                                  &OnSsdpSighting, owner);
     }
     objects_->http = stack::WebClient_Create(5, chain);
     objects_->timers = stack::LifetimeMonitor_Create(chain);
@@ -243,6 +245,10 @@ void StackLinks::Cancel(void* token) {
 
 void StackLinks::DropRequests(const char* host, int port) {
     stack::WebClient_DropServerRequests(objects_->http, host, port);
+}
+
+void StackLinks::Search() {
+    stack::SsdpClient_Search(objects_->ssdp);
 }
 
 int StackLinks::EventListenerPort() const {

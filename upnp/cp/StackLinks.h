@@ -53,6 +53,9 @@ class StackLinks {
     // Drops every request queued to host:port; handlers get interrupt 6.
     void DropRequests(const char* host, int port);
     int EventListenerPort() const;
+    // A fresh search (with its repeats) on every local address; chain
+    // thread only. Nothing without an SSDP client.
+    void Search();
 
     struct Objects;
 

@@ -269,40 +269,55 @@ bool AsyncSocket::MakeRoom() {
     return room;
 }
 
+// A stream socket reads once per wake. A datagram socket takes every
+// datagram that is ready (a burst of answers must not wait in the kernel's
+// buffer for the next pass), up to a bound so that a flood cannot hold the
+// chain thread for ever.
 void AsyncSocket::Read(int fd) {
+    const int rounds = datagram_ ? kMaxDatagramsPerWake : 1;
+    for (int round = 0; round < rounds; ++round) {
+        if (!ReadOnce(fd)) return;
+    }
+}
+
+// One read; true when a datagram was delivered and the socket may read again.
+bool AsyncSocket::ReadOnce(int fd) {
     const std::uint64_t generation = generation_;
     if (!MakeRoom()) {
         if (onBufferTooBig_ != nullptr) onBufferTooBig_(this, user_);
         if (generation == generation_) Disconnect();
-        return;
+        return false;
     }
-    if (generation != generation_) return;
+    if (generation != generation_) return false;
     long received = 0;
     {
         std::lock_guard<StackSemaphore> guard(lock_);
-        if (socket_ != fd) return;
+        if (socket_ != fd) return false;
         const auto room = static_cast<std::size_t>(buffer_.Room());
         if (datagram_) {
             sockaddr_in from{};
             socklen_t fromLength = sizeof from;
             received = recvfrom(fd, buffer_.Tail(), room, 0, reinterpret_cast<sockaddr*>(&from),
                                 &fromLength);
-            // An empty datagram or a reported ICMP error is no reason to close.
-            if (received <= 0) return;
+            // An empty datagram or a reported ICMP error is no reason to close;
+            // an empty one does not end the draining either.
+            if (received == 0) return true;
+            if (received < 0) return !WouldBlock(errno);
             remoteAddress_ = from.sin_addr.s_addr;
             remotePort_ = ntohs(from.sin_port);
         } else {
             received = recv(fd, buffer_.Tail(), room, 0);
-            if (received < 0 && WouldBlock(errno)) return;
+            if (received < 0 && WouldBlock(errno)) return false;
             if (received <= 0) CloseLocked();
         }
     }
     if (received <= 0) {
         if (onDisconnect_ != nullptr) onDisconnect_(this, user_);
-        return;
+        return false;
     }
     buffer_.Append(static_cast<int>(received));
     Deliver(generation);
+    return generation == generation_ && pause_.load() == 0;
 }
 
 // Offers the unconsumed bytes to the data handler until it pauses, stops

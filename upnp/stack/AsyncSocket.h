@@ -33,6 +33,8 @@ enum SendResult : int {
 // (room for a large device description).
 constexpr int kConnectTimeoutMs = 30000;
 constexpr int kDefaultMaxBufferSize = 8 * 1024 * 1024;
+// Most datagrams a datagram socket takes in one wake.
+constexpr int kMaxDatagramsPerWake = 4096;
 
 // Callbacks; all run on the chain thread, never with the socket lock held.
 // `user` is the pointer given to Connect/Adopt (the data handler may replace
@@ -116,6 +118,7 @@ class AsyncSocket : public ChainedObject {
     void CloseAndNotify();
     bool MakeRoom();
     void Read(int fd);
+    bool ReadOnce(int fd);
     void Deliver(std::uint64_t generation);
     void ReleaseAll();
 

@@ -56,7 +56,7 @@ std::vector<LocalInterface> ListLocalInterfaces() {
         const bool seen = std::any_of(result.begin(), result.end(), [&](const LocalInterface& i) {
             return i.address == address;
         });
-        if (!seen) result.push_back(LocalInterface{name, address});
+        if (!seen) result.push_back(LocalInterface{name, address, index});
     }
     return result;
 }
@@ -73,11 +73,19 @@ std::vector<std::string> GetInterfaceAllowList() {
     return list.entries;
 }
 
-int GetLocalAddresses(std::vector<std::uint32_t>& list) {
+std::vector<LocalInterface> AllowedLocalInterfaces() {
     const std::vector<std::string> allowed = GetInterfaceAllowList();
+    std::vector<LocalInterface> result;
+    for (LocalInterface& candidate : ListLocalInterfaces()) {
+        if (Matches(allowed, candidate)) result.push_back(std::move(candidate));
+    }
+    return result;
+}
+
+int GetLocalAddresses(std::vector<std::uint32_t>& list) {
     list.clear();
-    for (const LocalInterface& candidate : ListLocalInterfaces()) {
-        if (Matches(allowed, candidate)) list.push_back(candidate.address);
+    for (const LocalInterface& candidate : AllowedLocalInterfaces()) {
+        list.push_back(candidate.address);
     }
     list.push_back(htonl(INADDR_LOOPBACK));
     return static_cast<int>(list.size());

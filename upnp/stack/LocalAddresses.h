@@ -10,6 +10,7 @@ namespace norvale::stack {
 struct LocalInterface {
     std::string name;       // e.g. "eth0"
     std::uint32_t address;  // network order
+    unsigned index = 0;     // the interface index (if_nametoindex)
 };
 
 // The IPv4 addresses of the interfaces that are up, loopback ones left out,
@@ -21,6 +22,9 @@ std::vector<LocalInterface> ListLocalInterfaces();
 // Process-wide; safe from any thread.
 void SetInterfaceAllowList(const std::vector<std::string>& entries);
 std::vector<std::string> GetInterfaceAllowList();
+
+// The interfaces of ListLocalInterfaces that the allow-list admits.
+std::vector<LocalInterface> AllowedLocalInterfaces();
 
 // Replaces `list` with the allowed interface addresses of ListLocalInterfaces
 // followed by 127.0.0.1 (network order); returns the count (at least 1).

@@ -3,12 +3,16 @@
 #include <arpa/inet.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
+#include "upnp/stack/AddressWatcher.h"
+#include "upnp/stack/DebugOutput.h"
 #include "upnp/stack/EventChain.h"
-#include "upnp/stack/LocalAddresses.h"
+#include "upnp/stack/LifetimeMonitor.h"
 #include "upnp/stack/PacketText.h"
 #include "upnp/stack/TextParse.h"
 #include "upnp/stack/Url.h"
@@ -18,6 +22,10 @@ namespace {
 
 constexpr const char* kGroup = "239.255.255.250";
 constexpr int kSsdpPort = 1900;
+
+std::uint32_t Group() {
+    return inet_addr(kGroup);
+}
 
 bool NameIs(const PacketHeader* header, const char* name) {
     const int length = static_cast<int>(std::strlen(name));
@@ -56,16 +64,12 @@ int MaxAgeOf(const char* value, int length) {
     return 0;
 }
 
-// True when the LOCATION's host is the sender's address.
+// True when the LOCATION's host is the sender's address. The host is the
+// dotted address after the scheme's "//"; a LOCATION without a scheme (no
+// "//" after its first "/") is no absolute URL and never matches.
 bool LocationIsSender(const char* location, std::uint32_t sender) {
-    char* host = nullptr;
-    char* path = nullptr;
-    int port = 0;
-    ParseUrl(location, &host, &port, &path);
-    const bool same = host != nullptr && inet_addr(host) == sender;
-    std::free(host);
-    std::free(path);
-    return same;
+    const std::uint32_t host = UrlHostAddress(location);
+    return host != 0 && host != INADDR_NONE && host == sender;
 }
 
 struct Sighting {
@@ -79,6 +83,23 @@ struct Sighting {
 
 }  // namespace
 
+// A non-loopback address searched on, with its own search socket.
+struct SsdpClient::Interface {
+    std::uint32_t address = 0;  // network order
+    unsigned index = 0;
+    UdpSocket* socket = nullptr;     // bound to the address; null: the loopback socket sends
+    bool holdsMembership = false;    // the group is joined on its interface through it
+    std::unique_ptr<Repeat> repeat;  // its copies after a search of its own
+};
+
+// The copies still to send of one search: on one interface, or (null) on
+// every address. The timer's data pointer.
+struct SsdpClient::Repeat {
+    SsdpClient* client = nullptr;
+    Interface* where = nullptr;
+    int sent = 0;  // copies gone out so far
+};
+
 SsdpClient::SsdpClient(const char* searchTarget, int length, SsdpClient_OnResult onResult,
                        void* user)
     : target_(searchTarget, static_cast<std::size_t>(length)), onResult_(onResult), user_(user) {
@@ -88,12 +109,31 @@ SsdpClient::SsdpClient(const char* searchTarget, int length, SsdpClient_OnResult
                                    static_cast<int>(target_.size()) - prefixLength_);
     message_ = "M-SEARCH * HTTP/1.1\r\nMX: 3\r\nST: " + target_ +
                "\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\n\r\n";
+    fullRepeat_ = std::make_unique<Repeat>();
+    fullRepeat_->client = this;
 }
 
+SsdpClient::~SsdpClient() = default;
+
 void SsdpClient::Open(EventChain* chain) {
+    chain_ = chain;
     notify_ = UdpSocket_Create(chain, 4096, 0, kSsdpPort, kSsdpPort, 1, &OnDatagram, nullptr, this);
     search_ = UdpSocket_Create(chain, 4096, 0, 50000, 65500, 0, &OnDatagram, nullptr, this);
     if (search_ != nullptr) UdpSocket_SetMulticastTtl(search_, 4);
+    AskForReceiveBuffer(notify_);
+    AskForReceiveBuffer(search_);
+    watcher_ = AddressWatcher_Create(chain, &OnAddressChange, this);
+}
+
+void SsdpClient::AskForReceiveBuffer(UdpSocket* socket) {
+    if (socket == nullptr) return;
+    const int granted = UdpSocket_SetReceiveBuffer(socket, kSsdpReceiveBufferBytes);
+    if (granted >= kSsdpReceiveBufferBytes) return;
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "SsdpClient: the kernel gave a receive buffer of %d bytes, asked for %d", granted,
+                  kSsdpReceiveBufferBytes);
+    DebugOutput(text);
 }
 
 void SsdpClient::OnPrepare(SocketSet&, SocketSet&, SocketSet&, int&) {
@@ -103,23 +143,173 @@ void SsdpClient::OnPrepare(SocketSet&, SocketSet&, SocketSet&, int&) {
 }
 
 void SsdpClient::OnDestroy() {
-    addresses_.clear();
+    // The timers were ended by the chain's timer service before this hook.
+    interfaces_.clear();
+    spareSockets_.clear();
     notify_ = nullptr;
     search_ = nullptr;
+    watcher_ = nullptr;
+}
+
+std::vector<std::uint32_t> SsdpClient::InterfaceAddresses() const {
+    std::vector<std::uint32_t> addresses;
+    for (const auto& i : interfaces_) addresses.push_back(i->address);
+    return addresses;
+}
+
+UdpSocket* SsdpClient::InterfaceSocket(std::uint32_t address) const {
+    for (const auto& i : interfaces_) {
+        if (i->address == address) return i->socket;
+    }
+    return nullptr;
 }
 
 void SsdpClient::Search() {
-    GetLocalAddresses(addresses_);
-    const std::uint32_t group = inet_addr(kGroup);
-    if (notify_ != nullptr) {
-        for (std::uint32_t address : addresses_) UdpSocket_JoinGroup(notify_, address, group);
+    Refresh(false);
+    for (const auto& i : interfaces_) SendOn(*i);
+    SendOnLoopback();
+    StartRepeats(fullRepeat_.get());
+}
+
+void SsdpClient::UpdateInterfaces() {
+    Refresh(searched_);
+}
+
+void SsdpClient::OnAddressChange(void* user) {
+    static_cast<SsdpClient*>(user)->UpdateInterfaces();
+}
+
+// Brings the interface list in line with the allowed local addresses.
+void SsdpClient::Refresh(bool searchNew) {
+    const std::vector<LocalInterface> found = AllowedLocalInterfaces();
+    auto same = [](const Interface& a, const LocalInterface& b) {
+        return a.address == b.address && a.index == b.index;
+    };
+    for (std::size_t i = interfaces_.size(); i-- > 0;) {
+        Interface* known = interfaces_[i].get();
+        const bool present = std::any_of(found.begin(), found.end(),
+                                         [&](const LocalInterface& f) { return same(*known, f); });
+        if (!present) DropInterface(known);
     }
-    if (search_ == nullptr) return;
-    for (std::uint32_t address : addresses_) {
-        if (UdpSocket_SetMulticastInterface(search_, address) != 0) continue;
-        AsyncSocket_SendTo(search_, message_.data(), static_cast<int>(message_.size()), group,
-                           kSsdpPort, kBufferCopy);
+    for (const LocalInterface& candidate : found) {
+        const bool known = std::any_of(interfaces_.begin(), interfaces_.end(),
+                                       [&](const auto& i) { return same(*i, candidate); });
+        if (!known) AddInterface(candidate, searchNew);
     }
+    if (!loopbackJoined_ && notify_ != nullptr) {
+        loopbackJoined_ = UdpSocket_JoinGroup(notify_, htonl(INADDR_LOOPBACK), Group()) == 0;
+    }
+}
+
+void SsdpClient::AddInterface(const LocalInterface& found, bool searchNew) {
+    auto added = std::make_unique<Interface>();
+    added->address = found.address;
+    added->index = found.index;
+    added->socket = OpenInterfaceSocket(found.address);
+    added->repeat = std::make_unique<Repeat>();
+    added->repeat->client = this;
+    added->repeat->where = added.get();
+    Interface* where = added.get();
+    interfaces_.push_back(std::move(added));
+    JoinOn(where);
+    if (!searchNew) return;
+    SendOn(*where);
+    StartRepeats(where->repeat.get());
+}
+
+// Joins the group on the candidate's interface unless another address of
+// that interface already holds the membership (a second join would fail).
+void SsdpClient::JoinOn(Interface* candidate) {
+    if (notify_ == nullptr) return;
+    const bool held = std::any_of(interfaces_.begin(), interfaces_.end(), [&](const auto& i) {
+        return i->index == candidate->index && i->holdsMembership;
+    });
+    if (held) return;
+    candidate->holdsMembership = UdpSocket_JoinGroup(notify_, candidate->address, Group()) == 0;
+}
+
+void SsdpClient::DropInterface(Interface* gone) {
+    if (chain_ != nullptr) LifetimeMonitor_Remove(EventChain_Timers(chain_), gone->repeat.get());
+    if (gone->holdsMembership) UdpSocket_LeaveGroup(notify_, gone->index, gone->address, Group());
+    if (gone->socket != nullptr) {
+        AsyncSocket_Disconnect(gone->socket);
+        spareSockets_.push_back(gone->socket);
+    }
+    const unsigned index = gone->index;
+    const bool held = gone->holdsMembership;
+    interfaces_.erase(std::find_if(interfaces_.begin(), interfaces_.end(),
+                                   [&](const auto& i) { return i.get() == gone; }));
+    if (!held) return;
+    // Another address of the same interface takes the membership over.
+    for (const auto& i : interfaces_) {
+        if (i->index != index) continue;
+        JoinOn(i.get());
+        if (i->holdsMembership) break;
+    }
+}
+
+UdpSocket* SsdpClient::OpenInterfaceSocket(std::uint32_t address) {
+    UdpSocket* socket = nullptr;
+    if (!spareSockets_.empty()) {
+        socket = spareSockets_.back();
+        if (!UdpSocket_Reopen(socket, address, 50000, 65500, 0, &OnDatagram, nullptr, this)) {
+            return nullptr;
+        }
+        spareSockets_.pop_back();
+    } else {
+        socket =
+            UdpSocket_Create(chain_, 4096, address, 50000, 65500, 0, &OnDatagram, nullptr, this);
+        if (socket == nullptr) return nullptr;
+    }
+    UdpSocket_SetMulticastTtl(socket, 4);
+    UdpSocket_SetMulticastInterface(socket, address);
+    AskForReceiveBuffer(socket);
+    return socket;
+}
+
+void SsdpClient::SendOn(const Interface& where) {
+    if (where.socket != nullptr) {
+        AsyncSocket_SendTo(where.socket, message_.data(), static_cast<int>(message_.size()),
+                           Group(), kSsdpPort, kBufferCopy);
+        return;
+    }
+    // No socket of its own: the loopback socket sends through its interface.
+    if (search_ == nullptr || UdpSocket_SetMulticastInterface(search_, where.address) != 0) return;
+    AsyncSocket_SendTo(search_, message_.data(), static_cast<int>(message_.size()), Group(),
+                       kSsdpPort, kBufferCopy);
+}
+
+void SsdpClient::SendOnLoopback() {
+    if (search_ == nullptr || UdpSocket_SetMulticastInterface(search_, htonl(INADDR_LOOPBACK)) != 0)
+        return;
+    AsyncSocket_SendTo(search_, message_.data(), static_cast<int>(message_.size()), Group(),
+                       kSsdpPort, kBufferCopy);
+}
+
+// The first copy has just gone out; the timer sends the others.
+void SsdpClient::StartRepeats(Repeat* repeat) {
+    if (chain_ == nullptr) return;
+    LifetimeMonitor* timers = EventChain_Timers(chain_);
+    LifetimeMonitor_Remove(timers, repeat);
+    repeat->sent = 1;
+    LifetimeMonitor_Add(timers, repeat, kSearchCopyDelaysMs[1] - kSearchCopyDelaysMs[0], &OnRepeat,
+                        nullptr);
+}
+
+void SsdpClient::OnRepeat(void* data) {
+    auto* repeat = static_cast<Repeat*>(data);
+    SsdpClient* self = repeat->client;
+    if (repeat->where != nullptr) {
+        self->SendOn(*repeat->where);
+    } else {
+        for (const auto& i : self->interfaces_) self->SendOn(*i);
+        self->SendOnLoopback();
+    }
+    constexpr int kCopies = static_cast<int>(std::size(kSearchCopyDelaysMs));
+    if (++repeat->sent >= kCopies) return;
+    LifetimeMonitor_Add(EventChain_Timers(self->chain_), repeat,
+                        kSearchCopyDelaysMs[repeat->sent] - kSearchCopyDelaysMs[repeat->sent - 1],
+                        &OnRepeat, nullptr);
 }
 
 void SsdpClient::OnDatagram(UdpSocket*, char* buffer, int length, std::uint32_t sender, int,

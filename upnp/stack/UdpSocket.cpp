@@ -79,24 +79,45 @@ int UdpSocket_RandomPort(int low, int high) {
     return low + std::rand() % (high - low);
 }
 
+// A bound datagram handle and its port, or -1.
+int OpenBound(std::uint32_t localInterface, int portLow, int portHigh, int reuse, int* port) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    const int reuseValue = reuse;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuseValue, sizeof reuseValue);
+    *port = BindInRange(fd, localInterface, portLow, portHigh);
+    if (*port < 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 UdpSocket* UdpSocket_Create(EventChain* chain, int bufferSize, std::uint32_t localInterface,
                             int portLow, int portHigh, int reuse, UdpSocket_OnData onData,
                             UdpSocket_OnSendDone onSendDone, void* user) {
     if (chain == nullptr || portHigh < portLow) return nullptr;
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    int port = 0;
+    const int fd = OpenBound(localInterface, portLow, portHigh, reuse, &port);
     if (fd < 0) return nullptr;
-    const int reuseValue = reuse;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuseValue, sizeof reuseValue);
-    const int port = BindInRange(fd, localInterface, portLow, portHigh);
-    if (port < 0) {
-        close(fd);
-        return nullptr;
-    }
     auto* record = new UdpRecord{user, {nullptr, nullptr}, port, onData, onSendDone};
     AsyncSocket* socket =
         AsyncSocket_Create(chain, bufferSize, OnDatagram, nullptr, ReleaseRecord, OnSent);
     AsyncSocket_Adopt(socket, fd, ReleaseRecord, record);
     return socket;
+}
+
+bool UdpSocket_Reopen(UdpSocket* socket, std::uint32_t localInterface, int portLow, int portHigh,
+                      int reuse, UdpSocket_OnData onData, UdpSocket_OnSendDone onSendDone,
+                      void* user) {
+    if (socket == nullptr || portHigh < portLow || !socket->IsClosed()) return false;
+    int port = 0;
+    const int fd = OpenBound(localInterface, portLow, portHigh, reuse, &port);
+    if (fd < 0) return false;
+    socket->SetLocalInterface(0);
+    auto* record = new UdpRecord{user, {nullptr, nullptr}, port, onData, onSendDone};
+    AsyncSocket_Adopt(socket, fd, ReleaseRecord, record);
+    return true;
 }
 
 int UdpSocket_JoinGroup(UdpSocket* socket, std::uint32_t localInterface,
@@ -109,6 +130,30 @@ int UdpSocket_JoinGroup(UdpSocket* socket, std::uint32_t localInterface,
         setsockopt(socket->Handle(), IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request);
     AsyncSocket_SetLocalInterface(socket, result == 0 ? localInterface : 0);
     return result;
+}
+
+int UdpSocket_LeaveGroup(UdpSocket* socket, unsigned interfaceIndex, std::uint32_t localInterface,
+                         std::uint32_t groupAddress) {
+    if (socket == nullptr) return -1;
+    ip_mreqn request{};
+    request.imr_multiaddr.s_addr = groupAddress;
+    request.imr_address.s_addr = interfaceIndex == 0 ? localInterface : 0;
+    request.imr_ifindex = static_cast<int>(interfaceIndex);
+    return setsockopt(socket->Handle(), IPPROTO_IP, IP_DROP_MEMBERSHIP, &request, sizeof request);
+}
+
+int UdpSocket_SetReceiveBuffer(UdpSocket* socket, int bytes) {
+    const int fd = socket != nullptr ? socket->Handle() : -1;
+    if (fd < 0) return -1;
+    const auto granted = [fd] {
+        int size = 0;
+        socklen_t length = sizeof size;
+        return getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, &length) == 0 ? size / 2 : 0;
+    };
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    // Past the system's ceiling only with the right to override it.
+    if (granted() < bytes) setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes);
+    return granted();
 }
 
 int UdpSocket_SetMulticastInterface(UdpSocket* socket, std::uint32_t localInterface) {

@@ -31,11 +31,32 @@ UdpSocket* UdpSocket_Create(EventChain* chain, int bufferSize, std::uint32_t loc
                             int portLow, int portHigh, int reuse, UdpSocket_OnData onData,
                             UdpSocket_OnSendDone onSendDone, void* user);
 
+// Opens a new bound handle, as UdpSocket_Create, on a socket of this kind
+// that has closed (AsyncSocket_Disconnect), so an owner that opens and closes
+// sockets for changing addresses reuses the chain's objects instead of adding
+// new ones. False, with the socket still closed, when it is open, null, or
+// no port can be bound.
+bool UdpSocket_Reopen(UdpSocket* socket, std::uint32_t localInterface, int portLow, int portHigh,
+                      int reuse, UdpSocket_OnData onData, UdpSocket_OnSendDone onSendDone,
+                      void* user);
+
 // Joins multicast `groupAddress` on `localInterface` (both network order).
 // Returns the setsockopt result, 0 on success; the socket's recorded local
 // interface becomes `localInterface` on success, 0 on failure.
 int UdpSocket_JoinGroup(UdpSocket* socket, std::uint32_t localInterface,
                         std::uint32_t groupAddress);
+
+// Leaves multicast `groupAddress` on the interface with index
+// `interfaceIndex`, or, when it is 0, on the one joined through
+// `localInterface` (network order); works after the address has gone from
+// the interface. The setsockopt result, 0 on success.
+int UdpSocket_LeaveGroup(UdpSocket* socket, unsigned interfaceIndex, std::uint32_t localInterface,
+                         std::uint32_t groupAddress);
+
+// Asks the kernel for a receive buffer of `bytes` (beyond the system's
+// ceiling where the process may); returns the usable size it granted (the
+// kernel counts its bookkeeping twice), or -1 for a closed socket.
+int UdpSocket_SetReceiveBuffer(UdpSocket* socket, int bytes);
 
 // Sends multicast datagrams out of `localInterface`; the setsockopt result.
 int UdpSocket_SetMulticastInterface(UdpSocket* socket, std::uint32_t localInterface);

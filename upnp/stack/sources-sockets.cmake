@@ -5,4 +5,5 @@ list(APPEND NORVALE_STACK_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ReceiveBuffer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AsyncSocket.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UdpSocket.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/LocalAddresses.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/LocalAddresses.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AddressWatcher.cpp)

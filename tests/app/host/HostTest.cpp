@@ -6,7 +6,11 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <string>
 
 #include "app/DiscoveryHost.h"
 
@@ -36,6 +40,25 @@ class RecordingFrontEnd : public DiscoveryFrontEnd {
     QStringList unsupportedGone;
     bool stopped = false;
 };
+
+// Answers "One" with its own address and "Two" with another, but only once
+// the test opens the gate.
+struct ResolverGate {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::atomic<bool> open{false};
+};
+ResolverGate& TheResolverGate() {
+    static ResolverGate gate;
+    return gate;
+}
+bool GatedResolver(const std::string& name, std::string* address) {
+    ResolverGate& gate = TheResolverGate();
+    std::unique_lock<std::mutex> guard(gate.lock);
+    gate.changed.wait(guard, [&] { return gate.open.load(); });
+    *address = name == "One" ? "127.0.0.2" : "127.0.0.99";
+    return true;
+}
 
 bool WaitFor(const std::function<bool()>& done, int ms) {
     QDeadlineTimer deadline(ms);
@@ -116,4 +139,26 @@ TEST_F(HostTest, DestroyingTheHostWhileDevicesReportNeverHangs) {
         WaitFor([&] { return front.table.Count() > i % 2; }, 5000);
         host.reset();  // joins the discovery thread even if a report waits for this thread
     }
+}
+
+TEST_F(HostTest, RowsComeAtOnceUnderTheirAddressAndTakeTheNameWhenTheLookupConfirmsIt) {
+    RecordingFrontEnd front;
+    DiscoveryHost host(&front);
+    host.SetNameResolver(&GatedResolver);
+    host.Start();
+    // Both rows are in while every lookup still waits.
+    ASSERT_TRUE(WaitFor([&] { return front.table.Count() == 2; }, 10000));
+    EXPECT_EQ(front.table.Row(0).mapName, "127.0.0.2");
+    EXPECT_EQ(front.table.Row(1).mapName, "127.0.0.3");
+    {
+        ResolverGate& gate = TheResolverGate();
+        std::lock_guard<std::mutex> guard(gate.lock);
+        gate.open = true;
+        gate.changed.notify_all();
+    }
+    ASSERT_TRUE(WaitFor([&] { return front.table.Row(0).mapName == "One"; }, 5000));
+    WaitFor([] { return false; }, 300);         // Two's lookup answers too, with another address
+    EXPECT_EQ(front.table.Row(0).name, "One");  // rows keep their order
+    EXPECT_EQ(front.table.Row(1).name, "Two");
+    EXPECT_EQ(front.table.Row(1).mapName, "127.0.0.3");
 }

@@ -57,6 +57,7 @@ class RecordingLink : public app::DiscoveryLink {
         int stopRequests = 0;
         std::vector<cp::UPnPDevice*> getLed;
         std::vector<std::pair<cp::UPnPDevice*, int>> setLed;
+        int searches = 0;
     };
 
     RecordingLink(app::DiscoveryFrontEnd* frontEnd, std::shared_ptr<Calls> calls)
@@ -85,6 +86,7 @@ class RecordingLink : public app::DiscoveryLink {
             return std::make_unique<RecordingLink>(frontEnd, calls);
         };
     }
+    void Search() override { ++calls_->searches; }
 
   private:
     app::DiscoveryHostLink real_;

@@ -11,5 +11,6 @@ norvale_test(test_stack_web_server
 set_tests_properties(test_stack_web_server PROPERTIES LABELS tsan)
 norvale_test(test_stack_ssdp_client
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/SsdpClientTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/SsdpSearchTest.cpp
   LIBS norvale_stack)
 set_tests_properties(test_stack_ssdp_client PROPERTIES LABELS tsan)

@@ -1,0 +1,130 @@
+#include "drives/CMsgDriveMapDlg.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "drives/ShareEnumeration.h"
+#include "skin/CLuButton.h"
+#include "skin/CLuComboBox.h"
+#include "skin/CLuListBox.h"
+#include "skin/CLuStatic.h"
+#include "skin/MessageBoxSkin.h"
+#include "skin/SkinFonts.h"
+#include "skin/SkinImage.h"
+#include "skin/StringTable.h"
+
+namespace drives {
+namespace {
+
+constexpr int kBackgroundPng = 146;
+constexpr int kButtonsPng = 131;
+constexpr int kCaptionText = 5;  // "Map Network Drive"
+constexpr int kYesText = 47;
+constexpr int kNoText = 48;
+constexpr int kMappedAsText = 49;
+constexpr int kContinueText = 50;
+constexpr double kTextPoints = 12;
+const QRect kCaptionRect(5, 2, 300, 32);
+const QRect kMappedAsRect(40, 55, 330, 44);
+const QRect kComboRect(385, 60, 160, 30);
+const QRect kContinueRect(40, 110, 515, 32);
+
+}  // namespace
+
+CMsgDriveMapDlg::CMsgDriveMapDlg(const QString& share, const QStringList& freeDrives,
+                                 QWidget* parent)
+    : CLuDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      freeDrives_(freeDrives),
+      background_(LoadPngResource(kBackgroundPng)),
+      buttons_(LoadPngResource(kButtonsPng)) {
+    SetControlId(kTemplateId);
+    setObjectName(QString::number(kTemplateId));
+    setWindowTitle(LoadSkinString(kCaptionText));
+    PlaceWindow(parent);
+    AddText(0, kCaptionRect, LoadSkinString(kCaptionText));
+    mappedAs_ = AddText(kMappedAsId, kMappedAsRect,
+                        FormatWithArgument(LoadSkinString(kMappedAsText), share));
+    continue_ = AddText(kContinueId, kContinueRect, LoadSkinString(kContinueText));
+    const MessageBoxButtonPlan plan = PlanMessageBoxButtons(BTN_YES | BTN_NO, buttons_.size());
+    yes_ = AddButton(kYesId, kYesText, plan.rects[0]);
+    no_ = AddButton(kNoId, kNoText, plan.rects[1]);
+    connect(yes_, &QAbstractButton::clicked, this, &CMsgDriveMapDlg::OnYes);
+    connect(no_, &QAbstractButton::clicked, this, [this] { QDialog::done(0); });
+    CreateCombo();
+}
+
+CMsgDriveMapDlg::~CMsgDriveMapDlg() = default;
+
+void CMsgDriveMapDlg::PlaceWindow(QWidget* parent) {
+    const QSize size = background_.isNull() ? QSize(600, 240) : background_.size();
+    resize(size);
+    QRect area;
+    if (parent) {
+        area = parent->window()->frameGeometry();
+    } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        area = screen->availableGeometry();
+    }
+    QRect frame(QPoint(0, 0), size);
+    frame.moveCenter(area.center());
+    move(frame.topLeft());
+    SetBackgroundOverParent(background_, 0, 0, background_.width(), background_.height());
+}
+
+CLuButton* CMsgDriveMapDlg::AddButton(int id, int textId, const QRect& at) {
+    auto* button = new CLuButton(this);
+    button->SetControlId(id);
+    button->setObjectName(QString::number(id));
+    button->SetImages(buttons_, 0, 0, buttons_.width(), buttons_.height(), 4);
+    button->setGeometry(at);
+    button->SetTextColors(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF808080, false);
+    button->SetFont(SkinFaceName(), kTextPoints);
+    button->SetTextAlign(StringAlign::Center, StringAlign::Center, false);
+    button->setText(LoadSkinString(textId));
+    return button;
+}
+
+CLuStatic* CMsgDriveMapDlg::AddText(int id, const QRect& at, const QString& text) {
+    auto* label = new CLuStatic(this);
+    if (id != 0) label->setObjectName(QString::number(id));
+    label->setGeometry(at);
+    label->SetFontName(SkinFaceName());
+    label->SetFontSize(kTextPoints);
+    label->SetTextColor(0xFFFFFFFF);
+    label->SetText(text);
+    return label;
+}
+
+void CMsgDriveMapDlg::CreateCombo() {
+    combo_ = new CLuComboBox(this);
+    combo_->setObjectName(QString::number(kComboId));
+    combo_->Create(kComboRect, this, kComboId);
+    ApplyStandardComboSkin(*combo_);
+    for (const QString& drive : freeDrives_) combo_->ListBox()->AddString(drive);
+    combo_->SetCurSel(0);
+}
+
+int CMsgDriveMapDlg::SelectedIndex() const {
+    return combo_->GetCurSel();
+}
+
+void CMsgDriveMapDlg::SelectDrive(int index) {
+    if (index < 0 || index >= freeDrives_.size()) return;
+    combo_->SetCurSel(index);
+}
+
+void CMsgDriveMapDlg::OnYes() {
+    // Without a free letter Yes counts as No.
+    const int index = combo_->GetCurSel();
+    if (freeDrives_.isEmpty() || index < 0 || index >= freeDrives_.size()) {
+        QDialog::done(0);
+        return;
+    }
+    driveName_ = freeDrives_.at(index);
+    QDialog::done(1);
+}
+
+int CMsgDriveMapDlg::Run() {
+    return exec() == 1 ? 1 : 0;
+}
+
+}  // namespace drives

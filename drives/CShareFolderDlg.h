@@ -1,0 +1,41 @@
+#pragma once
+
+#include "drives/SharePanel.h"
+
+class QUrl;
+
+namespace drives {
+
+// The share-folder panel: the device's shares, those already mapped with
+// their letter; nothing is mapped by listing. A click opens the share in
+// the file manager: a mapped share's letter folder (re-connecting a
+// remembered but unavailable letter first), else smb://SERVER/SHARE, after a
+// check that anonymous access is allowed; access denied leads to the
+// credential prompt and one more try.
+class CShareFolderDlg : public SharePanel {
+    Q_OBJECT
+  public:
+    static constexpr int kTemplateId = 143;
+    static constexpr int kListId = 1023;
+    static constexpr int kPageUpId = 1020;
+    static constexpr int kPageDownId = 1021;
+
+    CShareFolderDlg(QWidget* parent, SharePanelContext context);
+
+    void Open(const QString& serverName, const QString& mapName);
+
+    // smb://MAP/SHARE for a map name and a share name; invalid when the map
+    // name is no host name or address.
+    static QUrl ShareUrl(const QString& mapName, const QString& share);
+
+  protected:
+    void HandleRowClick(int item) override;
+
+  private:
+    // Opens the letter folder of a connected drive name; access denied
+    // shows the system's text.
+    void OpenDrive(const QString& driveName);
+    void OpenShare(const QString& share);
+};
+
+}  // namespace drives

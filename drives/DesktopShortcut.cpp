@@ -1,0 +1,210 @@
+#include "drives/DesktopShortcut.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QUrl>
+#include <cerrno>
+
+namespace drives {
+namespace {
+
+constexpr int kNameBytes = 120;    // UTF-8 bytes of the name part
+constexpr int kAddressBytes = 64;  // UTF-8 bytes of the address part
+constexpr int kIconSize = 256;
+constexpr int kClassIcons[] = {161, 163, 164, 188};  // pictures of classes 1..4
+
+bool IsDroppedCharacter(char32_t c, bool fileName) {
+    if (fileName && (c == U'/' || c == U'\\')) return true;
+    switch (QChar::category(c)) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+        case QChar::Other_NotAssigned:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// One part of a name: control and format characters dropped (for a file
+// name also path separators and leading dots), leading blanks stripped, at
+// most maxBytes of UTF-8, whole characters only.
+QString SafeNamePart(const QString& text, int maxBytes, bool fileName = true) {
+    QString kept;
+    int bytes = 0;
+    for (const char32_t c : text.toUcs4()) {
+        if (IsDroppedCharacter(c, fileName)) continue;
+        if (kept.isEmpty() && ((fileName && c == U'.') || QChar::isSpace(c))) continue;
+        const QString piece = QString::fromUcs4(&c, 1);
+        const int size = static_cast<int>(piece.toUtf8().size());
+        if (bytes + size > maxBytes) break;
+        bytes += size;
+        kept += piece;
+    }
+    return kept.trimmed();
+}
+
+// Writes bytes to folder/name through a fresh file in the same folder that
+// is renamed over the name: an existing link under the name is replaced,
+// never followed.
+bool WriteFileInFolder(const QString& folder, const QString& name, const QByteArray& bytes,
+                       mode_t mode) {
+    const int dir =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return false;
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temp = ".norvale-" + QByteArray::number(QRandomGenerator::global()->generate(), 16);
+        fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      0600);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        ::close(dir);
+        return false;
+    }
+    bool ok = true;
+    for (qsizetype done = 0; ok && done < bytes.size();) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += n;
+    }
+    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    const QByteArray target = QFile::encodeName(name);
+    ok = ok && ::renameat(dir, temp.constData(), dir, target.constData()) == 0;
+    if (!ok) ::unlinkat(dir, temp.constData(), 0);
+    ::close(dir);
+    return ok;
+}
+
+// Marks a launcher trusted for file managers that ask (GNOME's desktop);
+// needs the session's GIO metadata service, so only with a session bus.
+void MarkTrusted(const QString& path) {
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return;
+    const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+    if (gio.isEmpty()) return;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(gio, {QStringLiteral("set"), QStringLiteral("-t"), QStringLiteral("string"), path,
+                        QStringLiteral("metadata::trusted"), QStringLiteral("true")});
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+}
+
+}  // namespace
+
+QString DesktopShortcutFileName(const QString& serverName, const QString& address) {
+    const QString host = SafeNamePart(address, kAddressBytes);
+    const QString name = SafeNamePart(serverName, kNameBytes);
+    if (name.isEmpty() && host.isEmpty()) return {};
+    if (name.isEmpty() || host.isEmpty()) return name + host + QStringLiteral(".desktop");
+    return QStringLiteral("%1 (%2).desktop").arg(name, host);
+}
+
+QString EscapeDesktopEntryValue(const QString& value) {
+    QString out;
+    out.reserve(value.size());
+    for (const QChar c : value) {
+        if (c == QLatin1Char('\\')) {
+            out += QLatin1String("\\\\");
+        } else if (c == QLatin1Char('\n')) {
+            out += QLatin1String("\\n");
+        } else if (c == QLatin1Char('\t')) {
+            out += QLatin1String("\\t");
+        } else if (c == QLatin1Char('\r')) {
+            out += QLatin1String("\\r");
+        } else if (c == QLatin1Char(' ') && out.isEmpty()) {
+            out += QLatin1String("\\s");
+        } else if (c.category() != QChar::Other_Control) {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString ShortcutUrl(const QString& mapName, const QString& address) {
+    for (const QString& host : {mapName, address}) {
+        QUrl url;
+        url.setScheme(QStringLiteral("smb"));
+        url.setHost(host, QUrl::StrictMode);
+        url.setPath(QStringLiteral("/"));
+        if (url.isValid() && !url.host().isEmpty()) return url.toString(QUrl::FullyEncoded);
+    }
+    return {};
+}
+
+QString DesktopEntryText(const QString& name, const QString& url, const QString& iconName) {
+    QString text = QStringLiteral("[Desktop Entry]\nVersion=1.0\nType=Link\n");
+    text += QStringLiteral("Name=") + EscapeDesktopEntryValue(name) + QLatin1Char('\n');
+    text += QStringLiteral("URL=") + EscapeDesktopEntryValue(url) + QLatin1Char('\n');
+    if (!iconName.isEmpty()) text += QStringLiteral("Icon=") + iconName + QLatin1Char('\n');
+    return text;
+}
+
+QString ClassIconName(int modelClass) {
+    if (modelClass < 1 || modelClass > 4) return {};
+    return QStringLiteral("norvale-discovery-class%1").arg(modelClass);
+}
+
+bool InstallClassIcon(int modelClass, const QString& dataHome) {
+    const QString name = ClassIconName(modelClass);
+    if (name.isEmpty()) return false;
+    QFile picture(QStringLiteral(":/png/%1.png").arg(kClassIcons[modelClass - 1]));
+    if (!picture.open(QIODevice::ReadOnly)) return false;
+    const QByteArray bytes = picture.readAll();
+    const QString folder =
+        QStringLiteral("%1/icons/hicolor/%2x%2/apps").arg(dataHome).arg(kIconSize);
+    if (!QDir().mkpath(folder)) return false;
+    const QString file = name + QStringLiteral(".png");
+    QFile existing(folder + QLatin1Char('/') + file);
+    if (existing.open(QIODevice::ReadOnly) && existing.readAll() == bytes) return true;
+    return WriteFileInFolder(folder, file, bytes, 0644);
+}
+
+bool CreateDesktopShortcut(const DesktopShortcut& shortcut, const ShortcutFolders& folders,
+                           QString* writtenPath) {
+    if (ClassIconName(shortcut.modelClass).isEmpty()) return false;
+    const QString desktop = !folders.desktop.isEmpty()
+                                ? folders.desktop
+                                : QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    const QString dataHome =
+        !folders.dataHome.isEmpty()
+            ? folders.dataHome
+            : QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString fileName = DesktopShortcutFileName(shortcut.serverName, shortcut.address);
+    const QString url = ShortcutUrl(shortcut.mapName, shortcut.address);
+    if (desktop.isEmpty() || fileName.isEmpty() || url.isEmpty()) return false;
+    if (!QDir().mkpath(desktop)) return false;
+
+    // The icon is a nicety: a shortcut without it still opens the device.
+    const bool haveIcon = !dataHome.isEmpty() && InstallClassIcon(shortcut.modelClass, dataHome);
+    // The title shown keeps what the file name cannot hold, escaped.
+    QString title = SafeNamePart(shortcut.serverName, kNameBytes, false);
+    const QString host = SafeNamePart(shortcut.address, kAddressBytes, false);
+    if (title.isEmpty()) title = host;
+    if (!host.isEmpty() && title != host) title += QStringLiteral(" (%1)").arg(host);
+    const QString text =
+        DesktopEntryText(title, url, haveIcon ? ClassIconName(shortcut.modelClass) : QString());
+    if (!WriteFileInFolder(desktop, fileName, text.toUtf8(), 0755)) return false;
+    const QString path = QDir(desktop).filePath(fileName);
+    MarkTrusted(path);
+    if (writtenPath) *writtenPath = path;
+    return true;
+}
+
+}  // namespace drives

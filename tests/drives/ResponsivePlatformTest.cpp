@@ -1,0 +1,94 @@
+// Slow servers must not freeze the window: the talking calls run on a worker
+// while the interface thread keeps turning, and credential questions come
+// back to the interface thread.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QThread>
+#include <QTimer>
+#include <chrono>
+#include <thread>
+
+#include "drives/Credentials.h"
+#include "drives/FakeSharePlatform.h"
+#include "drives/ResponsiveSharePlatform.h"
+
+namespace norvale::test {
+namespace {
+
+// Answers every talking call after a delay; a connection asks the prompt.
+class SlowPlatform : public drives::FakeSharePlatform {
+  public:
+    int EnumShares(const QString& server, std::vector<drives::ShareEntry>* shares) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return FakeSharePlatform::EnumShares(server, shares);
+    }
+    int AddConnection(const QString& drive, const QString& remote, bool interactive,
+                      QWidget* owner) override {
+        drives::Credentials answer;
+        if (interactive && !prompt->Ask(owner, remote, QString(), false, &answer)) {
+            return drives::kErrorCancelled;
+        }
+        return FakeSharePlatform::AddConnection(drive, remote, interactive, owner);
+    }
+    drives::CredentialPrompt* prompt = nullptr;
+};
+
+class RecordingPrompt : public drives::CredentialPrompt {
+  public:
+    bool Ask(QWidget*, const QString&, const QString&, bool, drives::Credentials*) override {
+        onInterfaceThread = QThread::currentThread() == qApp->thread();
+        ++asked;
+        return answer;
+    }
+    bool onInterfaceThread = false;
+    int asked = 0;
+    bool answer = true;
+};
+
+TEST(ResponsivePlatform, TheInterfaceThreadKeepsTurningDuringASlowListing) {
+    SlowPlatform slow;
+    slow.SetShares(QStringLiteral("\\\\nas"), {{QStringLiteral("data"), drives::kShareDisk}});
+    drives::ResponsiveSharePlatform platform(slow);
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        EXPECT_TRUE(platform.Busy());
+    });
+    timer.start(20);
+    std::vector<drives::ShareEntry> shares;
+    EXPECT_EQ(platform.EnumShares(QStringLiteral("\\\\nas"), &shares), 0);
+    timer.stop();
+    ASSERT_EQ(shares.size(), 1u);
+    EXPECT_EQ(shares[0].name, QStringLiteral("data"));
+    EXPECT_GE(ticks, 5) << "timers and painting ran while the server was slow";
+    EXPECT_FALSE(platform.Busy());
+}
+
+TEST(ResponsivePlatform, CredentialQuestionsAreAskedOnTheInterfaceThread) {
+    RecordingPrompt recording;
+    drives::UiThreadCourier courier;
+    drives::UiThreadPrompt prompt(recording, courier);
+    SlowPlatform slow;
+    slow.prompt = prompt.Prompt();
+    drives::ResponsiveSharePlatform platform(slow, &courier);
+    EXPECT_EQ(platform.AddConnection(QStringLiteral("Z:"), QStringLiteral("\\\\nas\\data"), true,
+                                     nullptr),
+              0);
+    EXPECT_EQ(recording.asked, 1);
+    EXPECT_TRUE(recording.onInterfaceThread);
+    QString remote;
+    EXPECT_EQ(platform.GetConnection(QStringLiteral("Z:"), &remote), 0);
+    EXPECT_EQ(remote, QStringLiteral("\\\\nas\\data"));
+
+    recording.answer = false;
+    EXPECT_EQ(platform.AddConnection(QStringLiteral("Y:"), QStringLiteral("\\\\nas\\data"), true,
+                                     nullptr),
+              drives::kErrorCancelled);
+    EXPECT_EQ(platform.CancelConnection(QStringLiteral("Z:")), 0);
+    EXPECT_EQ(platform.GetConnection(QStringLiteral("Z:"), &remote), drives::kErrorNotConnected);
+}
+
+}  // namespace
+}  // namespace norvale::test
