@@ -11,16 +11,18 @@ using norvale::app::DiscoverDlgOptions;
 using namespace norvale::test;
 
 TEST(SearchKey, F5SearchesAgainFromTheWindowOrTheListAndKeepsTheRows) {
-    auto calls = std::make_shared<FakeLink::Calls>();
+    if (!OnlyLoopbackNetwork()) GTEST_SKIP() << "needs a loopback-only network namespace";
+    SimulatedNetwork network;
+    ASSERT_TRUE(network.Start());
+    auto calls = std::make_shared<RecordingLink::Calls>();
     DiscoverDlgOptions options;
-    options.linkFactory = [calls](norvale::app::DiscoveryFrontEnd*) {
-        return std::make_unique<FakeLink>(calls);
-    };
+    options.linkFactory = RecordingLink::Factory(calls);
     options.startupDelayMs = 60000;
     options.showMessage = [](const QString&, const QString&, QWidget*, int) { return 1; };
     CLuDiscoverDlg window(std::move(options));
     window.show();
-    ReportDevice(window, {QStringLiteral("Office"), QStringLiteral("127.0.0.2")}, 1);
+    ASSERT_GE(AddAndWait(network, window, {QStringLiteral("Office"), QStringLiteral("127.0.0.2")}),
+              0);
 
     QTest::keyClick(&window, Qt::Key_F5);
     EXPECT_EQ(calls->searches, 1);

@@ -81,12 +81,16 @@ class RecordingLink : public app::DiscoveryLink {
         real_.SendSetLedStatus(device, status);
     }
 
+    void Search() override {
+        ++calls_->searches;
+        real_.Search();
+    }
+
     static app::DiscoveryLinkFactory Factory(std::shared_ptr<Calls> calls) {
         return [calls](app::DiscoveryFrontEnd* frontEnd) -> std::unique_ptr<app::DiscoveryLink> {
             return std::make_unique<RecordingLink>(frontEnd, calls);
         };
     }
-    void Search() override { ++calls_->searches; }
 
   private:
     app::DiscoveryHostLink real_;
