@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/DiscoveryFrontEnd.h"
+#include "app/TerminalText.h"
 
 namespace norvale::app {
 
@@ -56,11 +57,6 @@ class CliFrontEnd : public QObject, public DiscoveryFrontEnd {
     std::map<std::pair<QString, QString>, Printed> announced_;
 };
 
-// `text` safe for a terminal: control characters (C0, DEL, C1) and the
-// bidirectional overrides, which could move the cursor, clear the screen or
-// reorder what follows, are shown as escapes ("\n", "\x1b", "\u202e");
-// everything else is kept.
-QString TerminalText(const QString& text);
 // The table as aligned text: NAME, MAP NAME, IP, LED, MODEL; every cell
 // passes through TerminalText.
 QString FormatTable(const std::vector<DeviceRow>& rows);

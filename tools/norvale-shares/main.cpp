@@ -9,25 +9,16 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "app/TerminalText.h"
 #include "drives/LinuxSharePlatform.h"
 #include "drives/ShareDrives.h"
 
 namespace {
 
-// Share names come from the network: control and formatting characters are
-// shown as \u{XXXX} so that nothing reaches the terminal as a command.
+// Share names come from the network: control characters are shown escaped
+// so that nothing reaches the terminal as a command.
 QByteArray PrintableText(const QString& text) {
-    QString out;
-    for (QChar c : text) {
-        const QChar::Category category = c.category();
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F || category == QChar::Other_Control ||
-            category == QChar::Other_Format) {
-            out += QStringLiteral("\\u{%1}").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        } else {
-            out += c;
-        }
-    }
-    return out.toUtf8();
+    return norvale::app::TerminalText(text).toUtf8();
 }
 
 class PrintingSink : public drives::ShareRowSink {

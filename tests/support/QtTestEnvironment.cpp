@@ -1,5 +1,6 @@
-// One QApplication for every test of an updater test program, offscreen,
-// with a private runtime folder of its own.
+// One QApplication for every test of a test program, offscreen, with a
+// private runtime folder of its own (lock files and local sockets never meet
+// another program's).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,7 +10,7 @@
 
 namespace {
 
-class UpdaterQtEnvironment : public ::testing::Environment {
+class QtTestEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -26,12 +27,12 @@ class UpdaterQtEnvironment : public ::testing::Environment {
 
   private:
     int argc_ = 1;
-    char name_[16] = "test_updater";
+    char name_[16] = "norvale_test";
     char* argv_[2] = {name_, nullptr};
     std::unique_ptr<QTemporaryDir> runtimeDir_;
     std::unique_ptr<QApplication> app_;
 };
 
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new UpdaterQtEnvironment);
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtTestEnvironment);
 
 }  // namespace
