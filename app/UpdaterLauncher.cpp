@@ -76,8 +76,8 @@ int LaunchUpdater(const UpdaterLaunchOptions& options) {
     const QStringList arguments{UpdaterCommandLineText(options.version, installFolder)};
     if (options.start) {
         options.start(program, arguments);
-    } else {
-        QProcess::startDetached(program, arguments);
+    } else if (!QProcess::startDetached(program, arguments)) {
+        return 0;  // the updater could not be started: nothing to report
     }
     return 1;
 }
