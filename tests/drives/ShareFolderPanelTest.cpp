@@ -7,28 +7,11 @@
 #include <QUrl>
 
 #include "drives/CShareFolderDlg.h"
+#include "tests/drives/OpenedUrls.h"
 #include "tests/drives/SharePanelTestSupport.h"
 
 namespace norvale::test {
 namespace {
-
-// Takes the place of the file manager: records every location opened.
-class OpenedUrls : public QObject {
-    Q_OBJECT
-  public:
-    OpenedUrls() {
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "Open");
-        QDesktopServices::setUrlHandler(QStringLiteral("smb"), this, "Open");
-    }
-    ~OpenedUrls() override {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("smb"));
-    }
-    std::vector<QUrl> urls;
-
-  public slots:
-    void Open(const QUrl& url) { urls.push_back(url); }
-};
 
 // The browse panel over the fixture's device, with drive letters standing
 // for folders of a scratch directory.
@@ -166,5 +149,3 @@ TEST(ShareFolderUrl, ShareNamesStayOneSegmentAndBadHostsGiveNoUrl) {
 
 }  // namespace
 }  // namespace norvale::test
-
-#include "ShareFolderPanelTest.moc"

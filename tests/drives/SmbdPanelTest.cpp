@@ -14,27 +14,11 @@
 #include "drives/LinuxSharePlatform.h"
 #include "drives/ResponsiveSharePlatform.h"
 #include "drives/SmbShareLister.h"
+#include "tests/drives/OpenedUrls.h"
 #include "tests/drives/SharePanelTestSupport.h"
 
 namespace norvale::test {
 namespace {
-
-class OpenedUrls : public QObject {
-    Q_OBJECT
-  public:
-    OpenedUrls() {
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "Open");
-        QDesktopServices::setUrlHandler(QStringLiteral("smb"), this, "Open");
-    }
-    ~OpenedUrls() override {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("smb"));
-    }
-    std::vector<QUrl> urls;
-
-  public slots:
-    void Open(const QUrl& url) { urls.push_back(url); }
-};
 
 class SmbdPanels : public ::testing::Test {
   protected:
@@ -107,5 +91,3 @@ TEST_F(SmbdPanels, BrowseListsUsableSharesAndAutomaticMappingLeavesRefusedOnesPl
 
 }  // namespace
 }  // namespace norvale::test
-
-#include "SmbdPanelTest.moc"
