@@ -39,5 +39,6 @@ constexpr int kNewerVersionText = 113;
 constexpr int kProxyPromptText = 114;
 constexpr int kProxyUserText = 115;
 constexpr int kProxyPasswordText = 116;
+constexpr int kNotVerifiedText = 117;
 
 }  // namespace norvale::updater
