@@ -4,7 +4,8 @@
 #   ROOT/current  -> RELEASE        switched by renaming a fresh link over it
 #   ROOT/previous -> the release that was current, kept for one step back
 # and removes older release folders, leftovers of interrupted updates and the
-# files of the earlier flat layout (programs and language files in ROOT).
+# files of the earlier flat layout (programs, language files and the copies an
+# interrupted update of that layout left in ROOT).
 if(NOT IS_DIRECTORY "${ROOT}/${RELEASE}")
   message(FATAL_ERROR "${ROOT}/${RELEASE} is not installed")
 endif()
@@ -31,7 +32,8 @@ elseif(NOT previous STREQUAL "")
 endif()
 switch_link(current "${RELEASE}")
 
-file(GLOB entries RELATIVE "${ROOT}" "${ROOT}/*" "${ROOT}/.incoming-*" "${ROOT}/.link-*")
+file(GLOB entries RELATIVE "${ROOT}" "${ROOT}/*" "${ROOT}/.incoming-*" "${ROOT}/.link-*"
+     "${ROOT}/.norvale-update-*.tmp")
 foreach(entry IN LISTS entries)
   set(path "${ROOT}/${entry}")
   if(entry STREQUAL RELEASE OR entry STREQUAL previous OR IS_SYMLINK "${path}")
@@ -39,7 +41,7 @@ foreach(entry IN LISTS entries)
   endif()
   if(IS_DIRECTORY "${path}" AND entry MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+$")
     file(REMOVE_RECURSE "${path}")
-  elseif(entry MATCHES "^\\.incoming-" OR entry MATCHES "^\\.link-")
+  elseif(entry MATCHES "^\\.(incoming-|link-|norvale-update-.*\\.tmp$)")
     file(REMOVE_RECURSE "${path}")
   elseif(NOT IS_DIRECTORY "${path}" AND
          entry MATCHES "^(norvale-discovery|norvale-autoupdate|RES_.*\\.rcc)$")

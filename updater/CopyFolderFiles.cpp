@@ -63,17 +63,6 @@ bool ModeOfCopy(int sourceFd, int referenceFd, const std::string& name, mode_t* 
     return true;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t length) {
-    while (length > 0) {
-        const ssize_t put = ::write(fd, data, length);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        data += put;
-        length -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
 bool CopyBytes(int from, int to) {
     for (;;) {
         const ssize_t moved = ::copy_file_range(from, nullptr, to, nullptr, kCopyChunk, 0);
@@ -89,7 +78,14 @@ bool CopyBytes(int from, int to) {
         const ssize_t got = ::read(from, buffer.data(), buffer.size());
         if (got == 0) return true;
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0 || !WriteAll(to, buffer.data(), static_cast<std::size_t>(got))) return false;
+        if (got < 0) return false;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put =
+                ::write(to, buffer.data() + done, static_cast<std::size_t>(got - done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0) return false;
+            done += put;
+        }
     }
 }
 

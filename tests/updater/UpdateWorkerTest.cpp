@@ -12,6 +12,7 @@
 
 #include "TestServers.h"
 #include "updater/UpdateClient.h"
+#include "updater/UpdateProgress.h"
 #include "updater/UpdateState.h"
 #include "updater/UpdateWorker.h"
 
@@ -130,6 +131,13 @@ TEST_F(UpdateWorkerTest, SignedReleaseIsInstalledBesideTheRunningOne) {
     };
     EXPECT_EQ(Tree(install() + "/current"), expected);
     ExpectNoDownloadsLeft();
+    // What a progress display reads: the whole archive, every file.
+    const UpdateProgress& progress = Progress();
+    EXPECT_EQ(progress.phase, UpdateProgress::Phase::Done);
+    EXPECT_EQ(progress.bytesReceived, std::filesystem::file_size(scratch_ / "ok.zip"));
+    EXPECT_EQ(progress.bytesExpected, progress.bytesReceived.load());
+    EXPECT_EQ(progress.filesInstalled, 3u);
+    EXPECT_EQ(progress.filesToInstall, 3u);
 }
 
 TEST_F(UpdateWorkerTest, SignedArchiveThatIsNoZipFailsAsAnUnpackingError) {

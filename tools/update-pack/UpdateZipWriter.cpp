@@ -60,10 +60,8 @@ bool WriteAll(int fd, const char* data, std::size_t length) {
     return true;
 }
 
-std::string LocalHeader(const Entry& entry) {
-    std::string header;
-    Put32(header, 0x04034B50);
-    Put16(header, 20);
+// The fields local and central headers share, from the flags to the name length.
+void PutEntryFields(std::string& header, const Entry& entry) {
     Put16(header, 0x0800);
     Put16(header, 8);
     Put16(header, entry.time);
@@ -72,7 +70,14 @@ std::string LocalHeader(const Entry& entry) {
     Put32(header, entry.compressed);
     Put32(header, entry.size);
     Put16(header, static_cast<std::uint32_t>(entry.name.size()));
-    Put16(header, 0);
+}
+
+std::string LocalHeader(const Entry& entry) {
+    std::string header;
+    Put32(header, 0x04034B50);
+    Put16(header, 20);
+    PutEntryFields(header, entry);
+    Put16(header, 0);  // extra
     return header + entry.name;
 }
 
@@ -81,14 +86,7 @@ std::string CentralHeader(const Entry& entry) {
     Put32(header, 0x02014B50);
     Put16(header, (3 << 8) | 20);
     Put16(header, 20);
-    Put16(header, 0x0800);
-    Put16(header, 8);
-    Put16(header, entry.time);
-    Put16(header, entry.date);
-    Put32(header, entry.crc);
-    Put32(header, entry.compressed);
-    Put32(header, entry.size);
-    Put16(header, static_cast<std::uint32_t>(entry.name.size()));
+    PutEntryFields(header, entry);
     for (int i = 0; i < 4; ++i) Put16(header, 0);  // extra, comment, disk, internal
     Put32(header, (S_IFREG | (entry.mode & 0777)) << 16);
     Put32(header, entry.offset);
