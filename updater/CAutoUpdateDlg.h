@@ -24,7 +24,10 @@ namespace norvale::updater {
 // worker's completion arrives as updateDone (queued) and OnUpdateDone tells
 // the user. Cancel, the close button, Escape and a close request set Aborted,
 // wait for the worker and end the dialog without a message; Enter does
-// nothing. Use on the user-interface thread; the dialog outlives its worker.
+// nothing. The dialog opens with the focus on itself (so Enter stays without
+// effect); Tab visits Cancel, minimise and close, and Enter or Space presses
+// the focused one. Use on the user-interface thread; the dialog outlives its
+// worker.
 class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
     Q_OBJECT
   public:
@@ -38,6 +41,8 @@ class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
     QLabel* Animation() const { return animation_; }
     QMovie* Movie() const { return movie_.get(); }
     bool WorkerRunning() const { return worker_.joinable(); }
+
+    QList<QWidget*> FocusOrder() const override;
 
     // UpdateWorkerHost, called on the worker thread.
     void ShowCopyFailure() override;

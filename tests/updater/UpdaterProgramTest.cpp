@@ -82,10 +82,14 @@ TEST(UpdaterLanguage, BlocksFollowTheUserLanguage) {
 }
 
 TEST(UpdaterLanguage, EveryBlockHoldsEveryText) {
-    const int ids[] = {kTitleText,        kFirstLineText,    kSecondLineText,   kCancelText,
-                       kYesText,          kNoText,           kOkText,           kLaunchQuestionText,
-                       kNetworkErrorText, kCopyFailedText,   kNewerVersionText, kProxyPromptText,
-                       kProxyUserText,    kProxyPasswordText};
+    const int ids[] = {kTitleText,        kFirstLineText,
+                       kSecondLineText,   kCancelText,
+                       kYesText,          kNoText,
+                       kOkText,           kLaunchQuestionText,
+                       kNetworkErrorText, kCopyFailedText,
+                       kNewerVersionText, kProxyPromptText,
+                       kProxyUserText,    kProxyPasswordText,
+                       kMinimiseName,     kCloseName};
     for (int base = 0; base <= 800; base += 100) {
         for (int id : ids) EXPECT_FALSE(LoadSkinString(base + id).isEmpty()) << base + id;
     }
