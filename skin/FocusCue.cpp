@@ -66,7 +66,7 @@ bool FocusCue::Shown(const QWidget& control) const {
 }
 
 QRect FocusMarkFrame(const QRect& control) {
-    return control.adjusted(2, 2, -2, -2);
+    return control.adjusted(4, 4, -4, -4);
 }
 
 void DrawFocusMark(QPainter& painter, const QRect& frame, QRgb argb) {

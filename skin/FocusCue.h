@@ -38,7 +38,8 @@ bool LastInputWasKey();
 // Draws the mark: a one-pixel dotted frame on the edge pixels of frame
 // (every other pixel, starting at the top-left corner), in argb made opaque.
 void DrawFocusMark(QPainter& painter, const QRect& frame, QRgb argb);
-// The frame of the mark in a control of the given rectangle: 2 pixels in.
+// The frame of the mark in a control of the given rectangle: 4 pixels in,
+// inside the border of the skin's faces and rows.
 QRect FocusMarkFrame(const QRect& control);
 
 // The control Tab (next) or Shift+Tab visits after current in order: the

@@ -90,7 +90,7 @@ TEST_F(CLuListCtrlTest, PointerHighlightsTheRowUnderItAndLeavesNoFocusMark) {
     EXPECT_TRUE(list.hasFocus());
     const QImage shot = Shot(list);
     EXPECT_EQ(shot.pixel(100, 125), kGreen);
-    EXPECT_EQ(shot.pixel(2, 102), kGreen);  // where the keyboard's mark would be
+    EXPECT_EQ(shot.pixel(4, 102), kGreen);  // where the keyboard's mark would be
 }
 
 // Ten items in pages of four: the keys move the selection, the list pages
@@ -121,9 +121,9 @@ TEST_F(CLuListCtrlTest, KeysMoveTheSelectionAcrossPagesAndEnterActivatesIt) {
     // The selected row (row 0) carries the dotted mark in the selected text
     // colour (black here); the row below does not.
     const QImage shot = Shot(list);
-    EXPECT_EQ(shot.pixel(2, 2), kBlack);
-    EXPECT_EQ(shot.pixel(3, 2), kBlue);
-    EXPECT_EQ(shot.pixel(2, 52), kRed);
+    EXPECT_EQ(shot.pixel(4, 4), kBlack);
+    EXPECT_EQ(shot.pixel(5, 4), kBlue);
+    EXPECT_EQ(shot.pixel(4, 54), kRed);
     QTest::keyClick(&list, Qt::Key_Down);
     QTest::keyClick(&list, Qt::Key_Enter, Qt::KeypadModifier);
     ASSERT_EQ(activated.count(), 1);

@@ -204,7 +204,7 @@ TEST_F(CLuButtonTest, MouseSpaceAndEnterPressOnlyTheFocusedButton) {
     EXPECT_TRUE(second.hasFocus());
 }
 
-// The dotted mark (normal caption colour, every other pixel two pixels in)
+// The dotted mark (normal caption colour, every other pixel four pixels in)
 // shows for the focus that came from the keyboard, never for the focus the
 // pointer gave: those pixels stay as the face draws them.
 TEST_F(CLuButtonTest, FocusMarkShowsOnlyForTheKeyboardsFocus) {
@@ -214,21 +214,21 @@ TEST_F(CLuButtonTest, FocusMarkShowsOnlyForTheKeyboardsFocus) {
     first.clearFocus();  // the window may have opened on it
     QTest::mouseMove(&first, QPoint(50, 10));
     ASSERT_TRUE(first.hasFocus());
-    EXPECT_EQ(Shot(first).pixel(2, 2), kGreen);
+    EXPECT_EQ(Shot(first).pixel(4, 4), kGreen);
     QTest::mouseClick(&first, Qt::LeftButton, {}, QPoint(50, 10));
-    EXPECT_EQ(Shot(first).pixel(2, 2), kGreen);
+    EXPECT_EQ(Shot(first).pixel(4, 4), kGreen);
 
     QTest::keyClick(&first, Qt::Key_Tab);
     QTest::keyClick(&second, Qt::Key_Backtab);
     ASSERT_TRUE(first.hasFocus());
     const QImage shot = Shot(first);
-    EXPECT_EQ(shot.pixel(2, 2), 0xFF00FFFFu);  // opaque
-    EXPECT_EQ(shot.pixel(3, 2), kRed);
-    EXPECT_EQ(shot.pixel(4, 2), 0xFF00FFFFu);
-    EXPECT_EQ(shot.pixel(97, 17), 0xFF00FFFFu);
-    EXPECT_EQ(shot.pixel(1, 1), kRed);
+    EXPECT_EQ(shot.pixel(4, 4), 0xFF00FFFFu);  // opaque
+    EXPECT_EQ(shot.pixel(5, 4), kRed);
+    EXPECT_EQ(shot.pixel(6, 4), 0xFF00FFFFu);
+    EXPECT_EQ(shot.pixel(95, 15), 0xFF00FFFFu);
+    EXPECT_EQ(shot.pixel(3, 3), kRed);
     EXPECT_EQ(shot.pixel(50, 10), kRed);
-    EXPECT_EQ(Shot(second).pixel(2, 2), kRed);  // no focus, no mark
+    EXPECT_EQ(Shot(second).pixel(4, 4), kRed);  // no focus, no mark
 }
 
 TEST_F(CLuButtonTest, CaptionColourFollowsTheState) {
