@@ -48,7 +48,7 @@ int CLuListCtrl::ItemCount() const {
 }
 
 QString CLuListCtrl::ItemText(int item, int column) const {
-    if (!model_ || column >= model_->columnCount()) return {};
+    if (!model_ || column < 0 || column >= model_->columnCount()) return {};
     return model_->index(item, column).data(Qt::DisplayRole).toString();
 }
 
