@@ -80,6 +80,14 @@ CAutoUpdateDlg::CAutoUpdateDlg(const QString& link, const QString& installFolder
     animation_->move(40, 40);
     connect(this, &CAutoUpdateDlg::updateDone, this, &CAutoUpdateDlg::OnUpdateDone,
             Qt::QueuedConnection);
+    // The two painted lines, for assistive technology.
+    setAccessibleDescription(UpdaterText(kFirstLineText) + QLatin1Char(' ') +
+                             UpdaterText(kSecondLineText));
+    setFocus(Qt::OtherFocusReason);  // no button: Enter does nothing until Tab
+}
+
+QList<QWidget*> CAutoUpdateDlg::FocusOrder() const {
+    return {cancel_, minimise_, close_};
 }
 
 CAutoUpdateDlg::~CAutoUpdateDlg() {
@@ -103,6 +111,7 @@ void CAutoUpdateDlg::CreateButtons() {
     minimise_->SetControlId(kMinimiseId);
     minimise_->setGeometry(500, 7, 40, 20);
     minimise_->SetImages(minimiseStrip, 0, 0, minimiseStrip.width(), minimiseStrip.height(), 4);
+    minimise_->setAccessibleName(UpdaterText(kMinimiseName));
     connect(minimise_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
 
     const QImage closeStrip = LoadPngResource(kCloseStripId);
@@ -110,6 +119,7 @@ void CAutoUpdateDlg::CreateButtons() {
     close_->SetControlId(kCloseId);
     close_->setGeometry(550, 7, 40, 20);
     close_->SetImages(closeStrip, 0, 0, closeStrip.width(), closeStrip.height(), 4);
+    close_->setAccessibleName(UpdaterText(kCloseName));
     connect(close_, &QAbstractButton::clicked, this, &CAutoUpdateDlg::Cancel);
 }
 

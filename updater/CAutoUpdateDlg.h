@@ -26,8 +26,10 @@ namespace norvale::updater {
 // worker to stop and wait for it: before the switch to the new release the
 // dialog then ends without a message and the installation is as it was;
 // once the worker is past the switch the update is reported as done (110).
-// Enter does nothing. Use on the user-interface thread; the dialog outlives
-// its worker.
+// Enter does nothing. The dialog opens with the focus on itself (so Enter
+// stays without effect); Tab visits Cancel, minimise and close, and Enter or
+// Space presses the focused one. Use on the user-interface thread; the
+// dialog outlives its worker.
 class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
     Q_OBJECT
   public:
@@ -42,6 +44,8 @@ class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
     QLabel* Animation() const { return animation_; }
     QMovie* Movie() const { return movie_.get(); }
     bool WorkerRunning() const { return worker_.joinable(); }
+
+    QList<QWidget*> FocusOrder() const override;
 
     // UpdateWorkerHost, called on the worker thread.
     void ShowCopyFailure() override;

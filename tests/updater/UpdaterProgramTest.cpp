@@ -90,6 +90,7 @@ TEST(UpdaterLanguage, EveryBlockHoldsEveryText) {
                        kNetworkErrorText, kCopyFailedText,
                        kNewerVersionText, kProxyPromptText,
                        kProxyUserText,    kProxyPasswordText,
+                       kMinimiseName,     kCloseName,
                        kNotVerifiedText};
     for (int base = 0; base <= 800; base += 100) {
         for (int id : ids) EXPECT_FALSE(LoadSkinString(base + id).isEmpty()) << base + id;
