@@ -279,8 +279,9 @@ int CAutoUpdateDlg::Ask(int textId, int buttons) {
 
 void CAutoUpdateDlg::OnUpdateDone() {
     // After a cancel the dialog has ended: a late completion is not acted on.
+    // The worker, done, may still be removing its downloads: it is waited
+    // for when the dialog goes, not before the user is told.
     if (ended_) return;
-    if (worker_.joinable()) worker_.join();
     Conclude();
 }
 

@@ -35,8 +35,8 @@ namespace norvale::updater {
 // installed; a timer on this thread reads the worker's counters ten times a
 // second (UpdateProgressView). Enter does nothing. The dialog opens with the
 // focus on itself (so Enter stays without effect); Tab visits Cancel,
-// minimise and close, and Enter or Space presses the focused one. Use on the user-interface thread; the
-// dialog outlives its worker.
+// minimise and close, and Enter or Space presses the focused one. Use on
+// the user-interface thread; the dialog outlives its worker.
 class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
     Q_OBJECT
   public:

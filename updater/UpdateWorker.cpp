@@ -11,6 +11,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "updater/ArchiveHasher.h"
 #include "updater/ArchiveTrust.h"
 #include "updater/MinisignSignatureParser.h"
 #include "updater/PrivateTempFolder.h"
@@ -149,10 +150,20 @@ void RunUpdateWorker(const UpdateJob& job, UpdateWorkerHost& host) {
     Progress().bytesReceived = 0;
     Progress().bytesExpected = 0;
     Progress().phase = Phase::Downloading;
-    if (!DownloadToFile(job.link, files.archive)) return Finish(host, UpdateState::Failed);
+    // A prehashed signature signs the archive's hash: it is taken as the
+    // bytes are written, not in a second pass over the file.
+    const bool prehashed = signature->algorithm == MinisignSignature::Algorithm::Prehashed;
+    ArchiveHasher hasher;
+    const WrittenPiece hash = [&hasher](const char* data, std::size_t length) {
+        hasher.Update(data, length);
+    };
+    if (!DownloadToFile(job.link, files.archive, kMaxArchiveBytes, prehashed ? hash : nullptr))
+        return Finish(host, UpdateState::Failed);
     if (Cancelled()) return;
     Progress().phase = Phase::Verifying;
-    const ArchiveTrust::Verdict verdict = trust.CheckArchive(*signature, Local(files.archive));
+    const ArchiveTrust::Verdict verdict =
+        prehashed ? trust.CheckArchiveHash(*signature, hasher.Final())
+                  : trust.CheckArchive(*signature, Local(files.archive));
     if (verdict == ArchiveTrust::Verdict::Unreadable) return Finish(host, UpdateState::Failed);
     if (verdict != ArchiveTrust::Verdict::Trusted) return Finish(host, UpdateState::Refused);
     if (Cancelled()) return;
