@@ -1,8 +1,7 @@
 #include "drives/ShareDrives.h"
 
 #include <algorithm>
-
-#include "skin/CLuMessageBox.h"
+#include <chrono>
 
 namespace drives {
 
@@ -23,13 +22,42 @@ bool CodeUnitLess(const QString& a, const QString& b) {
                                         b.utf16() + b.size());
 }
 
+const DriveState& StateOf(const DriveStates& drives, char16_t letter) {
+    return drives[static_cast<std::size_t>(letter - u'A')];
+}
+
+// From candidate downward (never below D): the first letter that holds
+// nothing into *found (0 when none is left), and the candidate where the
+// search stopped.
+char16_t NextFreeLetter(const DriveStates& drives, char16_t candidate, char16_t* found) {
+    for (; candidate > u'C'; --candidate) {
+        const DriveState& state = StateOf(drives, candidate);
+        if (IsLocalDriveType(state.type) || state.type == kDriveRemote) continue;
+        if (state.connection == kErrorNotConnected) {
+            *found = candidate;
+            return candidate;
+        }
+    }
+    *found = 0;
+    return candidate;
+}
+
+qint64 SteadyMilliseconds() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 }  // namespace
 
 ShareDrives::ShareDrives(SharePlatform& platform, QObject* parent)
-    : QObject(parent), platform_(platform) {}
+    : QObject(parent), platform_(platform), clock_(SteadyMilliseconds) {}
 
 void ShareDrives::SetErrorPresenter(ErrorPresenter presenter) {
     errorPresenter_ = std::move(presenter);
+}
+
+void ShareDrives::SetClock(Clock clock) {
+    clock_ = clock ? std::move(clock) : Clock(SteadyMilliseconds);
 }
 
 QString ShareDrives::ServerPath(const QString& mapName) {
@@ -48,14 +76,8 @@ QString ShareDrives::MappedRowText(const QString& share, const QString& driveNam
     return share + QStringLiteral(" (") + driveName + QLatin1Char(')');
 }
 
-bool ShareDrives::IsMappedRowText(const QString& text) {
-    const qsizetype n = text.size();
-    return n >= 4 && text.at(n - 4) == QLatin1Char('(') && text.at(n - 1) == QLatin1Char(')');
-}
-
-QString ShareDrives::ShareNameOfRow(const QString& text) {
-    if (!IsMappedRowText(text)) return text;
-    return text.left(std::max<qsizetype>(0, text.size() - 5));
+QString ShareDrives::RowText(const QString& share, char16_t letter) {
+    return letter ? MappedRowText(share, DriveName(letter)) : share;
 }
 
 bool ShareDrives::IsUsableShare(const ShareEntry& entry) {
@@ -70,18 +92,27 @@ int ShareDrives::ListUsableShares(const QString& mapName) {
     return std::any_of(shares.begin(), shares.end(), IsUsableShare) ? 1 : 0;
 }
 
-int ShareDrives::FindMappedDrive(const QString& sharePath, QString* driveName) {
+int ShareDrives::FindMappedDrive(const DriveStates& drives, const QString& sharePath,
+                                 QString* driveName) {
     for (char16_t letter = kFirstLetter; letter >= kLastLetter; --letter) {
-        const QString drive = DriveName(letter);
-        if (IsLocalDriveType(platform_.GetDriveType(drive))) continue;
-        QString remote;
-        const int rc = platform_.GetConnection(drive, &remote);
-        if (rc != kNoError && rc != kErrorConnectionUnavail) remote.clear();
-        if (remote.isEmpty() || remote.compare(sharePath, Qt::CaseInsensitive) != 0) continue;
-        if (driveName) *driveName = drive;
-        return rc == kNoError ? 0 : 1;
+        const DriveState& state = StateOf(drives, letter);
+        if (IsLocalDriveType(state.type)) continue;
+        const bool named =
+            state.connection == kNoError || state.connection == kErrorConnectionUnavail;
+        if (!named || state.remote.isEmpty() ||
+            state.remote.compare(sharePath, Qt::CaseInsensitive) != 0) {
+            continue;
+        }
+        if (driveName) *driveName = DriveName(letter);
+        return state.connection == kNoError ? 0 : 1;
     }
     return 2;
+}
+
+int ShareDrives::FindMappedDrive(const QString& sharePath, QString* driveName) {
+    DriveStates drives;
+    platform_.ReadDrives(&drives);
+    return FindMappedDrive(drives, sharePath, driveName);
 }
 
 int ShareDrives::MapDrive(QWidget* owner, const QString& driveName, const QString& sharePath) {
@@ -104,76 +135,105 @@ int ShareDrives::LoginToServer(QWidget* owner, const QString& serverPath) {
 }
 
 void ShareDrives::ShowSystemError(int code, QWidget* owner) {
-    if (code == kErrorCancelled || !owner) return;
-    const QString text = platform_.ErrorText(code);
-    if (errorPresenter_) {
-        errorPresenter_(text, owner);
-    } else {
-        ShowSkinMessageBox(text, QString(), owner, BTN_OK);
-    }
+    if (code == kErrorCancelled || !owner || !errorPresenter_) return;
+    errorPresenter_(platform_.ErrorText(code), owner);
 }
 
 QStringList ShareDrives::FreeDriveNames() {
+    DriveStates drives;
+    platform_.ReadDrives(&drives);
     QStringList names;
     for (char16_t letter = kFirstLetter; letter >= kLastLetter; --letter) {
-        const QString drive = DriveName(letter);
-        const int type = platform_.GetDriveType(drive);
-        if (IsLocalDriveType(type) || type == kDriveRemote) continue;
-        QString remote;
-        const int rc = platform_.GetConnection(drive, &remote);
-        if ((rc == kNoError || rc == kErrorConnectionUnavail) && !remote.isEmpty()) continue;
-        names.append(drive);
+        const DriveState& state = StateOf(drives, letter);
+        if (IsLocalDriveType(state.type) || state.type == kDriveRemote) continue;
+        const bool named =
+            state.connection == kNoError || state.connection == kErrorConnectionUnavail;
+        if (named && !state.remote.isEmpty()) continue;
+        names.append(DriveName(letter));
     }
     return names;
 }
 
-char16_t ShareDrives::NextFreeLetter(char16_t candidate, char16_t* found) {
-    while (candidate > u'C') {
-        const QString drive = DriveName(candidate);
-        const int type = platform_.GetDriveType(drive);
-        if (!IsLocalDriveType(type) && type != kDriveRemote) {
-            QString remote;
-            if (platform_.GetConnection(drive, &remote) == kErrorNotConnected) {
-                *found = candidate;
-                return candidate;
-            }
-        }
-        --candidate;
-    }
-    *found = 0;
-    return candidate;
-}
-
 int ShareDrives::ListShares(const QString& mapName, bool map, ShareRowSink* sink) {
     std::vector<ShareEntry> entries;
-    if (platform_.EnumShares(ServerPath(mapName), &entries) != kNoError || entries.empty())
-        return 0;
+    if (platform_.EnumShares(ServerPath(mapName), &entries) != kNoError) return 0;
+    return ListShares(mapName, entries, map, sink);
+}
+
+QStringList ShareDrives::NextBatch(const QString& mapName, const QStringList& shares, int first,
+                                   const DriveStates& drives, char16_t candidate) const {
+    QStringList batch;
+    for (int i = first; i < shares.size(); ++i) {
+        const QString path = SharePath(mapName, shares.at(i));
+        if (FindMappedDrive(drives, path, nullptr) != 2 || batch.contains(path)) continue;
+        char16_t letter = 0;
+        candidate = NextFreeLetter(drives, candidate, &letter);
+        if (!letter) break;
+        batch.append(path);
+        if (candidate > u'C') --candidate;
+    }
+    return batch;
+}
+
+// Each letter is read once for the whole listing. With map, the shares to
+// connect are connected at once (a batch of as many as there are free
+// letters), then walked in order as if one by one: a share whose
+// connection failed leaves its letter to the next.
+int ShareDrives::ListShares(const QString& mapName, const std::vector<ShareEntry>& entries,
+                            bool map, ShareRowSink* sink, std::vector<MapFailure>* failures) {
+    if (entries.empty()) return 0;
     QStringList shares;
     for (const ShareEntry& entry : entries) {
         if (IsUsableShare(entry)) shares.append(entry.name);
     }
     std::stable_sort(shares.begin(), shares.end(), CodeUnitLess);
 
-    auto send = [sink](const QString& text, char16_t letter) {
-        if (sink) sink->AddShareRow(text, letter);
+    auto send = [sink](const QString& share, char16_t letter) {
+        if (sink) sink->AddShareRow(share, letter);
     };
+    auto failed = [&](const QString& share, int code) {
+        if (failures) failures->push_back({share, code});
+        send(share, 0);
+    };
+    DriveStates drives;
+    platform_.ReadDrives(&drives);
+    const qint64 start = clock_();
     char16_t candidate = kFirstLetter;
-    for (const QString& share : shares) {
+    QStringList prepared;
+    for (int i = 0; i < shares.size(); ++i) {
+        const QString& share = shares.at(i);
         const QString path = SharePath(mapName, share);
         QString drive;
-        if (FindMappedDrive(path, &drive) != 2) {
-            send(MappedRowText(share, drive), drive.at(0).unicode());
+        if (FindMappedDrive(drives, path, &drive) != 2) {
+            send(share, drive.at(0).unicode());
             continue;
         }
         char16_t letter = 0;
-        candidate = NextFreeLetter(candidate, &letter);
-        if (letter && map && MapDrive(nullptr, DriveName(letter), path) == kNoError) {
-            send(MappedRowText(share, DriveName(letter)), letter);
-            if (candidate > u'C') --candidate;
+        candidate = NextFreeLetter(drives, candidate, &letter);
+        if (!map) {
+            send(share, 0);
             continue;
         }
-        send(share, 0);
+        const qint64 left = kAutomaticMappingMs - (clock_() - start);
+        if (!letter || left <= 0) {
+            failed(share, letter ? kErrorTimeout : kErrorNoMoreDevices);
+            continue;
+        }
+        if (!prepared.contains(path)) {
+            const QStringList batch = NextBatch(mapName, shares, i, drives, candidate);
+            platform_.PrepareConnections(batch, static_cast<int>(left));
+            prepared += batch;
+        }
+        const int rc = MapDrive(nullptr, DriveName(letter), path);
+        if (rc != kNoError) {
+            failed(share, rc);
+            continue;
+        }
+        drives[letter - u'A'] = DriveState{kDriveRemote, kNoError, path};
+        send(share, letter);
+        if (candidate > u'C') --candidate;
     }
+    if (!prepared.isEmpty()) platform_.PrepareConnections({}, 0);
     return 1;
 }
 
