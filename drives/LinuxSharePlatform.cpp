@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -23,8 +24,7 @@ namespace drives {
 namespace {
 
 constexpr int kNeedsGvfsText = 58;
-// How long a new mount's folder may take to show in the FUSE tree.
-constexpr int kFolderWaitMs = 3000;
+// Pause between looks at a folder that is not there yet.
 constexpr int kFolderWaitStepMs = 50;
 
 QString FixedText(int code) {
@@ -67,7 +67,7 @@ QString FixedText(int code) {
 }
 
 // What looking into a folder finds: 0 when it can be listed, 5 when access
-// is denied, 53 when it is not there or not (yet) usable.
+// is denied, 53 when it is not there or not usable.
 int LookInto(const QByteArray& name) {
     struct stat info {};
     if (stat(name.constData(), &info) != 0) {
@@ -84,8 +84,8 @@ int LookInto(const QByteArray& name) {
 
 // Looks into a folder on a thread of its own and waits at most timeoutMs
 // for it: a FUSE folder whose daemon hangs blocks that thread (until the
-// daemon answers or dies), never the caller. LookInto's answer, or 1460
-// when the folder does not answer in time.
+// daemon answers or dies), never the caller. LookInto's answer, or 1460 when
+// the folder does not answer in time.
 int ProbeFolder(const QString& path, int timeoutMs) {
     struct Probe {
         std::mutex lock;
@@ -107,16 +107,17 @@ int ProbeFolder(const QString& path, int timeoutMs) {
     return probe->code;
 }
 
-// The kernel may remember a FUSE folder for a moment as it was before the
-// mount (missing, or the stale folder of an earlier mount that answers
-// with I/O errors): wait a little until the new mount shows, so that a file
-// manager opening the letter finds it.
-void WaitForFolder(const QString& path) {
+// Probes a folder again while it is missing or unusable, for at most
+// timeoutMs in all: a new mount can take a moment to show in the FUSE tree,
+// where the kernel may still remember the folder as it was before (missing,
+// or the folder of an earlier mount that answers with I/O errors).
+int ProbeUntilThere(const QString& path, int timeoutMs) {
     QElapsedTimer waited;
     waited.start();
-    for (qint64 left = kFolderWaitMs; left > 0; left = kFolderWaitMs - waited.elapsed()) {
-        const int code = ProbeFolder(path, static_cast<int>(left));
-        if (code != kErrorBadNetPath) return;
+    for (;;) {
+        const qint64 left = timeoutMs - waited.elapsed();
+        const int code = ProbeFolder(path, static_cast<int>(std::max<qint64>(left, 1)));
+        if (code != kErrorBadNetPath || left <= kFolderWaitStepMs) return code;
         std::this_thread::sleep_for(std::chrono::milliseconds(kFolderWaitStepMs));
     }
 }
@@ -261,7 +262,7 @@ MountTask LinuxSharePlatform::MountShare(const QString& server, const QString& s
     task.share = share;
     task.code = mounter_.Mount(server, share, interactive && prompt_, owner, &task.fusePath,
                                &task.message, &task.existed);
-    if (task.code == kNoError && !task.existed) RememberOwnMount(task.fusePath);
+    if (task.code == kNoError && !task.existed) RememberOwnMounts({task.fusePath});
     return task;
 }
 
@@ -275,7 +276,6 @@ int LinuxSharePlatform::ConnectShare(char16_t letter, const QString& server, con
     const MountTask task = MountShare(server, share, interactive, owner);
     if (task.code != kNoError || !letter) return Fail(task.code, task.message);
     if (task.fusePath.isEmpty()) return kErrorNotSupported;
-    WaitForFolder(task.fusePath);
     // A fresh look: the letter may have been taken while the prompt was up
     // or the mount ran.
     const DriveEntry now = folder_.Read(letter);
@@ -304,10 +304,12 @@ void LinuxSharePlatform::PrepareConnections(const QStringList& sharePaths, int t
             tasks.push_back(task);
     }
     mounter_.MountAll(&tasks, timeoutMs);
+    QStringList own;
     for (const MountTask& task : tasks) {
-        if (task.code == kNoError && !task.existed) RememberOwnMount(task.fusePath);
+        if (task.code == kNoError && !task.existed) own.append(task.fusePath);
         prepared_.insert(RemoteName(task.server, task.share).toLower(), task);
     }
+    RememberOwnMounts(own);
 }
 
 // Prepared mounts no AddConnection took: our own are let go again.
@@ -319,16 +321,14 @@ void LinuxSharePlatform::ReleasePrepared() {
     }
 }
 
-void LinuxSharePlatform::RememberOwnMount(const QString& fusePath) {
-    if (fusePath.isEmpty() || !folder_.EnsureExists()) return;
+void LinuxSharePlatform::RememberOwnMounts(QStringList fusePaths) {
+    fusePaths.removeAll(QString());
+    if (fusePaths.isEmpty() || !folder_.EnsureExists()) return;
     // Entries no longer mounted were let go elsewhere: whoever mounts them
     // again is not us.
     QSet<QString> mounted;
-    if (mounts_.MountedFolders(&mounted)) {
-        mounted.insert(fusePath);
-        record_.KeepOnly(mounted);
-    }
-    record_.Add(fusePath);
+    const bool known = mounts_.MountedFolders(&mounted);
+    record_.Update(fusePaths, known ? &mounted : nullptr);
 }
 
 // A share mounted by us that no letter uses any more is unmounted, never
@@ -355,7 +355,10 @@ int LinuxSharePlatform::ProbeDrive(const QString& driveName) {
     const char16_t letter = DriveFolder::LetterOf(driveName);
     const DriveEntry entry = letter ? folder_.Read(letter) : DriveEntry{};
     if (entry.kind != DriveEntry::kOurLink) return kErrorNotConnected;
-    const int code = ProbeFolder(folder_.EntryPath(letter), probeTimeoutMs_);
+    QSet<QString> mounted;
+    if (mounts_.MountedFolders(&mounted) && !mounted.contains(entry.target))
+        return kErrorConnectionUnavail;
+    const int code = ProbeUntilThere(folder_.EntryPath(letter), probeTimeoutMs_);
     if (code == kErrorTimeout) {
         return Fail(code,
                     QStringLiteral("%1: %2").arg(RemoteName(entry.server, entry.share),

@@ -62,7 +62,7 @@ class LinuxSharePlatform : public SharePlatform {
                      QWidget* owner);
     MountTask MountShare(const QString& server, const QString& share, bool interactive,
                          QWidget* owner);
-    void RememberOwnMount(const QString& fusePath);
+    void RememberOwnMounts(QStringList fusePaths);
     void ReleaseIfUnused(const QString& fusePath, const QString& server, const QString& share);
     void ReleasePrepared();
 

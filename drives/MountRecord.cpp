@@ -18,14 +18,16 @@ namespace {
 
 constexpr qint64 kMaxBytes = 256 * 1024;
 
-// Writes all of text to a file opened for it, durably; closes fd.
+// Writes all of text to a file opened for it; closes fd. Not synced: a
+// record lost in a crash only makes mounts look foreign, which are then
+// never unmounted, the safe side.
 bool WriteAndClose(int fd, const QByteArray& text) {
     QFile out;
     if (!out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
         close(fd);
         return false;
     }
-    return out.write(text) == text.size() && out.flush() && fsync(fd) == 0;
+    return out.write(text) == text.size() && out.flush();
 }
 
 }  // namespace
@@ -72,11 +74,18 @@ bool MountRecord::Contains(const QString& folder) const {
     return Load().contains(folder);
 }
 
-bool MountRecord::Add(const QString& folder) {
+bool MountRecord::Update(const QStringList& added, const QSet<QString>* mounted) {
     QStringList folders = Load();
-    if (folders.contains(folder)) return true;
-    if (folders.size() >= kMaxEntries) folders.removeFirst();
-    folders.append(folder);
+    if (mounted) {
+        folders.removeIf([&](const QString& folder) {
+            return !mounted->contains(folder) && !added.contains(folder);
+        });
+    }
+    for (const QString& folder : added) {
+        if (folders.contains(folder)) continue;
+        if (folders.size() >= kMaxEntries) folders.removeFirst();
+        folders.append(folder);
+    }
     return Save(folders);
 }
 
@@ -84,13 +93,6 @@ bool MountRecord::Remove(const QString& folder) {
     QStringList folders = Load();
     if (folders.removeAll(folder) == 0) return true;
     return Save(folders);
-}
-
-bool MountRecord::KeepOnly(const QSet<QString>& mounted) {
-    QStringList folders = Load();
-    const qsizetype before = folders.size();
-    folders.removeIf([&](const QString& folder) { return !mounted.contains(folder); });
-    return folders.size() == before || Save(folders);
 }
 
 }  // namespace drives

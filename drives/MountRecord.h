@@ -18,12 +18,12 @@ class MountRecord {
     explicit MountRecord(QString file) : file_(std::move(file)) {}
 
     bool Contains(const QString& folder) const;
-    // False when the file cannot be written.
-    bool Add(const QString& folder);
+    // Adds folders, first dropping the entries that are no longer mounted
+    // when `mounted` (may be null: unknown) tells (a share unmounted
+    // elsewhere and mounted again later is not ours). False when the file
+    // cannot be written.
+    bool Update(const QStringList& folders, const QSet<QString>* mounted);
     bool Remove(const QString& folder);
-    // Drops the entries that are no longer mounted (a share unmounted
-    // elsewhere and mounted again later is not ours).
-    bool KeepOnly(const QSet<QString>& mounted);
 
   private:
     QStringList Load() const;

@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 
 #include "PrivateSmbd.h"
@@ -66,9 +67,15 @@ class SmbdPanels : public ::testing::Test {
 
 TEST_F(SmbdPanels, BrowseAndMapActOnTheShareOfTheClickedRow) {
     ShareWindowFixture& f = *window_;
+    // The kernel may show an earlier mount's folder for a moment.
     auto readThrough = [&](char16_t letter, const char* file) {
-        QFile in(folder_->EntryPath(letter) + QLatin1Char('/') + QLatin1String(file));
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+        QByteArray content;
+        for (int tries = 0; tries < 100 && content.isEmpty(); ++tries) {
+            QFile in(folder_->EntryPath(letter) + QLatin1Char('/') + QLatin1String(file));
+            content = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+            if (content.isEmpty()) QTest::qWait(50);
+        }
+        return content;
     };
     OpenedUrls opened;
     f.window->OnBrowseNetworkShares();
