@@ -48,9 +48,14 @@ class RecordingPrompt : public drives::CredentialPrompt {
     bool answer = true;
 };
 
+// The server \\nas with its one share "data".
+void ServeOneShare(drives::FakeSharePlatform& platform) {
+    platform.SetShares(QStringLiteral("\\\\nas"), {{QStringLiteral("data"), drives::kShareDisk}});
+}
+
 TEST(ResponsivePlatform, TheInterfaceThreadKeepsTurningDuringASlowListing) {
     SlowPlatform slow;
-    slow.SetShares(QStringLiteral("\\\\nas"), {{QStringLiteral("data"), drives::kShareDisk}});
+    ServeOneShare(slow);
     drives::ResponsiveSharePlatform platform(slow);
     int ticks = 0;
     QTimer timer;
@@ -134,7 +139,7 @@ class CountingPlatform : public drives::FakeSharePlatform {
 
 TEST(ResponsivePlatform, TwoCallsNeverRunAtOnce) {
     CountingPlatform counting;
-    counting.SetShares(QStringLiteral("\\\\nas"), {{QStringLiteral("data"), drives::kShareDisk}});
+    ServeOneShare(counting);
     drives::ResponsiveSharePlatform platform(counting);
     // Calls made while another one runs: from a timer of the waiting
     // interface thread, and from a thread of their own.
@@ -171,7 +176,7 @@ TEST(ResponsivePlatform, TwoCallsNeverRunAtOnce) {
 // before its work: the caller gets the worker's answer, never a half one.
 TEST(ResponsivePlatform, ACallEndsWithItsWorkEvenWhenItsLoopIsToldToQuit) {
     SlowPlatform slow;
-    slow.SetShares(QStringLiteral("\\\\nas"), {{QStringLiteral("data"), drives::kShareDisk}});
+    ServeOneShare(slow);
     drives::ResponsiveSharePlatform platform(slow);
     QTimer::singleShot(20, [] { QThread::currentThread()->exit(0); });
     std::vector<drives::ShareEntry> shares;
