@@ -160,14 +160,25 @@ int ShareDrives::ListShares(const QString& mapName, bool map, ShareRowSink* sink
     return ListShares(mapName, entries, map, sink);
 }
 
-QStringList ShareDrives::NextBatch(const QString& mapName, const QStringList& shares, int first,
-                                   const DriveStates& drives, char16_t candidate) const {
+// What one listing keeps while it walks its shares: each letter is read
+// once, at its start, and kept up to date by the mapping.
+struct ShareDrives::Listing {
+    QString mapName;
+    QStringList shares;
+    DriveStates drives;
+    char16_t candidate = kFirstLetter;
+    qint64 deadline = 0;
+    QStringList prepared;  // share paths connected at once already
+};
+
+QStringList ShareDrives::NextBatch(const Listing& listing, int first) {
     QStringList batch;
-    for (int i = first; i < shares.size(); ++i) {
-        const QString path = SharePath(mapName, shares.at(i));
-        if (FindMappedDrive(drives, path, nullptr) != 2 || batch.contains(path)) continue;
+    char16_t candidate = listing.candidate;
+    for (int i = first; i < listing.shares.size(); ++i) {
+        const QString path = SharePath(listing.mapName, listing.shares.at(i));
+        if (FindMappedDrive(listing.drives, path, nullptr) != 2 || batch.contains(path)) continue;
         char16_t letter = 0;
-        candidate = NextFreeLetter(drives, candidate, &letter);
+        candidate = NextFreeLetter(listing.drives, candidate, &letter);
         if (!letter) break;
         batch.append(path);
         if (candidate > u'C') --candidate;
@@ -175,65 +186,57 @@ QStringList ShareDrives::NextBatch(const QString& mapName, const QStringList& sh
     return batch;
 }
 
-// Each letter is read once for the whole listing. With map, the shares to
-// connect are connected at once (a batch of as many as there are free
-// letters), then walked in order as if one by one: a share whose
-// connection failed leaves its letter to the next.
+// The shares to map are connected at once (a batch of as many as there are
+// free letters), then given letters in listing order as if one by one: a
+// share whose connection failed leaves its letter to the next.
+int ShareDrives::MapListed(Listing& listing, int index, char16_t letter) {
+    if (!letter) return kErrorNoMoreDevices;
+    const qint64 left = listing.deadline - clock_();
+    if (left <= 0) return kErrorTimeout;
+    const QString path = SharePath(listing.mapName, listing.shares.at(index));
+    if (!listing.prepared.contains(path)) {
+        const QStringList batch = NextBatch(listing, index);
+        platform_.PrepareConnections(batch, static_cast<int>(left));
+        listing.prepared += batch;
+    }
+    const int rc = MapDrive(nullptr, DriveName(letter), path);
+    if (rc == kNoError) listing.drives[letter - u'A'] = DriveState{kDriveRemote, kNoError, path};
+    return rc;
+}
+
 int ShareDrives::ListShares(const QString& mapName, const std::vector<ShareEntry>& entries,
                             bool map, ShareRowSink* sink, std::vector<MapFailure>* failures) {
     if (entries.empty()) return 0;
-    QStringList shares;
+    Listing listing;
+    listing.mapName = mapName;
     for (const ShareEntry& entry : entries) {
-        if (IsUsableShare(entry)) shares.append(entry.name);
+        if (IsUsableShare(entry)) listing.shares.append(entry.name);
     }
-    std::stable_sort(shares.begin(), shares.end(), CodeUnitLess);
-
+    std::stable_sort(listing.shares.begin(), listing.shares.end(), CodeUnitLess);
+    platform_.ReadDrives(&listing.drives);
+    listing.deadline = clock_() + kAutomaticMappingMs;
     auto send = [sink](const QString& share, char16_t letter) {
         if (sink) sink->AddShareRow(share, letter);
     };
-    auto failed = [&](const QString& share, int code) {
-        if (failures) failures->push_back({share, code});
-        send(share, 0);
-    };
-    DriveStates drives;
-    platform_.ReadDrives(&drives);
-    const qint64 start = clock_();
-    char16_t candidate = kFirstLetter;
-    QStringList prepared;
-    for (int i = 0; i < shares.size(); ++i) {
-        const QString& share = shares.at(i);
-        const QString path = SharePath(mapName, share);
+    for (int i = 0; i < listing.shares.size(); ++i) {
+        const QString& share = listing.shares.at(i);
         QString drive;
-        if (FindMappedDrive(drives, path, &drive) != 2) {
+        if (FindMappedDrive(listing.drives, SharePath(mapName, share), &drive) != 2) {
             send(share, drive.at(0).unicode());
             continue;
         }
         char16_t letter = 0;
-        candidate = NextFreeLetter(drives, candidate, &letter);
-        if (!map) {
-            send(share, 0);
+        listing.candidate = NextFreeLetter(listing.drives, listing.candidate, &letter);
+        const int code = map ? MapListed(listing, i, letter) : kErrorNotConnected;
+        if (code == kNoError) {
+            send(share, letter);
+            if (listing.candidate > u'C') --listing.candidate;
             continue;
         }
-        const qint64 left = kAutomaticMappingMs - (clock_() - start);
-        if (!letter || left <= 0) {
-            failed(share, letter ? kErrorTimeout : kErrorNoMoreDevices);
-            continue;
-        }
-        if (!prepared.contains(path)) {
-            const QStringList batch = NextBatch(mapName, shares, i, drives, candidate);
-            platform_.PrepareConnections(batch, static_cast<int>(left));
-            prepared += batch;
-        }
-        const int rc = MapDrive(nullptr, DriveName(letter), path);
-        if (rc != kNoError) {
-            failed(share, rc);
-            continue;
-        }
-        drives[letter - u'A'] = DriveState{kDriveRemote, kNoError, path};
-        send(share, letter);
-        if (candidate > u'C') --candidate;
+        if (map && failures) failures->push_back({share, code});
+        send(share, 0);
     }
-    if (!prepared.isEmpty()) platform_.PrepareConnections({}, 0);
+    if (!listing.prepared.isEmpty()) platform_.PrepareConnections({}, 0);
     return 1;
 }
 

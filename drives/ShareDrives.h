@@ -97,11 +97,14 @@ class ShareDrives : public QObject {
     void busy(int phase);
 
   private:
+    struct Listing;
+    // Maps share `index` of a listing to letter (0: none is free) within
+    // the listing's time; 0 or the error code.
+    int MapListed(Listing& listing, int index, char16_t letter);
     // The share paths to connect at once for automatic mapping: from share
     // `first` on, the unmapped ones, as many as there are free letters from
-    // candidate down.
-    QStringList NextBatch(const QString& mapName, const QStringList& shares, int first,
-                          const DriveStates& drives, char16_t candidate) const;
+    // the listing's candidate down.
+    static QStringList NextBatch(const Listing& listing, int first);
 
     SharePlatform& platform_;
     ErrorPresenter errorPresenter_;
