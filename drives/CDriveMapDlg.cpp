@@ -4,13 +4,16 @@
 #include <algorithm>
 
 #include "drives/CMsgDriveMapDlg.h"
+#include "skin/StringTable.h"
 
 namespace drives {
 
 CDriveMapDlg::CDriveMapDlg(QWidget* parent, SharePanelContext context, LetterQuestion ask)
     : SharePanel(parent, SharePanelIds{kTemplateId, kListId, kPageUpId, kPageDownId},
                  std::move(context)),
-      ask_(std::move(ask)) {}
+      ask_(std::move(ask)) {
+    setAccessibleName(LoadSkinString(5));  // "Map Network Drive"
+}
 
 void CDriveMapDlg::Open(const QString& serverName, const QString& mapName,
                         const std::vector<ShareEntry>& shares, bool automatic) {

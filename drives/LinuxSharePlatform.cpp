@@ -23,7 +23,7 @@ namespace drives {
 
 namespace {
 
-constexpr int kNeedsGvfsText = 58;
+constexpr int kNeedsGvfsText = 62;
 // Pause between looks at a folder that is not there yet.
 constexpr int kFolderWaitStepMs = 50;
 

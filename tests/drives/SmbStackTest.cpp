@@ -462,7 +462,7 @@ TEST_F(SmbStack, CommandPrintsPanelRowsAndFailsWithTheMessage) {
               QByteArray("My Files\nPublic (Z:)\nVideo (4K)\ndata (M:)\nprivate\npublic\n"));
     const QList<QByteArray> lines = process.readAllStandardError().trimmed().split('\n');
     ASSERT_EQ(lines.size(), 5);
-    EXPECT_TRUE(lines[1].contains("\\\\127.0.0.9\\Public (Z:): " + LoadSkinString(58).toUtf8() +
+    EXPECT_TRUE(lines[1].contains("\\\\127.0.0.9\\Public (Z:): " + LoadSkinString(62).toUtf8() +
                                   " (error 50)"))
         << lines[1].toStdString();
 
