@@ -177,11 +177,12 @@ TEST(Bursts, FiveHundredDevicesAnsweringOneSearchWithinTenMillisecondsAreAllList
     const QString scenario =
         WriteFile(dir, "scenario.json", QJsonDocument(document).toJson(QJsonDocument::Compact));
     // Watched until every device is in (a slow sanitizer build takes long
-    // for 500 descriptions); what counts is that none is missing.
+    // for 500 descriptions); what counts is that none is missing. The watch
+    // file exists before the loop first reads it.
     const QString out = RunScript(
         dir,
-        QStringLiteral("start_sim %1 || exit 1;"
-                       " $BIN/norvale-discovery --watch --interface 127.0.0.1 > $DIR/watch &"
+        QStringLiteral("start_sim %1 || exit 1; : > $DIR/watch;"
+                       " $BIN/norvale-discovery --watch --interface 127.0.0.1 >> $DIR/watch &"
                        " pid=$!; n=1200; while [ $(grep -c '\"added\"' $DIR/watch) -lt 500 ] &&"
                        " [ $n -gt 0 ]; do sleep 0.05; n=$((n-1)); done;"
                        " kill -TERM $pid; wait $pid; kill $SIM; wait $SIM")
