@@ -3,6 +3,9 @@
 #include <QKeyEvent>
 #include <QPainter>
 
+#include "resources/MainControlIds.h"
+#include "resources/MainImageIds.h"
+#include "resources/MainStringIds.h"
 #include "skin/CLuButton.h"
 #include "skin/SkinFonts.h"
 #include "skin/SkinImage.h"
@@ -12,13 +15,6 @@
 namespace norvale::app {
 namespace {
 
-constexpr int kBackgroundPng = 141;
-constexpr int kLogoPng = 142;
-constexpr int kBackStripPng = 131;
-constexpr int kProductNameId = 1;
-constexpr int kBackTextId = 12;
-constexpr int kVersionId = 13;
-constexpr int kAboutId = 16;
 const QPoint kLogoAt(30, 15);
 const QPoint kBackAt(606, 410);
 
@@ -26,25 +22,25 @@ const QPoint kBackAt(606, 410);
 
 CAboutDlg::CAboutDlg(QWidget* parent)
     : CLuDialog(parent),
-      background_(LoadPngResource(kBackgroundPng)),
-      logo_(LoadPngResource(kLogoPng)),
-      backStrip_(LoadPngResource(kBackStripPng)),
+      background_(LoadPngResource(MainImage::kPanelBackground)),
+      logo_(LoadPngResource(MainImage::kLogo)),
+      backStrip_(LoadPngResource(MainImage::kDialogButtons)),
       version_(ProductVersion::Current()) {
     setWindowFlags(Qt::Widget);  // a panel inside the main window
     SetSwallowDialogKeys(true);  // Back ends the panel, Enter and Esc do not
-    SetControlId(kTemplateId);
+    SetControlId(MainControl::kAboutPanel);
     SetBackground(background_, 0, 0, background_.width(), background_.height(), 0);
 
     back_ = new CLuButton(this);
-    back_->SetControlId(CAboutDlg::kBackId);
+    back_->SetControlId(MainControl::kBack);
     back_->SetImages(backStrip_, 0, 0, backStrip_.width(), backStrip_.height(), 4);
     back_->setGeometry(QRect(kBackAt, back_->FaceSize()));
-    back_->setText(LoadSkinString(kBackTextId));
+    back_->setText(LoadSkinString(MainString::kBack));
     back_->SetTextAlign(StringAlign::Center, StringAlign::Center, false);
     back_->SetFont(SkinFaceName(), 12);
     back_->SetTextColors(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF808080, false);
     connect(back_, &QAbstractButton::clicked, this, &QObject::deleteLater);
-    setAccessibleName(LoadSkinString(kAboutId));
+    setAccessibleName(LoadSkinString(MainString::kAbout));
 }
 
 QList<QWidget*> CAboutDlg::FocusOrder() const {
@@ -52,7 +48,7 @@ QList<QWidget*> CAboutDlg::FocusOrder() const {
 }
 
 QString CAboutDlg::VersionLine() const {
-    return FormatVersionLine(LoadSkinString(kVersionId), version_);
+    return FormatVersionLine(LoadSkinString(MainString::kVersion), version_);
 }
 
 void CAboutDlg::paintEvent(QPaintEvent* event) {
@@ -66,12 +62,12 @@ void CAboutDlg::paintEvent(QPaintEvent* event) {
     centred.horizontal = StringAlign::Center;
     centred.vertical = StringAlign::Center;
     const QColor white(Qt::white);
-    SkinText::Draw(painter, LoadSkinString(kAboutId), SkinFont(SkinFaceName(), 12), white,
+    SkinText::Draw(painter, LoadSkinString(MainString::kAbout), SkinFont(SkinFaceName(), 12), white,
                    QRectF(30, 15, 720, 45), centred);
 
     TextFormat left = centred;
     left.horizontal = StringAlign::Near;
-    const QString name = LoadSkinString(kProductNameId);
+    const QString name = LoadSkinString(MainString::kProductName);
     const QFont nameFont = SkinFont(SkinFaceName(), 18, kFontBold);
     const qreal nameWidth = SkinText::Measure(name, nameFont).width();
     SkinText::Draw(painter, name, nameFont, white, QRectF(45, 70, nameWidth, 50), left);

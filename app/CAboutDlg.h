@@ -16,9 +16,6 @@ namespace norvale::app {
 class CAboutDlg : public CLuDialog {
     Q_OBJECT
   public:
-    static constexpr int kTemplateId = 140;
-    static constexpr int kBackId = 1019;
-
     explicit CAboutDlg(QWidget* parent);
 
     CLuButton* BackButton() const { return back_; }

@@ -17,6 +17,8 @@
 #include "drives/CShareFolderDlg.h"
 #include "drives/ShareDrives.h"
 #include "drives/ShareEnumeration.h"
+#include "resources/MainImageIds.h"
+#include "resources/MainStringIds.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuListCtrl.h"
 #include "skin/CLuMessageBox.h"
@@ -30,28 +32,12 @@
 namespace norvale::app {
 namespace {
 
-// Strings of the window.
-constexpr int kProductNameText = 1;
-constexpr int kThingsToDoText = 2;
-constexpr int kDrivesFoundText = 3;
-constexpr int kActionTexts[] = {4, 5, 6, 7};  // Configure ... Create Desktop Shortcut
-constexpr int kLedOnText = 51;                // "Turn On Identify LED"
-constexpr int kLedOffText = 52;               // "Turn Off Identify LED"
-constexpr int kInfoText = 53;
-constexpr int kHelpText = 54;
-constexpr int kNoDeviceText = 55;
-constexpr int kShortcutCreatedText = 44;
-constexpr int kMapQuestionText = 46;
-constexpr int kMapCaptionText = 5;
-constexpr int kPathNotFoundText = 57;
-// Names of the image-only buttons, for assistive technology.
-constexpr int kMinimiseName = 58;
-constexpr int kCloseName = 59;
-constexpr int kPageUpName = 60;
-constexpr int kPageDownName = 61;
+// Captions of the action column but the identify LED's, top to bottom.
+constexpr int kActionTexts[] = {MainString::kConfigure, MainString::kMapNetworkDrive,
+                                MainString::kBrowseShares, MainString::kCreateShortcut};
 
-constexpr int kFirstActionId = CLuDiscoverDlg::kConfigureId;
-constexpr int kLastActionId = CLuDiscoverDlg::kIdentifyLedId;
+constexpr int kFirstActionId = MainControl::kConfigure;
+constexpr int kLastActionId = MainControl::kIdentifyLed;
 const QPoint kActionColumn(414, 194);
 const QRect kListRect(32, 194, 354, 300);
 constexpr int kRowHeight = 60;
@@ -69,7 +55,7 @@ CLuDiscoverDlg::CLuDiscoverDlg(DiscoverDlgOptions options, QWidget* parent)
       model_(std::make_unique<DeviceListModel>(table_)) {
     if (!options_.showMessage) options_.showMessage = ShowSkinMessageBox;
     SetSwallowDialogKeys(true);  // Enter and Esc never close the window
-    setWindowIcon(QIcon(QPixmap::fromImage(LoadPngResource(128))));
+    setWindowIcon(QIcon(QPixmap::fromImage(LoadPngResource(MainImage::kProgramIcon))));
     setWindowTitle(WindowTitle());
     setFixedSize(800, 600);
     move(0, 0);
@@ -82,9 +68,9 @@ CLuDiscoverDlg::CLuDiscoverDlg(DiscoverDlgOptions options, QWidget* parent)
     CreateUnusedControls();
     ConnectActions();
     // Start-up state: no rows yet, so no scroll or action buttons.
-    Button(kScrollUpId)->setEnabled(false);
-    Button(kScrollUpId)->hide();
-    Button(kScrollDownId)->hide();
+    Button(MainControl::kScrollUp)->setEnabled(false);
+    Button(MainControl::kScrollUp)->hide();
+    Button(MainControl::kScrollDown)->hide();
     for (int id = kFirstActionId; id <= kLastActionId; ++id) Button(id)->hide();
     list_->setFocus(Qt::OtherFocusReason);  // the window opens on its list
 
@@ -115,22 +101,22 @@ CLuDiscoverDlg::~CLuDiscoverDlg() {
 }
 
 void CLuDiscoverDlg::LoadImages() {
-    background_ = LoadPngResource(130);
-    heading_ = LoadPngResource(137);
-    textButtons_ = LoadPngResource(160);
-    close_ = LoadPngResource(132);
-    minimise_ = LoadPngResource(139);
-    actions_ = LoadPngResource(149);
-    rows_ = LoadPngResource(135);
-    pageUp_ = LoadPngResource(138);
-    pageDown_ = LoadPngResource(136);
-    mark_ = LoadPngResource(157);
+    background_ = LoadPngResource(MainImage::kWindowBackground);
+    heading_ = LoadPngResource(MainImage::kHeading);
+    textButtons_ = LoadPngResource(MainImage::kTextButtons);
+    close_ = LoadPngResource(MainImage::kCloseButton);
+    minimise_ = LoadPngResource(MainImage::kMinimiseButton);
+    actions_ = LoadPngResource(MainImage::kActionButtons);
+    rows_ = LoadPngResource(MainImage::kDeviceRows);
+    pageUp_ = LoadPngResource(MainImage::kPageUp);
+    pageDown_ = LoadPngResource(MainImage::kPageDown);
+    mark_ = LoadPngResource(MainImage::kLedMark);
 
     // The process-wide message box record holds these images.
     MessageBoxSkin skin;
-    skin.background = LoadPngResource(146);
+    skin.background = LoadPngResource(MainImage::kMessageBoxBackground);
     skin.backgroundSource = skin.background.rect();
-    skin.buttons = LoadPngResource(131);
+    skin.buttons = LoadPngResource(MainImage::kDialogButtons);
     skin.buttonsSource = skin.buttons.rect();
     skin.captionColor = skin.buttonColor1 = skin.buttonColor2 = skin.buttonColor3 = 0xFFFFFFFF;
     skin.buttonColor4 = 0xFF808080;
@@ -155,10 +141,10 @@ void CLuDiscoverDlg::CreateTopButtons() {
         const QImage& strip;
         QPoint at;
         int text;
-    } top[] = {{kInfoId, textButtons_, {616, 7}, kInfoText},
-               {kHelpId, textButtons_, {664, 7}, kHelpText},
-               {kMinimiseId, minimise_, {712, 7}, 0},
-               {kCloseId, close_, {754, 7}, 0}};
+    } top[] = {{MainControl::kInfo, textButtons_, {616, 7}, MainString::kInfo},
+               {MainControl::kHelp, textButtons_, {664, 7}, MainString::kHelp},
+               {MainControl::kMinimise, minimise_, {712, 7}, 0},
+               {MainControl::kClose, close_, {754, 7}, 0}};
     for (const auto& entry : top) {
         CLuButton* button = AddButton(entry.id, entry.strip, entry.at);
         if (entry.text == 0) continue;  // named below
@@ -167,8 +153,8 @@ void CLuDiscoverDlg::CreateTopButtons() {
         button->SetTextAlign(StringAlign::Center, StringAlign::Center, false);
         button->SetTextColors(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF808080, false);
     }
-    Button(kMinimiseId)->setAccessibleName(LoadSkinString(kMinimiseName));
-    Button(kCloseId)->setAccessibleName(LoadSkinString(kCloseName));
+    Button(MainControl::kMinimise)->setAccessibleName(LoadSkinString(MainString::kMinimise));
+    Button(MainControl::kClose)->setAccessibleName(LoadSkinString(MainString::kClose));
 }
 
 void CLuDiscoverDlg::SetHeadingImage(CLuStatic* heading) {
@@ -185,8 +171,8 @@ void CLuDiscoverDlg::CreateHeadings() {
         int id;
         QPoint at;
         int text;
-    } headings[] = {{kThingsToDoId, {414, 113}, kThingsToDoText},
-                    {kDrivesFoundId, {32, 113}, kDrivesFoundText}};
+    } headings[] = {{MainControl::kThingsToDo, {414, 113}, MainString::kThingsToDo},
+                    {MainControl::kDrivesFound, {32, 113}, MainString::kDrivesFound}};
     for (const auto& entry : headings) {
         auto* heading = new CLuStatic(this);
         heading->setObjectName(QString::number(entry.id));
@@ -212,7 +198,8 @@ void CLuDiscoverDlg::CreateActionButtons() {
         const int slot = id - kFirstActionId;
         CLuButton* button = AddButton(id, actions_, kActionColumn);
         PlaceActionButton(id, slot);
-        button->setText(LoadSkinString(id == kIdentifyLedId ? kLedOnText : kActionTexts[slot]));
+        button->setText(LoadSkinString(id == MainControl::kIdentifyLed ? MainString::kLedOn
+                                                                       : kActionTexts[slot]));
         button->SetFont(SkinFaceName(), 13);
         button->SetTextAlign(StringAlign::Center, StringAlign::Center, false);
         SetActionLook(button);
@@ -224,7 +211,7 @@ void CLuDiscoverDlg::CreateActionButtons() {
 
 void CLuDiscoverDlg::CreateList() {
     list_ = new CLuListCtrl(this);
-    list_->setObjectName(QString::number(kListId));
+    list_->setObjectName(QString::number(MainControl::kDeviceList));
     list_->setGeometry(kListRect);
     list_->SetModel(model_.get());
     list_->SetColumnWidth(DeviceListModel::ColumnWidth(DeviceListModel::kName));
@@ -233,14 +220,15 @@ void CLuDiscoverDlg::CreateList() {
     list_->SetMarkImage(mark_, 0, 0, mark_.width(), mark_.height());
     list_->SetTextColors(0x6FFFFFFF, 0x6FFFFFFF, 0xFFFFFFFF, 0xFF808080);
     list_->SetTextAlign(CLuListCtrl::kAlignCenter);
-    list_->setAccessibleName(LoadSkinString(kDrivesFoundText));
+    list_->setAccessibleName(LoadSkinString(MainString::kDrivesFound));
     list_->SetAccessibleColumns(
         {DeviceListModel::kName, DeviceListModel::kAddress, DeviceListModel::kModel});
-    controls_.insert(kListId, list_);
+    controls_.insert(MainControl::kDeviceList, list_);
 
-    AddButton(kScrollUpId, pageUp_, {192, 158})->setAccessibleName(LoadSkinString(kPageUpName));
-    AddButton(kScrollDownId, pageDown_, {192, 508})
-        ->setAccessibleName(LoadSkinString(kPageDownName));
+    AddButton(MainControl::kScrollUp, pageUp_, {192, 158})
+        ->setAccessibleName(LoadSkinString(MainString::kPreviousPage));
+    AddButton(MainControl::kScrollDown, pageDown_, {192, 508})
+        ->setAccessibleName(LoadSkinString(MainString::kNextPage));
 
     // The list shows the table's selection and reports clicks back to it.
     connect(list_, &CLuListCtrl::itemClicked, this, &CLuDiscoverDlg::OnListClicked);
@@ -253,31 +241,32 @@ void CLuDiscoverDlg::CreateList() {
 }
 
 void CLuDiscoverDlg::CreateUnusedControls() {
-    for (int id = 1012; id <= 1014; ++id) {
+    for (int id :
+         {MainControl::kUnusedButton1, MainControl::kUnusedButton2, MainControl::kUnusedButton3}) {
         auto* button = new QPushButton(this);
         button->setObjectName(QString::number(id));
         button->hide();
         controls_.insert(id, button);
     }
     auto* unused = new CLuStatic(this);
-    unused->setObjectName(QString::number(kUnusedStaticId));
+    unused->setObjectName(QString::number(MainControl::kUnusedStatic));
     unused->hide();
-    controls_.insert(kUnusedStaticId, unused);
+    controls_.insert(MainControl::kUnusedStatic, unused);
 }
 
 void CLuDiscoverDlg::ConnectActions() {
     const std::pair<int, void (CLuDiscoverDlg::*)()> actions[] = {
-        {kInfoId, &CLuDiscoverDlg::ShowAboutPanel},
-        {kHelpId, &CLuDiscoverDlg::OpenOnlineHelp},
-        {kMinimiseId, &CLuDiscoverDlg::Minimise},
-        {kCloseId, &CLuDiscoverDlg::CloseWindow},
-        {kConfigureId, &CLuDiscoverDlg::OpenConfigurationPage},
-        {kMapDriveId, &CLuDiscoverDlg::OnMapNetworkDrive},
-        {kBrowseSharesId, &CLuDiscoverDlg::OnBrowseNetworkShares},
-        {kShortcutId, &CLuDiscoverDlg::OnCreateDesktopShortcut},
-        {kIdentifyLedId, &CLuDiscoverDlg::ToggleIdentifyLed},
-        {kScrollUpId, &CLuDiscoverDlg::OnScrollUp},
-        {kScrollDownId, &CLuDiscoverDlg::OnScrollDown},
+        {MainControl::kInfo, &CLuDiscoverDlg::ShowAboutPanel},
+        {MainControl::kHelp, &CLuDiscoverDlg::OpenOnlineHelp},
+        {MainControl::kMinimise, &CLuDiscoverDlg::Minimise},
+        {MainControl::kClose, &CLuDiscoverDlg::CloseWindow},
+        {MainControl::kConfigure, &CLuDiscoverDlg::OpenConfigurationPage},
+        {MainControl::kMapDrive, &CLuDiscoverDlg::OnMapNetworkDrive},
+        {MainControl::kBrowseShares, &CLuDiscoverDlg::OnBrowseNetworkShares},
+        {MainControl::kShortcut, &CLuDiscoverDlg::OnCreateDesktopShortcut},
+        {MainControl::kIdentifyLed, &CLuDiscoverDlg::ToggleIdentifyLed},
+        {MainControl::kScrollUp, &CLuDiscoverDlg::OnScrollUp},
+        {MainControl::kScrollDown, &CLuDiscoverDlg::OnScrollDown},
     };
     for (const auto& [id, action] : actions) {
         connect(Button(id), &QAbstractButton::clicked, this, action);
@@ -317,13 +306,13 @@ void CLuDiscoverDlg::RefreshActionButtons() {
     const bool identifyLed = row->facts.identifyLed;
     // A fresh answer brings the identify-LED caption up to this device.
     if (identifyLed && link_) link_->SendGetLedStatus(row->device);
-    Button(kConfigureId)->hide();
-    const int first = hidesConfigure ? kMapDriveId : kConfigureId;
+    Button(MainControl::kConfigure)->hide();
+    const int first = hidesConfigure ? MainControl::kMapDrive : MainControl::kConfigure;
     for (int id = first; id <= kLastActionId; ++id) {
         PlaceActionButton(id, id - first);
         CLuButton* button = Button(id);
         button->setEnabled(true);
-        button->setVisible(id != kIdentifyLedId || identifyLed);
+        button->setVisible(id != MainControl::kIdentifyLed || identifyLed);
     }
 }
 
@@ -339,8 +328,8 @@ void CLuDiscoverDlg::RefreshScrollButtons() {
     const int count = table_.Count();
     const int page = list_->VisibleRows();
     const int top = list_->GetTopOffset();
-    CLuButton* up = Button(kScrollUpId);
-    CLuButton* down = Button(kScrollDownId);
+    CLuButton* up = Button(MainControl::kScrollUp);
+    CLuButton* down = Button(MainControl::kScrollDown);
     if (count == 0) {
         up->hide();
         down->hide();
@@ -371,7 +360,8 @@ void CLuDiscoverDlg::AfterRowRemoved() {
 }
 
 void CLuDiscoverDlg::SetIdentifyLedCaption(bool on) {
-    Button(kIdentifyLedId)->setText(LoadSkinString(on ? kLedOffText : kLedOnText));
+    Button(MainControl::kIdentifyLed)
+        ->setText(LoadSkinString(on ? MainString::kLedOff : MainString::kLedOn));
 }
 
 void CLuDiscoverDlg::DiscoveryStopped() {
@@ -394,13 +384,13 @@ void CLuDiscoverDlg::OnListClicked(int item) {
 void CLuDiscoverDlg::OnListKeyed(int item) {
     OnListClicked(item);
     const int top = list_->GetTopOffset();
-    Button(kScrollUpId)->setEnabled(top > 0);
-    Button(kScrollDownId)->setEnabled(top + list_->VisibleRows() < table_.Count());
+    Button(MainControl::kScrollUp)->setEnabled(top > 0);
+    Button(MainControl::kScrollDown)->setEnabled(top + list_->VisibleRows() < table_.Count());
 }
 
 // Enter on a row does what the Configure button does, when it is offered.
 void CLuDiscoverDlg::OnListActivated(int item) {
-    CLuButton* configure = Button(kConfigureId);
+    CLuButton* configure = Button(MainControl::kConfigure);
     if (item == list_->GetSelectedIndex() && configure->isVisible() && configure->isEnabled()) {
         configure->click();
     }
@@ -411,10 +401,12 @@ QList<QWidget*> CLuDiscoverDlg::FocusOrder() const {
     if (const CLuDialog* panel = TopPanel()) {
         order = panel->FocusOrder();
     } else {
-        order = {list_, Control(kScrollUpId), Control(kScrollDownId)};
+        order = {list_, Control(MainControl::kScrollUp), Control(MainControl::kScrollDown)};
         for (int id = kFirstActionId; id <= kLastActionId; ++id) order << Control(id);
     }
-    for (int id : {kInfoId, kHelpId, kMinimiseId, kCloseId}) order << Control(id);
+    for (int id :
+         {MainControl::kInfo, MainControl::kHelp, MainControl::kMinimise, MainControl::kClose})
+        order << Control(id);
     return order;
 }
 
@@ -457,17 +449,17 @@ void CLuDiscoverDlg::OnPointerEntered(int id) {
     for (int action = kFirstActionId; action <= kLastActionId; ++action) {
         SetActionLook(Button(action));
     }
-    SetHeadingImage(static_cast<CLuStatic*>(Control(kThingsToDoId)));
+    SetHeadingImage(static_cast<CLuStatic*>(Control(MainControl::kThingsToDo)));
 }
 
 void CLuDiscoverDlg::OnScrollUp() {
-    Button(kScrollUpId)->setEnabled(list_->ScrollPageUp());
-    Button(kScrollDownId)->setEnabled(true);
+    Button(MainControl::kScrollUp)->setEnabled(list_->ScrollPageUp());
+    Button(MainControl::kScrollDown)->setEnabled(true);
 }
 
 void CLuDiscoverDlg::OnScrollDown() {
-    Button(kScrollDownId)->setEnabled(list_->ScrollPageDown());
-    Button(kScrollUpId)->setEnabled(true);
+    Button(MainControl::kScrollDown)->setEnabled(list_->ScrollPageDown());
+    Button(MainControl::kScrollUp)->setEnabled(true);
 }
 
 void CLuDiscoverDlg::OnStartupTimer() {
@@ -475,8 +467,8 @@ void CLuDiscoverDlg::OnStartupTimer() {
     if (table_.Count() == 0 && !noDeviceMessageShown_) {
         noDeviceMessageShown_ = true;
         QWidget* owner = about_ ? static_cast<QWidget*>(about_.data()) : this;
-        options_.showMessage(LoadSkinString(kNoDeviceText), LoadSkinString(kProductNameText), owner,
-                             BTN_OK);
+        options_.showMessage(LoadSkinString(MainString::kNoDevice),
+                             LoadSkinString(MainString::kProductName), owner, BTN_OK);
     }
     emit startupTimerFired();
 }
@@ -499,7 +491,8 @@ void CLuDiscoverDlg::ToggleIdentifyLed() {
     const DeviceRow* row = SelectedDeviceRow();
     if (!row || !link_) return;
     // The caption is the state: it offers to turn on while the LED is off.
-    const bool turnOn = Button(kIdentifyLedId)->text() == LoadSkinString(kLedOnText);
+    const bool turnOn =
+        Button(MainControl::kIdentifyLed)->text() == LoadSkinString(MainString::kLedOn);
     cp::UPnPDevice* device = row->device;
     link_->SendSetLedStatus(device, turnOn ? 1 : 0);
     link_->SendGetLedStatus(device);
@@ -532,9 +525,9 @@ bool CLuDiscoverDlg::PrepareSharePanel(QString* serverName, QString* mapName,
     *serverName = row->name;
     *mapName = row->mapName;
     if (!shares_) {
-        options_.showMessage(drives::FormatWithArgument(LoadSkinString(kPathNotFoundText),
+        options_.showMessage(drives::FormatWithArgument(LoadSkinString(MainString::kPathNotFound),
                                                         drives::ShareDrives::ServerPath(*mapName)),
-                             LoadSkinString(kProductNameText), this, BTN_OK);
+                             LoadSkinString(MainString::kProductName), this, BTN_OK);
         return false;
     }
     return drives::PrepareSharePanel(*shares_, this, *mapName, options_.showMessage, shares);
@@ -564,9 +557,9 @@ void CLuDiscoverDlg::MapNetworkDrive() {
     QString serverName, mapName;
     std::vector<drives::ShareEntry> shares;
     if (!PrepareSharePanel(&serverName, &mapName, &shares)) return;
-    const bool automatic =
-        options_.showMessage(LoadSkinString(kMapQuestionText), LoadSkinString(kMapCaptionText),
-                             this, BTN_YES | BTN_NO) == IDYES;
+    const bool automatic = options_.showMessage(LoadSkinString(MainString::kMapQuestion),
+                                                LoadSkinString(MainString::kMapNetworkDrive), this,
+                                                BTN_YES | BTN_NO) == IDYES;
     if (sharePanel_ && sharePanel_->Busy()) return;
     delete sharePanel_.data();
     auto* panel = new drives::CDriveMapDlg(this, ShareContext());
@@ -635,8 +628,8 @@ void CLuDiscoverDlg::OnCreateDesktopShortcut() {
     if (shortcut.modelClass == 0) return;  // no shortcut outside the model table
     // A failure is reported to nobody; success only when the file is there.
     if (!drives::CreateDesktopShortcut(shortcut, options_.shortcutFolders)) return;
-    options_.showMessage(LoadSkinString(kShortcutCreatedText), LoadSkinString(kActionTexts[3]),
-                         this, BTN_OK);
+    options_.showMessage(LoadSkinString(MainString::kShortcutCreated),
+                         LoadSkinString(MainString::kCreateShortcut), this, BTN_OK);
 }
 
 void CLuDiscoverDlg::Minimise() {
@@ -667,7 +660,9 @@ void CLuDiscoverDlg::CloseWindow() {
 }
 
 void CLuDiscoverDlg::EnableTopButtons(bool enable) {
-    for (int id : {kInfoId, kHelpId, kMinimiseId, kCloseId}) Button(id)->setEnabled(enable);
+    for (int id :
+         {MainControl::kInfo, MainControl::kHelp, MainControl::kMinimise, MainControl::kClose})
+        Button(id)->setEnabled(enable);
 }
 
 void CLuDiscoverDlg::accept() {

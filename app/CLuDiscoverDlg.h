@@ -13,7 +13,9 @@
 #include "app/DiscoveryFrontEnd.h"
 #include "app/DiscoveryLink.h"
 #include "drives/DesktopShortcut.h"
+#include "resources/MainControlIds.h"
 #include "skin/CLuDialog.h"
+#include "skin/MessageBoxSkin.h"
 
 class CLuButton;
 class CLuListCtrl;
@@ -69,24 +71,6 @@ struct DiscoverDlgOptions {
 class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     Q_OBJECT
   public:
-    // Control ids of the window.
-    enum : int {
-        kInfoId = 1001,
-        kHelpId = 1002,
-        kMinimiseId = 1003,
-        kCloseId = 1004,
-        kThingsToDoId = 1005,
-        kDrivesFoundId = 1006,
-        kConfigureId = 1007,
-        kMapDriveId = 1008,
-        kBrowseSharesId = 1009,
-        kShortcutId = 1010,
-        kIdentifyLedId = 1011,
-        kListId = 1015,
-        kScrollUpId = 1016,
-        kScrollDownId = 1017,
-        kUnusedStaticId = 1018,
-    };
     static constexpr int kStartupTimerId = 102;
     // Pointer presses at 0 < y <= kDragBandHeight move the window.
     static constexpr int kDragBandHeight = 57;
@@ -119,7 +103,7 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     // While a network drive is being connected the four top buttons are off.
     void EnableTopButtons(bool enable);
 
-    // The control with an id of the window, or null.
+    // The control with an id of the window (MainControl), or null.
     QWidget* Control(int id) const { return controls_.value(id); }
     CLuButton* Button(int id) const;
     CLuListCtrl* List() const { return list_; }

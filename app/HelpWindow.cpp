@@ -4,18 +4,15 @@
 #include <QScreen>
 #include <QUrl>
 
+#include "resources/MainStringIds.h"
 #include "skin/StringTable.h"
 
 namespace norvale::app {
 
-namespace {
-constexpr int kHelpTitleId = 37;
-}
-
 HelpWindow::HelpWindow(const QString& page, QWidget* parent) : QTextBrowser(parent), page_(page) {
     setWindowFlag(Qt::Window);
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(LoadSkinString(kHelpTitleId));
+    setWindowTitle(LoadSkinString(MainString::kHelpTitle));
     setOpenExternalLinks(true);
     resize(760, 600);
     // Centred on the screen: without a window manager it would cover the

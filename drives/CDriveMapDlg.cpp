@@ -4,15 +4,19 @@
 #include <algorithm>
 
 #include "drives/CMsgDriveMapDlg.h"
+#include "resources/MainControlIds.h"
+#include "resources/MainStringIds.h"
 #include "skin/StringTable.h"
 
 namespace drives {
 
 CDriveMapDlg::CDriveMapDlg(QWidget* parent, SharePanelContext context, LetterQuestion ask)
-    : SharePanel(parent, SharePanelIds{kTemplateId, kListId, kPageUpId, kPageDownId},
+    : SharePanel(parent,
+                 SharePanelIds{MainControl::kDriveMapPanel, MainControl::kDriveMapList,
+                               MainControl::kDriveMapPageUp, MainControl::kDriveMapPageDown},
                  std::move(context)),
       ask_(std::move(ask)) {
-    setAccessibleName(LoadSkinString(5));  // "Map Network Drive"
+    setAccessibleName(LoadSkinString(MainString::kMapNetworkDrive));
 }
 
 void CDriveMapDlg::Open(const QString& serverName, const QString& mapName,

@@ -15,11 +15,6 @@ namespace drives {
 class CDriveMapDlg : public SharePanel {
     Q_OBJECT
   public:
-    static constexpr int kTemplateId = 152;
-    static constexpr int kListId = 1040;
-    static constexpr int kPageUpId = 1016;
-    static constexpr int kPageDownId = 1017;
-
     // Asks for the letter of a share among the free drive names; true with
     // the chosen drive name when the user said Yes. Null: CMsgDriveMapDlg.
     using LetterQuestion =

@@ -4,6 +4,9 @@
 #include <QScreen>
 
 #include "drives/ShareEnumeration.h"
+#include "resources/MainControlIds.h"
+#include "resources/MainImageIds.h"
+#include "resources/MainStringIds.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuComboBox.h"
 #include "skin/CLuListBox.h"
@@ -16,13 +19,6 @@
 namespace drives {
 namespace {
 
-constexpr int kBackgroundPng = 146;
-constexpr int kButtonsPng = 131;
-constexpr int kCaptionText = 5;  // "Map Network Drive"
-constexpr int kYesText = 47;
-constexpr int kNoText = 48;
-constexpr int kMappedAsText = 49;
-constexpr int kContinueText = 50;
 constexpr double kTextPoints = 12;
 const QRect kCaptionRect(5, 2, 300, 32);
 const QRect kMappedAsRect(40, 55, 330, 44);
@@ -35,19 +31,20 @@ CMsgDriveMapDlg::CMsgDriveMapDlg(const QString& share, const QStringList& freeDr
                                  QWidget* parent)
     : CLuDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
       freeDrives_(freeDrives),
-      background_(LoadPngResource(kBackgroundPng)),
-      buttons_(LoadPngResource(kButtonsPng)) {
-    SetControlId(kTemplateId);
-    setObjectName(QString::number(kTemplateId));
-    setWindowTitle(LoadSkinString(kCaptionText));
+      background_(LoadPngResource(MainImage::kMessageBoxBackground)),
+      buttons_(LoadPngResource(MainImage::kDialogButtons)) {
+    SetControlId(MainControl::kDriveMapQuestion);
+    setObjectName(QString::number(MainControl::kDriveMapQuestion));
+    setWindowTitle(LoadSkinString(MainString::kMapNetworkDrive));
     PlaceWindow(parent);
-    AddText(0, kCaptionRect, LoadSkinString(kCaptionText));
-    mappedAs_ = AddText(kMappedAsId, kMappedAsRect,
-                        FormatWithArgument(LoadSkinString(kMappedAsText), share));
-    continue_ = AddText(kContinueId, kContinueRect, LoadSkinString(kContinueText));
+    AddText(0, kCaptionRect, LoadSkinString(MainString::kMapNetworkDrive));
+    mappedAs_ = AddText(MainControl::kMappedAs, kMappedAsRect,
+                        FormatWithArgument(LoadSkinString(MainString::kMappedAs), share));
+    continue_ = AddText(MainControl::kContinueQuestion, kContinueRect,
+                        LoadSkinString(MainString::kContinueQuestion));
     const MessageBoxButtonPlan plan = PlanMessageBoxButtons(BTN_YES | BTN_NO, buttons_.size());
-    yes_ = AddButton(kYesId, kYesText, plan.rects[0]);
-    no_ = AddButton(kNoId, kNoText, plan.rects[1]);
+    yes_ = AddButton(MainControl::kQuestionYes, MainString::kYes, plan.rects[0]);
+    no_ = AddButton(MainControl::kQuestionNo, MainString::kNo, plan.rects[1]);
     connect(yes_, &QAbstractButton::clicked, this, &CMsgDriveMapDlg::OnYes);
     connect(no_, &QAbstractButton::clicked, this, [this] { QDialog::done(0); });
     CreateCombo();
@@ -102,8 +99,8 @@ CLuStatic* CMsgDriveMapDlg::AddText(int id, const QRect& at, const QString& text
 
 void CMsgDriveMapDlg::CreateCombo() {
     combo_ = new CLuComboBox(this);
-    combo_->setObjectName(QString::number(kComboId));
-    combo_->Create(kComboRect, this, kComboId);
+    combo_->setObjectName(QString::number(MainControl::kDriveLetters));
+    combo_->Create(kComboRect, this, MainControl::kDriveLetters);
     ApplyStandardComboSkin(*combo_);
     for (const QString& drive : freeDrives_) combo_->ListBox()->AddString(drive);
     combo_->SetCurSel(0);

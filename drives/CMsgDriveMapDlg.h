@@ -21,13 +21,6 @@ namespace drives {
 class CMsgDriveMapDlg : public CLuDialog {
     Q_OBJECT
   public:
-    static constexpr int kTemplateId = 153;
-    static constexpr int kYesId = 1034;
-    static constexpr int kNoId = 1035;
-    static constexpr int kMappedAsId = 1043;
-    static constexpr int kContinueId = 1044;
-    static constexpr int kComboId = 1045;
-
     // freeDrives: the drive names offered, in order ("Z:", "Y:", ...).
     CMsgDriveMapDlg(const QString& share, const QStringList& freeDrives, QWidget* parent);
     ~CMsgDriveMapDlg() override;

@@ -3,14 +3,18 @@
 #include <QPointer>
 #include <QUrl>
 
+#include "resources/MainControlIds.h"
+#include "resources/MainStringIds.h"
 #include "skin/StringTable.h"
 
 namespace drives {
 
 CShareFolderDlg::CShareFolderDlg(QWidget* parent, SharePanelContext context)
-    : SharePanel(parent, SharePanelIds{kTemplateId, kListId, kPageUpId, kPageDownId},
+    : SharePanel(parent,
+                 SharePanelIds{MainControl::kShareFolderPanel, MainControl::kShareFolderList,
+                               MainControl::kShareFolderPageUp, MainControl::kShareFolderPageDown},
                  std::move(context)) {
-    setAccessibleName(LoadSkinString(6));  // "Browse Network Shares"
+    setAccessibleName(LoadSkinString(MainString::kBrowseShares));
 }
 
 void CShareFolderDlg::Open(const QString& serverName, const QString& mapName,

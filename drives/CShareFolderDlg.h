@@ -15,11 +15,6 @@ namespace drives {
 class CShareFolderDlg : public SharePanel {
     Q_OBJECT
   public:
-    static constexpr int kTemplateId = 143;
-    static constexpr int kListId = 1023;
-    static constexpr int kPageUpId = 1020;
-    static constexpr int kPageDownId = 1021;
-
     CShareFolderDlg(QWidget* parent, SharePanelContext context);
 
     void Open(const QString& serverName, const QString& mapName,

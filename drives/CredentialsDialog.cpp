@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QScreen>
 
+#include "resources/MainStringIds.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuStatic.h"
 #include "skin/MessageBoxSkin.h"
@@ -23,7 +24,7 @@ constexpr int kRowTop = 62;
 constexpr int kRowStep = 27;
 
 QString Caption() {
-    const QString caption = LoadSkinString(1);
+    const QString caption = LoadSkinString(MainString::kProductName);
     return caption.isEmpty() ? QCoreApplication::applicationName() : caption;
 }
 

@@ -12,13 +12,16 @@
 #include <QUrl>
 #include <cerrno>
 
+#include "resources/MainImageIds.h"
+
 namespace drives {
 namespace {
 
 constexpr int kNameBytes = 120;    // UTF-8 bytes of the name part
 constexpr int kAddressBytes = 64;  // UTF-8 bytes of the address part
 constexpr int kIconSize = 256;
-constexpr int kClassIcons[] = {161, 163, 164, 188};  // pictures of classes 1..4
+constexpr int kClassIcons[] = {MainImage::kClass1Icon, MainImage::kClass2Icon,
+                               MainImage::kClass3Icon, MainImage::kClass4Icon};
 
 bool IsDroppedCharacter(char32_t c, bool fileName) {
     if (fileName && (c == U'/' || c == U'\\')) return true;

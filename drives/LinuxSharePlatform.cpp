@@ -17,13 +17,13 @@
 #include "drives/FolderUse.h"
 #include "drives/MountList.h"
 #include "drives/ShareNames.h"
+#include "resources/MainStringIds.h"
 #include "skin/StringTable.h"
 
 namespace drives {
 
 namespace {
 
-constexpr int kNeedsGvfsText = 62;
 // Pause between looks at a folder that is not there yet.
 constexpr int kFolderWaitStepMs = 50;
 
@@ -34,7 +34,7 @@ QString FixedText(int code) {
         case kErrorNotEnoughMemory:
             return QStringLiteral("Not enough memory.");
         case kErrorNotSupported:
-            return LoadSkinString(kNeedsGvfsText);
+            return LoadSkinString(MainString::kNeedsGvfs);
         case kErrorBadNetPath:
             return QStringLiteral("The network path was not found.");
         case kErrorUnexpectedNetwork:

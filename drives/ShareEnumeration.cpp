@@ -4,18 +4,11 @@
 #include <vector>
 
 #include "drives/ShareDrives.h"
+#include "resources/MainStringIds.h"
 #include "skin/MessageBoxSkin.h"
 #include "skin/StringTable.h"
 
 namespace drives {
-namespace {
-
-constexpr int kProductNameText = 1;
-constexpr int kNoShareText = 56;
-constexpr int kPathNotFoundText = 57;
-
-}  // namespace
-
 ShareCheck CheckServerShares(ShareDrives& drives, QWidget* owner, const QString& mapName,
                              std::vector<ShareEntry>* shares) {
     const QString serverPath = ShareDrives::ServerPath(mapName);
@@ -35,19 +28,19 @@ ShareCheck CheckServerShares(ShareDrives& drives, QWidget* owner, const QString&
 bool PrepareSharePanel(ShareDrives& drives, QWidget* owner, const QString& mapName,
                        const ShareMessageFunction& showMessage, std::vector<ShareEntry>* shares) {
     const ShareCheck check = CheckServerShares(drives, owner, mapName, shares);
-    const QString caption = LoadSkinString(kProductNameText);
+    const QString caption = LoadSkinString(MainString::kProductName);
     switch (check) {
         case ShareCheck::kReady:
             return true;
         case ShareCheck::kCancelled:
             return false;
         case ShareCheck::kUnreachable:
-            showMessage(FormatWithArgument(LoadSkinString(kPathNotFoundText),
+            showMessage(FormatWithArgument(LoadSkinString(MainString::kPathNotFound),
                                            ShareDrives::ServerPath(mapName)),
                         caption, owner, BTN_OK);
             return false;
         case ShareCheck::kNoShares:
-            showMessage(LoadSkinString(kNoShareText), caption, owner, BTN_OK);
+            showMessage(LoadSkinString(MainString::kNoShare), caption, owner, BTN_OK);
             return false;
     }
     return false;

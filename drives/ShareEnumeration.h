@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "drives/ShareTypes.h"
+#include "skin/MessageBoxSkin.h"
 
 class QWidget;
 
@@ -34,10 +35,10 @@ ShareCheck CheckServerShares(ShareDrives& drives, QWidget* owner, const QString&
                              std::vector<ShareEntry>* shares);
 inline constexpr int kMaxLoginRounds = 16;
 
-// CheckServerShares, then the reports: string 57 with the server path in
-// quotes when unreachable, string 56 when nothing is usable (caption
-// string 1, OK, owner as parent); nothing after a cancelled prompt. True
-// when the panel may open, with *shares the listing.
+// CheckServerShares, then the reports: MainString::kPathNotFound with the
+// server path in quotes when unreachable, MainString::kNoShare when nothing
+// is usable (caption MainString::kProductName, OK, owner as parent); nothing after a cancelled
+// prompt. True when the panel may open, with *shares the listing.
 bool PrepareSharePanel(ShareDrives& drives, QWidget* owner, const QString& mapName,
                        const ShareMessageFunction& showMessage, std::vector<ShareEntry>* shares);
 

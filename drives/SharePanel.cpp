@@ -4,6 +4,9 @@
 #include <QPainter>
 #include <QUrl>
 
+#include "resources/MainControlIds.h"
+#include "resources/MainImageIds.h"
+#include "resources/MainStringIds.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuListCtrl.h"
 #include "skin/CLuMessageBox.h"
@@ -15,15 +18,6 @@
 namespace drives {
 namespace {
 
-constexpr int kBackgroundPng = 141;
-constexpr int kBackStripPng = 131;
-constexpr int kPageUpPng = 138;
-constexpr int kPageDownPng = 136;
-constexpr int kRowsPng = 145;
-constexpr int kLogoPng = 142;
-constexpr int kBackText = 12;
-constexpr int kPageUpName = 60;
-constexpr int kPageDownName = 61;
 const QPoint kBackAt(606, 410);
 const QPoint kPageUpAt(374, 60);
 const QPoint kPageDownAt(374, 412);
@@ -37,20 +31,20 @@ SharePanel::SharePanel(QWidget* parent, const SharePanelIds& ids, SharePanelCont
     : CLuDialog(parent),
       ids_(ids),
       context_(std::move(context)),
-      background_(LoadPngResource(kBackgroundPng)),
-      logo_(LoadPngResource(kLogoPng)),
-      backStrip_(LoadPngResource(kBackStripPng)),
-      upStrip_(LoadPngResource(kPageUpPng)),
-      downStrip_(LoadPngResource(kPageDownPng)),
-      rowStrip_(LoadPngResource(kRowsPng)) {
+      background_(LoadPngResource(MainImage::kPanelBackground)),
+      logo_(LoadPngResource(MainImage::kLogo)),
+      backStrip_(LoadPngResource(MainImage::kDialogButtons)),
+      upStrip_(LoadPngResource(MainImage::kPageUp)),
+      downStrip_(LoadPngResource(MainImage::kPageDown)),
+      rowStrip_(LoadPngResource(MainImage::kShareRows)) {
     setWindowFlags(Qt::Widget);  // a panel inside the main window
     SetSwallowDialogKeys(true);  // only Back ends the panel
     SetControlId(ids_.panel);
     setObjectName(QString::number(ids_.panel));
     SetBackground(background_, 0, 0, background_.width(), background_.height(), 0);
 
-    back_ = AddButton(kBackId, backStrip_, kBackAt);
-    back_->setText(LoadSkinString(kBackText));
+    back_ = AddButton(MainControl::kBack, backStrip_, kBackAt);
+    back_->setText(LoadSkinString(MainString::kBack));
     back_->SetTextAlign(StringAlign::Center, StringAlign::Center, false);
     back_->SetFont(SkinFaceName(), 12);
     back_->SetTextColors(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF808080, false);
@@ -61,8 +55,8 @@ SharePanel::SharePanel(QWidget* parent, const SharePanelIds& ids, SharePanelCont
     pageDown_ = AddButton(ids_.pageDown, downStrip_, kPageDownAt);
     connect(pageUp_, &QAbstractButton::clicked, this, &SharePanel::OnPageUp);
     connect(pageDown_, &QAbstractButton::clicked, this, &SharePanel::OnPageDown);
-    pageUp_->setAccessibleName(LoadSkinString(kPageUpName));
-    pageDown_->setAccessibleName(LoadSkinString(kPageDownName));
+    pageUp_->setAccessibleName(LoadSkinString(MainString::kPreviousPage));
+    pageDown_->setAccessibleName(LoadSkinString(MainString::kNextPage));
 
     list_ = new CLuListCtrl(this);
     list_->setObjectName(QString::number(ids_.list));
@@ -96,7 +90,7 @@ CLuButton* SharePanel::AddButton(int id, const QImage& strip, const QPoint& at) 
 }
 
 CLuButton* SharePanel::Button(int id) const {
-    if (id == kBackId) return back_;
+    if (id == MainControl::kBack) return back_;
     if (id == ids_.pageUp) return pageUp_;
     if (id == ids_.pageDown) return pageDown_;
     return nullptr;

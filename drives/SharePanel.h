@@ -46,8 +46,6 @@ struct SharePanelIds {
 class SharePanel : public CLuDialog, public ShareRowSink {
     Q_OBJECT
   public:
-    static constexpr int kBackId = 1019;
-
     SharePanel(QWidget* parent, const SharePanelIds& ids, SharePanelContext context);
     ~SharePanel() override;
 

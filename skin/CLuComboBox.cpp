@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "resources/MainImageIds.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuComboBoxListWnd.h"
 #include "skin/CLuDialog.h"
@@ -24,9 +25,9 @@ constexpr int kStandardRows = 6;
 }  // namespace
 
 void ApplyStandardComboSkin(CLuComboBox& combo) {
-    const QImage face = LoadPngResource(kComboFaceImageId);
+    const QImage face = LoadPngResource(MainImage::kComboFace);
     if (!face.isNull()) combo.SetImages(face, 0, 0, face.width(), face.height(), 4);
-    combo.SetScrollBitmap(LoadPngResource(kScrollBarImageId));
+    combo.SetScrollBitmap(LoadPngResource(MainImage::kScrollBars));
     CLuListBox* list = combo.ListBox();
     list->SetItemFont(SkinFaceName(), 12);
     list->SetColors(kListBand, kListSelected, kListText);

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 
+#include "resources/SkinControlIds.h"
 #include "skin/CLuComboBox.h"
 #include "skin/CLuListBox.h"
 #include "skin/CLuScrollWnd.h"
@@ -13,7 +14,7 @@ CLuComboBoxListWnd::CLuComboBoxListWnd(CLuComboBox* combo)
     setObjectName(QStringLiteral("CLuComboBoxListWnd"));
     setMouseTracking(true);
     list_ = new CLuListBox(this);
-    list_->setObjectName(QStringLiteral("ListBox1125"));
+    list_->setObjectName(QStringLiteral("ListBox%1").arg(SkinControl::kDropDownList));
     list_->installEventFilter(this);
     list_->viewport()->installEventFilter(this);
     viewport_ = list_->viewport();

@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QThread>
 
+#include "resources/SkinControlIds.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuStatic.h"
 #include "skin/StringTable.h"

@@ -5,6 +5,8 @@
 #include <QRgb>
 #include <array>
 
+#include "resources/MainStringIds.h"
+
 // Button set of a skinned message box (combinable).
 constexpr int BTN_YES = 1;
 constexpr int BTN_NO = 2;
@@ -41,7 +43,8 @@ struct MessageBoxSkin {
     QRgb buttonColor4 = 0xFF000000;  // disabled label
     QRgb messageColor = 0xFF000000;
     int fontSize = 16;  // kept with the record; the box draws at 12
-    std::array<int, 4> labelIds = {47, 48, 38, 39};
+    std::array<int, 4> labelIds = {MainString::kYes, MainString::kNo, MainString::kOk,
+                                   MainString::kCancel};
 };
 
 // Copies *skin into the process-wide record; null changes nothing.

@@ -12,6 +12,8 @@
 #include <cmath>
 
 #include "app/SingleInstance.h"
+#include "resources/UpdaterImageIds.h"
+#include "resources/UpdaterStringIds.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuMessageBox.h"
 #include "skin/CLuProgressBar.h"
@@ -29,11 +31,6 @@ namespace norvale::updater {
 namespace {
 
 constexpr QRgb kWhite = 0xFFFFFFFF;
-constexpr int kIconId = 1128;
-constexpr int kBackgroundId = 1137;
-constexpr int kMinimiseStripId = 1138;
-constexpr int kCloseStripId = 1134;
-constexpr int kCancelStripId = 1136;
 constexpr double kTextPoints = 12;
 // The main program's single-instance name; it closes its window when asked.
 constexpr char kMainProgramName[] = "Norvale Discovery";
@@ -73,9 +70,9 @@ CAutoUpdateDlg::CAutoUpdateDlg(const QString& link, const QString& installFolder
       versionToken_(versionToken),
       options_(std::move(options)),
       progressView_(LanguageBase()) {
-    setWindowIcon(QIcon(QPixmap::fromImage(LoadPngResource(kIconId))));
-    setWindowTitle(UpdaterText(kTitleText));
-    background_ = LoadPngResource(kBackgroundId);
+    setWindowIcon(QIcon(QPixmap::fromImage(LoadPngResource(UpdaterImage::kProgramIcon))));
+    setWindowTitle(UpdaterText(UpdaterString::kTitle));
+    background_ = LoadPngResource(UpdaterImage::kDialogBackground);
     const QSize size = background_.isNull() ? QSize(600, 240) : background_.size();
     setFixedSize(size);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -92,8 +89,8 @@ CAutoUpdateDlg::CAutoUpdateDlg(const QString& link, const QString& installFolder
     connect(this, &CAutoUpdateDlg::updateDone, this, &CAutoUpdateDlg::OnUpdateDone,
             Qt::QueuedConnection);
     // The two painted lines, for assistive technology.
-    setAccessibleDescription(UpdaterText(kFirstLineText) + QLatin1Char(' ') +
-                             UpdaterText(kSecondLineText));
+    setAccessibleDescription(UpdaterText(UpdaterString::kFirstLine) + QLatin1Char(' ') +
+                             UpdaterText(UpdaterString::kSecondLine));
     setFocus(Qt::OtherFocusReason);  // no button: Enter does nothing until Tab
 }
 
@@ -106,31 +103,31 @@ CAutoUpdateDlg::~CAutoUpdateDlg() {
 }
 
 void CAutoUpdateDlg::CreateButtons() {
-    const QImage cancelStrip = LoadPngResource(kCancelStripId);
+    const QImage cancelStrip = LoadPngResource(UpdaterImage::kDialogButtons);
     cancel_ = new CLuButton(this);
-    cancel_->SetControlId(kCancelId);
+    cancel_->SetControlId(UpdaterControl::kCancel);
     cancel_->setGeometry(452, 178, cancelStrip.width() / 4, cancelStrip.height());
     cancel_->SetImages(cancelStrip, 0, 0, cancelStrip.width(), cancelStrip.height(), 4);
-    cancel_->setText(UpdaterText(kCancelText));
+    cancel_->setText(UpdaterText(UpdaterString::kCancel));
     cancel_->SetTextColors(kWhite, kWhite, kWhite, 0xFF808080, false);
     cancel_->SetFontSize(kTextPoints);
     cancel_->SetTextAlign(StringAlign::Center, StringAlign::Center);
     connect(cancel_, &QAbstractButton::clicked, this, &CAutoUpdateDlg::Cancel);
 
-    const QImage minimiseStrip = LoadPngResource(kMinimiseStripId);
+    const QImage minimiseStrip = LoadPngResource(UpdaterImage::kMinimiseButton);
     minimise_ = new CLuButton(this);
-    minimise_->SetControlId(kMinimiseId);
+    minimise_->SetControlId(UpdaterControl::kMinimise);
     minimise_->setGeometry(500, 7, 40, 20);
     minimise_->SetImages(minimiseStrip, 0, 0, minimiseStrip.width(), minimiseStrip.height(), 4);
-    minimise_->setAccessibleName(UpdaterText(kMinimiseName));
+    minimise_->setAccessibleName(UpdaterText(UpdaterString::kMinimise));
     connect(minimise_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
 
-    const QImage closeStrip = LoadPngResource(kCloseStripId);
+    const QImage closeStrip = LoadPngResource(UpdaterImage::kCloseButton);
     close_ = new CLuButton(this);
-    close_->SetControlId(kCloseId);
+    close_->SetControlId(UpdaterControl::kClose);
     close_->setGeometry(550, 7, 40, 20);
     close_->SetImages(closeStrip, 0, 0, closeStrip.width(), closeStrip.height(), 4);
-    close_->setAccessibleName(UpdaterText(kCloseName));
+    close_->setAccessibleName(UpdaterText(UpdaterString::kClose));
     connect(close_, &QAbstractButton::clicked, this, &CAutoUpdateDlg::Cancel);
 }
 
@@ -164,11 +161,11 @@ void CAutoUpdateDlg::ShowProgress() {
 
 CLuButton* CAutoUpdateDlg::Button(int id) const {
     switch (id) {
-        case kCancelId:
+        case UpdaterControl::kCancel:
             return cancel_;
-        case kMinimiseId:
+        case UpdaterControl::kMinimise:
             return minimise_;
-        case kCloseId:
+        case UpdaterControl::kClose:
             return close_;
         default:
             return nullptr;
@@ -257,7 +254,7 @@ void CAutoUpdateDlg::ShowCopyFailure() {
     QMetaObject::invokeMethod(
         this,
         [this, box] {
-            if (!ended_) Ask(kCopyFailedText, BTN_OK);
+            if (!ended_) Ask(UpdaterString::kCopyFailed, BTN_OK);
             box->Finish();
         },
         Qt::QueuedConnection);
@@ -272,7 +269,7 @@ void CAutoUpdateDlg::PostUpdateDone() {
 
 int CAutoUpdateDlg::Ask(int textId, int buttons) {
     const QString text = UpdaterText(textId);
-    const QString caption = UpdaterText(kTitleText);
+    const QString caption = UpdaterText(UpdaterString::kTitle);
     if (options_.showMessage) return options_.showMessage(text, caption, this, buttons);
     return ShowSkinMessageBox(text, caption, this, buttons);
 }
@@ -293,7 +290,7 @@ void CAutoUpdateDlg::Conclude() {
     hide();
     switch (GetUpdateState()) {
         case UpdateState::Succeeded:
-            if (Ask(kLaunchQuestionText, BTN_YES | BTN_NO) == IDYES) {
+            if (Ask(UpdaterString::kLaunchQuestion, BTN_YES | BTN_NO) == IDYES) {
                 // The release just made current.
                 const QString program = installFolder_ + QLatin1Char('/') +
                                         VersionedInstall::kCurrentLink + QLatin1Char('/') +
@@ -306,10 +303,10 @@ void CAutoUpdateDlg::Conclude() {
             }
             break;
         case UpdateState::Failed:
-            Ask(kNetworkErrorText, BTN_OK);
+            Ask(UpdaterString::kNetworkError, BTN_OK);
             break;
         case UpdateState::Refused:
-            Ask(kNotVerifiedText, BTN_OK);
+            Ask(UpdaterString::kNotVerified, BTN_OK);
             break;
         default:
             break;  // a failed copy was reported by the worker
@@ -323,11 +320,12 @@ void CAutoUpdateDlg::paintEvent(QPaintEvent* event) {
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setFont(SkinFont(SkinFaceName(), kTextPoints));
     painter.setPen(QColor::fromRgba(kWhite));
-    DrawLine(painter, QRect(5, 2, 500, 32), UpdaterText(kTitleText));
+    DrawLine(painter, QRect(5, 2, 500, 32), UpdaterText(UpdaterString::kTitle));
     // The two lines take their measured width, within the window.
     const int room = width() - 60;
     const int padding = static_cast<int>(std::ceil(LineMetricsFor(painter.font()).padding));
-    for (const auto& [id, y] : {std::pair{kFirstLineText, 110}, std::pair{kSecondLineText, 140}}) {
+    for (const auto& [id, y] :
+         {std::pair{UpdaterString::kFirstLine, 110}, std::pair{UpdaterString::kSecondLine, 140}}) {
         const QString text = UpdaterText(id);
         // Measured as a text layout measures: with the padding at both ends.
         const int measured = painter.fontMetrics().horizontalAdvance(text) + 2 * padding;

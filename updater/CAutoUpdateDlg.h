@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "resources/UpdaterControlIds.h"
 #include "skin/CLuDialog.h"
 #include "updater/UpdateProgressView.h"
 #include "updater/UpdateWorker.h"
@@ -29,7 +30,8 @@ namespace norvale::updater {
 // the user. Cancel, the close button, Escape and a close request ask the
 // worker to stop and wait for it: before the switch to the new release the
 // dialog then ends without a message and the installation is as it was;
-// once the worker is past the switch the update is reported as done (110).
+// once the worker is past the switch the update is reported as done
+// (UpdaterString::kLaunchQuestion).
 // Under the two lines a progress line tells how far the download is
 // ("12.3 MB of 50.0 MB" over a thin bar), then that the files are being
 // installed; a timer on this thread reads the worker's counters ten times a
@@ -40,8 +42,6 @@ namespace norvale::updater {
 class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
     Q_OBJECT
   public:
-    enum : int { kCancelId = 2, kMinimiseId = 1001, kCloseId = 1002 };
-
     // `versionToken`: the running program's "VER:..." (the update must be newer).
     CAutoUpdateDlg(const QString& link, const QString& installFolder, const QString& versionToken,
                    UpdaterOptions options = {}, QWidget* parent = nullptr);

@@ -6,6 +6,8 @@
 #include <QScreen>
 #include <QThread>
 
+#include "resources/UpdaterControlIds.h"
+#include "resources/UpdaterImageIds.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuStatic.h"
 #include "skin/MessageBoxSkin.h"
@@ -35,23 +37,24 @@ CLuStatic* AddText(QWidget* parent, const QRect& geometry, const QString& text) 
 
 CProxyLoginDlg::CProxyLoginDlg(QWidget* parent)
     : CLuDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
-    const QImage background = LoadPngResource(1137);
+    const QImage background = LoadPngResource(UpdaterImage::kDialogBackground);
     const QSize size = background.isNull() ? QSize(600, 240) : background.size();
     setFixedSize(size);
-    setWindowTitle(UpdaterText(kTitleText));
+    setWindowTitle(UpdaterText(UpdaterString::kTitle));
     SetBackground(background, 0, 0, size.width(), size.height(), 0);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(0, 0), size);
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
-    AddText(this, QRect(5, 2, 500, 32), UpdaterText(kTitleText));
-    prompt_ = AddText(this, QRect(40, 48, 515, 30), UpdaterText(kProxyPromptText));
-    user_ = AddField(kUserId, kProxyUserText, 88);
-    password_ = AddField(kPasswordId, kProxyPasswordText, 126);
+    AddText(this, QRect(5, 2, 500, 32), UpdaterText(UpdaterString::kTitle));
+    prompt_ = AddText(this, QRect(40, 48, 515, 30), UpdaterText(UpdaterString::kProxyPrompt));
+    user_ = AddField(UpdaterControl::kProxyUser, UpdaterString::kProxyUser, 88);
+    password_ = AddField(UpdaterControl::kProxyPassword, UpdaterString::kProxyPassword, 126);
     password_->setEchoMode(QLineEdit::Password);
-    ok_ = AddButton(kOkId, kOkText, QRect(310, 178, 112, 36));
-    cancel_ = AddButton(kCancelId, kCancelText, QRect(452, 178, 112, 36));
+    ok_ = AddButton(UpdaterControl::kProxyOk, UpdaterString::kOk, QRect(310, 178, 112, 36));
+    cancel_ =
+        AddButton(UpdaterControl::kProxyCancel, UpdaterString::kCancel, QRect(452, 178, 112, 36));
     connect(ok_, &QAbstractButton::clicked, this, &QDialog::accept);
     connect(cancel_, &QAbstractButton::clicked, this, &QDialog::reject);
     connect(user_, &QLineEdit::returnPressed, this, &QDialog::accept);
@@ -80,7 +83,7 @@ QLineEdit* CProxyLoginDlg::AddField(int id, int labelTextId, int y) {
 }
 
 CLuButton* CProxyLoginDlg::AddButton(int id, int textId, const QRect& geometry) {
-    const QImage strip = LoadPngResource(1136);
+    const QImage strip = LoadPngResource(UpdaterImage::kDialogButtons);
     auto* button = new CLuButton(this);
     button->SetControlId(id);
     button->setGeometry(geometry);

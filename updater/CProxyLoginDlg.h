@@ -19,8 +19,6 @@ namespace norvale::updater {
 class CProxyLoginDlg : public CLuDialog {
     Q_OBJECT
   public:
-    enum : int { kOkId = 1, kCancelId = 2, kUserId = 1101, kPasswordId = 1102 };
-
     explicit CProxyLoginDlg(QWidget* parent = nullptr);
     ~CProxyLoginDlg() override;
 

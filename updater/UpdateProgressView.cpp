@@ -66,8 +66,8 @@ ProgressDisplay UpdateProgressView::Downloading(const ProgressSnapshot& snapshot
     ProgressDisplay display;
     figureShown_ = true;
     if (expected == 0) {
-        display.text =
-            LoadSkinString(base_ + kReceivedText).arg(Tenths(received / kTenthOfMegabyte, locale_));
+        display.text = LoadSkinString(base_ + UpdaterString::kReceived)
+                           .arg(Tenths(received / kTenthOfMegabyte, locale_));
         return last_ = display;
     }
     const bool complete = received >= expected;
@@ -77,7 +77,7 @@ ProgressDisplay UpdateProgressView::Downloading(const ProgressSnapshot& snapshot
     const std::uint64_t receivedTenths =
         complete ? totalTenths
                  : std::min(received / kTenthOfMegabyte, totalTenths > 0 ? totalTenths - 1 : 0);
-    display.text = LoadSkinString(base_ + kReceivedOfText)
+    display.text = LoadSkinString(base_ + UpdaterString::kReceivedOf)
                        .arg(Tenths(receivedTenths, locale_), Tenths(totalTenths, locale_));
     display.permille =
         complete ? kFull
@@ -88,7 +88,7 @@ ProgressDisplay UpdateProgressView::Downloading(const ProgressSnapshot& snapshot
 
 ProgressDisplay UpdateProgressView::Installing(const ProgressSnapshot& snapshot) const {
     ProgressDisplay display;
-    display.text = LoadSkinString(base_ + kInstallingText);
+    display.text = LoadSkinString(base_ + UpdaterString::kInstalling);
     if (snapshot.phase == Phase::Installing && snapshot.filesToInstall > 0) {
         display.permille = static_cast<int>(
             std::min<std::uint64_t>(snapshot.filesInstalled, snapshot.filesToInstall) * kFull /

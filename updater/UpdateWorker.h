@@ -15,7 +15,8 @@ namespace norvale::updater {
 class UpdateWorkerHost {
   public:
     virtual ~UpdateWorkerHost() = default;
-    // Blocking: shows text 112 on the interface thread, returns when closed.
+    // Blocking: shows UpdaterString::kCopyFailed on the interface thread,
+    // returns when closed.
     virtual void ShowCopyFailure() = 0;
     // Thread-safe: queues the completion to the dialog.
     virtual void PostUpdateDone() = 0;

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "app/SingleInstance.h"
+#include "resources/UpdaterStringIds.h"
 #include "skin/CLuMessageBox.h"
 #include "skin/SkinFonts.h"
 #include "updater/CAutoUpdateDlg.h"
@@ -83,8 +84,8 @@ int CAutoUpdateApp::InitInstance(const QString& commandLine) {
 }
 
 int CAutoUpdateApp::AskFirstQuestion(QWidget* owner) {
-    const QString text = UpdaterText(kNewerVersionText);
-    const QString caption = UpdaterText(kTitleText);
+    const QString text = UpdaterText(UpdaterString::kNewerVersion);
+    const QString caption = UpdaterText(UpdaterString::kTitle);
     if (options_.showMessage) return options_.showMessage(text, caption, owner, BTN_YES | BTN_NO);
     return ShowSkinMessageBox(text, caption, owner, BTN_YES | BTN_NO);
 }

@@ -17,23 +17,25 @@ int ChooseLanguageBase(int languageId) {
     const int sub = languageId >> 10;
     switch (primary) {
         case app::kLangChinese:
-            if (sub == app::kSubLangChineseTraditional) return 200;
-            if (sub == app::kSubLangChineseSimplified) return 100;
-            return 0;
+            if (sub == app::kSubLangChineseTraditional)
+                return UpdaterString::kTraditionalChineseBlock;
+            if (sub == app::kSubLangChineseSimplified)
+                return UpdaterString::kSimplifiedChineseBlock;
+            return UpdaterString::kEnglishBlock;
         case app::kLangGerman:
-            return 400;
+            return UpdaterString::kGermanBlock;
         case app::kLangSpanish:
-            return 600;
+            return UpdaterString::kSpanishBlock;
         case app::kLangFrench:
-            return 300;
+            return UpdaterString::kFrenchBlock;
         case app::kLangItalian:
-            return 500;
+            return UpdaterString::kItalianBlock;
         case app::kLangJapanese:
-            return 800;
+            return UpdaterString::kJapaneseBlock;
         case app::kLangKorean:
-            return 700;
+            return UpdaterString::kKoreanBlock;
         default:
-            return 0;
+            return UpdaterString::kEnglishBlock;
     }
 }
 
@@ -51,21 +53,21 @@ void SetLanguageBase(int base) {
 
 QLocale BlockLocale(int base) {
     switch (base) {
-        case 100:
+        case UpdaterString::kSimplifiedChineseBlock:
             return QLocale(QLocale::Chinese, QLocale::SimplifiedHanScript, QLocale::China);
-        case 200:
+        case UpdaterString::kTraditionalChineseBlock:
             return QLocale(QLocale::Chinese, QLocale::TraditionalHanScript, QLocale::Taiwan);
-        case 300:
+        case UpdaterString::kFrenchBlock:
             return QLocale(QLocale::French, QLocale::France);
-        case 400:
+        case UpdaterString::kGermanBlock:
             return QLocale(QLocale::German, QLocale::Germany);
-        case 500:
+        case UpdaterString::kItalianBlock:
             return QLocale(QLocale::Italian, QLocale::Italy);
-        case 600:
+        case UpdaterString::kSpanishBlock:
             return QLocale(QLocale::Spanish, QLocale::Spain);
-        case 700:
+        case UpdaterString::kKoreanBlock:
             return QLocale(QLocale::Korean, QLocale::SouthKorea);
-        case 800:
+        case UpdaterString::kJapaneseBlock:
             return QLocale(QLocale::Japanese, QLocale::Japan);
         default:
             return QLocale(QLocale::English, QLocale::UnitedStates);

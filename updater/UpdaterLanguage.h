@@ -3,16 +3,18 @@
 #include <QLocale>
 #include <QString>
 
+#include "resources/UpdaterStringIds.h"
+
 namespace norvale::updater {
 
 // The updater's texts live in one table in blocks of a hundred: the text n
-// of the chosen language is the string LanguageBase() + n (102 the title,
-// 113 the first question, ...). English is block 0.
+// of the chosen language is the string LanguageBase() + n (UpdaterString).
+// English is block 0.
 
 // The block for a Windows language id (primary language in the low 10 bits,
-// sublanguage above): Traditional Chinese 200, Simplified Chinese 100, other
-// Chinese 0, German 400, Spanish 600, French 300, Italian 500, Japanese 800,
-// Korean 700, anything else 0.
+// sublanguage above): Traditional Chinese, Simplified Chinese (other Chinese:
+// English), German, Spanish, French, Italian, Japanese and Korean have their
+// UpdaterString::Block, anything else is English.
 int ChooseLanguageBase(int languageId);
 // The same for a locale (the user's language by default).
 int ChooseLanguageBase(const QLocale& locale = QLocale::system());
@@ -21,34 +23,9 @@ int ChooseLanguageBase(const QLocale& locale = QLocale::system());
 int LanguageBase();
 void SetLanguageBase(int base);
 
-// The text id of the chosen language: LanguageBase() + id.
+// The text of the chosen language: the string LanguageBase() + id, id an
+// UpdaterString::Id.
 QString UpdaterText(int id);
-
-// Text ids within a block.
-constexpr int kTitleText = 102;
-constexpr int kFirstLineText = 103;
-constexpr int kSecondLineText = 104;
-constexpr int kCancelText = 105;
-constexpr int kYesText = 106;
-constexpr int kNoText = 107;
-constexpr int kOkText = 108;
-constexpr int kLaunchQuestionText = 110;
-constexpr int kNetworkErrorText = 111;
-constexpr int kCopyFailedText = 112;
-constexpr int kNewerVersionText = 113;
-constexpr int kProxyPromptText = 114;
-constexpr int kProxyUserText = 115;
-constexpr int kProxyPasswordText = 116;
-// Names of the progress dialog's image-only buttons, for assistive technology.
-constexpr int kMinimiseName = 117;
-constexpr int kCloseName = 118;
-constexpr int kNotVerifiedText = 119;
-// The progress line under the dialog's two lines: "%1 MB of %2 MB" while an
-// archive of known size arrives, "%1 MB received" when its size is unknown,
-// then "Installing…".
-constexpr int kReceivedOfText = 120;
-constexpr int kReceivedText = 121;
-constexpr int kInstallingText = 122;
 
 // How the chosen block writes numbers (decimal and group separators): the
 // locale of its language (block 0: US English).

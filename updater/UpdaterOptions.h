@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "skin/MessageBoxSkin.h"
 #include "updater/InstallControl.h"
 #include "updater/MinisignPublicKey.h"
 

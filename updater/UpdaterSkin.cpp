@@ -1,5 +1,6 @@
 #include "updater/UpdaterSkin.h"
 
+#include "resources/UpdaterImageIds.h"
 #include "skin/MessageBoxSkin.h"
 #include "skin/SkinImage.h"
 #include "updater/UpdaterLanguage.h"
@@ -9,9 +10,9 @@ namespace norvale::updater {
 void ApplyUpdaterMessageBoxSkin() {
     constexpr QRgb kWhite = 0xFFFFFFFF;
     MessageBoxSkin skin;
-    skin.background = LoadPngResource(1137);
+    skin.background = LoadPngResource(UpdaterImage::kDialogBackground);
     skin.backgroundSource = QRect(QPoint(0, 0), skin.background.size());
-    skin.buttons = LoadPngResource(1136);
+    skin.buttons = LoadPngResource(UpdaterImage::kDialogButtons);
     skin.buttonsSource = QRect(QPoint(0, 0), skin.buttons.size());
     skin.captionColor = kWhite;
     skin.buttonColor1 = kWhite;
@@ -21,7 +22,8 @@ void ApplyUpdaterMessageBoxSkin() {
     skin.messageColor = kWhite;
     skin.fontSize = 13;
     const int base = LanguageBase();
-    skin.labelIds = {base + kYesText, base + kNoText, base + kOkText, base + kCancelText};
+    skin.labelIds = {base + UpdaterString::kYes, base + UpdaterString::kNo,
+                     base + UpdaterString::kOk, base + UpdaterString::kCancel};
     SetMessageBoxSkin(&skin);
 }
 

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "drives/DesktopShortcut.h"
+#include "resources/MainImageIds.h"
 #include "tests/drives/SharePanelTestSupport.h"
 
 namespace norvale::test {
@@ -56,7 +57,7 @@ TEST(DesktopShortcutButton, OfficeNasGetsALinkEntryWithItsClassIcon) {
     EXPECT_TRUE(QFileInfo(path).permissions() & QFile::ExeOwner) << "a launcher";
     QFile icon(f.root.path() +
                "/home/.local/share/icons/hicolor/256x256/apps/norvale-discovery-class3.png");
-    QFile picture(QStringLiteral(":/png/164.png"));
+    QFile picture(QStringLiteral(":/png/%1.png").arg(MainImage::kClass3Icon));
     ASSERT_TRUE(icon.open(QIODevice::ReadOnly) && picture.open(QIODevice::ReadOnly));
     EXPECT_EQ(icon.readAll(), picture.readAll());
     ASSERT_EQ(f.window.messages.size(), 1u);

@@ -181,7 +181,7 @@ class ProbePlatform : public FakeSharePlatform {
   public:
     int AddConnection(const QString& drive, const QString& remote, bool interactive,
                       QWidget* owner) override {
-        if (window) closeEnabled.push_back(window->Button(1004)->isEnabled());
+        if (window) closeEnabled.push_back(window->Button(MainControl::kClose)->isEnabled());
         QApplication::processEvents();  // a prompt would run the loop
         return FakeSharePlatform::AddConnection(drive, remote, interactive, owner);
     }
@@ -212,7 +212,9 @@ TEST(DriveMapRowClick, TopButtonsAreOffWhileAnInteractiveMappingRuns) {
                       Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(list, &press);
     ASSERT_EQ(platform->closeEnabled, std::vector<bool>({false}));
-    for (int id = 1001; id <= 1004; ++id) EXPECT_TRUE(window.Button(id)->isEnabled()) << id;
+    for (int id :
+         {MainControl::kInfo, MainControl::kHelp, MainControl::kMinimise, MainControl::kClose})
+        EXPECT_TRUE(window.Button(id)->isEnabled()) << id;
 }
 
 TEST(DriveMapEvents, RowsFollowLettersConnectedAndDroppedElsewhere) {
@@ -264,8 +266,8 @@ TEST(SharePanels, OnlyOnePanelIsOpenAndPagingFollowsTheRows) {
     f.window->OnMapNetworkDrive();
     QPointer<drives::SharePanel> first = f.window->SharePanel();
     ASSERT_TRUE(first);
-    CLuButton* up = first->Button(drives::CDriveMapDlg::kPageUpId);
-    CLuButton* down = first->Button(drives::CDriveMapDlg::kPageDownId);
+    CLuButton* up = first->Button(MainControl::kDriveMapPageUp);
+    CLuButton* down = first->Button(MainControl::kDriveMapPageDown);
     EXPECT_FALSE(up->isEnabled());
     EXPECT_TRUE(down->isEnabled()) << "9 rows do not fit in 7";
     down->click();
@@ -277,7 +279,7 @@ TEST(SharePanels, OnlyOnePanelIsOpenAndPagingFollowsTheRows) {
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(first) << "the drive-mapping panel made way";
     ASSERT_NE(qobject_cast<drives::CShareFolderDlg*>(f.window->SharePanel()), nullptr);
-    f.window->SharePanel()->Button(drives::SharePanel::kBackId)->click();
+    f.window->SharePanel()->Button(MainControl::kBack)->click();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(f.window->SharePanel(), nullptr);
     f.window->OnDriveEvent(true, QLatin1Char('Z'));  // no panel: nothing to do

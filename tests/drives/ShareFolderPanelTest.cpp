@@ -135,7 +135,9 @@ TEST(ShareFolderClick, AccessDeniedPromptsOnceAndACancelledPromptOpensNothing) {
     EXPECT_EQ(opened.urls.size(), 1u);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, QStringLiteral("Error 5"));
-    for (int id = 1001; id <= 1004; ++id) EXPECT_TRUE(window.Button(id)->isEnabled());
+    for (int id :
+         {MainControl::kInfo, MainControl::kHelp, MainControl::kMinimise, MainControl::kClose})
+        EXPECT_TRUE(window.Button(id)->isEnabled());
 }
 
 // Share names that look like a mapped row's text: a click acts on the share

@@ -27,6 +27,7 @@
 #include "drives/GvfsMounter.h"
 #include "drives/LinuxSharePlatform.h"
 #include "drives/ShareDrives.h"
+#include "resources/MainStringIds.h"
 #include "skin/CLuButton.h"
 #include "skin/StringTable.h"
 
@@ -462,8 +463,8 @@ TEST_F(SmbStack, CommandPrintsPanelRowsAndFailsWithTheMessage) {
               QByteArray("My Files\nPublic (Z:)\nVideo (4K)\ndata (M:)\nprivate\npublic\n"));
     const QList<QByteArray> lines = process.readAllStandardError().trimmed().split('\n');
     ASSERT_EQ(lines.size(), 5);
-    EXPECT_TRUE(lines[1].contains("\\\\127.0.0.9\\Public (Z:): " + LoadSkinString(62).toUtf8() +
-                                  " (error 50)"))
+    EXPECT_TRUE(lines[1].contains("\\\\127.0.0.9\\Public (Z:): " +
+                                  LoadSkinString(MainString::kNeedsGvfs).toUtf8() + " (error 50)"))
         << lines[1].toStdString();
 
     // --unmap drops the letter as the panels do, once.

@@ -6,6 +6,10 @@
 #include <QResource>
 
 #include "SkinTestImages.h"
+#include "resources/MainImageIds.h"
+#include "resources/MainStringIds.h"
+#include "resources/UpdaterImageIds.h"
+#include "resources/UpdaterStringIds.h"
 #include "skin/ListPaging.h"
 #include "skin/MessageBoxSkin.h"
 #include "skin/SkinFonts.h"
@@ -254,39 +258,50 @@ TEST(StringTableTest, ParsesEscapesAndSkipsMalformedLines) {
     EXPECT_EQ(table.size(), 2);
 }
 
-TEST(StringTableTest, ProgramTablesHoldEveryTextAndEveryUpdaterLanguage) {
+// Each named id has its text in every table and its picture: a wrong number
+// in an id header fails here.
+TEST(StringTableTest, ProgramTablesHoldEveryNamedTextAndEveryUpdaterLanguage) {
     StringTable& strings = StringTable::Instance();
     strings.SetLanguageRoot(QString());
     strings.Reload();
-    EXPECT_EQ(strings.Get(55).left(36), QStringLiteral("No Network Devices were discovered -"));
-    EXPECT_TRUE(strings.Get(46).contains(QStringLiteral("\n\nClick \"No\" to map")));
-    for (int base = 0; base <= 800; base += 100) {
-        for (int n : {102, 103, 104, 105, 106, 107, 108, 110, 111, 112, 113}) {
-            EXPECT_FALSE(strings.Get(base + n).isEmpty()) << base + n;
+    for (int id : MainString::kAll) EXPECT_FALSE(strings.Get(id).isEmpty()) << id;
+    EXPECT_EQ(strings.Get(MainString::kNoDevice).left(36),
+              QStringLiteral("No Network Devices were discovered -"));
+    EXPECT_TRUE(
+        strings.Get(MainString::kMapQuestion).contains(QStringLiteral("\n\nClick \"No\" to map")));
+    for (int base : UpdaterString::kAllBlocks) {
+        for (int id : UpdaterString::kAll) {
+            EXPECT_FALSE(strings.Get(base + id).isEmpty()) << base + id;
         }
-        EXPECT_TRUE(strings.Get(base + 102).contains(QStringLiteral("Norvale Discovery")));
+        EXPECT_TRUE(strings.Get(base + UpdaterString::kTitle)
+                        .contains(QStringLiteral("Norvale Discovery")));
     }
-    EXPECT_TRUE(strings.Get(62).contains(QStringLiteral("GVfs")));
-    EXPECT_TRUE(strings.Get(63).isEmpty());
+    EXPECT_TRUE(strings.Get(MainString::kNeedsGvfs).contains(QStringLiteral("GVfs")));
+    EXPECT_TRUE(strings.Get(MainString::kNeedsGvfs + 1).isEmpty()) << "the table ends there";
+    for (int id : MainImage::kAll) EXPECT_FALSE(LoadPngResource(id).isNull()) << id;
+    for (int id : UpdaterImage::kAll) EXPECT_FALSE(LoadPngResource(id).isNull()) << id;
 }
 
 TEST(StringTableTest, LanguageResourcesComeFirstButNeverLendImages) {
     ASSERT_TRUE(QFile::exists(QStringLiteral(NORVALE_TEST_LANGUAGE_RCC)));
     StringTable& strings = StringTable::Instance();
-    EXPECT_EQ(strings.Get(47), QStringLiteral("Yes"));  // read before the language arrives
+    // Read before the language arrives.
+    EXPECT_EQ(strings.Get(MainString::kYes), QStringLiteral("Yes"));
     EXPECT_FALSE(strings.RegisterLanguageFile(QStringLiteral("/nonexistent/RES_X.rcc"),
                                               QStringLiteral("/lang")));
     ASSERT_TRUE(strings.RegisterLanguageFile(QStringLiteral(NORVALE_TEST_LANGUAGE_RCC),
                                              QStringLiteral("/lang")));
-    EXPECT_EQ(strings.Get(47), QStringLiteral("Ja"));
-    EXPECT_EQ(strings.Get(48), QStringLiteral("No"));
+    EXPECT_EQ(strings.Get(MainString::kYes), QStringLiteral("Ja"));
+    EXPECT_EQ(strings.Get(MainString::kNo), QStringLiteral("No"));
     EXPECT_EQ(strings.Get(900), QStringLiteral("nur in der Sprache"));
-    // The language file carries a 4 x 2 PNG 131; the program's image (or none) wins.
-    EXPECT_FALSE(QImage(QStringLiteral(":/lang/png/131.png")).isNull());
-    EXPECT_NE(LoadPngResource(131).size(), QSize(4, 2));
+    // The language file carries a 4 x 2 PNG of the message-box buttons; the
+    // program's image (or none) wins.
+    const int buttons = MainImage::kDialogButtons;
+    EXPECT_FALSE(QImage(QStringLiteral(":/lang/png/%1.png").arg(buttons)).isNull());
+    EXPECT_NE(LoadPngResource(buttons).size(), QSize(4, 2));
     EXPECT_TRUE(LoadPngResource(99999).isNull());
     strings.SetLanguageRoot(QString());
-    EXPECT_EQ(strings.Get(47), QStringLiteral("Yes"));
+    EXPECT_EQ(strings.Get(MainString::kYes), QStringLiteral("Yes"));
     QResource::unregisterResource(QStringLiteral(NORVALE_TEST_LANGUAGE_RCC),
                                   QStringLiteral("/lang"));
 }

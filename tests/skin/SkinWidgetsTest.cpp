@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "SkinTestImages.h"
+#include "resources/MainControlIds.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuDialog.h"
 #include "skin/CLuStatic.h"
@@ -127,7 +128,7 @@ TEST_F(CLuButtonTest, DisabledDrawsCellThreeWhateverThePointerDoes) {
 
 TEST_F(CLuButtonTest, HighlightFollowsThePointerAndStaysOverTheBackground) {
     first.SetNotifyOnEnter(true);
-    first.SetControlId(1007);
+    first.SetControlId(MainControl::kConfigure);
     QSignalSpy entered(&first, &CLuButton::pointerEntered);
     ASSERT_TRUE(ShowActive(dialog));
     QTest::mouseMove(&first, QPoint(30, 5));
@@ -135,7 +136,7 @@ TEST_F(CLuButtonTest, HighlightFollowsThePointerAndStaysOverTheBackground) {
     EXPECT_TRUE(first.hasFocus());
     EXPECT_EQ(Shot(first).pixel(50, 10), kGreen);
     ASSERT_EQ(entered.count(), 1);
-    EXPECT_EQ(entered[0][0].toInt(), 1007);
+    EXPECT_EQ(entered[0][0].toInt(), MainControl::kConfigure);
     EXPECT_EQ(entered[0][1].toPoint(), QPoint(30, 5));
     QTest::mouseMove(&first, QPoint(60, 6));  // still inside: no second notice
     EXPECT_EQ(entered.count(), 1);

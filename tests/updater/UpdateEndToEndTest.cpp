@@ -216,8 +216,8 @@ TEST_F(UpdateEndToEndTest, InstallPutsTheReleaseInItsOwnFolderBehindALinkAndALau
     EXPECT_TRUE(entry.readAll().contains(QByteArray("Exec=\"") + QFile::encodeName(prefix_) +
                                          "/bin/norvale-discovery\"\n"));
     for (const char* size : {"48x48", "64x64", "128x128", "256x256"}) {
-        EXPECT_TRUE(QFile::exists(prefix_ + "/share/icons/hicolor/" + size +
-                                  "/apps/norvale-discovery.png"))
+        EXPECT_TRUE(
+            QFile::exists(prefix_ + "/share/icons/hicolor/" + size + "/apps/norvale-discovery.png"))
             << size;
     }
 }
@@ -233,8 +233,8 @@ TEST_F(UpdateEndToEndTest, NewReleaseIsInstalledWithItsModesAndStarts) {
     EXPECT_EQ(run.progressDialogs, 1);
     EXPECT_EQ(run.mainProgramCloses, 1);
     ASSERT_EQ(run.messages.size(), 2u);
-    EXPECT_EQ(run.messages[0], UpdaterText(kNewerVersionText));
-    EXPECT_EQ(run.messages[1], UpdaterText(kLaunchQuestionText));
+    EXPECT_EQ(run.messages[0], UpdaterText(UpdaterString::kNewerVersion));
+    EXPECT_EQ(run.messages[1], UpdaterText(UpdaterString::kLaunchQuestion));
 
     EXPECT_EQ(QFileInfo(folder_ + "/current").symLinkTarget(), folder_ + "/1.2.2026.342");
     EXPECT_EQ(Take(folder_ + "/current/"), expected);  // every file, its bytes and its mode
@@ -287,13 +287,13 @@ TEST_F(UpdateEndToEndTest, EveryRefusedArchiveSaysItCouldNotBeVerifiedAndInstall
             server_.Put(QStringLiteral("Norvale.zip.minisig"), refused.signature);
         const Run run = RunUpdater(CommandLine(), {}, refused.now);
         ASSERT_EQ(run.messages.size(), 2u) << refused.what;
-        EXPECT_EQ(run.messages[1], UpdaterText(kNotVerifiedText)) << refused.what;
+        EXPECT_EQ(run.messages[1], UpdaterText(UpdaterString::kNotVerified)) << refused.what;
         EXPECT_EQ(Take(folder_), before) << refused.what;
     }
     // The same expiring signature is good before its time.
     const Run run = RunUpdater(CommandLine(), {}, 0);
     ASSERT_EQ(run.messages.size(), 2u);
-    EXPECT_EQ(run.messages[1], UpdaterText(kLaunchQuestionText));
+    EXPECT_EQ(run.messages[1], UpdaterText(UpdaterString::kLaunchQuestion));
     QElapsedTimer waited;  // the new program started; it ends by itself
     waited.start();
     while (!QFile::exists(marker_) && waited.elapsed() < 10000) QThread::msleep(20);
@@ -307,7 +307,7 @@ TEST_F(UpdateEndToEndTest, ACopyFailingPartWayLeavesTheInstallationAsItWasAndSay
         return step != InstallStep::FileOpened || ++opened != 2;
     });
     ASSERT_EQ(run.messages.size(), 2u);
-    EXPECT_EQ(run.messages[1], UpdaterText(kCopyFailedText));
+    EXPECT_EQ(run.messages[1], UpdaterText(UpdaterString::kCopyFailed));
     EXPECT_EQ(Take(folder_), before);
     EXPECT_FALSE(QFile::exists(marker_));
 }
@@ -321,7 +321,7 @@ TEST_F(UpdateEndToEndTest, ASignedArchiveThatIsNoZipSays111AndChangesNothing) {
     const Snapshot before = Take(folder_);
     const Run run = RunUpdater(CommandLine());
     ASSERT_EQ(run.messages.size(), 2u);
-    EXPECT_EQ(run.messages[1], UpdaterText(kNetworkErrorText));
+    EXPECT_EQ(run.messages[1], UpdaterText(UpdaterString::kNetworkError));
     EXPECT_EQ(Take(folder_), before);
 }
 

@@ -31,15 +31,15 @@ TEST(UpdateProgressView, FiguresInTheWordsAndNumbersOfEachLanguage) {
         std::uint64_t received, expected;
         const char* shown;
     } cases[] = {
-        {0, 12'345'678, 50'016'391, "12.3 MB of 50.0 MB"},
-        {0, 512'000'000, 1'073'741'824, "512.0 MB of 1,073.7 MB"},
-        {400, 12'345'678, 50'016'391, "12,3 MB von 50,0 MB"},
-        {400, 512'000'000, 1'073'741'824, "512,0 MB von 1.073,7 MB"},
-        {300, 12'345'678, 50'016'391, "12,3 Mo sur 50,0 Mo"},
-        {500, 12'345'678, 50'016'391, "12,3 MB di 50,0 MB"},
-        {800, 12'345'678, 50'016'391, "50.0 MB 中 12.3 MB"},
-        {0, 12'345'678, 0, "12.3 MB received"},
-        {400, 12'345'678, 0, "12,3 MB empfangen"},
+        {UpdaterString::kEnglishBlock, 12'345'678, 50'016'391, "12.3 MB of 50.0 MB"},
+        {UpdaterString::kEnglishBlock, 512'000'000, 1'073'741'824, "512.0 MB of 1,073.7 MB"},
+        {UpdaterString::kGermanBlock, 12'345'678, 50'016'391, "12,3 MB von 50,0 MB"},
+        {UpdaterString::kGermanBlock, 512'000'000, 1'073'741'824, "512,0 MB von 1.073,7 MB"},
+        {UpdaterString::kFrenchBlock, 12'345'678, 50'016'391, "12,3 Mo sur 50,0 Mo"},
+        {UpdaterString::kItalianBlock, 12'345'678, 50'016'391, "12,3 MB di 50,0 MB"},
+        {UpdaterString::kJapaneseBlock, 12'345'678, 50'016'391, "50.0 MB 中 12.3 MB"},
+        {UpdaterString::kEnglishBlock, 12'345'678, 0, "12.3 MB received"},
+        {UpdaterString::kGermanBlock, 12'345'678, 0, "12,3 MB empfangen"},
     };
     for (const auto& c : cases) {
         UpdateProgressView view(c.base);
@@ -47,14 +47,17 @@ TEST(UpdateProgressView, FiguresInTheWordsAndNumbersOfEachLanguage) {
                   QString::fromUtf8(c.shown))
             << c.base << " " << c.received;
     }
-    EXPECT_EQ(UpdateProgressView(0).Next(Reading(Phase::Downloading, 1, 0)).permille, -1)
+    EXPECT_EQ(UpdateProgressView(UpdaterString::kEnglishBlock)
+                  .Next(Reading(Phase::Downloading, 1, 0))
+                  .permille,
+              -1)
         << "no bar without a size";
 }
 
 // Only a complete download reads as complete, and it does read so even when
 // it ended between two readings; then the install follows the files.
 TEST(UpdateProgressView, CompleteOnlyWhenCompleteThenInstalling) {
-    UpdateProgressView view(0);
+    UpdateProgressView view(UpdaterString::kEnglishBlock);
     EXPECT_EQ(view.Next(Reading(Phase::Checking, 300, 300)), ProgressDisplay{});
     EXPECT_EQ(view.Next(Reading(Phase::Downloading, 0, 50'016'391)),
               (ProgressDisplay{"0.0 MB of 50.0 MB", 0}));

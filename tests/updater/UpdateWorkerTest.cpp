@@ -24,10 +24,13 @@ using test::MakeFolder;
 using test::ReadFile;
 using test::WriteFile;
 
+// The event of the copy-failure message (UpdaterString::kCopyFailed).
+const std::string kCopyFailureShown = "copy failure shown";
+
 // Records what the worker reported, in order, with the state at that moment.
 class FakeHost : public UpdateWorkerHost {
   public:
-    void ShowCopyFailure() override { Record("112"); }
+    void ShowCopyFailure() override { Record(kCopyFailureShown); }
     void PostUpdateDone() override { Record("done:" + std::to_string(int(GetUpdateState()))); }
     std::vector<std::string> Events() {
         std::lock_guard lock(mutex_);
@@ -195,7 +198,7 @@ TEST_F(UpdateWorkerTest, ArchiveWithAFolderEntryReportsCopyFailure) {
     Site().Serve("files/folder.zip.minisig", ReadFile(scratch_ / "folder.zip.minisig"));
     const auto before = Tree(install());
     EXPECT_EQ(Run(Site().HttpsUrl("/files/folder.zip")),
-              (std::vector<std::string>{"112", kDoneAborted}));
+              (std::vector<std::string>{kCopyFailureShown, kDoneAborted}));
     EXPECT_EQ(Tree(install()), before);
 }
 
@@ -214,7 +217,8 @@ TEST_F(UpdateWorkerTest, OnlyAnInstallationItsUserMayChangeIsUpdated) {
                          nullptr,
                          nullptr},
                         host);
-        EXPECT_EQ(host.Events(), (std::vector<std::string>{"112", kDoneAborted})) << folder;
+        EXPECT_EQ(host.Events(), (std::vector<std::string>{kCopyFailureShown, kDoneAborted}))
+            << folder;
     }
     ::chmod(install().c_str(), 0755);
     EXPECT_FALSE(Exists(temp() + "/Norvale.zip")) << "nothing is downloaded";

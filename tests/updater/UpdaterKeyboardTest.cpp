@@ -53,7 +53,7 @@ TEST(UpdaterKeyboard, TheNewerVersionQuestionIsAnsweredYesAndNoFromTheKeyboard) 
         bool asked = false;
         test::WhenModal<CLuMessageBox>([&](CLuMessageBox* box) {
             asked = true;
-            EXPECT_EQ(box->TextStatic()->Text(), UpdaterText(kNewerVersionText));
+            EXPECT_EQ(box->TextStatic()->Text(), UpdaterText(UpdaterString::kNewerVersion));
             EXPECT_EQ(QApplication::focusWidget(), box->Button(CLuMessageBox::kYes));
             Press(Qt::Key_Escape);
             EXPECT_TRUE(box->isVisible());
@@ -84,9 +84,9 @@ TEST(UpdaterKeyboard, TabVisitsTheProgressDialogAndTheProxyLoginInOrder) {
     EXPECT_EQ(QApplication::focusWidget(), &progress);
     Press(Qt::Key_Return);
     EXPECT_TRUE(progress.WorkerRunning());
-    CLuButton* cancel = progress.Button(CAutoUpdateDlg::kCancelId);
-    CLuButton* minimise = progress.Button(CAutoUpdateDlg::kMinimiseId);
-    CLuButton* close = progress.Button(CAutoUpdateDlg::kCloseId);
+    CLuButton* cancel = progress.Button(UpdaterControl::kCancel);
+    CLuButton* minimise = progress.Button(UpdaterControl::kMinimise);
+    CLuButton* close = progress.Button(UpdaterControl::kClose);
     EXPECT_EQ(test::FocusWalk(Qt::Key_Tab, 4),
               (std::vector<QWidget*>{cancel, minimise, close, cancel}));
     EXPECT_EQ(test::FocusWalk(Qt::Key_Backtab, 1), std::vector<QWidget*>{close});

@@ -73,41 +73,47 @@ TEST(UpdaterCommandLine, MissingOrMisplacedPartsLeaveNoFolder) {
 }
 
 TEST(UpdaterLanguage, BlocksFollowTheUserLanguage) {
-    const std::vector<std::pair<const char*, int>> cases = {
-        {"zh_HK", 0},   {"zh_TW", 200}, {"zh_CN", 100}, {"de_CH", 400}, {"de_DE", 400},
-        {"fr_CA", 300}, {"es_MX", 600}, {"it_IT", 500}, {"ja_JP", 800}, {"ko_KR", 700},
-        {"en_US", 0},   {"ru_RU", 0},   {"pt_BR", 0}};
+    using namespace UpdaterString;
+    const std::vector<std::pair<const char*, int>> cases = {{"zh_HK", kEnglishBlock},
+                                                            {"zh_TW", kTraditionalChineseBlock},
+                                                            {"zh_CN", kSimplifiedChineseBlock},
+                                                            {"de_CH", kGermanBlock},
+                                                            {"de_DE", kGermanBlock},
+                                                            {"fr_CA", kFrenchBlock},
+                                                            {"es_MX", kSpanishBlock},
+                                                            {"it_IT", kItalianBlock},
+                                                            {"ja_JP", kJapaneseBlock},
+                                                            {"ko_KR", kKoreanBlock},
+                                                            {"en_US", kEnglishBlock},
+                                                            {"ru_RU", kEnglishBlock},
+                                                            {"pt_BR", kEnglishBlock}};
     for (const auto& [name, base] : cases) {
         EXPECT_EQ(ChooseLanguageBase(QLocale(QString::fromLatin1(name))), base) << name;
     }
 }
 
 TEST(UpdaterLanguage, EveryBlockHoldsEveryText) {
-    const int ids[] = {kTitleText,        kFirstLineText,
-                       kSecondLineText,   kCancelText,
-                       kYesText,          kNoText,
-                       kOkText,           kLaunchQuestionText,
-                       kNetworkErrorText, kCopyFailedText,
-                       kNewerVersionText, kProxyPromptText,
-                       kProxyUserText,    kProxyPasswordText,
-                       kMinimiseName,     kCloseName,
-                       kNotVerifiedText,  kReceivedOfText,
-                       kReceivedText,     kInstallingText};
-    for (int base = 0; base <= 800; base += 100) {
-        for (int id : ids) EXPECT_FALSE(LoadSkinString(base + id).isEmpty()) << base + id;
+    for (int base : UpdaterString::kAllBlocks) {
+        for (int id : UpdaterString::kAll) {
+            EXPECT_FALSE(LoadSkinString(base + id).isEmpty()) << base + id;
+        }
     }
-    SetLanguageBase(400);
-    EXPECT_EQ(UpdaterText(kNewerVersionText), LoadSkinString(513));
-    EXPECT_NE(UpdaterText(kNewerVersionText), LoadSkinString(113));
-    SetLanguageBase(0);
-    EXPECT_EQ(UpdaterText(kTitleText), QStringLiteral("Norvale Discovery Auto-Update Progress"));
+    SetLanguageBase(UpdaterString::kGermanBlock);
+    EXPECT_EQ(UpdaterText(UpdaterString::kNewerVersion),
+              LoadSkinString(UpdaterString::kGermanBlock + UpdaterString::kNewerVersion));
+    EXPECT_NE(UpdaterText(UpdaterString::kNewerVersion),
+              LoadSkinString(UpdaterString::kNewerVersion));
+    SetLanguageBase(UpdaterString::kEnglishBlock);
+    EXPECT_EQ(UpdaterText(UpdaterString::kTitle),
+              QStringLiteral("Norvale Discovery Auto-Update Progress"));
 }
 
 TEST(UpdaterLanguage, MessageBoxesTakeTheUpdaterLookAndLabels) {
-    SetLanguageBase(300);
+    const int french = UpdaterString::kFrenchBlock;
+    SetLanguageBase(french);
     ApplyUpdaterMessageBoxSkin();
     const MessageBoxSkin skin = GetMessageBoxSkin();
-    SetLanguageBase(0);
+    SetLanguageBase(UpdaterString::kEnglishBlock);
     EXPECT_EQ(skin.backgroundSource, QRect(0, 0, 600, 240));
     EXPECT_EQ(skin.buttonsSource, QRect(0, 0, 448, 36));
     for (QRgb color : {skin.captionColor, skin.buttonColor1, skin.buttonColor2, skin.buttonColor3,
@@ -116,7 +122,9 @@ TEST(UpdaterLanguage, MessageBoxesTakeTheUpdaterLookAndLabels) {
     }
     EXPECT_EQ(skin.buttonColor4, 0xFF808080u);
     EXPECT_EQ(skin.fontSize, 13);
-    EXPECT_EQ(skin.labelIds, (std::array<int, 4>{406, 407, 408, 405}));
+    EXPECT_EQ(skin.labelIds,
+              (std::array<int, 4>{french + UpdaterString::kYes, french + UpdaterString::kNo,
+                                  french + UpdaterString::kOk, french + UpdaterString::kCancel}));
 }
 
 const QString kVersion = QStringLiteral("VER:1.20.2026.341");
@@ -162,11 +170,11 @@ TEST_F(ProgressDialogTest, OpensLaidOutClosesTheMainProgramAndAnimates) {
                           kVersion, Options(WaitForAbort));
     dialog.show();
     EXPECT_EQ(dialog.size(), QSize(600, 240));
-    EXPECT_EQ(dialog.windowTitle(), UpdaterText(kTitleText));
-    EXPECT_EQ(dialog.Button(CAutoUpdateDlg::kCancelId)->geometry(), QRect(452, 178, 112, 36));
-    EXPECT_EQ(dialog.Button(CAutoUpdateDlg::kCancelId)->text(), UpdaterText(kCancelText));
-    EXPECT_EQ(dialog.Button(CAutoUpdateDlg::kMinimiseId)->geometry(), QRect(500, 7, 40, 20));
-    EXPECT_EQ(dialog.Button(CAutoUpdateDlg::kCloseId)->geometry(), QRect(550, 7, 40, 20));
+    EXPECT_EQ(dialog.windowTitle(), UpdaterText(UpdaterString::kTitle));
+    EXPECT_EQ(dialog.Button(UpdaterControl::kCancel)->geometry(), QRect(452, 178, 112, 36));
+    EXPECT_EQ(dialog.Button(UpdaterControl::kCancel)->text(), UpdaterText(UpdaterString::kCancel));
+    EXPECT_EQ(dialog.Button(UpdaterControl::kMinimise)->geometry(), QRect(500, 7, 40, 20));
+    EXPECT_EQ(dialog.Button(UpdaterControl::kClose)->geometry(), QRect(550, 7, 40, 20));
     EXPECT_EQ(closeRequests, 1);
     EXPECT_TRUE(dialog.WorkerRunning());
     EXPECT_EQ(GetUpdateState(), UpdateState::Running);
@@ -212,13 +220,13 @@ TEST_F(ProgressDialogTest, MinimiseKeepsWorkingAndCloseButtonCancels) {
     CAutoUpdateDlg dialog(QStringLiteral("https://h/Norvale.zip"), QStringLiteral("/opt/n"),
                           kVersion, Options(WaitForAbort));
     dialog.show();
-    dialog.Button(CAutoUpdateDlg::kMinimiseId)->click();
+    dialog.Button(UpdaterControl::kMinimise)->click();
     QCoreApplication::processEvents();
     EXPECT_TRUE(dialog.windowState() & Qt::WindowMinimized);
     EXPECT_TRUE(dialog.WorkerRunning());
     EXPECT_EQ(GetUpdateState(), UpdateState::Running);
 
-    dialog.Button(CAutoUpdateDlg::kCloseId)->click();
+    dialog.Button(UpdaterControl::kClose)->click();
     EXPECT_FALSE(dialog.WorkerRunning());
     EXPECT_EQ(dialog.result(), IDCANCEL);
     EXPECT_TRUE(shown.empty());
@@ -236,7 +244,7 @@ TEST_F(ProgressDialogTest, SuccessOffersTheRelaunchFromTheInstallFolder) {
                               kVersion, Options(succeed));
         dialog.exec();
         ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].text, UpdaterText(kLaunchQuestionText));
+        EXPECT_EQ(shown[0].text, UpdaterText(UpdaterString::kLaunchQuestion));
         EXPECT_EQ(shown[0].buttons, BTN_YES | BTN_NO);
         EXPECT_EQ(shown[0].owner, &dialog);
         ASSERT_EQ(relaunched.size(), 1u);
@@ -258,7 +266,7 @@ TEST_F(ProgressDialogTest, FailureReportsTheNetworkText) {
                           }));
     dialog.exec();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, UpdaterText(kNetworkErrorText));
+    EXPECT_EQ(shown[0].text, UpdaterText(UpdaterString::kNetworkError));
     EXPECT_EQ(shown[0].buttons, BTN_OK);
     EXPECT_TRUE(relaunched.empty());
 }
@@ -275,7 +283,7 @@ TEST_F(ProgressDialogTest, CopyFailureIsShownForTheWorkerThenNothingMore) {
     dialog.exec();
     EXPECT_TRUE(waited);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, UpdaterText(kCopyFailedText));
+    EXPECT_EQ(shown[0].text, UpdaterText(UpdaterString::kCopyFailed));
     EXPECT_EQ(shown[0].buttons, BTN_OK);
     EXPECT_EQ(shown[0].owner, &dialog);
     EXPECT_TRUE(shown[0].onInterfaceThread);
@@ -314,7 +322,7 @@ TEST_F(ProgressDialogTest, CompletionPostedAfterCancelIsNotActedOn) {
                               host.PostUpdateDone();
                           }));
     dialog.show();
-    dialog.Button(CAutoUpdateDlg::kCancelId)->click();
+    dialog.Button(UpdaterControl::kCancel)->click();
     QCoreApplication::processEvents();
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(dialog.result(), IDCANCEL);
@@ -340,7 +348,7 @@ TEST_F(ProgressDialogTest, CancelOnceTheWorkerSwitchedReportsTheUpdateAsDone) {
     EXPECT_FALSE(dialog.WorkerRunning());
     EXPECT_EQ(GetUpdateState(), UpdateState::Succeeded);
     ASSERT_EQ(shown.size(), 1u) << "the late completion is not reported twice";
-    EXPECT_EQ(shown[0].text, UpdaterText(kLaunchQuestionText));
+    EXPECT_EQ(shown[0].text, UpdaterText(UpdaterString::kLaunchQuestion));
     EXPECT_EQ(relaunched, std::vector<QString>{QStringLiteral("/opt/n/current/norvale-discovery")});
 }
 

@@ -28,6 +28,7 @@
 #include "app/DiscoveryHostLink.h"
 #include "app/HelpWindow.h"
 #include "drives/CMsgDriveMapDlg.h"
+#include "resources/MainStringIds.h"
 #include "skin/CLuListCtrl.h"
 #include "skin/CLuMessageBox.h"
 #include "skin/MessageBoxSkin.h"
@@ -118,7 +119,7 @@ bool SaveFocusShots(CLuDiscoverDlg& window, const QDir& out) {
     Key(Qt::Key_Down);
     Key(Qt::Key_Up);  // back to the selected device, the mark on its row
     bool ok = SaveEnlarged(&window, QRect(24, 150, 370, 390), out.filePath("focus-row.png"));
-    while (QApplication::focusWidget() != window.Control(CLuDiscoverDlg::kMapDriveId) &&
+    while (QApplication::focusWidget() != window.Control(MainControl::kMapDrive) &&
            QApplication::focusWidget() != nullptr) {
         Key(Qt::Key_Tab);
     }
@@ -223,7 +224,8 @@ int main(int argc, char** argv) {
     ok &= Save(window.Help(), out.filePath("help.png"));
 
     // The message box lies over its owner: draw both into one picture.
-    CLuMessageBox box(LoadSkinString(55), LoadSkinString(1), &window, BTN_OK);
+    CLuMessageBox box(LoadSkinString(MainString::kNoDevice),
+                      LoadSkinString(MainString::kProductName), &window, BTN_OK);
     box.show();
     QImage shot = window.grab().toImage();
     QPainter painter(&shot);

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 
+#include "resources/MainImageIds.h"
+#include "resources/UpdaterImageIds.h"
+
 QImage Mockup::png(const QString& program, int id) const {
     return QImage(res_.filePath(QStringLiteral("%1/png/%2.png").arg(program).arg(id)));
 }
@@ -29,22 +32,23 @@ void Mockup::button(QPainter& p, const QImage& strip, QPoint pos, int state, con
 }
 
 QImage Mockup::mainWindow() const {
-    QImage image = png("main", 130).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage image = png("main", MainImage::kWindowBackground)
+                       .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    button(p, png("main", 160), QPoint(616, 7), 0, "info", 8, Qt::white);
-    button(p, png("main", 160), QPoint(664, 7), 1, "help", 8, Qt::white);
-    button(p, png("main", 139), QPoint(712, 7), 0, "", 0, Qt::white);
-    button(p, png("main", 132), QPoint(754, 7), 1, "", 0, Qt::white);
-    const QImage heading = png("main", 137);
+    button(p, png("main", MainImage::kTextButtons), QPoint(616, 7), 0, "info", 8, Qt::white);
+    button(p, png("main", MainImage::kTextButtons), QPoint(664, 7), 1, "help", 8, Qt::white);
+    button(p, png("main", MainImage::kMinimiseButton), QPoint(712, 7), 0, "", 0, Qt::white);
+    button(p, png("main", MainImage::kCloseButton), QPoint(754, 7), 1, "", 0, Qt::white);
+    const QImage heading = png("main", MainImage::kHeading);
     p.drawImage(QPoint(32, 113), heading);
     p.drawImage(QPoint(414, 113), heading);
     text(p, QRectF(32, 113, heading.width(), heading.height()), "Network Drives Found", 12,
          Qt::white, false, Qt::AlignCenter);
     text(p, QRectF(414, 113, heading.width(), heading.height()), "Things To Do", 12, Qt::white,
          false, Qt::AlignCenter);
-    button(p, png("main", 138), QPoint(192, 158), 3, "", 0, Qt::white);
-    button(p, png("main", 136), QPoint(192, 508), 1, "", 0, Qt::white);
+    button(p, png("main", MainImage::kPageUp), QPoint(192, 158), 3, "", 0, Qt::white);
+    button(p, png("main", MainImage::kPageDown), QPoint(192, 508), 1, "", 0, Qt::white);
     deviceList(p);
     actionColumn(p);
     return image;
@@ -52,8 +56,8 @@ QImage Mockup::mainWindow() const {
 
 void Mockup::deviceList(QPainter& p) const {
     const QColor dim = QColor::fromRgba(0x6FFFFFFF);
-    const QImage rows = png("main", 135);
-    const QImage mark = png("main", 157);
+    const QImage rows = png("main", MainImage::kDeviceRows);
+    const QImage mark = png("main", MainImage::kLedMark);
     const char* names[] = {"Backup Store", "Living Room Player", "Office NAS", "Studio", "Z-Drive"};
     const int states[] = {0, 1, 2, 0, 0};
     const bool lit[] = {false, true, true, false, false};
@@ -69,7 +73,7 @@ void Mockup::deviceList(QPainter& p) const {
 
 void Mockup::actionColumn(QPainter& p) const {
     const QColor dim = QColor::fromRgba(0x6FFFFFFF);
-    const QImage action = png("main", 149);
+    const QImage action = png("main", MainImage::kActionButtons);
     const char* captions[] = {"Configure", "Map Network Drive", "Browse Network Shares",
                               "Create Desktop Shortcut", "Turn Off Identify LED"};
     const int actionStates[] = {0, 1, 2, 0, 3};
@@ -85,8 +89,8 @@ QImage Mockup::aboutPanel() const {
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.translate(10, 94);
-    p.drawImage(QPoint(0, 0), png("main", 141));
-    p.drawImage(QPoint(30, 15), png("main", 142));
+    p.drawImage(QPoint(0, 0), png("main", MainImage::kPanelBackground));
+    p.drawImage(QPoint(30, 15), png("main", MainImage::kLogo));
     text(p, QRectF(30, 15, 720, 45), "About", 12, Qt::white, false, Qt::AlignCenter);
     QFont bold(family_);
     bold.setPointSizeF(18);
@@ -96,7 +100,7 @@ QImage Mockup::aboutPanel() const {
          Qt::AlignLeft | Qt::AlignVCenter);
     text(p, QRectF(45 + w + 5, 75, 400, 50), "Version 1.2 (2026.341)", 12, Qt::white, false,
          Qt::AlignLeft | Qt::AlignVCenter);
-    button(p, png("main", 131), QPoint(606, 410), 1, "Back", 12, Qt::white);
+    button(p, png("main", MainImage::kDialogButtons), QPoint(606, 410), 1, "Back", 12, Qt::white);
     return image;
 }
 
@@ -105,10 +109,10 @@ QImage Mockup::sharePanel() const {
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.translate(10, 94);
-    p.drawImage(QPoint(0, 0), png("main", 141));
-    button(p, png("main", 138), QPoint(374, 60), 3, "", 0, Qt::white);
-    button(p, png("main", 136), QPoint(374, 412), 0, "", 0, Qt::white);
-    const QImage rows = png("main", 145);
+    p.drawImage(QPoint(0, 0), png("main", MainImage::kPanelBackground));
+    button(p, png("main", MainImage::kPageUp), QPoint(374, 60), 3, "", 0, Qt::white);
+    button(p, png("main", MainImage::kPageDown), QPoint(374, 412), 0, "", 0, Qt::white);
+    const QImage rows = png("main", MainImage::kShareRows);
     const char* shares[] = {"data (Z:)", "media", "photos (Y:)", "public", "backup"};
     for (int k = 0; k < 5; ++k) {
         const int state = k == 1 ? 1 : (k == 2 ? 2 : 0);
@@ -118,7 +122,7 @@ QImage Mockup::sharePanel() const {
              state == 2 ? QColor(Qt::white) : QColor::fromRgba(0x6FFFFFFF), state == 2,
              Qt::AlignCenter);
     }
-    button(p, png("main", 131), QPoint(606, 410), 0, "Back", 12, Qt::white);
+    button(p, png("main", MainImage::kDialogButtons), QPoint(606, 410), 0, "Back", 12, Qt::white);
     return image;
 }
 
@@ -144,7 +148,7 @@ QImage Mockup::updater() const {
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.translate(20, 20);
-    p.drawImage(QPoint(0, 0), png("updater", 1137));
+    p.drawImage(QPoint(0, 0), png("updater", UpdaterImage::kDialogBackground));
     text(p, QRectF(5, 2, 500, 32), "Norvale Discovery Auto-Update Progress", 12, Qt::white, false,
          Qt::AlignLeft | Qt::AlignVCenter);
     p.drawImage(QPoint(40, 40), QImage(res_.filePath("updater/gif/DOWNLOAD.gif")));
@@ -152,16 +156,18 @@ QImage Mockup::updater() const {
          Qt::white, false, Qt::AlignLeft | Qt::AlignVCenter);
     text(p, QRectF(30, 140, 560, 50), "Please wait for a while.", 12, Qt::white, false,
          Qt::AlignLeft | Qt::AlignVCenter);
-    button(p, png("updater", 1136), QPoint(452, 178), 0, "Cancel", 12, Qt::white);
-    button(p, png("updater", 1138), QPoint(500, 7), 1, "", 0, Qt::white);
-    button(p, png("updater", 1134), QPoint(550, 7), 0, "", 0, Qt::white);
-    messageBox(p, QPoint(0, 260), "main", 146, 131);
+    button(p, png("updater", UpdaterImage::kDialogButtons), QPoint(452, 178), 0, "Cancel", 12,
+           Qt::white);
+    button(p, png("updater", UpdaterImage::kMinimiseButton), QPoint(500, 7), 1, "", 0, Qt::white);
+    button(p, png("updater", UpdaterImage::kCloseButton), QPoint(550, 7), 0, "", 0, Qt::white);
+    messageBox(p, QPoint(0, 260), "main", MainImage::kMessageBoxBackground,
+               MainImage::kDialogButtons);
     driveLetterDialog(p, QPoint(0, 520));
     return image;
 }
 
 void Mockup::scrollBar(QPainter& p, const QRect& r) const {
-    const QImage bar = png("main", 155);
+    const QImage bar = png("main", MainImage::kScrollBars);
     const int c = bar.width() / 9;
     p.drawImage(QRect(r.left(), r.top(), c, c), bar, QRect(0, 0, c, c));
     p.drawImage(QRect(r.left(), r.bottom() - c + 1, c, c), bar, QRect(c, 0, c, c));
@@ -182,16 +188,16 @@ void Mockup::scrollBar(QPainter& p, const QRect& r) const {
 void Mockup::driveLetterDialog(QPainter& p, QPoint o) const {
     p.save();
     p.translate(o);
-    p.drawImage(QPoint(0, 0), png("main", 146));
+    p.drawImage(QPoint(0, 0), png("main", MainImage::kMessageBoxBackground));
     text(p, QRectF(5, 2, 300, 32), "Map Network Drive", 12, Qt::white, false,
          Qt::AlignLeft | Qt::AlignVCenter);
     text(p, QRectF(40, 50, 300, 40), "\"media\" will be mapped as drive:", 12, Qt::white, false,
          Qt::AlignLeft | Qt::AlignVCenter);
     text(p, QRectF(40, 120, 300, 40), "Do you want to continue?", 12, Qt::white, false,
          Qt::AlignLeft | Qt::AlignVCenter);
-    button(p, png("main", 131), QPoint(310, 178), 0, "Yes", 12, Qt::white);
-    button(p, png("main", 131), QPoint(452, 178), 0, "No", 12, Qt::white);
-    const QImage combo = png("main", 154);
+    button(p, png("main", MainImage::kDialogButtons), QPoint(310, 178), 0, "Yes", 12, Qt::white);
+    button(p, png("main", MainImage::kDialogButtons), QPoint(452, 178), 0, "No", 12, Qt::white);
+    const QImage combo = png("main", MainImage::kComboFace);
     const int cw = combo.width() / 4;
     const int w = 130;
     p.drawImage(QPoint(330, 56), combo, QRect(2 * cw + cw - w, 0, w, combo.height()));

@@ -8,6 +8,8 @@
 // RESOURCES/updater/png/<id>.png, and the frames of the DOWNLOAD animation
 // as DIR/frame-NN.png (render.sh assembles them into the GIF). The second
 // form reads the written pictures back and composes preview screens.
+#include "resources/MainImageIds.h"
+#include "resources/UpdaterImageIds.h"
 #include "tools/skin-art/ButtonArt.h"
 #include "tools/skin-art/DownloadAnimation.h"
 #include "tools/skin-art/IconArt.h"
@@ -51,40 +53,40 @@ std::vector<Entry> mainProgram(const ButtonArt& b, const ListArt& l, const IconA
                                const WindowArt& w) {
     auto m = [](int id) { return QStringLiteral("main/png/%1.png").arg(id); };
     return {
-        {m(128), [&] { return i.emblem(256); }},
-        {m(130), [&] { return w.mainBackground(); }},
-        {m(131), [&] { return b.dialogButton(); }},
-        {m(132), [&] { return b.closeButton(QSize(38, 24)); }},
-        {m(134), [&] { return b.plainButton(); }},
-        {m(135), [&] { return l.deviceRows(); }},
-        {m(136), [&] { return b.pageButton(Direction::Down); }},
-        {m(137), [&] { return w.heading(); }},
-        {m(138), [&] { return b.pageButton(Direction::Up); }},
-        {m(139), [&] { return b.minimiseButton(QSize(38, 24)); }},
-        {m(141), [&] { return w.panelBackground(); }},
-        {m(142), [&] { return i.emblem(45); }},
-        {m(145), [&] { return l.shareRows(); }},
-        {m(146), [&] { return w.dialogBackground(); }},
-        {m(149), [&] { return b.actionButton(); }},
-        {m(154), [&] { return b.comboFace(); }},
-        {m(155), [&] { return l.scrollBars(); }},
-        {m(157), [&] { return l.ledMark(); }},
-        {m(160), [&] { return b.textButton(); }},
-        {m(161), [&] { return i.deviceIcon(1, 256); }},
-        {m(163), [&] { return i.deviceIcon(2, 256); }},
-        {m(164), [&] { return i.deviceIcon(3, 256); }},
-        {m(188), [&] { return i.deviceIcon(4, 256); }},
+        {m(MainImage::kProgramIcon), [&] { return i.emblem(256); }},
+        {m(MainImage::kWindowBackground), [&] { return w.mainBackground(); }},
+        {m(MainImage::kDialogButtons), [&] { return b.dialogButton(); }},
+        {m(MainImage::kCloseButton), [&] { return b.closeButton(QSize(38, 24)); }},
+        {m(MainImage::kPlainButtons), [&] { return b.plainButton(); }},
+        {m(MainImage::kDeviceRows), [&] { return l.deviceRows(); }},
+        {m(MainImage::kPageDown), [&] { return b.pageButton(Direction::Down); }},
+        {m(MainImage::kHeading), [&] { return w.heading(); }},
+        {m(MainImage::kPageUp), [&] { return b.pageButton(Direction::Up); }},
+        {m(MainImage::kMinimiseButton), [&] { return b.minimiseButton(QSize(38, 24)); }},
+        {m(MainImage::kPanelBackground), [&] { return w.panelBackground(); }},
+        {m(MainImage::kLogo), [&] { return i.emblem(45); }},
+        {m(MainImage::kShareRows), [&] { return l.shareRows(); }},
+        {m(MainImage::kMessageBoxBackground), [&] { return w.dialogBackground(); }},
+        {m(MainImage::kActionButtons), [&] { return b.actionButton(); }},
+        {m(MainImage::kComboFace), [&] { return b.comboFace(); }},
+        {m(MainImage::kScrollBars), [&] { return l.scrollBars(); }},
+        {m(MainImage::kLedMark), [&] { return l.ledMark(); }},
+        {m(MainImage::kTextButtons), [&] { return b.textButton(); }},
+        {m(MainImage::kClass1Icon), [&] { return i.deviceIcon(1, 256); }},
+        {m(MainImage::kClass2Icon), [&] { return i.deviceIcon(2, 256); }},
+        {m(MainImage::kClass3Icon), [&] { return i.deviceIcon(3, 256); }},
+        {m(MainImage::kClass4Icon), [&] { return i.deviceIcon(4, 256); }},
     };
 }
 
 std::vector<Entry> updaterProgram(const ButtonArt& b, const IconArt& i, const WindowArt& w) {
     auto u = [](int id) { return QStringLiteral("updater/png/%1.png").arg(id); };
     return {
-        {u(1128), [&] { return i.updaterIcon(256); }},
-        {u(1134), [&] { return b.closeButton(QSize(40, 20)); }},
-        {u(1136), [&] { return b.dialogButton(); }},
-        {u(1137), [&] { return w.dialogBackground(); }},
-        {u(1138), [&] { return b.minimiseButton(QSize(40, 20)); }},
+        {u(UpdaterImage::kProgramIcon), [&] { return i.updaterIcon(256); }},
+        {u(UpdaterImage::kCloseButton), [&] { return b.closeButton(QSize(40, 20)); }},
+        {u(UpdaterImage::kDialogButtons), [&] { return b.dialogButton(); }},
+        {u(UpdaterImage::kDialogBackground), [&] { return w.dialogBackground(); }},
+        {u(UpdaterImage::kMinimiseButton), [&] { return b.minimiseButton(QSize(40, 20)); }},
     };
 }
 

@@ -5,6 +5,7 @@
 
 #include "GalleryScenes.h"
 #include "GallerySheet.h"
+#include "resources/MainImageIds.h"
 #include "skin/CLuComboBox.h"
 #include "skin/CLuComboBoxListWnd.h"
 #include "skin/CLuDialog.h"
@@ -13,6 +14,9 @@
 #include "skin/SkinImage.h"
 
 namespace {
+
+// The gallery's own control id for its combo boxes.
+constexpr int kGalleryComboId = 1046;
 
 void SendMouse(QWidget* widget, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
     const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
@@ -31,7 +35,7 @@ ScrollState State(int max, int page, int pos) {
 CLuScrollBar* MakeBar(QWidget* stage, Qt::Orientation orientation, int length,
                       const ScrollState& state) {
     auto* bar = new CLuScrollBar(orientation, stage);
-    bar->SetBitmap(LoadPngResource(kScrollBarImageId));
+    bar->SetBitmap(LoadPngResource(MainImage::kScrollBars));
     if (orientation == Qt::Vertical) {
         bar->resize(bar->width(), length);
     } else {
@@ -43,7 +47,8 @@ CLuScrollBar* MakeBar(QWidget* stage, Qt::Orientation orientation, int length,
 }
 
 void AddScrollBars(GallerySheet& sheet, QWidget* stage) {
-    sheet.Section(QStringLiteral("Scroll bars from PNG 155 (26-px cells)"));
+    sheet.Section(
+        QStringLiteral("Scroll bars from PNG %1 (26-px cells)").arg(MainImage::kScrollBars));
     const ScrollState middle = State(99, 20, 40);
     CLuScrollBar* bar = MakeBar(stage, Qt::Vertical, 200, middle);
     sheet.Add(bar->grab().toImage(), QStringLiteral("normal"));
@@ -78,7 +83,7 @@ void AddScrollBars(GallerySheet& sheet, QWidget* stage) {
 
 CLuComboBox* MakeCombo(CLuDialog& panel, QRect rect, const QStringList& entries) {
     auto* combo = new CLuComboBox;
-    combo->Create(rect, &panel, 1046);
+    combo->Create(rect, &panel, kGalleryComboId);
     ApplyStandardComboSkin(*combo);
     for (const QString& entry : entries) combo->ListBox()->AddString(entry);
     combo->SetCurSel(0);
@@ -101,11 +106,12 @@ QStringList DriveLetters() {
 }
 
 void AddCombos(GallerySheet& sheet) {
-    sheet.Section(
-        QStringLiteral("Combo box: face PNG 154, drop-down list with scroll bars PNG 155"));
+    sheet.Section(QStringLiteral("Combo box: face PNG %1, drop-down list with scroll bars PNG %2")
+                      .arg(MainImage::kComboFace)
+                      .arg(MainImage::kScrollBars));
     CLuDialog panel(nullptr, Qt::FramelessWindowHint);
     panel.setGeometry(40, 40, 300, 260);
-    const QImage background = LoadPngResource(141);
+    const QImage background = LoadPngResource(MainImage::kPanelBackground);
     panel.SetBackground(background, 200, 120, 300, 260, 0);
     panel.show();
     panel.activateWindow();

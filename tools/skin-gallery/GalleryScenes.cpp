@@ -10,6 +10,10 @@
 #include <algorithm>
 
 #include "GallerySheet.h"
+#include "resources/MainImageIds.h"
+#include "resources/MainStringIds.h"
+#include "resources/UpdaterImageIds.h"
+#include "resources/UpdaterStringIds.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuDialog.h"
 #include "skin/CLuListCtrl.h"
@@ -40,6 +44,13 @@ QImage Art(int id, QSize size, int cells) {
                          QStringLiteral("%1/%2").arg(id).arg(i));
     }
     return image;
+}
+
+// "130, 137, ..." for a caption.
+QString IdList(std::initializer_list<int> ids) {
+    QStringList parts;
+    for (int id : ids) parts << QString::number(id);
+    return parts.join(QStringLiteral(", "));
 }
 
 void ShowActive(QWidget& window) {
@@ -96,10 +107,10 @@ CLuListCtrl* MakeList(QWidget* parent, QRect geometry, QAbstractItemModel* model
     auto* list = new CLuListCtrl(parent);
     list->setGeometry(geometry);
     list->SetModel(model);
-    const QImage rows = Art(135, QSize(1416, 60), 4);
+    const QImage rows = Art(MainImage::kDeviceRows, QSize(1416, 60), 4);
     list->SetRowImages(rows, 0, 0, rows.width(), rows.height(), 4);
     list->SetRowHeight(60);
-    const QImage mark = Art(157, QSize(30, 60), 1);
+    const QImage mark = Art(MainImage::kLedMark, QSize(30, 60), 1);
     list->SetMarkImage(mark, 0, 0, mark.width(), mark.height());
     list->SetTextColors(0x6FFFFFFF, 0x6FFFFFFF, 0xFFFFFFFF, 0xFF808080);
     list->SetTextAlign(CLuListCtrl::kAlignCenter);
@@ -112,8 +123,9 @@ namespace {
 
 // The top row: "info" and "help" text buttons, minimise and close.
 void AddTopButtons(CLuDialog& window) {
-    const QImage top = Art(160, QSize(176, 22), 4);
-    const QStringList captions = {LoadSkinString(53), LoadSkinString(54)};
+    const QImage top = Art(MainImage::kTextButtons, QSize(176, 22), 4);
+    const QStringList captions = {LoadSkinString(MainString::kInfo),
+                                  LoadSkinString(MainString::kHelp)};
     for (int i = 0; i < 2; ++i) {
         CLuButton* button = MakeButton(&window, top, QPoint(616 + 48 * i, 7));
         button->setText(captions[i]);
@@ -121,18 +133,18 @@ void AddTopButtons(CLuDialog& window) {
         button->SetTextAlign(StringAlign::Center, StringAlign::Center);
         button->SetTextColors(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF808080, false);
     }
-    MakeButton(&window, Art(139, QSize(160, 24), 4), QPoint(712, 7));
-    MakeButton(&window, Art(132, QSize(160, 24), 4), QPoint(754, 7));
+    MakeButton(&window, Art(MainImage::kMinimiseButton, QSize(160, 24), 4), QPoint(712, 7));
+    MakeButton(&window, Art(MainImage::kCloseButton, QSize(160, 24), 4), QPoint(754, 7));
 }
 
 void AddHeadings(CLuDialog& window) {
-    const QImage image = Art(137, QSize(354, 40), 1);
+    const QImage image = Art(MainImage::kHeading, QSize(354, 40), 1);
     auto* todo = new CLuStatic(&window);
     todo->setGeometry(QRect(QPoint(414, 113), image.size()));
-    StyleHeading(todo, image, LoadSkinString(2));
+    StyleHeading(todo, image, LoadSkinString(MainString::kThingsToDo));
     auto* found = new CLuStatic(&window);
     found->setGeometry(QRect(QPoint(32, 113), image.size()));
-    StyleHeading(found, image, LoadSkinString(3));
+    StyleHeading(found, image, LoadSkinString(MainString::kDrivesFound));
 }
 
 }  // namespace
@@ -140,30 +152,36 @@ void AddHeadings(CLuDialog& window) {
 void AddMainWindowScene(GallerySheet& sheet) {
     CLuDialog window(nullptr, Qt::FramelessWindowHint);
     window.resize(800, 600);
-    window.SetBackground(Art(130, QSize(800, 600), 1), 0, 0, 800, 600, 0);
+    window.SetBackground(Art(MainImage::kWindowBackground, QSize(800, 600), 1), 0, 0, 800, 600, 0);
     AddTopButtons(window);
     AddHeadings(window);
-    const QImage action = Art(149, QSize(1416, 50), 4);
+    const QImage action = Art(MainImage::kActionButtons, QSize(1416, 50), 4);
+    const int captions[] = {MainString::kConfigure, MainString::kMapNetworkDrive,
+                            MainString::kBrowseShares, MainString::kCreateShortcut,
+                            MainString::kLedOn};
     std::vector<CLuButton*> actions;
     for (int k = 0; k < 5; ++k) {
         CLuButton* button = MakeButton(&window, action, QPoint(414, 194 + k * action.height()));
-        StyleActionButton(button, LoadSkinString(k < 4 ? 4 + k : 51));
+        StyleActionButton(button, LoadSkinString(captions[k]));
         actions.push_back(button);
     }
     const QStringList names = {"NAS-Office", "NAS-Living", "Media-Den",
                                "Backup-1",   "Backup-2",   "Archive"};
     CLuListCtrl* list = MakeList(&window, QRect(32, 194, 354, 300), DeviceModel(&window, names, 1));
     list->SelectItem(0);
-    MakeButton(&window, Art(138, QSize(136, 30), 4), QPoint(192, 158))->setEnabled(false);
-    MakeButton(&window, Art(136, QSize(136, 30), 4), QPoint(192, 508));
+    MakeButton(&window, Art(MainImage::kPageUp, QSize(136, 30), 4), QPoint(192, 158))
+        ->setEnabled(false);
+    MakeButton(&window, Art(MainImage::kPageDown, QSize(136, 30), 4), QPoint(192, 508));
 
     ShowActive(window);
     MovePointer(list, QPoint(100, 150));      // highlights row 2
     MovePointer(actions[1], QPoint(20, 10));  // hover on "Map Network Drive"
     actions[3]->setEnabled(false);
-    sheet.Section(
-        QStringLiteral("Main window (800 x 600) from PNG 130, 137, 149, 135, 157, "
-                       "160, 139, 132, 138, 136"));
+    sheet.Section(QStringLiteral("Main window (800 x 600) from PNG ") +
+                  IdList({MainImage::kWindowBackground, MainImage::kHeading,
+                          MainImage::kActionButtons, MainImage::kDeviceRows, MainImage::kLedMark,
+                          MainImage::kTextButtons, MainImage::kMinimiseButton,
+                          MainImage::kCloseButton, MainImage::kPageUp, MainImage::kPageDown}));
     sheet.Add(window.grab().toImage(), QStringLiteral("row 0 selected, row 2 under the pointer, "
                                                       "Map Network Drive hovered, one disabled"));
 }
@@ -174,7 +192,7 @@ void AddButtonStates(GallerySheet& sheet, CLuDialog& stage, int id, QSize fallba
                      const QString& caption) {
     CLuButton* button = MakeButton(&stage, Art(id, fallback, 4), QPoint(10, 10));
     if (!caption.isEmpty()) StyleActionButton(button, caption);
-    if (id == 160) button->SetFont(SkinFaceName(), 8);
+    if (id == MainImage::kTextButtons) button->SetFont(SkinFaceName(), 8);
     button->show();
     const QString name = QStringLiteral("PNG %1 ").arg(id);
     sheet.Add(button->grab().toImage(), name + QStringLiteral("normal"));
@@ -191,19 +209,20 @@ void AddButtonStates(GallerySheet& sheet, CLuDialog& stage, int id, QSize fallba
 void AddStatics(GallerySheet& sheet, CLuDialog& stage) {
     CLuStatic label(&stage);
     label.setGeometry(0, 0, 354, 40);
-    StyleHeading(&label, Art(137, QSize(354, 40), 1), LoadSkinString(3));
-    sheet.Add(label.grab().toImage(), QStringLiteral("heading, PNG 137"));
+    StyleHeading(&label, Art(MainImage::kHeading, QSize(354, 40), 1),
+                 LoadSkinString(MainString::kDrivesFound));
+    sheet.Add(label.grab().toImage(), QStringLiteral("heading, PNG %1").arg(MainImage::kHeading));
     label.SetImages({});
     label.setGeometry(0, 0, 260, 60);
     label.SetHorizontalAlign(StringAlign::Near);
     label.SetShadow(true, 0xFF000000);
-    label.SetText(LoadSkinString(55));
+    label.SetText(LoadSkinString(MainString::kNoDevice));
     sheet.Add(label.grab().toImage(), QStringLiteral("wrapped, shadow, ellipsis"));
     label.SetShadow(false, 0);
     label.SetNoWrap(true);
     sheet.Add(label.grab().toImage(), QStringLiteral("no wrap"));
     StaticImages faded;
-    faded.background = Art(130, QSize(800, 600), 1);
+    faded.background = Art(MainImage::kWindowBackground, QSize(800, 600), 1);
     faded.backgroundSource = QRect(0, 0, 260, 60);
     faded.alpha = 96;
     label.SetImages(faded);
@@ -224,32 +243,45 @@ void AddStatics(GallerySheet& sheet, CLuDialog& stage) {
 
 void AddMessageBoxes(GallerySheet& sheet) {
     MessageBoxSkin skin;
-    skin.background = Art(146, QSize(600, 240), 1);
+    skin.background = Art(MainImage::kMessageBoxBackground, QSize(600, 240), 1);
     skin.backgroundSource = skin.background.rect();
-    skin.buttons = Art(131, QSize(448, 36), 4);
+    skin.buttons = Art(MainImage::kDialogButtons, QSize(448, 36), 4);
     skin.buttonsSource = skin.buttons.rect();
     skin.captionColor = skin.buttonColor1 = skin.buttonColor2 = skin.buttonColor3 =
         skin.messageColor = 0xFFFFFFFF;
     skin.buttonColor4 = 0xFF808080;
     skin.fontSize = 13;
     SetMessageBoxSkin(&skin);
-    sheet.Section(QStringLiteral("Message boxes: PNG 146 + 131 (main), 1137 + 1136 (updater)"));
+    sheet.Section(QStringLiteral("Message boxes: PNG %1 + %2 (main), %3 + %4 (updater)")
+                      .arg(MainImage::kMessageBoxBackground)
+                      .arg(MainImage::kDialogButtons)
+                      .arg(UpdaterImage::kDialogBackground)
+                      .arg(UpdaterImage::kDialogButtons));
     const struct {
         int set;
         int text;
-    } boxes[] = {{BTN_YES | BTN_NO, 46}, {BTN_OK, 55}, {0, 56}, {15, 57}};
+    } boxes[] = {{BTN_YES | BTN_NO, MainString::kMapQuestion},
+                 {BTN_OK, MainString::kNoDevice},
+                 {0, MainString::kNoShare},
+                 {BTN_YES | BTN_NO | BTN_OK | BTN_CANCEL, MainString::kPathNotFound}};
     for (const auto& b : boxes) {
-        CLuMessageBox box(LoadSkinString(b.text), LoadSkinString(1), nullptr, b.set);
+        CLuMessageBox box(LoadSkinString(b.text), LoadSkinString(MainString::kProductName), nullptr,
+                          b.set);
         sheet.Add(box.grab().toImage(), QStringLiteral("button set %1").arg(b.set));
     }
-    skin.background = Art(1137, QSize(600, 240), 1);
+    skin.background = Art(UpdaterImage::kDialogBackground, QSize(600, 240), 1);
     skin.backgroundSource = skin.background.rect();
-    skin.buttons = Art(1136, QSize(448, 36), 4);
+    skin.buttons = Art(UpdaterImage::kDialogButtons, QSize(448, 36), 4);
     skin.buttonsSource = skin.buttons.rect();
-    skin.labelIds = {506, 507, 508, 505};  // German block
+    const int german = UpdaterString::kGermanBlock;
+    skin.labelIds = {german + UpdaterString::kYes, german + UpdaterString::kNo,
+                     german + UpdaterString::kOk, german + UpdaterString::kCancel};
     SetMessageBoxSkin(&skin);
-    CLuMessageBox german(LoadSkinString(513), LoadSkinString(502), nullptr, BTN_YES | BTN_NO);
-    sheet.Add(german.grab().toImage(), QStringLiteral("updater, German texts 502/513"));
+    const int title = german + UpdaterString::kTitle;
+    const int question = german + UpdaterString::kNewerVersion;
+    CLuMessageBox box(LoadSkinString(question), LoadSkinString(title), nullptr, BTN_YES | BTN_NO);
+    sheet.Add(box.grab().toImage(),
+              QStringLiteral("updater, German texts %1/%2").arg(title).arg(question));
 }
 
 }  // namespace
@@ -265,10 +297,16 @@ void AddControlScenes(GallerySheet& sheet) {
         QSize size;
         QString caption;
     } strips[] = {
-        {160, {176, 22}, LoadSkinString(53)},  {139, {160, 24}, {}},  {132, {160, 24}, {}},
-        {149, {1416, 50}, LoadSkinString(5)},  {138, {136, 30}, {}},  {136, {136, 30}, {}},
-        {131, {448, 36}, LoadSkinString(12)},  {1138, {160, 20}, {}}, {1134, {160, 20}, {}},
-        {1136, {448, 36}, LoadSkinString(105)}};
+        {MainImage::kTextButtons, {176, 22}, LoadSkinString(MainString::kInfo)},
+        {MainImage::kMinimiseButton, {160, 24}, {}},
+        {MainImage::kCloseButton, {160, 24}, {}},
+        {MainImage::kActionButtons, {1416, 50}, LoadSkinString(MainString::kMapNetworkDrive)},
+        {MainImage::kPageUp, {136, 30}, {}},
+        {MainImage::kPageDown, {136, 30}, {}},
+        {MainImage::kDialogButtons, {448, 36}, LoadSkinString(MainString::kBack)},
+        {UpdaterImage::kMinimiseButton, {160, 20}, {}},
+        {UpdaterImage::kCloseButton, {160, 20}, {}},
+        {UpdaterImage::kDialogButtons, {448, 36}, LoadSkinString(UpdaterString::kCancel)}};
     for (const auto& strip : strips)
         AddButtonStates(sheet, stage, strip.id, strip.size, strip.caption);
 
@@ -279,7 +317,9 @@ void AddControlScenes(GallerySheet& sheet) {
     list->show();
     list->SelectItem(2);
     MovePointer(list, QPoint(100, 90));
-    sheet.Add(list->grab().toImage(), QStringLiteral("CLuListCtrl, PNG 135 rows, PNG 157 mark"));
+    sheet.Add(list->grab().toImage(), QStringLiteral("CLuListCtrl, PNG %1 rows, PNG %2 mark")
+                                          .arg(MainImage::kDeviceRows)
+                                          .arg(MainImage::kLedMark));
     delete list;
 
     sheet.Section(QStringLiteral("Static text"));

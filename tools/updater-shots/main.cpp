@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     Moment installing(
         out.filePath("update-progress-installing.png"), [](const CAutoUpdateDlg& dialog) {
             return dialog.ProgressText()->Text() ==
-                       norvale::updater::UpdaterText(norvale::updater::kInstallingText) &&
+                       norvale::updater::UpdaterText(UpdaterString::kInstalling) &&
                    dialog.ProgressBar()->isVisible() && dialog.ProgressBar()->value() > 0;
         });
     norvale::updater::UpdaterOptions options = release.Options();

@@ -66,7 +66,7 @@ TEST(Accessibility, DeviceListIsATableOfRowsWithNameAddressAndModelCells) {
     EXPECT_EQ(desktop.window->Table().Selected(), 1);
     EXPECT_TRUE(table->cellAt(1, 2)->state().selected);
     // The action column followed.
-    EXPECT_TRUE(desktop.window->Button(1007)->isVisibleTo(desktop.window.get()));
+    EXPECT_TRUE(desktop.window->Button(MainControl::kConfigure)->isVisibleTo(desktop.window.get()));
 }
 
 // Every visible control below root: buttons are named push buttons, labels
@@ -102,9 +102,10 @@ TEST(Accessibility, EveryButtonOfEveryWindowHasANameAndEveryControlItsRole) {
     desktop.platform->SetShares(QStringLiteral("\\\\127.0.0.5"), {{"data", drives::kShareDisk}});
     app::CLuDiscoverDlg& window = *desktop.window;
     ASSERT_TRUE(ShowActive(&window));
-    EXPECT_EQ(Name(window.Button(1003)), QStringLiteral("Minimize"));  // image-only buttons
-    EXPECT_EQ(Name(window.Button(1017)), QStringLiteral("Next page"));
-    EXPECT_EQ(Name(window.Button(1008)), QStringLiteral("Map Network Drive"));
+    // Image-only buttons.
+    EXPECT_EQ(Name(window.Button(MainControl::kMinimise)), QStringLiteral("Minimize"));
+    EXPECT_EQ(Name(window.Button(MainControl::kScrollDown)), QStringLiteral("Next page"));
+    EXPECT_EQ(Name(window.Button(MainControl::kMapDrive)), QStringLiteral("Map Network Drive"));
     ExpectEveryControlNamed(&window);
     window.ShowAboutPanel();
     ExpectEveryControlNamed(&window);

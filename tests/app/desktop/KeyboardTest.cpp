@@ -62,31 +62,40 @@ struct FocusChain {
 const FocusChain kChains[] = {
     {"main window without devices",
      [](DesktopWindow& d, std::vector<QWidget*>* order) {
-         *order = Controls(d, {1015, 1001, 1002, 1003, 1004});
+         *order = Controls(d, {MainControl::kDeviceList, MainControl::kInfo, MainControl::kHelp,
+                               MainControl::kMinimise, MainControl::kClose});
          return nullptr;
      }},
     {"main window with seven devices (page up off, Configure shown)",
      [](DesktopWindow& d, std::vector<QWidget*>* order) {
          AddSevenDevices(d);
-         *order = Controls(d, {1015, 1017, 1007, 1008, 1009, 1010, 1011, 1001, 1002, 1003, 1004});
+         *order = Controls(
+             d, {MainControl::kDeviceList, MainControl::kScrollDown, MainControl::kConfigure,
+                 MainControl::kMapDrive, MainControl::kBrowseShares, MainControl::kShortcut,
+                 MainControl::kIdentifyLed, MainControl::kInfo, MainControl::kHelp,
+                 MainControl::kMinimise, MainControl::kClose});
          return nullptr;
      }},
     {"About panel opened with Enter on info",
      [](DesktopWindow& d, std::vector<QWidget*>* order) {
-         d.Control(1001)->setFocus(Qt::TabFocusReason);
+         d.Control(MainControl::kInfo)->setFocus(Qt::TabFocusReason);
          Press(Qt::Key_Return);
          *order = {d.window->AboutPanel()->BackButton()};
-         for (QWidget* control : Controls(d, {1001, 1002, 1003, 1004})) order->push_back(control);
+         for (QWidget* control : Controls(d, {MainControl::kInfo, MainControl::kHelp,
+                                              MainControl::kMinimise, MainControl::kClose}))
+             order->push_back(control);
          return nullptr;
      }},
     {"share-folder panel opened with Enter on Browse Network Shares",
      [](DesktopWindow& d, std::vector<QWidget*>* order) {
          AddOfficeNas(d);
-         d.Control(1009)->setFocus(Qt::TabFocusReason);
+         d.Control(MainControl::kBrowseShares)->setFocus(Qt::TabFocusReason);
          Press(Qt::Key_Return);
          drives::SharePanel* panel = d.window->SharePanel();
-         *order = {panel->List(), panel->Button(drives::SharePanel::kBackId)};  // no pages
-         for (QWidget* control : Controls(d, {1001, 1002, 1003, 1004})) order->push_back(control);
+         *order = {panel->List(), panel->Button(MainControl::kBack)};  // no pages
+         for (QWidget* control : Controls(d, {MainControl::kInfo, MainControl::kHelp,
+                                              MainControl::kMinimise, MainControl::kClose}))
+             order->push_back(control);
          return nullptr;
      }},
     {"question",
@@ -145,22 +154,24 @@ TEST(Keyboard, ListKeysMoveTheSelectionAcrossPagesAndEnterConfigures) {
     ASSERT_TRUE(ShowActive(desktop.window.get()));
     CLuDiscoverDlg& window = *desktop.window;
     ASSERT_EQ(QApplication::focusWidget(), window.List());
-    QSignalSpy configured(window.Button(1007), &QAbstractButton::clicked);
+    QSignalSpy configured(window.Button(MainControl::kConfigure), &QAbstractButton::clicked);
 
     Press(Qt::Key_Down);
     Press(Qt::Key_Down);
     EXPECT_EQ(window.Table().Selected(), 2);
-    EXPECT_FALSE(window.Button(1007)->isVisible());  // the column follows the selection
-    EXPECT_EQ(window.Button(1008)->y(), 194);
+    // The column follows the selection.
+    EXPECT_FALSE(window.Button(MainControl::kConfigure)->isVisible());
+    EXPECT_EQ(window.Button(MainControl::kMapDrive)->y(), 194);
     Press(Qt::Key_Return);
     EXPECT_EQ(configured.count(), 0);
 
     Press(Qt::Key_End);
     EXPECT_EQ(window.Table().Selected(), 6);
     EXPECT_EQ(window.List()->GetTopOffset(), 2);
-    EXPECT_TRUE(window.Button(1016)->isEnabled());  // the page buttons follow the page
-    EXPECT_FALSE(window.Button(1017)->isEnabled());
-    EXPECT_TRUE(window.Button(1007)->isVisible());
+    // The page buttons follow the page.
+    EXPECT_TRUE(window.Button(MainControl::kScrollUp)->isEnabled());
+    EXPECT_FALSE(window.Button(MainControl::kScrollDown)->isEnabled());
+    EXPECT_TRUE(window.Button(MainControl::kConfigure)->isVisible());
     Press(Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(configured.count(), 1);
 
@@ -170,15 +181,15 @@ TEST(Keyboard, ListKeysMoveTheSelectionAcrossPagesAndEnterConfigures) {
     Press(Qt::Key_Home);
     EXPECT_EQ(window.Table().Selected(), 0);
     EXPECT_EQ(window.List()->GetTopOffset(), 0);
-    EXPECT_FALSE(window.Button(1016)->isEnabled());
-    EXPECT_TRUE(window.Button(1017)->isEnabled());
+    EXPECT_FALSE(window.Button(MainControl::kScrollUp)->isEnabled());
+    EXPECT_TRUE(window.Button(MainControl::kScrollDown)->isEnabled());
     EXPECT_EQ(window.List()->GetSelectedIndex(), 0);
 }
 
 TEST(Keyboard, EnterOpensAPanelSpaceClosesItAndTheFocusComesBack) {
     DesktopWindow desktop;
     ASSERT_TRUE(ShowActive(desktop.window.get()));
-    ASSERT_EQ(FocusWalk(Qt::Key_Backtab, 4).back(), desktop.Control(1001));  // info
+    ASSERT_EQ(FocusWalk(Qt::Key_Backtab, 4).back(), desktop.Control(MainControl::kInfo));  // info
     Press(Qt::Key_Return);
     QPointer<app::CAboutDlg> about = desktop.window->AboutPanel();
     ASSERT_TRUE(about);
@@ -186,7 +197,7 @@ TEST(Keyboard, EnterOpensAPanelSpaceClosesItAndTheFocusComesBack) {
     Press(Qt::Key_Space);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(about);
-    EXPECT_EQ(QApplication::focusWidget(), desktop.Control(1001));
+    EXPECT_EQ(QApplication::focusWidget(), desktop.Control(MainControl::kInfo));
 }
 
 // Map Network Drive, the question, the panel and the letter question, all
@@ -195,7 +206,8 @@ TEST(Keyboard, ADriveIsMappedFromTheKeyboardAlone) {
     DesktopWindow desktop;
     AddOfficeNas(desktop);
     ASSERT_TRUE(ShowActive(desktop.window.get()));
-    ASSERT_EQ(FocusWalk(Qt::Key_Tab, 2).back(), desktop.Control(1008));  // after Configure
+    // After Configure.
+    ASSERT_EQ(FocusWalk(Qt::Key_Tab, 2).back(), desktop.Control(MainControl::kMapDrive));
 
     bool asked = false;
     WhenModal<CLuMessageBox>([&](CLuMessageBox* box) {

@@ -9,6 +9,7 @@
 #include "app/HelpWindow.h"
 #include "app/LanguageModule.h"
 #include "app/ProductVersion.h"
+#include "resources/MainStringIds.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuListCtrl.h"
 #include "skin/StringTable.h"
@@ -67,8 +68,8 @@ class ActionsTest : public ::testing::Test {
 };
 
 TEST_F(ActionsTest, InfoTwiceGivesOneAboutPanelOverTheBodyAndBackRemovesIt) {
-    QTest::mouseClick(window->Button(1001), Qt::LeftButton);
-    QTest::mouseClick(window->Button(1001), Qt::LeftButton);
+    QTest::mouseClick(window->Button(MainControl::kInfo), Qt::LeftButton);
+    QTest::mouseClick(window->Button(MainControl::kInfo), Qt::LeftButton);
     EXPECT_EQ(window->findChildren<CAboutDlg*>().size(), 1);
     CAboutDlg* about = window->AboutPanel();
     ASSERT_NE(about, nullptr);
@@ -83,7 +84,7 @@ TEST_F(ActionsTest, InfoTwiceGivesOneAboutPanelOverTheBodyAndBackRemovesIt) {
     QTest::mouseClick(about->BackButton(), Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(window->AboutPanel(), nullptr);
-    QTest::mouseClick(window->Button(1001), Qt::LeftButton);
+    QTest::mouseClick(window->Button(MainControl::kInfo), Qt::LeftButton);
     EXPECT_NE(window->AboutPanel(), nullptr);
 }
 
@@ -100,14 +101,14 @@ TEST(ProductVersion, VersionLineHasFourDigitPatchAndThreeDigitBuild) {
 }
 
 TEST_F(ActionsTest, HelpReusesItsOpenWindowAndOpensAnewAfterItWasClosed) {
-    QTest::mouseClick(window->Button(1002), Qt::LeftButton);
+    QTest::mouseClick(window->Button(MainControl::kHelp), Qt::LeftButton);
     QPointer<HelpWindow> help = window->Help();
     ASSERT_TRUE(help);
     EXPECT_EQ(help->windowTitle(), "Norvale Discovery Help");
     EXPECT_EQ(help->Page(), ":/help/help_en.html");
     EXPECT_TRUE(help->toPlainText().contains("Norvale Discovery finds"));
     help->showMinimized();
-    QTest::mouseClick(window->Button(1002), Qt::LeftButton);
+    QTest::mouseClick(window->Button(MainControl::kHelp), Qt::LeftButton);
     EXPECT_EQ(window->Help(), help.data());
     EXPECT_FALSE(help->windowState() & Qt::WindowMinimized);
 
@@ -122,13 +123,13 @@ TEST_F(ActionsTest, ConfigureOpensThePresentationUrlAndDoesNothingWithoutOne) {
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler("http", &catcher, "Open");
     Add({"a-nas", "127.0.0.2"});
-    QTest::mouseClick(window->Button(1007), Qt::LeftButton);
+    QTest::mouseClick(window->Button(MainControl::kConfigure), Qt::LeftButton);
     EXPECT_TRUE(catcher.urls.isEmpty());
 
     SimDevice web{"0-web", "127.0.0.3"};
     web.presentationUrl = "/index.html";  // the control point makes it absolute
     ASSERT_EQ(Add(web), 0);               // row 0, selected
-    QTest::mouseClick(window->Button(1007), Qt::LeftButton);
+    QTest::mouseClick(window->Button(MainControl::kConfigure), Qt::LeftButton);
     ASSERT_EQ(catcher.urls.size(), 1);
     EXPECT_EQ(catcher.urls[0].host(), "127.0.0.3");
     EXPECT_EQ(catcher.urls[0].path(), "/index.html");
@@ -145,7 +146,7 @@ TEST_F(ActionsTest, ConfigureOpensThePresentationUrlAndDoesNothingWithoutOne) {
         ASSERT_GE(row, 0);
         window->Table().Select(row);
         ASSERT_EQ(window->List()->GetSelectedIndex(), row);
-        QTest::mouseClick(window->Button(1007), Qt::LeftButton);
+        QTest::mouseClick(window->Button(MainControl::kConfigure), Qt::LeftButton);
     }
     for (const char* scheme : {"http", "file", "smb"}) QDesktopServices::unsetUrlHandler(scheme);
     EXPECT_EQ(catcher.urls.size(), 1);
@@ -157,28 +158,29 @@ TEST_F(ActionsTest, DeviceActionsWithoutASelectedDeviceDoNothing) {
     window->RefreshActionButtons();
     EXPECT_TRUE(calls->setLed.empty());
     EXPECT_TRUE(calls->getLed.empty());
-    EXPECT_FALSE(window->Button(1007)->isVisible());
+    EXPECT_FALSE(window->Button(MainControl::kConfigure)->isVisible());
 }
 
 TEST(LanguageModule, GermanFileBringsItsTextsAndHelpPageFirstAndUnloadRestoresEnglish) {
     LanguageModule german;
     ASSERT_TRUE(german.Load(LanguageFile("RES_German.rcc")));
-    EXPECT_EQ(LoadSkinString(3), "Gefundene Netzlaufwerke");
-    EXPECT_EQ(LoadSkinString(51), "Identifizierungs-LED einschalten");
+    EXPECT_EQ(LoadSkinString(MainString::kDrivesFound), "Gefundene Netzlaufwerke");
+    EXPECT_EQ(LoadSkinString(MainString::kLedOn), "Identifizierungs-LED einschalten");
     EXPECT_EQ(german.HelpPage(), ":/lang/help/help.html");
     german.Unload();
-    EXPECT_EQ(LoadSkinString(3), "Network Drives Found");
+    EXPECT_EQ(LoadSkinString(MainString::kDrivesFound), "Network Drives Found");
     EXPECT_EQ(german.HelpPage(), ":/help/help_en.html");
 }
 
 TEST(LanguageModule, MissingFileLeavesEnglishAndALanguageWithoutHelpUsesTheEnglishPage) {
     LanguageModule missing;
     EXPECT_FALSE(missing.Load(LanguageFile("RES_Klingon.rcc")));
-    EXPECT_EQ(LoadSkinString(4), "Configure");
+    EXPECT_EQ(LoadSkinString(MainString::kConfigure), "Configure");
     LanguageModule french;
     ASSERT_TRUE(french.Load(LanguageFile("RES_French.rcc")));
-    EXPECT_EQ(LoadSkinString(4), "Configurer");
-    EXPECT_EQ(LoadSkinString(44), "Le raccourci a été créé sur le bureau.");
+    EXPECT_EQ(LoadSkinString(MainString::kConfigure), "Configurer");
+    EXPECT_EQ(LoadSkinString(MainString::kShortcutCreated),
+              "Le raccourci a été créé sur le bureau.");
     EXPECT_EQ(french.HelpPage(), ":/help/help_en.html");
 }
 
@@ -190,10 +192,12 @@ TEST_F(ActionsTest, GermanWindowShowsGermanCaptionsAndGermanHelp) {
     SimDevice lit{"nas", "127.0.0.2"};
     lit.ledState = 1;
     Add(lit);
-    EXPECT_EQ(window->Button(1007)->text(), "Konfigurieren");
-    EXPECT_EQ(window->Button(1002)->text(), "Hilfe");
-    ASSERT_TRUE(WaitFor(
-        [this] { return window->Button(1011)->text() == "Identifizierungs-LED ausschalten"; }));
+    EXPECT_EQ(window->Button(MainControl::kConfigure)->text(), "Konfigurieren");
+    EXPECT_EQ(window->Button(MainControl::kHelp)->text(), "Hilfe");
+    ASSERT_TRUE(WaitFor([this] {
+        return window->Button(MainControl::kIdentifyLed)->text() ==
+               "Identifizierungs-LED ausschalten";
+    }));
     window->ToggleIdentifyLed();  // the German caption is understood as "on"
     ASSERT_FALSE(calls->setLed.empty());
     EXPECT_EQ(calls->setLed.back().second, 0);

@@ -82,7 +82,7 @@ class EndToEndTest : public ::testing::Test {
         for (int i = 0; i < window->Table().Count(); ++i) names << window->Table().Row(i).name;
         return names;
     }
-    QString Caption() const { return window->Button(1011)->text(); }
+    QString Caption() const { return window->Button(MainControl::kIdentifyLed)->text(); }
 
     QProcess sim;
     QString output;
@@ -95,7 +95,7 @@ TEST_F(EndToEndTest, SimulatedDevicesFillTheWindowAndFollowTheirLeds) {
     EXPECT_EQ(Names(), QStringList({"Alpha", "Bravo", "Charlie", "Delta", "Echo", "Foxtrot"}));
     EXPECT_EQ(window->List()->GetSelectedIndex(), 0);
     // The scroll buttons follow right after the last row.
-    EXPECT_TRUE(WaitFor([this] { return window->Button(1017)->isEnabled(); }));
+    EXPECT_TRUE(WaitFor([this] { return window->Button(MainControl::kScrollDown)->isEnabled(); }));
     // Alpha reports LED status 2: on. The caption follows the device that
     // answered last, so the other devices' first answers must be in before
     // a fresh answer for the selected Alpha sets it.
@@ -106,7 +106,7 @@ TEST_F(EndToEndTest, SimulatedDevicesFillTheWindowAndFollowTheirLeds) {
         return Caption() == "Turn Off Identify LED";
     }));
 
-    QTest::mouseClick(window->Button(1011), Qt::LeftButton);
+    QTest::mouseClick(window->Button(MainControl::kIdentifyLed), Qt::LeftButton);
     ASSERT_TRUE(WaitFor([this] { return window->Table().Row(0).led.isEmpty(); }));
     EXPECT_EQ(Caption(), "Turn On Identify LED");
     Command("get alpha");
@@ -116,15 +116,15 @@ TEST_F(EndToEndTest, SimulatedDevicesFillTheWindowAndFollowTheirLeds) {
     // The QMZBEN model: no Configure, Map Network Drive on top.
     QTest::mouseClick(window->List(), Qt::LeftButton, {}, QPoint(100, 4 * 60 + 30));
     EXPECT_EQ(window->Table().Selected(), 4);
-    EXPECT_FALSE(window->Button(1007)->isVisible());
-    EXPECT_EQ(window->Button(1008)->pos(), QPoint(414, 194));
+    EXPECT_FALSE(window->Button(MainControl::kConfigure)->isVisible());
+    EXPECT_EQ(window->Button(MainControl::kMapDrive)->pos(), QPoint(414, 194));
 }
 
 TEST_F(EndToEndTest, ConfigureOpensTheDevicesPageAndDepartedDevicesLeaveTheList) {
     ASSERT_TRUE(WaitFor([this] { return window->Table().Count() == 6; }));
     PageCatcher catcher;
     QDesktopServices::setUrlHandler("http", &catcher, "Open");
-    QTest::mouseClick(window->Button(1007), Qt::LeftButton);  // Alpha
+    QTest::mouseClick(window->Button(MainControl::kConfigure), Qt::LeftButton);  // Alpha
     QDesktopServices::unsetUrlHandler("http");
     ASSERT_EQ(catcher.urls.size(), 1);
     EXPECT_EQ(catcher.urls[0].path(), "/index.html");
@@ -134,13 +134,13 @@ TEST_F(EndToEndTest, ConfigureOpensTheDevicesPageAndDepartedDevicesLeaveTheList)
     ASSERT_TRUE(WaitFor([this] { return window->Table().Count() == 5; }));
     EXPECT_EQ(window->Table().Row(0).name, "Bravo");
     EXPECT_EQ(window->Table().Selected(), 0);
-    EXPECT_FALSE(window->Button(1017)->isEnabled());  // five rows fit
+    EXPECT_FALSE(window->Button(MainControl::kScrollDown)->isEnabled());  // five rows fit
 }
 
 TEST_F(EndToEndTest, CloseButtonEndsTheWindowOnceDiscoveryHasStopped) {
     ASSERT_TRUE(WaitFor([this] { return window->Table().Count() == 6; }));
     QSignalSpy finished(window.get(), &QDialog::finished);
-    QTest::mouseClick(window->Button(1004), Qt::LeftButton);
+    QTest::mouseClick(window->Button(MainControl::kClose), Qt::LeftButton);
     EXPECT_TRUE(window->Closing());
     ASSERT_TRUE(finished.wait(10000));
 }

@@ -81,13 +81,17 @@ TEST_F(MainWindowTest, StartsDiscoveryWithAnEmptyListAndOnlyTheFixedControls) {
     EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_EQ(window->List()->geometry(), QRect(32, 194, 354, 300));
     EXPECT_EQ(window->List()->VisibleRows(), 5);
-    EXPECT_EQ(Button(1001)->geometry(), QRect(616, 7, 44, 24));
-    EXPECT_EQ(Button(1004)->geometry(), QRect(754, 7, 38, 24));
-    EXPECT_EQ(Button(1016)->pos(), QPoint(192, 158));
-    EXPECT_EQ(Button(1017)->pos(), QPoint(192, 508));
-    EXPECT_EQ(window->Control(1005)->geometry(), QRect(414, 113, 354, 36));
-    EXPECT_EQ(static_cast<CLuStatic*>(window->Control(1006))->Text(), "Network Drives Found");
-    for (int id : {1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 1016, 1017, 1018}) {
+    EXPECT_EQ(Button(MainControl::kInfo)->geometry(), QRect(616, 7, 44, 24));
+    EXPECT_EQ(Button(MainControl::kClose)->geometry(), QRect(754, 7, 38, 24));
+    EXPECT_EQ(Button(MainControl::kScrollUp)->pos(), QPoint(192, 158));
+    EXPECT_EQ(Button(MainControl::kScrollDown)->pos(), QPoint(192, 508));
+    EXPECT_EQ(window->Control(MainControl::kThingsToDo)->geometry(), QRect(414, 113, 354, 36));
+    EXPECT_EQ(static_cast<CLuStatic*>(window->Control(MainControl::kDrivesFound))->Text(),
+              "Network Drives Found");
+    for (int id : {MainControl::kConfigure, MainControl::kMapDrive, MainControl::kBrowseShares,
+                   MainControl::kShortcut, MainControl::kIdentifyLed, MainControl::kUnusedButton1,
+                   MainControl::kUnusedButton2, MainControl::kUnusedButton3, MainControl::kScrollUp,
+                   MainControl::kScrollDown, MainControl::kUnusedStatic}) {
         EXPECT_FALSE(window->Control(id)->isVisible()) << id;
     }
 }
@@ -95,40 +99,42 @@ TEST_F(MainWindowTest, StartsDiscoveryWithAnEmptyListAndOnlyTheFixedControls) {
 TEST_F(MainWindowTest, SixDevicesPageDownShowsRowsOneToFiveAndPageUpBringsRowZeroBack) {
     AddSix();
     EXPECT_EQ(window->Table().Count(), 6);
-    EXPECT_TRUE(Button(1016)->isVisible());
-    EXPECT_FALSE(Button(1016)->isEnabled());
-    EXPECT_TRUE(Button(1017)->isEnabled());
+    EXPECT_TRUE(Button(MainControl::kScrollUp)->isVisible());
+    EXPECT_FALSE(Button(MainControl::kScrollUp)->isEnabled());
+    EXPECT_TRUE(Button(MainControl::kScrollDown)->isEnabled());
 
-    QTest::mouseClick(Button(1017), Qt::LeftButton);
+    QTest::mouseClick(Button(MainControl::kScrollDown), Qt::LeftButton);
     EXPECT_EQ(window->List()->GetTopOffset(), 1);
-    EXPECT_FALSE(Button(1017)->isEnabled());
-    EXPECT_TRUE(Button(1016)->isEnabled());
+    EXPECT_FALSE(Button(MainControl::kScrollDown)->isEnabled());
+    EXPECT_TRUE(Button(MainControl::kScrollUp)->isEnabled());
 
-    QTest::mouseClick(Button(1016), Qt::LeftButton);
+    QTest::mouseClick(Button(MainControl::kScrollUp), Qt::LeftButton);
     EXPECT_EQ(window->List()->GetTopOffset(), 0);
-    EXPECT_FALSE(Button(1016)->isEnabled());
-    EXPECT_TRUE(Button(1017)->isEnabled());
+    EXPECT_FALSE(Button(MainControl::kScrollUp)->isEnabled());
+    EXPECT_TRUE(Button(MainControl::kScrollDown)->isEnabled());
 }
 
 TEST_F(MainWindowTest, RemovingRowsOnTheLastPageKeepsThePageFullThenReturnsToTheTop) {
     AddSix();
     Add(Nas(6));
-    QTest::mouseClick(Button(1017), Qt::LeftButton);  // rows 2-6
+    QTest::mouseClick(Button(MainControl::kScrollDown), Qt::LeftButton);  // rows 2-6
     ASSERT_EQ(window->List()->GetTopOffset(), 2);
     Remove(Nas(6));
     EXPECT_EQ(window->List()->GetTopOffset(), 1);  // rows 1-5: still five shown
     Remove(Nas(5));
     EXPECT_EQ(window->List()->GetTopOffset(), 0);  // five rows fit on one page
-    EXPECT_FALSE(Button(1016)->isEnabled());
-    EXPECT_FALSE(Button(1017)->isEnabled());
+    EXPECT_FALSE(Button(MainControl::kScrollUp)->isEnabled());
+    EXPECT_FALSE(Button(MainControl::kScrollDown)->isEnabled());
     EXPECT_EQ(window->Table().Selected(), 0);
 }
 
 TEST_F(MainWindowTest, ActionColumnFollowsTheModelOfTheSelectedDevice) {
     Add({"b-nas", "127.0.0.2"});
-    EXPECT_TRUE(Button(1007)->isVisible());
-    for (int id = 1007; id <= 1011; ++id) EXPECT_EQ(SlotOf(id), id - 1007) << id;
-    EXPECT_EQ(Button(1011)->text(), "Turn On Identify LED");
+    EXPECT_TRUE(Button(MainControl::kConfigure)->isVisible());
+    for (int id = MainControl::kConfigure; id <= MainControl::kIdentifyLed; ++id) {
+        EXPECT_EQ(SlotOf(id), id - MainControl::kConfigure) << id;
+    }
+    EXPECT_EQ(Button(MainControl::kIdentifyLed)->text(), "Turn On Identify LED");
     ASSERT_EQ(calls->getLed.size(), 1u);  // a fresh LED state for the new selection
     cp::UPnPDevice* const bNas = window->Table().Row(0).device;
 
@@ -138,19 +144,19 @@ TEST_F(MainWindowTest, ActionColumnFollowsTheModelOfTheSelectedDevice) {
     Add(zben);  // sorts first: row 0, selected
     EXPECT_EQ(window->List()->GetSelectedIndex(), 0);
     EXPECT_EQ(window->Table().Selected(), 0);
-    EXPECT_FALSE(Button(1007)->isVisible());
-    EXPECT_EQ(SlotOf(1008), 0);
-    EXPECT_EQ(Button(1008)->text(), "Map Network Drive");
-    EXPECT_EQ(SlotOf(1010), 2);
-    EXPECT_FALSE(Button(1011)->isVisible());
+    EXPECT_FALSE(Button(MainControl::kConfigure)->isVisible());
+    EXPECT_EQ(SlotOf(MainControl::kMapDrive), 0);
+    EXPECT_EQ(Button(MainControl::kMapDrive)->text(), "Map Network Drive");
+    EXPECT_EQ(SlotOf(MainControl::kShortcut), 2);
+    EXPECT_FALSE(Button(MainControl::kIdentifyLed)->isVisible());
     EXPECT_EQ(calls->getLed.size(), 1u);  // no LED request to a device without the action
 
     // A click on the other row brings its column back and asks for its LED.
     QTest::mouseClick(window->List(), Qt::LeftButton, {}, QPoint(100, 90));
     EXPECT_EQ(window->Table().Selected(), 1);
-    EXPECT_TRUE(Button(1007)->isVisible());
-    EXPECT_TRUE(Button(1011)->isVisible());
-    EXPECT_EQ(SlotOf(1011), 4);
+    EXPECT_TRUE(Button(MainControl::kConfigure)->isVisible());
+    EXPECT_TRUE(Button(MainControl::kIdentifyLed)->isVisible());
+    EXPECT_EQ(SlotOf(MainControl::kIdentifyLed), 4);
     ASSERT_EQ(calls->getLed.size(), 2u);
     EXPECT_EQ(calls->getLed.back(), bNas);
 }
@@ -159,10 +165,14 @@ TEST_F(MainWindowTest, RemovingTheLastDeviceLeavesHeadingsEmptyListAndTopButtons
     Add({"nas", "127.0.0.2"});
     Remove({"nas", "127.0.0.2"});
     EXPECT_EQ(window->Table().Count(), 0);
-    for (int id : {1007, 1008, 1009, 1010, 1011, 1016, 1017}) {
+    for (int id : {MainControl::kConfigure, MainControl::kMapDrive, MainControl::kBrowseShares,
+                   MainControl::kShortcut, MainControl::kIdentifyLed, MainControl::kScrollUp,
+                   MainControl::kScrollDown}) {
         EXPECT_FALSE(window->Control(id)->isVisible()) << id;
     }
-    for (int id : {1001, 1002, 1003, 1004, 1005, 1006, 1015}) {
+    for (int id :
+         {MainControl::kInfo, MainControl::kHelp, MainControl::kMinimise, MainControl::kClose,
+          MainControl::kThingsToDo, MainControl::kDrivesFound, MainControl::kDeviceList}) {
         EXPECT_TRUE(window->Control(id)->isVisible()) << id;
     }
 }
@@ -212,7 +222,8 @@ TEST_F(MainWindowTest, IdentifyLedCaptionIsTheStateAndFollowsAnswers) {
     Add(nas);
     auto shows = [this](const char* caption, const char* mark) {
         return WaitFor([=, this] {
-            return Button(1011)->text() == caption && window->Table().Row(0).led == mark;
+            return Button(MainControl::kIdentifyLed)->text() == caption &&
+                   window->Table().Row(0).led == mark;
         });
     };
     ASSERT_TRUE(shows("Turn Off Identify LED", "1"));
@@ -222,15 +233,16 @@ TEST_F(MainWindowTest, IdentifyLedCaptionIsTheStateAndFollowsAnswers) {
     cp::UPnPDevice* const device = window->Table().Row(0).device;
 
     calls->getLed.clear();
-    QTest::mouseClick(Button(1011), Qt::LeftButton);
+    QTest::mouseClick(Button(MainControl::kIdentifyLed), Qt::LeftButton);
     ASSERT_EQ(calls->setLed.size(), 1u);
     EXPECT_EQ(calls->setLed[0], std::make_pair(device, 0));
     EXPECT_EQ(calls->getLed.size(), 1u);  // the change is confirmed by a fresh answer
-    EXPECT_EQ(Button(1011)->text(), "Turn Off Identify LED");  // not before the answer
+    // Not before the answer.
+    EXPECT_EQ(Button(MainControl::kIdentifyLed)->text(), "Turn Off Identify LED");
     ASSERT_TRUE(shows("Turn On Identify LED", ""));
     EXPECT_EQ(network.Led("nas"), 0);
 
-    QTest::mouseClick(Button(1011), Qt::LeftButton);
+    QTest::mouseClick(Button(MainControl::kIdentifyLed), Qt::LeftButton);
     EXPECT_EQ(calls->setLed.back(), std::make_pair(device, 1));
     ASSERT_TRUE(shows("Turn Off Identify LED", "1"));
     EXPECT_EQ(network.Led("nas"), 1);
@@ -262,7 +274,7 @@ TEST_F(MainWindowTest, CloseButtonWaitsForDiscoveryToStopWhileSystemCloseEndsAtO
     EXPECT_EQ(calls->stopRequests, 0);  // Enter and Esc are swallowed
     EXPECT_TRUE(window->isVisible());
 
-    QTest::mouseClick(Button(1004), Qt::LeftButton);
+    QTest::mouseClick(Button(MainControl::kClose), Qt::LeftButton);
     EXPECT_EQ(calls->stopRequests, 1);
     EXPECT_TRUE(window->Closing());
     EXPECT_EQ(finished.count(), 0);  // the window ends once discovery has stopped
@@ -280,10 +292,10 @@ TEST_F(MainWindowTest, CloseButtonWaitsForDiscoveryToStopWhileSystemCloseEndsAtO
 
 TEST_F(MainWindowTest, TopButtonsCanBeSwitchedOffDuringAConnection) {
     window->EnableTopButtons(false);
-    QTest::mouseClick(Button(1004), Qt::LeftButton);
+    QTest::mouseClick(Button(MainControl::kClose), Qt::LeftButton);
     EXPECT_EQ(calls->stopRequests, 0);
     window->EnableTopButtons(true);
-    EXPECT_TRUE(Button(1001)->isEnabled());
+    EXPECT_TRUE(Button(MainControl::kInfo)->isEnabled());
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "app/CLuDiscoverApp.h"
 #include "app/LanguageSelection.h"
 #include "app/SingleInstance.h"
+#include "resources/MainStringIds.h"
 #include "skin/SkinFonts.h"
 #include "skin/StringTable.h"
 
@@ -58,16 +59,17 @@ TEST(LanguageSelection, ProgramLoadsTheFileBesideItOrStaysEnglish) {
         CLuDiscoverApp swiss;
         EXPECT_TRUE(swiss.LoadLanguage(folder, QLocale("de_CH")));
         EXPECT_TRUE(swiss.Language().Path().endsWith("/RES_German.rcc"));
-        EXPECT_EQ(LoadSkinString(2), "Aufgaben");
+        EXPECT_EQ(LoadSkinString(MainString::kThingsToDo), "Aufgaben");
     }
-    EXPECT_EQ(LoadSkinString(2), "Things To Do");  // released with the application object
-    CLuDiscoverApp portuguese;                     // no Portuguese file is shipped
+    // Released with the application object.
+    EXPECT_EQ(LoadSkinString(MainString::kThingsToDo), "Things To Do");
+    CLuDiscoverApp portuguese;  // no Portuguese file is shipped
     EXPECT_FALSE(portuguese.LoadLanguage(folder, QLocale("pt_BR")));
     CLuDiscoverApp english;
     EXPECT_FALSE(english.LoadLanguage(folder, QLocale("en_GB")));
     CLuDiscoverApp elsewhere;
     EXPECT_FALSE(elsewhere.LoadLanguage(QDir::tempPath() + "/no-such-folder", QLocale("de_DE")));
-    EXPECT_EQ(LoadSkinString(2), "Things To Do");
+    EXPECT_EQ(LoadSkinString(MainString::kThingsToDo), "Things To Do");
 }
 
 // Glyphs of `text` in the skin's face that no font could supply (glyph 0),
@@ -96,10 +98,9 @@ TEST(LanguageSelection, EastAsianFilesLoadAndEveryTextHasItsGlyphs) {
     for (const auto& [locale, heading] : languages) {
         CLuDiscoverApp discover;
         ASSERT_TRUE(discover.LoadLanguage(folder, QLocale(locale))) << locale;
-        EXPECT_EQ(LoadSkinString(3), QString::fromUtf8(heading)) << locale;
-        for (int id = 1; id <= 62; ++id) {
+        EXPECT_EQ(LoadSkinString(MainString::kDrivesFound), QString::fromUtf8(heading)) << locale;
+        for (int id : MainString::kAll) {
             const QString text = LoadSkinString(id);
-            if (text.isEmpty()) continue;
             EXPECT_EQ(MissingGlyphs(QString(text).replace('\n', ' ')).first, 0)
                 << locale << " string " << id;
         }
@@ -112,7 +113,7 @@ TEST(LanguageSelection, EastAsianFilesLoadAndEveryTextHasItsGlyphs) {
         EXPECT_TRUE(QString::fromUtf8(help.readAll()).contains(QString::fromUtf8(heading)))
             << locale;
     }
-    EXPECT_EQ(LoadSkinString(3), "Network Drives Found");
+    EXPECT_EQ(LoadSkinString(MainString::kDrivesFound), "Network Drives Found");
 }
 
 QString UniqueName(const char* what) {
