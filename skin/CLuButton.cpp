@@ -93,7 +93,7 @@ void CLuButton::SetTextInset(int pixels) {
     Changed();
 }
 
-void CLuButton::SetTextRenderingHint(int hint) {
+void CLuButton::SetTextRenderingHint(TextRenderingHint hint) {
     if (renderingHint_ == hint) return;
     renderingHint_ = hint;
     Changed();
@@ -138,7 +138,7 @@ void CLuButton::paintEvent(QPaintEvent*) {
         TextFormat format;
         format.horizontal = hAlign_;
         format.vertical = vAlign_;
-        format.antialias = renderingHint_ != 1 && renderingHint_ != 2;
+        format.antialias = IsAntiAliased(renderingHint_);
         SkinText::Draw(painter, text(), SkinFont(fontFace_, fontSize_, look.bold ? kFontBold : 0),
                        ArgbColor(look.color), QRectF(rect().adjusted(textInset_, 0, 0, 0)), format);
     }

@@ -53,8 +53,8 @@ class CLuButton : public QAbstractButton {
     void SetTextColors(QRgb normal, QRgb pressed, QRgb hover, QRgb disabled, bool boldWhenPressed);
     // Pixels by which the caption's left edge moves right.
     void SetTextInset(int pixels);
-    // GDI+ text rendering hint; 1 and 2 draw without anti-aliasing.
-    void SetTextRenderingHint(int hint);
+    // How the caption is drawn; the single-bit hints turn anti-aliasing off.
+    void SetTextRenderingHint(TextRenderingHint hint);
     void SetNotifyOnEnter(bool notify) { notifyOnEnter_ = notify; }
     void SetKeepFocus(bool keep) { keepFocus_ = keep; }
     // Off: DrawBackground() paints under the face instead of the copy of the
@@ -99,7 +99,7 @@ class CLuButton : public QAbstractButton {
     FaceSlots faces_;
     QString fontFace_;
     double fontSize_ = 13;
-    int renderingHint_ = 4;
+    TextRenderingHint renderingHint_ = TextRenderingHint::AntiAlias;
     StringAlign hAlign_ = StringAlign::Near;
     StringAlign vAlign_ = StringAlign::Center;
     int textInset_ = 0;

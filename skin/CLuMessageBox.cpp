@@ -13,8 +13,9 @@
 
 namespace {
 
-constexpr int kIds[4] = {kMessageBoxYesId, kMessageBoxNoId, kMessageBoxOkId, kMessageBoxCancelId};
-constexpr int kResults[4] = {IDYES, IDNO, IDOK, IDCANCEL};
+constexpr int kIds[4] = {SkinControl::kMessageBoxYes, SkinControl::kMessageBoxNo,
+                         SkinControl::kMessageBoxOk, SkinControl::kMessageBoxCancel};
+constexpr MessageBoxResult kResults[4] = {IDYES, IDNO, IDOK, IDCANCEL};
 constexpr double kLabelPoints = 12;
 
 }  // namespace

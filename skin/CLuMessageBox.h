@@ -57,7 +57,7 @@ class CLuMessageBox : public CLuDialog {
 };
 
 // Shows a modal skinned message box with text and caption over owner (may be
-// null) and returns the result of the button pressed. Afterwards a skinned
+// null) and returns the MessageBoxResult of the button pressed. Afterwards a skinned
 // button that had the focus before gets it back and is repainted. Called on
 // another thread, the box runs on the user-interface thread and the caller
 // waits for it; that thread must then not be waiting for the caller.

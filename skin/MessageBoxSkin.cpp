@@ -14,7 +14,7 @@ MessageBoxSkin& SkinRecord() {
     return skin;
 }
 
-constexpr int kFlags[4] = {BTN_YES, BTN_NO, BTN_OK, BTN_CANCEL};
+constexpr MessageBoxButton kFlags[4] = {BTN_YES, BTN_NO, BTN_OK, BTN_CANCEL};
 
 }  // namespace
 

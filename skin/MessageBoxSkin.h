@@ -7,25 +7,12 @@
 
 #include "resources/MainStringIds.h"
 
-// Button set of a skinned message box (combinable).
-constexpr int BTN_YES = 1;
-constexpr int BTN_NO = 2;
-constexpr int BTN_OK = 4;
-constexpr int BTN_CANCEL = 8;
+// Buttons of a skinned message box: flags, combined with | into a button set.
+enum MessageBoxButton : int { BTN_YES = 1, BTN_NO = 2, BTN_OK = 4, BTN_CANCEL = 8 };
 
-// Results of a skinned message box: the button pressed.
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
-constexpr int IDYES = 6;
-constexpr int IDNO = 7;
-
-// Control ids of the box's buttons and texts.
-constexpr int kMessageBoxYesId = 1034;
-constexpr int kMessageBoxNoId = 1035;
-constexpr int kMessageBoxOkId = 1028;
-constexpr int kMessageBoxCancelId = 1029;
-constexpr int kMessageBoxCaptionId = 1030;
-constexpr int kMessageBoxTextId = 1031;
+// Result of a skinned message box, the button pressed. The values are the
+// ones the share and updater code has always compared against.
+enum MessageBoxResult : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 
 // The look of every message box of the process, set once at start-up with
 // SetMessageBoxSkin and only read afterwards. The images are shared values.

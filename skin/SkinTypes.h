@@ -20,6 +20,23 @@ inline StringAlign StringAlignFromInt(int value) {
     }
 }
 
+// Text rendering hints of the skin, numbered like GDI+'s: the two single-bit
+// hints draw text without anti-aliasing, every other one with it.
+enum class TextRenderingHint : int {
+    SystemDefault = 0,
+    SingleBitPerPixelGridFit = 1,
+    SingleBitPerPixel = 2,
+    AntiAliasGridFit = 3,
+    AntiAlias = 4,
+    ClearTypeGridFit = 5,
+};
+
+// Whether text drawn with hint is anti-aliased.
+inline bool IsAntiAliased(TextRenderingHint hint) {
+    return hint != TextRenderingHint::SingleBitPerPixelGridFit &&
+           hint != TextRenderingHint::SingleBitPerPixel;
+}
+
 // Skin colours are 32-bit ARGB values, alpha in the top byte.
 inline QColor ArgbColor(QRgb argb) {
     return QColor::fromRgba(argb);

@@ -18,7 +18,7 @@ TEST(SearchKey, F5SearchesAgainFromTheWindowOrTheListAndKeepsTheRows) {
     DiscoverDlgOptions options;
     options.linkFactory = RecordingLink::Factory(calls);
     options.startupDelayMs = 60000;
-    options.showMessage = [](const QString&, const QString&, QWidget*, int) { return 1; };
+    options.showMessage = [](const QString&, const QString&, QWidget*, int) { return IDOK; };
     CLuDiscoverDlg window(std::move(options));
     window.show();
     ASSERT_GE(AddAndWait(network, window, {QStringLiteral("Office"), QStringLiteral("127.0.0.2")}),
