@@ -78,7 +78,7 @@ CLuDiscoverDlg::CLuDiscoverDlg(DiscoverDlgOptions options, QWidget* parent)
         shares_ = std::make_unique<drives::ShareDrives>(*options_.sharePlatform);
         // Connected directly: the buttons are off before a prompt can show.
         connect(shares_.get(), &drives::ShareDrives::busy, this,
-                [this](int phase) { EnableTopButtons(phase != 0); });
+                [this](bool started) { EnableTopButtons(!started); });
         shares_->SetErrorPresenter([this](const QString& text, QWidget* owner) {
             options_.showMessage(text, QString(), owner, BTN_OK);
         });

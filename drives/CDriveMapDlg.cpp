@@ -33,7 +33,7 @@ void CDriveMapDlg::Open(const QString& serverName, const QString& mapName,
 bool CDriveMapDlg::AskLetter(const QString& share, QString* driveName) {
     if (ask_) return ask_(this, share, driveName);
     CMsgDriveMapDlg question(share, Drives().FreeDriveNames(), this);
-    if (question.Run() != 1) return false;
+    if (!question.Run()) return false;
     *driveName = question.DriveName();
     return true;
 }
@@ -48,10 +48,11 @@ void CDriveMapDlg::HandleRowClick(int item) {
     Platform().CancelConnection(chosen);
     const QString sharePath = SharePathOfRow(item);
     QString before;
-    const int earlier = Drives().FindMappedDrive(sharePath, &before);
+    const MappedState earlier = Drives().FindMappedDrive(sharePath, &before);
     if (Drives().MapDrive(this, chosen, sharePath) != kNoError || !self) return;
     if (item < Rows().Count()) Rows().SetLetter(item, chosen.at(0).unicode());
-    if (earlier != 2 && !before.isEmpty() && before.compare(chosen, Qt::CaseInsensitive) != 0) {
+    if (earlier != kNotMapped && !before.isEmpty() &&
+        before.compare(chosen, Qt::CaseInsensitive) != 0) {
         Platform().CancelConnection(before);
     }
 }

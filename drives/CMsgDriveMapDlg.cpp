@@ -46,7 +46,7 @@ CMsgDriveMapDlg::CMsgDriveMapDlg(const QString& share, const QStringList& freeDr
     yes_ = AddButton(MainControl::kQuestionYes, MainString::kYes, plan.rects[0]);
     no_ = AddButton(MainControl::kQuestionNo, MainString::kNo, plan.rects[1]);
     connect(yes_, &QAbstractButton::clicked, this, &CMsgDriveMapDlg::OnYes);
-    connect(no_, &QAbstractButton::clicked, this, [this] { QDialog::done(0); });
+    connect(no_, &QAbstractButton::clicked, this, [this] { QDialog::done(QDialog::Rejected); });
     CreateCombo();
     combo_->setAccessibleName(mappedAs_->Text());
     yes_->setFocus(Qt::OtherFocusReason);
@@ -119,15 +119,15 @@ void CMsgDriveMapDlg::OnYes() {
     // Without a free letter Yes counts as No.
     const int index = combo_->GetCurSel();
     if (freeDrives_.isEmpty() || index < 0 || index >= freeDrives_.size()) {
-        QDialog::done(0);
+        QDialog::done(QDialog::Rejected);
         return;
     }
     driveName_ = freeDrives_.at(index);
-    QDialog::done(1);
+    QDialog::done(QDialog::Accepted);
 }
 
-int CMsgDriveMapDlg::Run() {
-    return exec() == 1 ? 1 : 0;
+bool CMsgDriveMapDlg::Run() {
+    return exec() == QDialog::Accepted;
 }
 
 }  // namespace drives

@@ -25,8 +25,8 @@ class CMsgDriveMapDlg : public CLuDialog {
     CMsgDriveMapDlg(const QString& share, const QStringList& freeDrives, QWidget* parent);
     ~CMsgDriveMapDlg() override;
 
-    // Shows the dialog modally; 1 for Yes with a letter, else 0.
-    int Run();
+    // Shows the dialog modally; true for Yes with a letter.
+    bool Run();
     QString DriveName() const { return driveName_; }
 
     CLuButton* YesButton() const { return yes_; }

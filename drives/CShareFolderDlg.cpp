@@ -41,12 +41,12 @@ void CShareFolderDlg::HandleRowClick(int item) {
     if (Rows().At(item).letter != 0) {
         const QString sharePath = SharePathOfRow(item);
         QString driveName;
-        const int found = Drives().FindMappedDrive(sharePath, &driveName);
-        if (found == 0) {
+        const MappedState found = Drives().FindMappedDrive(sharePath, &driveName);
+        if (found == kMappedConnected) {
             OpenDrive(driveName);
             return;
         }
-        if (found == 1) {
+        if (found == kMappedRemembered) {
             QPointer<CShareFolderDlg> self(this);
             if (Drives().MapDrive(this, driveName, sharePath) == kNoError && self) {
                 OpenDrive(driveName);
@@ -91,10 +91,10 @@ void CShareFolderDlg::OpenShare(const QString& share) {
         OpenUrl(url);
         return;
     }
-    emit Drives().busy(0);
-    const int connected = Drives().ConnectInteractive(this, sharePath);
-    emit Drives().busy(1);
-    if (connected == 1 && self) OpenUrl(url);
+    emit Drives().busy(true);
+    const bool connected = Drives().ConnectInteractive(this, sharePath);
+    emit Drives().busy(false);
+    if (connected && self) OpenUrl(url);
 }
 
 }  // namespace drives

@@ -86,14 +86,14 @@ bool ShareDrives::IsUsableShare(const ShareEntry& entry) {
     return entry.name.compare(QLatin1String("Configuration"), Qt::CaseInsensitive) != 0;
 }
 
-int ShareDrives::ListUsableShares(const QString& mapName) {
+bool ShareDrives::ListUsableShares(const QString& mapName) {
     std::vector<ShareEntry> shares;
-    if (platform_.EnumShares(ServerPath(mapName), &shares) != kNoError) return 0;
-    return std::any_of(shares.begin(), shares.end(), IsUsableShare) ? 1 : 0;
+    if (platform_.EnumShares(ServerPath(mapName), &shares) != kNoError) return false;
+    return std::any_of(shares.begin(), shares.end(), IsUsableShare);
 }
 
-int ShareDrives::FindMappedDrive(const DriveStates& drives, const QString& sharePath,
-                                 QString* driveName) {
+MappedState ShareDrives::FindMappedDrive(const DriveStates& drives, const QString& sharePath,
+                                         QString* driveName) {
     for (char16_t letter = kFirstLetter; letter >= kLastLetter; --letter) {
         const DriveState& state = StateOf(drives, letter);
         if (IsLocalDriveType(state.type)) continue;
@@ -104,34 +104,34 @@ int ShareDrives::FindMappedDrive(const DriveStates& drives, const QString& share
             continue;
         }
         if (driveName) *driveName = DriveName(letter);
-        return state.connection == kNoError ? 0 : 1;
+        return state.connection == kNoError ? kMappedConnected : kMappedRemembered;
     }
-    return 2;
+    return kNotMapped;
 }
 
-int ShareDrives::FindMappedDrive(const QString& sharePath, QString* driveName) {
+MappedState ShareDrives::FindMappedDrive(const QString& sharePath, QString* driveName) {
     DriveStates drives;
     platform_.ReadDrives(&drives);
     return FindMappedDrive(drives, sharePath, driveName);
 }
 
 int ShareDrives::MapDrive(QWidget* owner, const QString& driveName, const QString& sharePath) {
-    if (owner) emit busy(0);
+    if (owner) emit busy(true);
     const int rc = platform_.AddConnection(driveName, sharePath, owner != nullptr, owner);
     if (rc != kNoError && owner) ShowSystemError(rc, owner);
-    emit busy(1);
+    emit busy(false);
     return rc;
 }
 
-int ShareDrives::ConnectInteractive(QWidget* owner, const QString& path) {
+bool ShareDrives::ConnectInteractive(QWidget* owner, const QString& path) {
     const int rc = platform_.AddConnection(QString(), path, true, owner);
-    if (rc == kNoError) return 1;
+    if (rc == kNoError) return true;
     ShowSystemError(rc, owner);
-    return 0;
+    return false;
 }
 
-int ShareDrives::LoginToServer(QWidget* owner, const QString& serverPath) {
-    return platform_.AddConnection(QString(), serverPath, true, owner) == kErrorCancelled ? 0 : 1;
+bool ShareDrives::LoginToServer(QWidget* owner, const QString& serverPath) {
+    return platform_.AddConnection(QString(), serverPath, true, owner) != kErrorCancelled;
 }
 
 void ShareDrives::ShowSystemError(int code, QWidget* owner) {
@@ -154,9 +154,9 @@ QStringList ShareDrives::FreeDriveNames() {
     return names;
 }
 
-int ShareDrives::ListShares(const QString& mapName, bool map, ShareRowSink* sink) {
+bool ShareDrives::ListShares(const QString& mapName, bool map, ShareRowSink* sink) {
     std::vector<ShareEntry> entries;
-    if (platform_.EnumShares(ServerPath(mapName), &entries) != kNoError) return 0;
+    if (platform_.EnumShares(ServerPath(mapName), &entries) != kNoError) return false;
     return ListShares(mapName, entries, map, sink);
 }
 
@@ -176,7 +176,8 @@ QStringList ShareDrives::NextBatch(const Listing& listing, int first) {
     char16_t candidate = listing.candidate;
     for (int i = first; i < listing.shares.size(); ++i) {
         const QString path = SharePath(listing.mapName, listing.shares.at(i));
-        if (FindMappedDrive(listing.drives, path, nullptr) != 2 || batch.contains(path)) continue;
+        if (FindMappedDrive(listing.drives, path, nullptr) != kNotMapped || batch.contains(path))
+            continue;
         char16_t letter = 0;
         candidate = NextFreeLetter(listing.drives, candidate, &letter);
         if (!letter) break;
@@ -204,9 +205,9 @@ int ShareDrives::MapListed(Listing& listing, int index, char16_t letter) {
     return rc;
 }
 
-int ShareDrives::ListShares(const QString& mapName, const std::vector<ShareEntry>& entries,
-                            bool map, ShareRowSink* sink, std::vector<MapFailure>* failures) {
-    if (entries.empty()) return 0;
+bool ShareDrives::ListShares(const QString& mapName, const std::vector<ShareEntry>& entries,
+                             bool map, ShareRowSink* sink, std::vector<MapFailure>* failures) {
+    if (entries.empty()) return false;
     Listing listing;
     listing.mapName = mapName;
     for (const ShareEntry& entry : entries) {
@@ -221,7 +222,7 @@ int ShareDrives::ListShares(const QString& mapName, const std::vector<ShareEntry
     for (int i = 0; i < listing.shares.size(); ++i) {
         const QString& share = listing.shares.at(i);
         QString drive;
-        if (FindMappedDrive(listing.drives, SharePath(mapName, share), &drive) != 2) {
+        if (FindMappedDrive(listing.drives, SharePath(mapName, share), &drive) != kNotMapped) {
             send(share, drive.at(0).unicode());
             continue;
         }
@@ -237,7 +238,7 @@ int ShareDrives::ListShares(const QString& mapName, const std::vector<ShareEntry
         send(share, 0);
     }
     if (!listing.prepared.isEmpty()) platform_.PrepareConnections({}, 0);
-    return 1;
+    return true;
 }
 
 }  // namespace drives

@@ -51,31 +51,32 @@ class ShareDrives : public QObject {
     using Clock = std::function<qint64()>;
     void SetClock(Clock clock);
 
-    // 1 when the server of the map name has at least one usable share.
-    int ListUsableShares(const QString& mapName);
-    // 0 (connected) or 1 (remembered, unavailable) with the drive name of the
-    // letter Z..D connected to the share path; 2 when none is.
-    int FindMappedDrive(const QString& sharePath, QString* driveName);
-    static int FindMappedDrive(const DriveStates& drives, const QString& sharePath,
-                               QString* driveName);
+    // Whether the server of the map name has at least one usable share.
+    bool ListUsableShares(const QString& mapName);
+    // Whether a letter Z..D is connected to the share path (then driveName,
+    // may be null, gets its drive name): connected, or remembered but
+    // unavailable.
+    MappedState FindMappedDrive(const QString& sharePath, QString* driveName);
+    static MappedState FindMappedDrive(const DriveStates& drives, const QString& sharePath,
+                                       QString* driveName);
     // Connects a letter to a share path: interactive with an owner (errors
-    // shown), silent without one. busy(0) before an interactive attempt,
-    // busy(1) after every attempt. The system error code, 0 on success.
+    // shown), silent without one. busy(true) before an interactive attempt,
+    // busy(false) after every attempt. The system error code, 0 on success.
     int MapDrive(QWidget* owner, const QString& driveName, const QString& sharePath);
-    // 1 when a connection to the path was made, else 0 with the error shown.
-    int ConnectInteractive(QWidget* owner, const QString& path);
-    // 0 only when the user cancelled the credential prompt, else 1.
-    int LoginToServer(QWidget* owner, const QString& serverPath);
+    // Whether a connection to the path was made; the error is shown if not.
+    bool ConnectInteractive(QWidget* owner, const QString& path);
+    // False only when the user cancelled the credential prompt.
+    bool LoginToServer(QWidget* owner, const QString& serverPath);
     // Lists (and with map set, maps) the usable shares of the map name into
-    // the sink. 0 when the shares cannot be enumerated, else 1.
-    int ListShares(const QString& mapName, bool map, ShareRowSink* sink);
+    // the sink. False when the shares cannot be enumerated.
+    bool ListShares(const QString& mapName, bool map, ShareRowSink* sink);
     // The same for shares already enumerated (so that one button press asks
-    // the server once): 0 when there are none. With map, the unmapped shares
+    // the server once): false when there are none. With map, the unmapped shares
     // are connected at once, silently and within kAutomaticMappingMs in all,
     // then given letters from Z down in listing order; failures (may be
     // null) gets each share that could not be mapped with its error code.
-    int ListShares(const QString& mapName, const std::vector<ShareEntry>& entries, bool map,
-                   ShareRowSink* sink, std::vector<MapFailure>* failures = nullptr);
+    bool ListShares(const QString& mapName, const std::vector<ShareEntry>& entries, bool map,
+                    ShareRowSink* sink, std::vector<MapFailure>* failures = nullptr);
     // The system's text for an error code in a message box; nothing for 1223
     // or without an owner.
     void ShowSystemError(int code, QWidget* owner);
@@ -92,9 +93,9 @@ class ShareDrives : public QObject {
     static bool IsUsableShare(const ShareEntry& entry);
 
   signals:
-    // 0 before and 1 after each mapping attempt; queued to the main window,
-    // which disables its top buttons meanwhile.
-    void busy(int phase);
+    // true before and false after each mapping attempt; the main window
+    // disables its top buttons in between.
+    void busy(bool started);
 
   private:
     struct Listing;

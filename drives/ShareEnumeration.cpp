@@ -16,7 +16,7 @@ ShareCheck CheckServerShares(ShareDrives& drives, QWidget* owner, const QString&
     int result = drives.Platform().EnumShares(serverPath, shares);
     for (int round = 0; result == kErrorAccessDenied; ++round) {
         if (round == kMaxLoginRounds) return ShareCheck::kUnreachable;
-        if (drives.LoginToServer(owner, serverPath) == 0) return ShareCheck::kCancelled;
+        if (!drives.LoginToServer(owner, serverPath)) return ShareCheck::kCancelled;
         shares->clear();
         result = drives.Platform().EnumShares(serverPath, shares);
     }

@@ -37,8 +37,9 @@ inline constexpr int kMaxLoginRounds = 16;
 
 // CheckServerShares, then the reports: MainString::kPathNotFound with the
 // server path in quotes when unreachable, MainString::kNoShare when nothing
-// is usable (caption MainString::kProductName, OK, owner as parent); nothing after a cancelled
-// prompt. True when the panel may open, with *shares the listing.
+// is usable (caption MainString::kProductName, OK, owner as parent); nothing
+// after a cancelled prompt. True when the panel may open, with *shares the
+// listing.
 bool PrepareSharePanel(ShareDrives& drives, QWidget* owner, const QString& mapName,
                        const ShareMessageFunction& showMessage, std::vector<ShareEntry>* shares);
 

@@ -197,7 +197,8 @@ void SharePanel::OnRemoval() {
             if (state.remote.compare(sharePath, Qt::CaseInsensitive) != 0) rows_.SetLetter(item, 0);
         } else if (state.remote.isEmpty()) {
             QString driveName;
-            const bool elsewhere = ShareDrives::FindMappedDrive(drives, sharePath, &driveName) != 2;
+            const bool elsewhere =
+                ShareDrives::FindMappedDrive(drives, sharePath, &driveName) != kNotMapped;
             rows_.SetLetter(item, elsewhere ? driveName.at(0).unicode() : 0);
         }
     }

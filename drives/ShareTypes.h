@@ -3,30 +3,61 @@
 #include <QString>
 #include <array>
 
-// Names and codes the share code speaks. Results are the system error codes
-// of file sharing, so callers and tests can compare them with the numbers
-// users and administrators know.
+// Names and codes the share code speaks.
 namespace drives {
 
+// Results of the share code: the Windows system error numbers of file
+// sharing, kept as they are because the panels compare with them and users
+// and administrators know them. Where each comes from on Linux:
 enum ErrorCode : int {
     kNoError = 0,
+    // libsmbclient EACCES/EPERM; GIO PERMISSION_DENIED, or FAILED_HANDLED
+    // when GVfs's password dialog gave up; EACCES looking into the folder.
     kErrorAccessDenied = 5,
+    // libsmbclient ENOMEM.
     kErrorNotEnoughMemory = 8,
-    kErrorNotSupported = 50,       // no GVfs FUSE folder to link a letter to
-    kErrorBadNetPath = 53,         // unknown or unreachable server
-    kErrorUnexpectedNetwork = 59,  // an SMB or GVfs failure without a closer code
-    kErrorBadNetName = 67,         // the server has no share of that name
-    kErrorCannotMake = 82,         // the drive link cannot be made
-    kErrorAlreadyAssigned = 85,    // the letter holds something else
+    // No GVfs SMB backend or FUSE folder on this desktop (GIO NOT_SUPPORTED).
+    kErrorNotSupported = 50,
+    // Unknown or unreachable server: libsmbclient ENOENT, ECONNREFUSED,
+    // ETIMEDOUT, host or network unreachable; the GIO HOST_NOT_FOUND,
+    // *_UNREACHABLE, CONNECTION_REFUSED, TIMED_OUT and CANCELLED errors; a
+    // mounted folder that is missing or cannot be listed.
+    kErrorBadNetPath = 53,
+    // Any other libsmbclient errno or GIO error.
+    kErrorUnexpectedNetwork = 59,
+    // The server has no share of that name (GIO NOT_FOUND, ENOENT).
+    kErrorBadNetName = 67,
+    // symlink() of the letter's link failed other than with EEXIST.
+    kErrorCannotMake = 82,
+    // The letter holds something else (an entry not ours, EEXIST).
+    kErrorAlreadyAssigned = 85,
+    // libsmbclient EINVAL; a drive name that is no letter, or a letter
+    // given without a share.
     kErrorInvalidParameter = 87,
-    kErrorInvalidName = 123,         // a name that is no host name, address or share name
-    kErrorNoAssociation = 1155,      // nothing on this desktop opens the location
-    kErrorConnectionUnavail = 1201,  // remembered letter whose share is not mounted
-    kErrorNoMoreDevices = 1248,      // every drive letter is taken
-    kErrorCancelled = 1223,          // the user cancelled the credential prompt
-    kErrorTimeout = 1460,            // no answer within the time allowed
-    kErrorNotConnected = 2250,       // the letter holds no connection
-    kErrorDeviceInUse = 2404,        // files are open on the share: it stays mounted
+    // A path, host name or share name that fails our checks.
+    kErrorInvalidName = 123,
+    // The desktop (QDesktopServices) has nothing that opens the location.
+    kErrorNoAssociation = 1155,
+    // Our letter's link points at a FUSE folder not in the mount table.
+    kErrorConnectionUnavail = 1201,
+    // The user cancelled our credential prompt or GVfs's.
+    kErrorCancelled = 1223,
+    // No letter Z..D is free.
+    kErrorNoMoreDevices = 1248,
+    // A folder probe or the automatic mapping ran out of time.
+    kErrorTimeout = 1460,
+    // The letter holds no link of ours.
+    kErrorNotConnected = 2250,
+    // GIO BUSY on unmounting: files are open on the share, it stays mounted.
+    kErrorDeviceInUse = 2404,
+};
+
+// Whether a share has a drive letter: connected, remembered with its share
+// unavailable, or none.
+enum MappedState : int {
+    kMappedConnected = 0,
+    kMappedRemembered = 1,
+    kNotMapped = 2,
 };
 
 // What a drive letter is, as the letter folder shows it.

@@ -152,9 +152,9 @@ TEST_F(LetterFolder, ShareCodeSeesLinksAsMappedAndForeignEntriesAsTaken) {
     QDir().mkpath(folder_->EntryPath('Y'));
     ShareDrives drives(*platform_);
     QString drive;
-    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\NAS\\Data"), &drive), 0);
+    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\NAS\\Data"), &drive), kMappedConnected);
     EXPECT_EQ(drive, QStringLiteral("Z:"));
-    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\nas\\OLD"), &drive), 1);
+    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\nas\\OLD"), &drive), kMappedRemembered);
     EXPECT_EQ(drive, QStringLiteral("Q:"));
     const QStringList free = drives.FreeDriveNames();
     EXPECT_EQ(free.first(), QStringLiteral("X:"));

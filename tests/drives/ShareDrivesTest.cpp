@@ -148,7 +148,7 @@ TEST_P(ListSharesTable, RowsAndLetters) {
     if (c.letters) c.letters(platform);
     ShareDrives drives(platform);
     RecordingSink sink;
-    EXPECT_EQ(drives.ListShares(QStringLiteral("NAS"), c.map, &sink), 1);
+    EXPECT_TRUE(drives.ListShares(QStringLiteral("NAS"), c.map, &sink));
     EXPECT_EQ(sink.rows, c.rows);
     for (std::size_t i = 0; i < sink.rows.size(); ++i) {
         const Row& row = sink.rows[i];
@@ -187,7 +187,7 @@ TEST(ShareDrivesListing, AutomaticMappingIsSilentAndConnectsWithoutPrompt) {
     EXPECT_EQ(platform.Calls()[1].drive, QStringLiteral("Z:"));
     // Without an owner only the "after" notice is sent, once per attempt.
     ASSERT_EQ(busy.count(), 2);
-    EXPECT_EQ(busy.at(0).at(0).toInt(), 1);
+    EXPECT_FALSE(busy.at(0).at(0).toBool());
 }
 
 // Every connection takes ten seconds of a clock the test keeps.
@@ -210,7 +210,7 @@ TEST(ShareDrivesListing, AutomaticMappingEndsWithinItsBoundAndNamesWhatItLeft) {
     drives.SetClock([&] { return platform.now; });
     RecordingSink sink;
     std::vector<MapFailure> failures;
-    ASSERT_EQ(drives.ListShares(QStringLiteral("NAS"), shares, true, &sink, &failures), 1);
+    ASSERT_TRUE(drives.ListShares(QStringLiteral("NAS"), shares, true, &sink, &failures));
     ASSERT_EQ(sink.rows.size(), 23u);
     EXPECT_EQ(sink.rows[2], (Row{"s03 (X:)", u'X'}));
     EXPECT_EQ(sink.rows[3], (Row{"s04", 0})) << "no connection is started after 30 s";
@@ -229,9 +229,9 @@ TEST(ShareDrivesListing, EnumerationFailureOrNoSharesSendsNothing) {
     platform.SetShares(QStringLiteral("\\\\EMPTY"), {});
     ShareDrives drives(platform);
     RecordingSink sink;
-    EXPECT_EQ(drives.ListShares(QStringLiteral("NAS"), true, &sink), 0);
-    EXPECT_EQ(drives.ListShares(QStringLiteral("EMPTY"), true, &sink), 0);
-    EXPECT_EQ(drives.ListShares(QStringLiteral("UNKNOWN"), true, &sink), 0);
+    EXPECT_FALSE(drives.ListShares(QStringLiteral("NAS"), true, &sink));
+    EXPECT_FALSE(drives.ListShares(QStringLiteral("EMPTY"), true, &sink));
+    EXPECT_FALSE(drives.ListShares(QStringLiteral("UNKNOWN"), true, &sink));
     EXPECT_TRUE(sink.rows.empty());
     EXPECT_TRUE(platform.Calls().empty());
 }
@@ -245,12 +245,12 @@ TEST(ShareDrivesListing, UsableSharesIgnoreHiddenPrintersAndConfiguration) {
     platform.SetShares(kServer, {{"lp", kSharePrintQueue}, {"data", kShareDisk}});
     platform.SetShares(QStringLiteral("\\\\DENIED"), Disks({"data"}), kErrorAccessDenied);
     ShareDrives drives(platform);
-    EXPECT_EQ(drives.ListUsableShares(QStringLiteral("ONLYHIDDEN")), 0);
-    EXPECT_EQ(drives.ListUsableShares(QStringLiteral("NAS")), 1);
-    EXPECT_EQ(drives.ListUsableShares(QStringLiteral("DENIED")), 0);
-    EXPECT_EQ(drives.ListUsableShares(QStringLiteral("NOWHERE")), 0);
+    EXPECT_FALSE(drives.ListUsableShares(QStringLiteral("ONLYHIDDEN")));
+    EXPECT_TRUE(drives.ListUsableShares(QStringLiteral("NAS")));
+    EXPECT_FALSE(drives.ListUsableShares(QStringLiteral("DENIED")));
+    EXPECT_FALSE(drives.ListUsableShares(QStringLiteral("NOWHERE")));
     // An IPC share is not a print queue, a hidden share or "Configuration".
-    EXPECT_EQ(drives.ListUsableShares(QStringLiteral("IPC")), 1);
+    EXPECT_TRUE(drives.ListUsableShares(QStringLiteral("IPC")));
 }
 
 TEST(ShareDrivesLetters, FindMappedDriveComparesWithoutCaseAndSkipsLocalDrives) {
@@ -260,13 +260,13 @@ TEST(ShareDrivesLetters, FindMappedDriveComparesWithoutCaseAndSkipsLocalDrives) 
     platform.SetNetworkDrive(u'C', QStringLiteral("\\\\NAS\\low"));  // below D: never examined
     ShareDrives drives(platform);
     QString drive;
-    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\NAS\\DATA"), &drive), 0);
+    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\NAS\\DATA"), &drive), kMappedConnected);
     EXPECT_EQ(drive, QStringLiteral("K:"));
-    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\NAS\\old"), &drive), 1);
+    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\NAS\\old"), &drive), kMappedRemembered);
     EXPECT_EQ(drive, QStringLiteral("R:"));
     drive = QStringLiteral("unchanged");
-    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\NAS\\low"), &drive), 2);
-    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\NAS\\Dat"), &drive), 2);
+    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\NAS\\low"), &drive), kNotMapped);
+    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\NAS\\Dat"), &drive), kNotMapped);
     EXPECT_EQ(drive, QStringLiteral("unchanged"));
 }
 
@@ -298,7 +298,7 @@ TEST(ShareDrivesConnect, InteractiveMappingSignalsBusyAndShowsErrors) {
     EXPECT_EQ(drives.MapDrive(&owner, QStringLiteral("W:"), QStringLiteral("\\\\NAS\\cancel")),
               kErrorCancelled);
     ASSERT_EQ(busy.count(), 6);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(busy.at(i).at(0).toInt(), i % 2);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(busy.at(i).at(0).toBool(), i % 2 == 0);
     // The cancelled prompt shows nothing.
     EXPECT_EQ(shown, std::vector<QString>{QStringLiteral("Error 5")});
 }
@@ -312,10 +312,10 @@ TEST(ShareDrivesConnect, ConnectAndLoginUseNoLetterAndReportAsDocumented) {
     std::vector<QString> shown;
     drives.SetErrorPresenter([&](const QString& text, QWidget*) { shown.push_back(text); });
     QWidget owner;
-    EXPECT_EQ(drives.ConnectInteractive(&owner, QStringLiteral("\\\\NAS\\good")), 1);
-    EXPECT_EQ(drives.ConnectInteractive(&owner, QStringLiteral("\\\\NAS\\bad")), 0);
-    EXPECT_EQ(drives.LoginToServer(&owner, QStringLiteral("\\\\CANCEL")), 0);
-    EXPECT_EQ(drives.LoginToServer(&owner, QStringLiteral("\\\\DENIED")), 1);
+    EXPECT_TRUE(drives.ConnectInteractive(&owner, QStringLiteral("\\\\NAS\\good")));
+    EXPECT_FALSE(drives.ConnectInteractive(&owner, QStringLiteral("\\\\NAS\\bad")));
+    EXPECT_FALSE(drives.LoginToServer(&owner, QStringLiteral("\\\\CANCEL")));
+    EXPECT_TRUE(drives.LoginToServer(&owner, QStringLiteral("\\\\DENIED")));
     EXPECT_EQ(shown, std::vector<QString>{QStringLiteral("Error 67")});
     for (const auto& call : platform.Calls()) {
         EXPECT_TRUE(call.drive.isEmpty());

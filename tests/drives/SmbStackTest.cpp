@@ -194,9 +194,9 @@ TEST_F(SmbStack, AnonymousListingKeepsUsableSharesInCodeUnitOrder) {
     EXPECT_EQ(typeOf("hidden$"), kShareDisk);
     EXPECT_EQ(typeOf("IPC$"), kShareIpc);
     EXPECT_EQ(typeOf("Configuration"), kShareDisk);
-    EXPECT_EQ(drives_->ListUsableShares(kOpen), 1);
+    EXPECT_TRUE(drives_->ListUsableShares(kOpen));
     Rows rows;
-    EXPECT_EQ(drives_->ListShares(kOpen, false, &rows), 1);
+    EXPECT_TRUE(drives_->ListShares(kOpen, false, &rows));
     EXPECT_EQ(rows.rows, (std::vector<Row>{{"My Files", 0},
                                            {"Public (Z:)", 0},
                                            {"Video (4K)", 0},
@@ -211,10 +211,10 @@ TEST_F(SmbStack, AccessDeniedUntilLoginThenNoPromptForListingOrMounting) {
     EXPECT_EQ(platform_->EnumShares(ShareDrives::ServerPath(kRestricted), &shares),
               kErrorAccessDenied);
     EXPECT_FALSE(platform_->ErrorText(kErrorAccessDenied).isEmpty());
-    EXPECT_EQ(drives_->ListUsableShares(kRestricted), 0);
+    EXPECT_FALSE(drives_->ListUsableShares(kRestricted));
     // A wrong password is refused and asked again, then the right one works.
     prompt_.answers = {Alice("wrong"), Alice()};
-    EXPECT_EQ(drives_->LoginToServer(&owner_, ShareDrives::ServerPath(kRestricted)), 1);
+    EXPECT_TRUE(drives_->LoginToServer(&owner_, ShareDrives::ServerPath(kRestricted)));
     ASSERT_EQ(prompt_.asked.size(), 2u);
     EXPECT_FALSE(prompt_.asked[0].retry);
     EXPECT_TRUE(prompt_.asked[1].retry);
@@ -232,7 +232,7 @@ TEST_F(SmbStack, AccessDeniedUntilLoginThenNoPromptForListingOrMounting) {
 
 TEST_F(SmbStack, LoginCancelledReportsCancelAndListingStaysDenied) {
     prompt_.answers = {std::nullopt};
-    EXPECT_EQ(drives_->LoginToServer(&owner_, ShareDrives::ServerPath(kRestricted)), 0);
+    EXPECT_FALSE(drives_->LoginToServer(&owner_, ShareDrives::ServerPath(kRestricted)));
     std::vector<ShareEntry> shares;
     EXPECT_EQ(platform_->EnumShares(ShareDrives::ServerPath(kRestricted), &shares),
               kErrorAccessDenied);
@@ -263,7 +263,7 @@ TEST_F(SmbStack, WrongPasswordForShareIsAskedAgain) {
     EXPECT_FALSE(prompt_.asked[0].retry);
     EXPECT_TRUE(prompt_.asked[1].retry);
     QString drive;
-    EXPECT_EQ(drives_->FindMappedDrive(Share(kOpen, "PRIVATE"), &drive), 0);
+    EXPECT_EQ(drives_->FindMappedDrive(Share(kOpen, "PRIVATE"), &drive), kMappedConnected);
     EXPECT_EQ(drive, QStringLiteral("Y:"));
     // Typed once, the password is not asked for again.
     EXPECT_EQ(drives_->MapDrive(&owner_, QStringLiteral("W:"), Share(kOpen, "private")), 0);
@@ -298,7 +298,7 @@ TEST_F(SmbStack, SkinnedDialogAnswersTheMountPromptWhileTheMountWaits) {
 
 TEST_F(SmbStack, AutomaticMappingFindAndUnmap) {
     Rows rows;
-    ASSERT_EQ(drives_->ListShares(kOpen, true, &rows), 1);
+    ASSERT_TRUE(drives_->ListShares(kOpen, true, &rows));
     // "private" needs a password: the silent mapping leaves it without a letter.
     // Names that look like a mapped row get their own share.
     EXPECT_EQ(rows.rows, (std::vector<Row>{{"My Files (Z:)", u'Z'},
@@ -313,7 +313,7 @@ TEST_F(SmbStack, AutomaticMappingFindAndUnmap) {
     EXPECT_EQ(ReadThrough(u'Y', "odd.txt"), QByteArray("odd\n"));
     EXPECT_EQ(ReadThrough(u'X', "video.txt"), QByteArray("video\n"));
     QString drive;
-    EXPECT_EQ(drives_->FindMappedDrive(Share(kOpen, "My Files"), &drive), 0);
+    EXPECT_EQ(drives_->FindMappedDrive(Share(kOpen, "My Files"), &drive), kMappedConnected);
     EXPECT_EQ(drive, QStringLiteral("Z:"));
     // Listed again, every share keeps its letter and nothing is mapped twice.
     Rows again;
@@ -322,7 +322,7 @@ TEST_F(SmbStack, AutomaticMappingFindAndUnmap) {
     EXPECT_EQ(drives_->FreeDriveNames().first(), QStringLiteral("U:"));
 
     EXPECT_EQ(platform_->CancelConnection(QStringLiteral("W:")), kNoError);
-    EXPECT_EQ(drives_->FindMappedDrive(Share(kOpen, "data"), &drive), 2);
+    EXPECT_EQ(drives_->FindMappedDrive(Share(kOpen, "data"), &drive), kNotMapped);
     EXPECT_TRUE(WaitFor([&] { return !Exists(FusePath("data")); }));
     EXPECT_EQ(platform_->CancelConnection(QStringLiteral("W:")), kErrorNotConnected);
 }
@@ -353,7 +353,7 @@ TEST_F(SmbStack, RememberedLinkReports1201AndMappingAgainRevivesIt) {
     EXPECT_EQ(platform_->GetConnection(QStringLiteral("Z:"), &remote), kErrorConnectionUnavail);
     EXPECT_EQ(remote, Share(kOpen, "public"));
     QString drive;
-    EXPECT_EQ(drives_->FindMappedDrive(Share(kOpen, "public"), &drive), 1);
+    EXPECT_EQ(drives_->FindMappedDrive(Share(kOpen, "public"), &drive), kMappedRemembered);
     Rows rows;
     drives_->ListShares(kOpen, false, &rows);
     EXPECT_EQ(rows.rows.back(), (Row{"public (Z:)", u'Z'}));
@@ -383,7 +383,7 @@ TEST_F(SmbStack, UnknownServerAndShareAnswerInTime) {
         EXPECT_LT(timer.elapsed(), 10000) << server;
     }
     // An unknown share: the message is GIO's own, shown over the owner.
-    EXPECT_EQ(drives_->ConnectInteractive(&owner_, Share(kOpen, "nosuch")), 0);
+    EXPECT_FALSE(drives_->ConnectInteractive(&owner_, Share(kOpen, "nosuch")));
     ASSERT_EQ(shown_.size(), 1u);
     EXPECT_EQ(shown_[0], platform_->ErrorText(kErrorBadNetName));
     EXPECT_TRUE(shown_[0].contains(QLatin1String("No such file"))) << shown_[0].toStdString();
@@ -411,7 +411,7 @@ TEST_F(SmbStack, DeviceEventsForLinksMadeAndRemovedElsewhere) {
         ASSERT_TRUE(seen) << (removal ? "no removal of " : "no arrival of ") << letter.toLatin1();
     };
     // Mounted without a letter, then linked by hand.
-    ASSERT_EQ(drives_->ConnectInteractive(&owner_, Share(kOpen, "data")), 1);
+    ASSERT_TRUE(drives_->ConnectInteractive(&owner_, Share(kOpen, "data")));
     ASSERT_TRUE(WaitFor([&] { return Exists(FusePath("data")); }));
     ASSERT_TRUE(QDir().mkpath(folder_->Path()));
     ASSERT_TRUE(QFile::link(FusePath("data"), folder_->EntryPath('K')));
