@@ -124,8 +124,8 @@ class CLuComboBox : public QWidget {
     FocusCue focusCue_;
 };
 
-// Gives combo the program's standard look: the face strip and the
-// scroll-bar bitmap from the program's images (MainImage::kComboFace and
-// MainImage::kScrollBars), "Tahoma" 12 entries in the
-// skin's list colours, six visible rows (unless already set).
+// Gives combo the program's standard look: the face strip and the scroll-bar
+// bitmap from the program's images (MainImage::kComboFace and
+// MainImage::kScrollBars), "Tahoma" 12 entries in the skin's list colours,
+// six visible rows (unless already set).
 void ApplyStandardComboSkin(CLuComboBox& combo);

@@ -8,13 +8,12 @@ namespace norvale::updater {
 
 // The updater's one pass: choose the language block, set the message-box
 // look, read the command line, make sure no other updater runs, ask the
-// server for an upgrade link, ask the user (UpdaterString::kNewerVersion,
-// Yes or No only) and
-// run the progress dialog. Nothing is shown, and the server is not even
-// asked, when another updater runs or the command line names no installation
-// this user can change; nothing is shown either when the server offers
-// nothing or the user answers No. A QApplication must exist; use on its
-// thread.
+// server for an upgrade link, ask the user (UpdaterString::kNewerVersion, Yes
+// or No only) and run the progress dialog. Nothing is shown, and the server
+// is not even asked, when another updater runs or the command line names no
+// installation this user can change; nothing is shown either when the server
+// offers nothing or the user answers No. A QApplication must exist; use on
+// its thread.
 class CAutoUpdateApp {
   public:
     // The local socket name on which a running updater takes close requests.

@@ -8,13 +8,13 @@
 namespace norvale::updater {
 
 // The updater's texts live in one table in blocks of a hundred: the text n
-// of the chosen language is the string LanguageBase() + n (UpdaterString).
-// English is block 0.
+// of the chosen language is the string LanguageBase() + n, n an
+// UpdaterString::Id. English is block 0.
 
 // The block for a Windows language id (primary language in the low 10 bits,
 // sublanguage above): Traditional Chinese, Simplified Chinese (other Chinese:
 // English), German, Spanish, French, Italian, Japanese and Korean have their
-// UpdaterString::Block, anything else is English.
+// block (UpdaterString::kGermanBlock, ...), anything else is English.
 int ChooseLanguageBase(int languageId);
 // The same for a locale (the user's language by default).
 int ChooseLanguageBase(const QLocale& locale = QLocale::system());
