@@ -1,5 +1,7 @@
 #pragma once
 
+#include "resources/SkinControlIds.h"
+
 // Control ids of the main program's windows: a control's id names it to its
 // window (CLuDiscoverDlg::Button(id)) and comes with its pointer-entered
 // notice. A window or panel carries its dialog template's id as its own.
@@ -44,13 +46,13 @@ enum Id : int {
     kShareFolderList = 1023,
 
     // The drive-mapping panel (its page buttons carry the main window's ids).
-    kDriveMapPageUp = 1016,
-    kDriveMapPageDown = 1017,
+    kDriveMapPageUp = kScrollUp,
+    kDriveMapPageDown = kScrollDown,
     kDriveMapList = 1040,
 
     // The drive-letter question (its Yes and No carry the message box's ids).
-    kQuestionYes = 1034,
-    kQuestionNo = 1035,
+    kQuestionYes = SkinControl::kMessageBoxYes,
+    kQuestionNo = SkinControl::kMessageBoxNo,
     kMappedAs = 1043,
     kContinueQuestion = 1044,
     kDriveLetters = 1045,  // the combo box of free letters
