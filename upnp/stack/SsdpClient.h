@@ -3,6 +3,7 @@
 // SSDP client of one search target. Datagrams it reads (HTTP-style heads):
 //
 //   NOTIFY * HTTP/1.1            NT: <type>:<version>   NTS: ssdp:alive | ssdp:byebye
+//                                (any case; ssdp:update, another word or no NTS: ignored)
 //                                USN: uuid:<id>[::<type>]   LOCATION: <url>
 //                                CACHE-CONTROL: [..., ]max-age = <seconds>[, ...]
 //   HTTP/1.1 200 OK              (search response) USN, LOCATION, CACHE-CONTROL as above
