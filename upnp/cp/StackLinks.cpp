@@ -85,6 +85,7 @@ struct RawRequest {
     std::string header;
     std::string body;
     Thunk* thunk;
+    void* tag;
 };
 
 // Marks a session whose Expect header has been looked at.
@@ -175,7 +176,8 @@ void SendRaw(RawRequest* request) {
         token = stack::WebClient_Request(r->http, &server, stack::CopyText(r->header),
                                          static_cast<int>(r->header.size()), 0,
                                          stack::CopyText(r->body), static_cast<int>(r->body.size()),
-                                         0, &OnResponse, nullptr, r->thunk, nullptr);
+                                         0, &OnResponse, nullptr, r->thunk, nullptr,
+                                         stack::WebRequestOptions{r->tag, 0, 0});
     }
     if (token == nullptr) OnUnqueued(r->thunk);
 }
@@ -211,7 +213,8 @@ StackLinks::StackLinks(stack::EventChain* chain, ControlPoint* owner, const char
 StackLinks::~StackLinks() = default;
 
 void* StackLinks::QueuePacket(const char* host, int port, stack::Packet* packet,
-                              HttpHandler handler, void* user1, void* user2) {
+                              HttpHandler handler, void* user1, void* user2,
+                              const stack::WebRequestOptions& options) {
     sockaddr_in server{};
     if (!ToAddress(host, port, &server)) {
         stack::DestroyPacket(packet);
@@ -219,15 +222,16 @@ void* StackLinks::QueuePacket(const char* host, int port, stack::Packet* packet,
     }
     auto* thunk = new Thunk{handler, user1, user2, {}, false};
     void* token = stack::WebClient_RequestPacket(objects_->http, &server, packet, &OnResponse,
-                                                 thunk, nullptr);
+                                                 thunk, nullptr, options);
     if (token == nullptr) delete thunk;
     return token;
 }
 
 void StackLinks::QueueRaw(const char* host, int port, const std::string& header,
-                          const std::string& body, HttpHandler handler, void* user1, void* user2) {
-    auto* raw = new RawRequest{objects_->http, host, port,
-                               header,         body, new Thunk{handler, user1, user2, {}, false}};
+                          const std::string& body, HttpHandler handler, void* user1, void* user2,
+                          void* tag) {
+    auto* raw = new RawRequest{objects_->http, host, port, header, body,
+                               new Thunk{handler, user1, user2, {}, false}, tag};
     RawQueue& queue = *objects_->raw;
     {
         std::lock_guard<std::mutex> guard(queue.lock);
@@ -243,8 +247,8 @@ void StackLinks::Cancel(void* token) {
     if (token != nullptr) stack::WebClient_Cancel(objects_->http, token);
 }
 
-void StackLinks::DropRequests(const char* host, int port) {
-    stack::WebClient_DropServerRequests(objects_->http, host, port);
+void StackLinks::DropTagged(void* tag) {
+    stack::WebClient_DropTagged(objects_->http, tag);
 }
 
 void StackLinks::Search() {

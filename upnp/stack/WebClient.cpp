@@ -94,8 +94,10 @@ ILibWebClient* WebClient_Create(int poolSize, EventChain* chain) {
 WebRequestToken ILibWebClient::Request(const sockaddr_in& server, char* header, int headerLength,
                                        int headerOwnership, char* body, int bodyLength,
                                        int bodyOwnership, WebClient_OnResponse callback,
-                                       WebClient_OnSendOk onSendOk, void* user1, void* user2) {
+                                       WebClient_OnSendOk onSendOk, void* user1, void* user2,
+                                       const WebRequestOptions& requestOptions) {
     auto* request = new RequestRecord;
+    request->options = requestOptions;
     AdoptBuffer(request, 0, header, headerLength, headerOwnership);
     AdoptBuffer(request, 1, body, bodyLength, bodyOwnership);
     request->head = headerLength > 5 && header != nullptr && strncasecmp(header, "HEAD ", 5) == 0;
@@ -173,13 +175,7 @@ void ILibWebClient::Cancel(WebRequestToken token) {
         connection->current->finished) {
         return;
     }
-    if (connection->delivering) {
-        connection->abortInterrupt = kWebInterruptNone;
-        connection->reader.Stop();
-        return;
-    }
-    connection->abortInterrupt = kWebInterruptNone;
-    AfterAbort(connection);
+    AbortCurrent(connection, kWebInterruptNone);
 }
 
 // Removes a waiting request from its queue (null when it is not waiting);
@@ -226,18 +222,57 @@ void ILibWebClient::DropServerRequests(const char* addressText, int port) {
     LifetimeMonitor_Remove(retryTimers_, connection);
     for (RequestRecord* request : taken) EndWithoutResponse(request, nullptr, kWebInterruptDropped);
     if (connection->current != nullptr && !connection->current->finished) {
-        connection->abortInterrupt = kWebInterruptDropped;
-        if (connection->delivering) {
-            connection->reader.Stop();
-            return;
-        }
-        AfterAbort(connection);
+        AbortCurrent(connection, kWebInterruptDropped);
         return;
     }
     if (!connection->delivering) {
         CloseSocket(connection);
         Requeue(connection);
     }
+}
+
+void ILibWebClient::DropTagged(void* tag) {
+    if (tag == nullptr) return;
+    std::vector<RequestRecord*> taken;
+    std::vector<ConnectionRecord*> aborted;
+    {
+        std::lock_guard<StackSemaphore> guard(lock_);
+        for (auto e = connections_.Enumerate(); !e.MoveNext();) {
+            ConnectionRecord* connection = e.Value();
+            auto& queue = connection->queue;
+            for (auto it = queue.begin(); it != queue.end();) {
+                if ((*it)->options.tag != tag) {
+                    ++it;
+                    continue;
+                }
+                tokens_.erase((*it)->id);
+                taken.push_back(*it);
+                it = queue.erase(it);
+            }
+            if (queue.empty() && connection->state == ConnectionRecord::State::kBacklog) {
+                backlog_.RemoveAllEqual(connection);  // nothing left to connect for
+                ParkLocked(connection);
+            }
+            RequestRecord* current = connection->current;
+            if (current != nullptr && current->options.tag == tag && !current->finished) {
+                tokens_.erase(current->id);
+                aborted.push_back(connection);
+            }
+        }
+    }
+    for (ConnectionRecord* connection : aborted) AbortCurrent(connection, kWebInterruptDropped);
+    for (RequestRecord* request : taken) EndWithoutResponse(request, nullptr, kWebInterruptDropped);
+}
+
+// Ends the request in progress with `interrupt` and closes its connection;
+// from inside a delivery of that connection, right after the delivery.
+void ILibWebClient::AbortCurrent(ConnectionRecord* connection, int interrupt) {
+    connection->abortInterrupt = interrupt;
+    if (connection->delivering) {
+        connection->reader.Stop();
+        return;
+    }
+    AfterAbort(connection);
 }
 
 void ILibWebClient::Resume(ConnectionRecord* connection) {
@@ -292,19 +327,20 @@ void ILibWebClient::OnDestroy() {
 WebRequestToken WebClient_Request(ILibWebClient* client, const sockaddr_in* server, char* header,
                                   int headerLength, int headerOwnership, char* body, int bodyLength,
                                   int bodyOwnership, WebClient_OnResponse callback,
-                                  WebClient_OnSendOk onSendOk, void* user1, void* user2) {
+                                  WebClient_OnSendOk onSendOk, void* user1, void* user2,
+                                  const WebRequestOptions& options) {
     if (client == nullptr || server == nullptr) {
         if (headerOwnership == kBufferOwned) std::free(header);
         if (bodyOwnership == kBufferOwned) std::free(body);
         return nullptr;
     }
     return client->Request(*server, header, headerLength, headerOwnership, body, bodyLength,
-                           bodyOwnership, callback, onSendOk, user1, user2);
+                           bodyOwnership, callback, onSendOk, user1, user2, options);
 }
 
 WebRequestToken WebClient_RequestPacket(ILibWebClient* client, const sockaddr_in* server,
                                         Packet* packet, WebClient_OnResponse callback, void* user1,
-                                        void* user2) {
+                                        void* user2, const WebRequestOptions& options) {
     char* text = nullptr;
     const int length = packet != nullptr ? PacketToText(packet, &text) : -1;
     if (packet != nullptr) DestroyPacket(packet);
@@ -313,7 +349,7 @@ WebRequestToken WebClient_RequestPacket(ILibWebClient* client, const sockaddr_in
         return nullptr;
     }
     return WebClient_Request(client, server, text, length, kBufferOwned, nullptr, 0, kBufferStatic,
-                             callback, nullptr, user1, user2);
+                             callback, nullptr, user1, user2, options);
 }
 
 void WebClient_Cancel(ILibWebClient* client, WebRequestToken token) {
@@ -322,6 +358,10 @@ void WebClient_Cancel(ILibWebClient* client, WebRequestToken token) {
 
 void WebClient_DropServerRequests(ILibWebClient* client, const char* addressText, int port) {
     if (client != nullptr && addressText != nullptr) client->DropServerRequests(addressText, port);
+}
+
+void WebClient_DropTagged(ILibWebClient* client, void* tag) {
+    if (client != nullptr) client->DropTagged(tag);
 }
 
 void WebClient_Resume(ConnectionRecord* connection) {

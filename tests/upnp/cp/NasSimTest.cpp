@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <set>
 
 #include "CpHarness.h"
 #include "tests/tools/nas-sim/NasSimProcess.h"
+#include "upnp/cp/DeviceDescription.h"
 #include "upnp/cp/ModelRules.h"
 #include "upnp/cp/SoapActions.h"
 
@@ -183,6 +185,123 @@ TEST(NasSim, RefreshExpiryRelocationByebyeAndCancelledFetch) {
     }));
     std::this_thread::sleep_for(std::chrono::milliseconds(1800));
     EXPECT_EQ(before, recorder.Names().size());
+}
+
+TEST(NasSim, ALocationNamingASecondHostIsFetchedOnlyFromTheSender) {
+    // The sender check approves 127.0.0.2; the URL in the query must not
+    // steer the fetch to the silent device on 127.0.0.3.
+    NasSimProcess sim({}, R"({"defaults": {"notifyPeriodMs": 0}, "devices": [
+     {"name": "steer", "friendlyName": "Steer", "modelNumber": "QMA5KS0001", "address": "127.0.0.2",
+      "descriptionPath": "/description.xml?u=http://127.0.0.3:49152/description.xml"},
+     {"name": "victim", "friendlyName": "Victim", "modelNumber": "QMA5KS0002",
+      "address": "127.0.0.3", "ssdp": {"announceAtStart": false, "answerSearch": false}}]})");
+    REQUIRE_SIM(sim);
+    Recorder recorder;
+    ChainThread chain(&recorder, {}, kTargets);
+    ASSERT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "added Steer"); }))
+        << ::testing::PrintToString(recorder.Names());
+    for (ControlPoint* cp : chain.All()) {
+        EXPECT_TRUE(chain.Until([cp](ControlPoint*) { return cp->PendingTableCount() == 0; }));
+    }
+    for (const std::string& line : sim.Log()) EXPECT_EQ(line.find("http victim"), std::string::npos);
+}
+
+TEST(NasSim, ADeviceHeardOnlyInSearchAnswersLivesOnWhileItIsSearchedAgain) {
+    // Its NOTIFYs never arrive (multicast lost on the way): only the answers
+    // to searches tell that it is still there.
+    FakeClock clock;
+    NasSimProcess sim({}, R"({"devices": [{"name": "quiet", "friendlyName": "Quiet",
+        "modelNumber": "QMA5KS0001", "maxAge": 60, "notifyPeriodMs": 0,
+        "ssdp": {"announceAtStart": false}}]})");
+    REQUIRE_SIM(sim);
+    Recorder recorder;
+    ChainThread chain(&recorder);
+    ASSERT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "added Quiet"); }));
+    // 50 s on, the search is repeated and answered.
+    clock.Advance(50000);
+    const std::int64_t searched = FakeClock::Seconds();
+    ASSERT_TRUE(chain.Until([&](ControlPoint*) {
+        UPnPDevice* device = recorder.Device(0);
+        return device != nullptr && RootOf(device)->lastRefresh >= searched;
+    })) << "the answer did not refresh the device";
+    sim.Command("silence quiet");
+    clock.Advance(50000);  // 100 s after it was found: past the first max-age
+    chain.Post([] {});
+    EXPECT_EQ(recorder.Names(), std::vector<std::string>{"added Quiet"});
+    clock.Advance(11000);  // 61 s after the last answer
+    chain.Wake();
+    EXPECT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "removed Quiet"); }));
+}
+
+TEST(NasSim, AHugeMaxAgeExpiresAfterADay) {
+    FakeClock clock;
+    NasSimProcess sim({}, R"({"devices": [{"name": "forever", "friendlyName": "Forever",
+        "modelNumber": "QMA5KS0001", "notifyPeriodMs": 0,
+        "ssdp": {"announceAtStart": false, "cacheControl": "max-age=1099511627776"}}]})");
+    REQUIRE_SIM(sim);
+    Recorder recorder;
+    ChainThread chain(&recorder);
+    ASSERT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "added Forever"); }));
+    sim.Command("silence forever");  // the repeated searches find it no more
+    clock.Advance(kMaxAgeLimitSeconds * 1000u - 60000u);
+    chain.Post([] {});
+    EXPECT_EQ(recorder.Names(), std::vector<std::string>{"added Forever"});
+    clock.Advance(120000);
+    chain.Wake();
+    EXPECT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "removed Forever"); }));
+}
+
+TEST(NasSim, FiveSilentPortsOnOneHostDoNotHoldUpADeviceOnAnother) {
+    // Five devices of one host accept connections and never answer; the
+    // good device on another host answers the search a second later.
+    std::string devices;
+    for (int i = 0; i < 5; ++i) {
+        devices += R"({"name": "silent-)" + std::to_string(i) + R"(", "UDN": "uuid:silent-)" +
+                   std::to_string(i) +
+                   R"(", "modelNumber": "QMA5KS0001", "address": "127.0.0.2", "port": )" +
+                   std::to_string(49152 + i) +
+                   R"(, "http": {"description": {"delayMs": 60000}}},)";
+    }
+    NasSimProcess sim({}, R"({"defaults": {"notifyPeriodMs": 0}, "devices": [)" + devices +
+                              R"({"name": "good", "friendlyName": "Good", "modelNumber": "QMA5KS0002",
+          "address": "127.0.0.3", "ssdp": {"announceAtStart": false, "searchDelayMs": 1000}}]})");
+    REQUIRE_SIM(sim);
+    Recorder recorder;
+    const auto started = std::chrono::steady_clock::now();
+    ChainThread chain(&recorder, {}, kTargets);
+    ASSERT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "added Good"); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+}
+
+TEST(NasSim, DescriptionsStayWithinTheCapsAndOnTheirOwnHost) {
+    // 10,000 embedded devices in one description ...
+    std::string embedded = "<deviceList>";
+    for (int i = 0; i < 10000; ++i) embedded += "<device/>";
+    embedded += "</deviceList>";
+    // ... and a device whose services name another host's URLs.
+    const std::string elsewhere = R"("SCPDURL": "http://127.0.0.4:49152/scpd/1.xml",
+        "controlURL": "http://127.0.0.4:49152/control/1", "eventSubURL": "http://127.0.0.4:49152/event/1")";
+    NasSimProcess sim({}, R"({"defaults": {"notifyPeriodMs": 0}, "devices": [
+     {"name": "crowd", "friendlyName": "Crowd", "modelNumber": "QMA5KS0001", "address": "127.0.0.2",
+      "UDN": "uuid:crowd", "extraXml": ")" + embedded + R"("},
+     {"name": "pointer", "friendlyName": "Pointer", "modelNumber": "QMA5KS0002",
+      "address": "127.0.0.3", "UDN": "uuid:pointer",
+      "services": [{)" + elsewhere + R"(}, {)" + elsewhere + R"(}]},
+     {"name": "victim", "friendlyName": "Victim", "modelNumber": "QMA5KS0003",
+      "address": "127.0.0.4", "ssdp": {"announceAtStart": false, "answerSearch": false}}]})");
+    REQUIRE_SIM(sim);
+    Recorder recorder;
+    ChainThread chain(&recorder);
+    ASSERT_TRUE(recorder.WaitNames([](const auto& n) {
+        return Has(n, "added Crowd") && Has(n, "added Pointer");
+    })) << ::testing::PrintToString(recorder.Names());
+    std::vector<UPnPDevice*> crowd;
+    chain.Post([&] { CollectDevices(RootOf(Named(recorder, "Crowd")), crowd); });
+    EXPECT_EQ(crowd.size(), 1u + kMaxEmbeddedDevicesPerTree);
+    UPnPDevice* pointer = Named(recorder, "Pointer");
+    ASSERT_NE(nullptr, pointer);
+    EXPECT_EQ(0, SupportsAction(pointer, L"GetLEDStatus"));  // its SCPDs were never read
+    for (const std::string& line : sim.Log()) EXPECT_EQ(line.find("http victim"), std::string::npos);
 }
 
 struct LedOutcome {
