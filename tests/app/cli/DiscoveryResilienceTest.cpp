@@ -23,7 +23,8 @@ QString Env(const char* name) {
 constexpr int kCopies = 6;
 
 // Runs `script` with sh inside a fresh namespace. The script finds the
-// programs in $BIN and its files in $DIR; it may start nas-sim with
+// programs in $BIN and its files in $DIR; it may start nas-sim (which ends
+// when the script kills $SIM) with
 // `start_sim SCENARIO [options]` (its log is $DIR/sim.log), wait for a
 // file to hold a pattern with `wait_for PATTERN FILE [SECONDS]`, wait for a
 // shell condition with `wait_until 'CONDITION' [SECONDS]`, and count the
@@ -31,8 +32,8 @@ constexpr int kCopies = 6;
 QString RunScript(const QTemporaryDir& dir, const QString& script, int timeoutMs = 90000) {
     const QString helpers = QStringLiteral(
         "BIN=%1; DIR=%2;"
-        " start_sim() { s=$1; shift; $BIN/nas-sim --scenario $s --quit-on-eof --log $DIR/sim.log"
-        " \"$@\" < /dev/zero > $DIR/sim.out 2>/dev/null & SIM=$!;"
+        " start_sim() { s=$1; shift; $BIN/nas-sim --scenario $s --log $DIR/sim.log"
+        " \"$@\" < /dev/null > $DIR/sim.out 2>/dev/null & SIM=$!;"
         " wait_for '^ready' $DIR/sim.out 10; };"
         " wait_for() { n=$(( ${3:-10} * 20 )); while [ $n -gt 0 ]; do"
         " grep -q -- \"$1\" \"$2\" 2>/dev/null && return 0; sleep 0.05; n=$((n-1)); done;"
@@ -212,7 +213,7 @@ TEST(NameLookups, ANameServerThatNeverAnswersDelaysNeitherTheListNorTheEnd) {
                  " socket.SOCK_DGRAM); s.bind((\"127.0.0.1\", 53)); print(\"bound\", flush=True); "
                  "time.sleep(120)'"
                  " > $DIR/dns.out & dns=$!; wait_for bound $DIR/dns.out 20 || exit 1; $BIN/nas-sim "
-                 "--generate 20 --quit-on-eof < /dev/zero"
+                 "--generate 20 < /dev/null"
                  " > $DIR/sim.out 2>/dev/null & SIM=$!; wait_for '^ready' $DIR/sim.out;"
                  " t0=$(now_ms); $BIN/norvale-discovery --watch --timeout 3"
                  " --interface 127.0.0.1 > $DIR/watch; echo exit $?;"
