@@ -231,8 +231,10 @@ void ControlPoint::CountTree(UPnPDevice* root, int change) {
 }
 
 stack::WebRequestOptions ControlPoint::FetchOptions(UPnPDevice* root) const {
+    // Description GETs change nothing on the device: they may go out side
+    // by side (SOAP calls keep their order).
     return stack::WebRequestOptions{root, options_.fetchConnectTimeoutMs,
-                                    options_.fetchResponseTimeoutMs};
+                                    options_.fetchResponseTimeoutMs, false};
 }
 
 // Under the deviceTable lock.

@@ -88,6 +88,15 @@ struct RawRequest {
     void* tag;
 };
 
+// The HTTP client's pool, and the connections one device's server may have
+// at once. Descriptions and service descriptions are asked for with
+// HTTP/1.0, one connection each: sixteen sockets fetch that many at a time
+// (a network of 500 devices asks for 2,000 documents at once), and two
+// connections per server (the host's share of the pool) fetch a device's
+// service descriptions side by side.
+constexpr int kHttpPoolSockets = 16;
+constexpr int kConnectionsPerServer = 2;
+
 // Marks a session whose Expect header has been looked at.
 char expectChecked;
 
@@ -206,7 +215,9 @@ StackLinks::StackLinks(stack::EventChain* chain, ControlPoint* owner, const char
                                                   static_cast<int>(std::strlen(searchTarget)),
                                                   &OnSsdpSighting, owner);
     }
-    objects_->http = stack::WebClient_Create(5, chain);
+    stack::WebClientOptions http;
+    http.connectionsPerServer = kConnectionsPerServer;
+    objects_->http = stack::WebClient_CreateWithOptions(kHttpPoolSockets, chain, http);
     objects_->timers = stack::LifetimeMonitor_Create(chain);
 }
 

@@ -32,7 +32,8 @@ struct HttpReply {
 using HttpHandler = void (*)(const HttpReply& reply, void* user1, void* user2);
 
 // The stack objects a control point talks through: its HTTP client (pool of
-// 5), SSDP client and event listener. Created on the chain, which owns the
+// 16, two connections per server), SSDP client and event listener. Created
+// on the chain, which owns the
 // underlying objects; this holder only keeps the pointers.
 class StackLinks {
   public:

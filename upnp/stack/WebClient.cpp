@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -109,7 +110,6 @@ WebRequestToken ILibWebClient::Request(const sockaddr_in& server, char* header, 
 
     char address[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &server.sin_addr, address, sizeof address);
-    const std::string key = ConnectionKey(address, ntohs(server.sin_port), 0);
     // Once queued, the chain thread may finish and free the request at any
     // moment: its id is kept here for the token.
     std::uint64_t id = 0;
@@ -121,6 +121,8 @@ WebRequestToken ILibWebClient::Request(const sockaddr_in& server, char* header, 
         }
         id = nextId_++;
         request->id = id;
+        const std::string key =
+            ChooseKeyLocked(address, ntohs(server.sin_port), request->options.ordered);
         ConnectionRecord* connection = connections_.Get(key.data(), key.size());
         if (connection == nullptr) {
             connection = new ConnectionRecord(this, server, key);
@@ -143,6 +145,26 @@ WebRequestToken ILibWebClient::Request(const sockaddr_in& server, char* header, 
     }
     EventChain_Wake(chain_);
     return reinterpret_cast<WebRequestToken>(static_cast<std::uintptr_t>(id));
+}
+
+// Under the lock: the key of the connection a new request to address:port
+// joins. Slot 0 for a request that keeps its order; else the first slot
+// without a connection record, or, when every slot has one, the first with
+// the shortest queue.
+std::string ILibWebClient::ChooseKeyLocked(const char* address, int port, bool ordered) {
+    std::string chosen;
+    std::size_t shortest = 0;
+    const int slots = ordered ? 1 : options_.connectionsPerServer;
+    for (int slot = 0; slot < slots; ++slot) {
+        std::string key = ConnectionKey(address, port, slot);
+        ConnectionRecord* connection = connections_.Get(key.data(), key.size());
+        if (connection == nullptr) return key;
+        if (chosen.empty() || connection->queue.size() < shortest) {
+            shortest = connection->queue.size();
+            chosen = std::move(key);
+        }
+    }
+    return chosen.empty() ? ConnectionKey(address, port, 0) : chosen;
 }
 
 // Calls the final callback of a request that ends without a response, then frees it.
@@ -202,7 +224,12 @@ RequestRecord* ILibWebClient::TakeRequestLocked(std::uint64_t id, ConnectionReco
 }
 
 void ILibWebClient::DropServerRequests(const char* addressText, int port) {
-    const std::string key = ConnectionKey(addressText, port, 0);
+    for (int slot = 0; slot < std::max(options_.connectionsPerServer, 1); ++slot) {
+        DropConnectionRequests(ConnectionKey(addressText, port, slot));
+    }
+}
+
+void ILibWebClient::DropConnectionRequests(const std::string& key) {
     ConnectionRecord* connection = nullptr;
     std::deque<RequestRecord*> taken;
     {

@@ -62,6 +62,11 @@ struct WebClientOptions {
     // Pool sockets one host (IPv4 address, any port) may hold at once, so a
     // host with silent ports cannot take the whole pool from the others.
     int maxConnectionsPerHost = 2;
+    // Connections (slots) one server (address and port) may have. A request
+    // that need not keep its order takes the first slot without a
+    // connection, else the one with the shortest queue; the others keep to
+    // slot 0, so they go out one after the other.
+    int connectionsPerServer = 1;
     HttpReader::Limits limits{};
 };
 
@@ -72,6 +77,9 @@ struct WebRequestOptions {
     void* tag = nullptr;
     int connectTimeoutMs = 0;   // a connect made for this request gives up after it
     int responseTimeoutMs = 0;  // not answered completely by then: the request fails
+    // False: the request may go out beside earlier ones to the same server
+    // on another connection (a GET that changes nothing).
+    bool ordered = true;
 };
 
 // One queued request: its send buffers (freed with it when owned), the
@@ -189,6 +197,8 @@ class ILibWebClient : public ChainedObject {
     void AssignSockets();
     bool StealIdleSocket();
     ConnectionRecord* TakeAssignableLocked();
+    std::string ChooseKeyLocked(const char* address, int port, bool ordered);
+    void DropConnectionRequests(const std::string& key);
     int SocketsHeldBy(std::uint32_t address, ConnectionRecord** idle) const;
     void AbortCurrent(ConnectionRecord* connection, int interrupt);
     void StartRequest(ConnectionRecord* connection);

@@ -321,17 +321,25 @@ TEST(StackClock, MonotonicAcrossThe32BitWrap) {
     StackClock_SetTickSource(nullptr);
 }
 
-TEST(SocketSet, HoldsAtMost64DistinctSockets) {
+TEST(SocketSet, HoldsAtMostItsCapacityOfDistinctSockets) {
     SocketSet set;
-    for (int fd = 100; fd < 164; ++fd) EXPECT_TRUE(set.Add(fd));
+    constexpr int kLast = 100 + SocketSet::kCapacity - 2;
+    for (int fd = 100; fd <= kLast; ++fd) EXPECT_TRUE(set.Add(fd));
+    EXPECT_TRUE(set.Add(70000));  // above the indexed descriptors
     EXPECT_TRUE(set.IsFull());
     EXPECT_TRUE(set.Add(100));  // already present
-    EXPECT_FALSE(set.Add(500));
-    EXPECT_EQ(set.Count(), 64);
+    EXPECT_TRUE(set.Add(70000));
+    EXPECT_FALSE(set.Add(50));
+    EXPECT_EQ(set.Count(), SocketSet::kCapacity);
     set.Remove(130);
+    set.Remove(70000);
     EXPECT_FALSE(set.Contains(130));
-    EXPECT_TRUE(set.Add(500));
-    EXPECT_TRUE(set.Contains(163));
+    EXPECT_FALSE(set.Contains(70000));
+    EXPECT_TRUE(set.Add(50));
+    EXPECT_TRUE(set.Contains(kLast));
+    set.Clear();
+    EXPECT_FALSE(set.Contains(kLast));
+    EXPECT_EQ(set.Count(), 0);
 }
 
 TEST(EventChain, AStopFromAnotherThreadNeverOutlivesTheChain) {
