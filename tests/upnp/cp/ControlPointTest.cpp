@@ -261,6 +261,34 @@ TEST(TrackingLimits, DescriptionFetchesAreCappedPerHostAndInAll) {
     });
 }
 
+TEST(TrackingLimits, TrackedDevicesAreCappedPerHostAndOneThatLeavesMakesRoom) {
+    FakeClock clock;
+    Recorder recorder;
+    ControlPointOptions options = Quiet();
+    options.maxDevicesPerHost = 2;
+    ChainThread chain{&recorder, options};
+    CannedDevice host("127.0.0.46");
+    for (const char* name : {"a", "b", "c"}) {
+        host.SetXml(std::string("/") + name + ".xml",
+                    RootXml(DeviceXml(std::string("cap-") + name, kLuNAS, name, "")));
+    }
+    auto announce = [&](const char* name) {
+        chain.Ssdp(std::string("cap-") + name, -1, host.Url(std::string("/") + name + ".xml"),
+                   1800, 2);
+    };
+    announce("a");
+    ASSERT_EQ(1u, recorder.WaitFor(1).size());
+    announce("b");
+    ASSERT_EQ(2u, recorder.WaitFor(2).size());
+    announce("c");  // a third device of the host is ignored
+    EXPECT_TRUE(chain.Until([](ControlPoint* cp) { return cp->PendingTableCount() == 0; }));
+    EXPECT_EQ(2u, recorder.Lines().size());
+    chain.Ssdp("cap-a", 0, "", 0, 2);
+    announce("c");  // room again
+    EXPECT_EQ((Lines{"added cap-a a", "added cap-b b", "removed cap-a", "added cap-c c"}),
+              recorder.WaitFor(4));
+}
+
 TEST_F(Tracking, RootWithoutUdnTakesTheAnnouncedOneAndCanLeave) {
     device.SetXml("/desc.xml", RootXml(DeviceXml("", kLuNAS, "Nameless", "")));
     chain.Ssdp("nameless", -1, device.Url("/desc.xml"), 1800, 2);
