@@ -51,7 +51,7 @@ def start_simulator(sim_dir, count, drop_rate, spread):
 def watch(command, count):
     """Seconds from start to each "added" line; stops at `count` lines."""
     started = time.monotonic()
-    proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    proc = subprocess.Popen(command, stdout=subprocess.PIPE, text=True)  # errors show on stderr
     added = []
     for line in proc.stdout:
         if '"event":"added"' in line.replace(" ", ""):

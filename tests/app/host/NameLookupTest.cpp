@@ -72,6 +72,7 @@ bool GatedResolver(const std::string& name, std::string* address) {
         Gate& gate = TheGate();
         std::unique_lock<std::mutex> guard(gate.lock);
         ++gate.inside;
+        gate.changed.notify_all();
         gate.changed.wait(guard, [&] { return gate.open.load(); });
         --gate.inside;
         gate.changed.notify_all();
