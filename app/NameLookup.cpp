@@ -8,10 +8,11 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <ctime>
 #include <deque>
 #include <fstream>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace norvale::app {
 namespace {
@@ -77,6 +78,13 @@ void LookupLoop(std::shared_ptr<NameLookup::Shared> shared, std::size_t index) {
     }
 }
 
+void KeepForGood(std::shared_ptr<NameLookup::Shared> shared) {
+    static std::mutex lock;
+    static auto* const kept = new std::vector<std::shared_ptr<NameLookup::Shared>>;
+    std::lock_guard<std::mutex> guard(lock);
+    kept->push_back(std::move(shared));
+}
+
 }  // namespace
 
 namespace {
@@ -98,38 +106,21 @@ bool FirstAddress(const addrinfo* found, std::string* address) {
     return true;
 }
 
-// One lookup on the C library's lookup threads; must stay in place until
-// the library is done with it.
-struct AsyncLookup {
-    std::string name;
-    addrinfo hints = Ipv4Hints();
-    gaicb request{};
-    ~AsyncLookup() {
-        if (request.ar_result != nullptr) freeaddrinfo(request.ar_result);
-    }
-};
-
-// Lookups given up while the library still worked on them: freed by a later
-// call once they have ended (a name service that never answers is given up
-// by the library after its own time-outs).
-struct Strays {
+// One system lookup on a resolver thread of its own, shared by the thread
+// and the caller waiting for it.
+struct Resolution {
     std::mutex lock;
-    std::vector<std::unique_ptr<AsyncLookup>> lookups;
+    std::condition_variable done;
+    std::atomic<bool> finished{false};  // written under the lock as well
+    bool resolved = false;
+    std::string address;
 };
-// Never destroyed: the library may still write into a stray while the
-// process exits.
-Strays& TheStrays() {
-    static Strays* const strays = new Strays;
-    return *strays;
-}
 
-void KeepUntilEnded(std::unique_ptr<AsyncLookup> lookup) {
-    Strays& strays = TheStrays();
-    std::lock_guard<std::mutex> guard(strays.lock);
-    std::erase_if(strays.lookups,
-                  [](const auto& l) { return gai_error(&l->request) != EAI_INPROGRESS; });
-    strays.lookups.push_back(std::move(lookup));
-}
+// Resolver threads alive in the process. A lookup given up at its bound
+// leaves its thread to end when the name service gives up; while this many
+// are still at work, further lookups fail at once instead of starting more.
+constexpr int kMaxResolverThreads = 8;
+std::atomic<int> g_resolverThreads{0};
 
 // Lines of /etc/nsswitch.conf name the sources of each database.
 bool HostsLineHasMulticast(const std::string& line) {
@@ -156,25 +147,34 @@ bool ResolveIpv4(const std::string& name, std::string* address) {
 
 bool ResolveIpv4Within(const std::string& name, std::string* address,
                        std::chrono::milliseconds bound) {
-    auto lookup = std::make_unique<AsyncLookup>();
-    lookup->name = name;
-    lookup->request.ar_name = lookup->name.c_str();
-    lookup->request.ar_request = &lookup->hints;
-    gaicb* list[1] = {&lookup->request};
-    if (getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) return false;
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (gai_error(&lookup->request) == EAI_INPROGRESS) {
-        const auto left = deadline - std::chrono::steady_clock::now();
-        if (left <= std::chrono::steady_clock::duration::zero()) break;
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-        const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-        gai_suspend(list, 1, &wait);  // ends early on completion, a signal or the time
-    }
-    if (gai_error(&lookup->request) == EAI_INPROGRESS && gai_cancel(&lookup->request) != EAI_CANCELED) {
-        KeepUntilEnded(std::move(lookup));
+    if (++g_resolverThreads > kMaxResolverThreads) {
+        --g_resolverThreads;
         return false;
     }
-    return gai_error(&lookup->request) == 0 && FirstAddress(lookup->request.ar_result, address);
+    auto resolution = std::make_shared<Resolution>();
+    try {
+        std::thread([resolution, name] {
+            std::string found;
+            const bool resolved = ResolveIpv4(name, &found);
+            {
+                std::lock_guard<std::mutex> guard(resolution->lock);
+                resolution->resolved = resolved;
+                resolution->address = std::move(found);
+                resolution->finished = true;
+            }
+            resolution->done.notify_all();
+            --g_resolverThreads;
+        }).detach();
+    } catch (const std::system_error&) {
+        --g_resolverThreads;
+        return false;
+    }
+    std::unique_lock<std::mutex> guard(resolution->lock);
+    if (!resolution->done.wait_for(guard, bound, [&] { return resolution->finished.load(); })) {
+        return false;  // the thread ends by itself
+    }
+    if (resolution->resolved) *address = resolution->address;
+    return resolution->resolved;
 }
 
 bool IsLookupName(const std::string& name, bool multicastResolver) {
@@ -217,22 +217,33 @@ NameLookup::NameLookup(Resolver resolver, int threads, std::chrono::milliseconds
 }
 
 NameLookup::~NameLookup() {
+    // Which threads are in the resolver is read under the locks: no thread
+    // enters it once stopping is set, and one that leaves it takes the done
+    // lock before it may free the shared state, after this read.
+    std::vector<bool> inResolver;
     {
         std::lock_guard<std::mutex> done(shared_->doneLock);
         std::lock_guard<std::mutex> guard(shared_->lock);
         shared_->queue.clear();
         shared_->queued = 0;
         shared_->stopping = true;
+        for (const auto& flag : shared_->inResolver) inResolver.push_back(flag->load());
     }
     shared_->changed.notify_all();
+    bool detached = false;
     for (std::size_t i = 0; i < threads_.size(); ++i) {
         // One blocked in the resolver ends by itself once it returns.
-        if (*shared_->inResolver[i]) {
+        if (inResolver[i]) {
             threads_[i].detach();
+            detached = true;
         } else {
             threads_[i].join();
         }
     }
+    // The state a detached thread still uses is kept for the life of the
+    // process (a few hundred bytes), so that no thread ever frees it while
+    // another may have read it last.
+    if (detached) KeepForGood(shared_);
 }
 
 bool NameLookup::Submit(std::string name, std::string address, Done done) {

@@ -13,9 +13,9 @@ namespace norvale::app {
 // of a device's name give the device's address? Names come from the network,
 // so only valid host names are looked up (IsLookupName). A few lookup
 // threads (never more) work through a queue; an answer that takes longer
-// than the bound counts as no match. The system's resolver gives up at the
-// bound as well (the name service may go on alone), so a name service that
-// never answers holds no lookup thread longer than the bound. Created, fed
+// than the bound counts as no match. The system's resolver is given up at
+// the bound as well (ResolveIpv4Within), so a name service that never
+// answers holds no lookup thread longer than the bound. Created, fed
 // and destroyed on any one thread at a time; `done` runs on a lookup thread.
 class NameLookup {
   public:
@@ -61,9 +61,10 @@ class NameLookup {
 // service takes.
 bool ResolveIpv4(const std::string& name, std::string* address);
 
-// The same lookup, given up after `bound` (false then): it runs on the C
-// library's own lookup threads (getaddrinfo_a), and one that outlives the
-// bound is cancelled or left to end there, its memory reclaimed later.
+// The same lookup, given up after `bound` (false then): it runs on a
+// resolver thread of its own, which a lookup that outlives the bound leaves
+// to end alone. At most 8 such threads live at once in the process; while
+// that many are still held by a name service, a lookup fails at once.
 bool ResolveIpv4Within(const std::string& name, std::string* address,
                        std::chrono::milliseconds bound);
 
