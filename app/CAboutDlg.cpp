@@ -44,6 +44,11 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     back_->SetFont(SkinFaceName(), 12);
     back_->SetTextColors(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF808080, false);
     connect(back_, &QAbstractButton::clicked, this, &QObject::deleteLater);
+    setAccessibleName(LoadSkinString(kAboutId));
+}
+
+QList<QWidget*> CAboutDlg::FocusOrder() const {
+    return {back_};
 }
 
 QString CAboutDlg::VersionLine() const {

@@ -22,6 +22,7 @@ class CAboutDlg : public CLuDialog {
     explicit CAboutDlg(QWidget* parent);
 
     CLuButton* BackButton() const { return back_; }
+    QList<QWidget*> FocusOrder() const override;
     // The version line as drawn, e.g. "Version 1.61 (0932.001)".
     QString VersionLine() const;
 

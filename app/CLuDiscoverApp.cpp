@@ -81,9 +81,12 @@ int CLuDiscoverApp::InitInstance(const CommandLine& line) {
         // The updater closes the window as its user would (the close button).
         QObject::connect(&instance, &SingleInstance::closeRequested, &window,
                          &CLuDiscoverDlg::CloseWindow);
-        // Five seconds after start-up the updater looks for a newer version.
-        QObject::connect(&window, &CLuDiscoverDlg::startupTimerFired, &window,
-                         [] { LaunchUpdater(); });
+        // Five seconds after start-up the updater looks for a newer version
+        // (in a build with self-update).
+        if constexpr (NORVALE_SELF_UPDATE) {
+            QObject::connect(&window, &CLuDiscoverDlg::startupTimerFired, &window,
+                             [] { LaunchUpdater(); });
+        }
         // Not exec(): an application-modal window would block the help window.
         QEventLoop loop;
         QObject::connect(&window, &QDialog::finished, &loop, &QEventLoop::quit);

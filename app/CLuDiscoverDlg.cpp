@@ -1,5 +1,6 @@
 #include "app/CLuDiscoverDlg.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QIcon>
 #include <QKeyEvent>
@@ -20,6 +21,7 @@
 #include "skin/CLuListCtrl.h"
 #include "skin/CLuMessageBox.h"
 #include "skin/CLuStatic.h"
+#include "skin/FocusCue.h"
 #include "skin/MessageBoxSkin.h"
 #include "skin/SkinFonts.h"
 #include "skin/SkinImage.h"
@@ -42,6 +44,11 @@ constexpr int kShortcutCreatedText = 44;
 constexpr int kMapQuestionText = 46;
 constexpr int kMapCaptionText = 5;
 constexpr int kPathNotFoundText = 57;
+// Names of the image-only buttons, for assistive technology.
+constexpr int kMinimiseName = 58;
+constexpr int kCloseName = 59;
+constexpr int kPageUpName = 60;
+constexpr int kPageDownName = 61;
 
 constexpr int kFirstActionId = CLuDiscoverDlg::kConfigureId;
 constexpr int kLastActionId = CLuDiscoverDlg::kIdentifyLedId;
@@ -79,6 +86,7 @@ CLuDiscoverDlg::CLuDiscoverDlg(DiscoverDlgOptions options, QWidget* parent)
     Button(kScrollUpId)->hide();
     Button(kScrollDownId)->hide();
     for (int id = kFirstActionId; id <= kLastActionId; ++id) Button(id)->hide();
+    list_->setFocus(Qt::OtherFocusReason);  // the window opens on its list
 
     if (options_.sharePlatform) {
         shares_ = std::make_unique<drives::ShareDrives>(*options_.sharePlatform);
@@ -153,12 +161,14 @@ void CLuDiscoverDlg::CreateTopButtons() {
                {kCloseId, close_, {754, 7}, 0}};
     for (const auto& entry : top) {
         CLuButton* button = AddButton(entry.id, entry.strip, entry.at);
-        if (entry.text == 0) continue;
+        if (entry.text == 0) continue;  // named below
         button->setText(LoadSkinString(entry.text));
         button->SetFont(SkinFaceName(), 8);
         button->SetTextAlign(StringAlign::Center, StringAlign::Center, false);
         button->SetTextColors(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF808080, false);
     }
+    Button(kMinimiseId)->setAccessibleName(LoadSkinString(kMinimiseName));
+    Button(kCloseId)->setAccessibleName(LoadSkinString(kCloseName));
 }
 
 void CLuDiscoverDlg::SetHeadingImage(CLuStatic* heading) {
@@ -223,13 +233,19 @@ void CLuDiscoverDlg::CreateList() {
     list_->SetMarkImage(mark_, 0, 0, mark_.width(), mark_.height());
     list_->SetTextColors(0x6FFFFFFF, 0x6FFFFFFF, 0xFFFFFFFF, 0xFF808080);
     list_->SetTextAlign(CLuListCtrl::kAlignCenter);
+    list_->setAccessibleName(LoadSkinString(kDrivesFoundText));
+    list_->SetAccessibleColumns(
+        {DeviceListModel::kName, DeviceListModel::kAddress, DeviceListModel::kModel});
     controls_.insert(kListId, list_);
 
-    AddButton(kScrollUpId, pageUp_, {192, 158});
-    AddButton(kScrollDownId, pageDown_, {192, 508});
+    AddButton(kScrollUpId, pageUp_, {192, 158})->setAccessibleName(LoadSkinString(kPageUpName));
+    AddButton(kScrollDownId, pageDown_, {192, 508})
+        ->setAccessibleName(LoadSkinString(kPageDownName));
 
     // The list shows the table's selection and reports clicks back to it.
     connect(list_, &CLuListCtrl::itemClicked, this, &CLuDiscoverDlg::OnListClicked);
+    connect(list_, &CLuListCtrl::selectionMoved, this, &CLuDiscoverDlg::OnListKeyed);
+    connect(list_, &CLuListCtrl::itemActivated, this, &CLuDiscoverDlg::OnListActivated);
     connect(list_, &CLuListCtrl::selectionChanged, &table_, &DeviceTable::Select);
     connect(&table_, &DeviceTable::selectionChanged, list_, [this](int index) {
         if (list_->GetSelectedIndex() != index) list_->SelectItem(index);
@@ -373,6 +389,69 @@ void CLuDiscoverDlg::OnListClicked(int item) {
     RefreshActionButtons();
 }
 
+// A key moved the selection: as a click on the row, and the page buttons
+// follow the page the list turned to.
+void CLuDiscoverDlg::OnListKeyed(int item) {
+    OnListClicked(item);
+    const int top = list_->GetTopOffset();
+    Button(kScrollUpId)->setEnabled(top > 0);
+    Button(kScrollDownId)->setEnabled(top + list_->VisibleRows() < table_.Count());
+}
+
+// Enter on a row does what the Configure button does, when it is offered.
+void CLuDiscoverDlg::OnListActivated(int item) {
+    CLuButton* configure = Button(kConfigureId);
+    if (item == list_->GetSelectedIndex() && configure->isVisible() && configure->isEnabled()) {
+        configure->click();
+    }
+}
+
+QList<QWidget*> CLuDiscoverDlg::FocusOrder() const {
+    QList<QWidget*> order;
+    if (const CLuDialog* panel = TopPanel()) {
+        order = panel->FocusOrder();
+    } else {
+        order = {list_, Control(kScrollUpId), Control(kScrollDownId)};
+        for (int id = kFirstActionId; id <= kLastActionId; ++id) order << Control(id);
+    }
+    for (int id : {kInfoId, kHelpId, kMinimiseId, kCloseId}) order << Control(id);
+    return order;
+}
+
+// The panel shown last lies on top: the last of the window's children.
+CLuDialog* CLuDiscoverDlg::TopPanel() const {
+    const QObjectList& children = this->children();
+    for (auto it = children.crbegin(); it != children.crend(); ++it) {
+        auto* panel = qobject_cast<CLuDialog*>(*it);
+        if (panel && (panel == about_ || panel == sharePanel_) && panel->isVisible()) return panel;
+    }
+    return nullptr;
+}
+
+void CLuDiscoverDlg::PresentPanel(CLuDialog* panel) {
+    panel->setGeometry(PanelGeometry());
+    panel->show();
+    panel->raise();
+    if (!LastInputWasKey()) return;  // the pointer's focus stays where it is
+    panelOpeners_.insert(panel, QApplication::focusWidget());
+    panel->installEventFilter(this);
+    panel->FocusFirstControl();
+}
+
+// Panels are hidden only as they go: one going with the focus inside gives
+// it back to its opener before Qt would move it along the Tab order.
+bool CLuDiscoverDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Hide && !event->spontaneous() && panelOpeners_.contains(watched)) {
+        const QPointer<QWidget> opener = panelOpeners_.take(watched);
+        QWidget* focus = QApplication::focusWidget();
+        if (focus && static_cast<QWidget*>(watched)->isAncestorOf(focus) && opener &&
+            opener->isVisible() && opener->isEnabled()) {
+            opener->setFocus(Qt::OtherFocusReason);
+        }
+    }
+    return CLuDialog::eventFilter(watched, event);
+}
+
 void CLuDiscoverDlg::OnPointerEntered(int id) {
     if (id < kFirstActionId || id > kLastActionId) return;
     for (int action = kFirstActionId; action <= kLastActionId; ++action) {
@@ -438,9 +517,7 @@ void CLuDiscoverDlg::OpenOnlineHelp() {
 void CLuDiscoverDlg::ShowAboutPanel() {
     if (about_) return;
     about_ = new CAboutDlg(this);
-    about_->setGeometry(PanelGeometry());
-    about_->show();
-    about_->raise();
+    PresentPanel(about_);
 }
 
 drives::SharePanel* CLuDiscoverDlg::SharePanel() const {
@@ -464,9 +541,7 @@ bool CLuDiscoverDlg::PrepareSharePanel(QString* serverName, QString* mapName) {
 
 void CLuDiscoverDlg::ShowSharePanel(drives::SharePanel* panel) {
     connect(panel, &drives::SharePanel::rowHandled, this, &CLuDiscoverDlg::PassHeldDriveEvents);
-    panel->setGeometry(PanelGeometry());
-    panel->show();
-    panel->raise();
+    PresentPanel(panel);
 }
 
 // One share action at a time, and one share panel: a new one replaces the

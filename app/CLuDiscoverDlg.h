@@ -131,6 +131,11 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     // Where panels lie over the body, in window coordinates.
     static QRect PanelGeometry() { return QRect(10, 94, 780, 454); }
 
+    // Tab order: the list, its page buttons and the action column, or
+    // instead the controls of the panel on top; then info, help, minimise
+    // and close.
+    QList<QWidget*> FocusOrder() const override;
+
   public slots:
     // A network drive letter was connected (removal false) or dropped by
     // the system: passed on to the open share panel.
@@ -150,6 +155,7 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void LoadImages();
@@ -164,6 +170,12 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     void PlaceActionButton(int id, int slot);
     void ConnectActions();
     void OnListClicked(int item);
+    void OnListKeyed(int item);
+    void OnListActivated(int item);
+    // Shows a panel over the body; opened from the keyboard it takes the
+    // focus, and gives it back to the control that opened it when it goes.
+    void PresentPanel(CLuDialog* panel);
+    CLuDialog* TopPanel() const;
     void OnPointerEntered(int id);
     void OnScrollUp();
     void OnScrollDown();
@@ -204,6 +216,8 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     static constexpr int kMaxHeldDriveEvents = 64;
     std::vector<std::pair<bool, QChar>> heldDriveEvents_;
     std::unique_ptr<DiscoveryLink> link_;
+    // Panels opened from the keyboard and the control that had the focus.
+    QHash<const QObject*, QPointer<QWidget>> panelOpeners_;
 };
 
 }  // namespace norvale::app

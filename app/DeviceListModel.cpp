@@ -36,6 +36,8 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
             return row.led;
         case kAddress:
             return row.address;
+        case kModel:
+            return row.facts.model;
         default:
             return {};
     }
@@ -52,6 +54,8 @@ QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, i
             return QStringLiteral("Other");
         case kAddress:
             return QStringLiteral("IP");
+        case kModel:
+            return QStringLiteral("Model");
         default:
             return {};
     }

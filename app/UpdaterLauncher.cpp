@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 
+#include "app/InstallRoot.h"
 #include "updater/PrivateTempFolder.h"
 
 namespace norvale::app {
@@ -54,6 +55,10 @@ QString UpdaterCommandLineText(const ProductVersion& version, const QString& ins
 }
 
 int LaunchUpdater(const UpdaterLaunchOptions& options) {
+    const std::optional<QString> root =
+        InstallRootOf(options.programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                      : options.programFolder);
+    if (!root || !CanUpdateInstallation(*root)) return 0;
     QFile resource(options.source);
     if (!resource.open(QIODevice::ReadOnly)) return 0;
     const QByteArray bytes = resource.readAll();
@@ -69,11 +74,8 @@ int LaunchUpdater(const UpdaterLaunchOptions& options) {
     if (!updater::IsPrivateFolder(folder)) return 0;
     if (!WriteExecutable(folder, QString::fromLatin1(kUpdaterFile), bytes)) return 0;
 
-    const QString installFolder = options.installFolder.isEmpty()
-                                      ? QCoreApplication::applicationDirPath()
-                                      : options.installFolder;
     const QString program = QDir(folder).filePath(QString::fromLatin1(kUpdaterFile));
-    const QStringList arguments{UpdaterCommandLineText(options.version, installFolder)};
+    const QStringList arguments{UpdaterCommandLineText(options.version, *root)};
     if (options.start) {
         options.start(program, arguments);
     } else if (!QProcess::startDetached(program, arguments)) {

@@ -3,13 +3,16 @@
 #include <QPointer>
 
 #include "drives/CMsgDriveMapDlg.h"
+#include "skin/StringTable.h"
 
 namespace drives {
 
 CDriveMapDlg::CDriveMapDlg(QWidget* parent, SharePanelContext context, LetterQuestion ask)
     : SharePanel(parent, SharePanelIds{kTemplateId, kListId, kPageUpId, kPageDownId},
                  std::move(context)),
-      ask_(std::move(ask)) {}
+      ask_(std::move(ask)) {
+    setAccessibleName(LoadSkinString(5));  // "Map Network Drive"
+}
 
 void CDriveMapDlg::Open(const QString& serverName, const QString& mapName, bool automatic) {
     automatic_ = automatic;

@@ -51,6 +51,12 @@ CMsgDriveMapDlg::CMsgDriveMapDlg(const QString& share, const QStringList& freeDr
     connect(yes_, &QAbstractButton::clicked, this, &CMsgDriveMapDlg::OnYes);
     connect(no_, &QAbstractButton::clicked, this, [this] { QDialog::done(0); });
     CreateCombo();
+    combo_->setAccessibleName(mappedAs_->Text());
+    yes_->setFocus(Qt::OtherFocusReason);
+}
+
+QList<QWidget*> CMsgDriveMapDlg::FocusOrder() const {
+    return {combo_, yes_, no_};
 }
 
 CMsgDriveMapDlg::~CMsgDriveMapDlg() = default;

@@ -15,7 +15,9 @@ namespace drives {
 // as drive:" with a skinned combo box of the free drive names (Z: first),
 // "Do you want to continue?", Yes and No. Run() gives 1 when the user said
 // Yes with a letter to choose (DriveName() is then that letter's drive
-// name), else 0. The dialog never ends by Enter, Esc or a close request.
+// name), else 0. The dialog itself never ends by Enter, Esc or a close
+// request; it opens with the focus on Yes, so Enter or Space there says Yes,
+// and Tab visits the combo box, Yes and No.
 class CMsgDriveMapDlg : public CLuDialog {
     Q_OBJECT
   public:
@@ -43,6 +45,8 @@ class CMsgDriveMapDlg : public CLuDialog {
     void SelectDrive(int index);
     // The drive names offered.
     const QStringList& FreeDrives() const { return freeDrives_; }
+
+    QList<QWidget*> FocusOrder() const override;
 
   public slots:
     void accept() override {}

@@ -4,11 +4,15 @@
 #include <QPointer>
 #include <QUrl>
 
+#include "skin/StringTable.h"
+
 namespace drives {
 
 CShareFolderDlg::CShareFolderDlg(QWidget* parent, SharePanelContext context)
     : SharePanel(parent, SharePanelIds{kTemplateId, kListId, kPageUpId, kPageDownId},
-                 std::move(context)) {}
+                 std::move(context)) {
+    setAccessibleName(LoadSkinString(6));  // "Browse Network Shares"
+}
 
 void CShareFolderDlg::Open(const QString& serverName, const QString& mapName) {
     Fill(serverName, mapName, false);

@@ -100,10 +100,15 @@ CredentialsDialog::CredentialsDialog(const QString& server, const QString& share
 
 CredentialsDialog::~CredentialsDialog() = default;
 
+QList<QWidget*> CredentialsDialog::FocusOrder() const {
+    return {user_, domain_, password_, remember_, ok_, cancel_};
+}
+
 QLineEdit* CredentialsDialog::AddField(const QString& label, int row) {
     const int top = kRowTop + row * kRowStep;
     MakeLabel(this, QRect(40, top, kFieldLeft - 50, 22), label, GetMessageBoxSkin().messageColor);
     auto* edit = new QLineEdit(this);
+    edit->setAccessibleName(label);
     edit->setGeometry(kFieldLeft, top, kFieldWidth, 22);
     edit->setFont(SkinFont(SkinFaceName(), kTextPoints));
     edit->setMaxLength(256);

@@ -15,7 +15,9 @@ namespace drives {
 // The skinned credential prompt of a share or server: user name, domain,
 // password and "Remember password" over the message box's skin, with OK and
 // Cancel. exec() gives QDialog::Accepted for OK (or Enter in a field) and
-// Rejected for Cancel or Escape. The fields are reachable for tests.
+// Rejected for Cancel or Escape; Enter or Space on a focused button presses
+// that button. Tab visits the fields, the check box, OK and Cancel. The
+// fields are reachable for tests.
 class CredentialsDialog : public CLuDialog {
     Q_OBJECT
 
@@ -38,6 +40,8 @@ class CredentialsDialog : public CLuDialog {
 
     // The sentence above the fields.
     static QString PromptFor(const QString& server, const QString& share, bool retry);
+
+    QList<QWidget*> FocusOrder() const override;
 
   private:
     QLineEdit* AddField(const QString& label, int row);

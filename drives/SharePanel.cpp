@@ -22,6 +22,8 @@ constexpr int kPageDownPng = 136;
 constexpr int kRowsPng = 145;
 constexpr int kLogoPng = 142;
 constexpr int kBackText = 12;
+constexpr int kPageUpName = 60;
+constexpr int kPageDownName = 61;
 const QPoint kBackAt(606, 410);
 const QPoint kPageUpAt(374, 60);
 const QPoint kPageDownAt(374, 412);
@@ -59,6 +61,8 @@ SharePanel::SharePanel(QWidget* parent, const SharePanelIds& ids, SharePanelCont
     pageDown_ = AddButton(ids_.pageDown, downStrip_, kPageDownAt);
     connect(pageUp_, &QAbstractButton::clicked, this, &SharePanel::OnPageUp);
     connect(pageDown_, &QAbstractButton::clicked, this, &SharePanel::OnPageDown);
+    pageUp_->setAccessibleName(LoadSkinString(kPageUpName));
+    pageDown_->setAccessibleName(LoadSkinString(kPageDownName));
 
     list_ = new CLuListCtrl(this);
     list_->setObjectName(QString::number(ids_.list));
@@ -69,7 +73,13 @@ SharePanel::SharePanel(QWidget* parent, const SharePanelIds& ids, SharePanelCont
     list_->SetTextAlign(CLuListCtrl::kAlignCenter);
     list_->SetModel(&rows_);
     connect(list_, &CLuListCtrl::itemClicked, this, &SharePanel::OnItemClicked);
+    connect(list_, &CLuListCtrl::itemActivated, this, &SharePanel::OnItemClicked);
+    connect(list_, &CLuListCtrl::topOffsetChanged, this, &SharePanel::RefreshPageButtons);
     RefreshPageButtons();
+}
+
+QList<QWidget*> SharePanel::FocusOrder() const {
+    return {list_, pageUp_, pageDown_, back_};
 }
 
 SharePanel::~SharePanel() {
@@ -95,6 +105,7 @@ CLuButton* SharePanel::Button(int id) const {
 void SharePanel::Fill(const QString& serverName, const QString& mapName, bool map) {
     serverName_ = serverName;
     mapName_ = mapName;
+    list_->setAccessibleName(serverName_);
     update();
     Drives().ListShares(mapName_, map, this);
     RefreshPageButtons();

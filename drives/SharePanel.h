@@ -68,6 +68,9 @@ class SharePanel : public CLuDialog, public ShareRowSink {
     CLuButton* Button(int id) const;
     // True while a row click is being handled.
     bool Busy() const { return busy_ > 0; }
+    // Tab order: the list (Enter on a row acts as a click on it), the page
+    // buttons, Back.
+    QList<QWidget*> FocusOrder() const override;
 
   signals:
     // A row click has been handled (whatever its outcome).

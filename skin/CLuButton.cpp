@@ -12,9 +12,6 @@
 
 bool IsSkinNavigationKey(int key) {
     switch (key) {
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-        case Qt::Key_Space:
         case Qt::Key_PageUp:
         case Qt::Key_PageDown:
         case Qt::Key_End:
@@ -29,6 +26,12 @@ bool IsSkinNavigationKey(int key) {
     }
 }
 
+bool IsEnterKey(const QKeyEvent& event) {
+    const int key = event.key();
+    return (key == Qt::Key_Return || key == Qt::Key_Enter) &&
+           (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
 bool SwallowSkinNavigationKey(QEvent* event) {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
     if (!IsSkinNavigationKey(static_cast<QKeyEvent*>(event)->key())) return false;
@@ -38,8 +41,9 @@ bool SwallowSkinNavigationKey(QEvent* event) {
 
 CLuButton::CLuButton(QWidget* parent) : QAbstractButton(parent), fontFace_(SkinFaceName()) {
     EnsureSkinFonts();
+    WatchInputKind();
     setMouseTracking(true);
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void CLuButton::Changed() {
@@ -129,14 +133,16 @@ void CLuButton::paintEvent(QPaintEvent*) {
             painter.drawImage(rect(), face.image, face.source);
         }
     }
-    if (text().isEmpty()) return;
-    const ButtonTextLook look = TextLookFor(disabled, isDown(), hovered_);
-    TextFormat format;
-    format.horizontal = hAlign_;
-    format.vertical = vAlign_;
-    format.antialias = renderingHint_ != 1 && renderingHint_ != 2;
-    SkinText::Draw(painter, text(), SkinFont(fontFace_, fontSize_, look.bold ? kFontBold : 0),
-                   ArgbColor(look.color), QRectF(rect().adjusted(textInset_, 0, 0, 0)), format);
+    if (!text().isEmpty()) {
+        const ButtonTextLook look = TextLookFor(disabled, isDown(), hovered_);
+        TextFormat format;
+        format.horizontal = hAlign_;
+        format.vertical = vAlign_;
+        format.antialias = renderingHint_ != 1 && renderingHint_ != 2;
+        SkinText::Draw(painter, text(), SkinFont(fontFace_, fontSize_, look.bold ? kFontBold : 0),
+                       ArgbColor(look.color), QRectF(rect().adjusted(textInset_, 0, 0, 0)), format);
+    }
+    if (focusCue_.Shown(*this)) DrawFocusMark(painter, FocusMarkFrame(rect()), normalColor_);
 }
 
 void CLuButton::SetHovered(bool hovered) {
@@ -157,7 +163,13 @@ void CLuButton::mouseMoveEvent(QMouseEvent* event) {
     if (notifyOnEnter_) emit pointerEntered(controlId_, pos);
 }
 
+void CLuButton::focusInEvent(QFocusEvent* event) {
+    focusCue_.FocusIn(event->reason());
+    QAbstractButton::focusInEvent(event);
+}
+
 void CLuButton::focusOutEvent(QFocusEvent* event) {
+    focusCue_.FocusOut();
     QAbstractButton::focusOutEvent(event);
     if (!hovered_) return;
     QWidget* next = QApplication::focusWidget();
@@ -179,7 +191,21 @@ void CLuButton::changeEvent(QEvent* event) {
     QAbstractButton::changeEvent(event);
 }
 
+bool CLuButton::HandleKeyPress(QKeyEvent* event) {
+    const bool enter = IsEnterKey(*event);
+    if (!enter && event->key() != Qt::Key_Space) return false;
+    if (focusCue_.KeyUsed()) update();
+    if (!enter) return false;  // Space: pressed now, clicked on the release
+    event->accept();
+    // The click may end the dialog: nothing of this button is used after it.
+    if (!event->isAutoRepeat()) click();
+    return true;
+}
+
 bool CLuButton::event(QEvent* event) {
+    if (event->type() == QEvent::KeyPress && HandleKeyPress(static_cast<QKeyEvent*>(event))) {
+        return true;
+    }
     if (SwallowSkinNavigationKey(event)) return true;
     return QAbstractButton::event(event);
 }

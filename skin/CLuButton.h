@@ -4,8 +4,11 @@
 #include <QImage>
 #include <QRgb>
 
+#include "skin/FocusCue.h"
 #include "skin/SkinImage.h"
 #include "skin/SkinTypes.h"
+
+class QKeyEvent;
 
 // Caption colour and weight for a button state.
 struct ButtonTextLook {
@@ -15,8 +18,11 @@ struct ButtonTextLook {
 
 // The push button of both programs: a cell of a PNG strip as its face over
 // the pixels of the skinned dialog behind it, and its caption (the button's
-// text) in one of four colours. Operated by the mouse only: Tab, Space, the
-// page, Home/End and arrow keys are swallowed.
+// text) in one of four colours. It is pressed by the mouse, by Space (down on
+// the press, clicked on the release) or by Enter, which clicks it at once and
+// never reaches the dialog. Tab and Shift+Tab move on; the page, Home/End and
+// arrow keys are swallowed. While it has the keyboard focus from the keyboard
+// it shows a dotted frame in its normal caption colour (FocusCue).
 //
 // Hover: the pointer entering the button highlights it and gives it the
 // focus; the highlight stays on the last entered button until another
@@ -80,6 +86,7 @@ class CLuButton : public QAbstractButton {
 
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
@@ -87,6 +94,7 @@ class CLuButton : public QAbstractButton {
   private:
     void SetHovered(bool hovered);
     void Changed();
+    bool HandleKeyPress(QKeyEvent* event);
 
     FaceSlots faces_;
     QString fontFace_;
@@ -105,11 +113,16 @@ class CLuButton : public QAbstractButton {
     bool keepFocus_ = true;
     bool hovered_ = false;
     int controlId_ = 0;
+    FocusCue focusCue_;
 };
 
-// True for the keys a skinned control swallows: Tab, Backtab, Space, Page
-// Up/Down, End, Home and the four arrows.
+// True for the keys a skinned control keeps from its dialog without acting
+// on them unless it has a use for them: Page Up/Down, End, Home and the four
+// arrows.
 bool IsSkinNavigationKey(int key);
+
+// True for Return and the keypad's Enter, without other modifiers.
+bool IsEnterKey(const QKeyEvent& event);
 
 // Accepts a key press or release of a navigation key and returns true, so a
 // control's event() stops there; returns false for every other event.

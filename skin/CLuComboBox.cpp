@@ -5,9 +5,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "skin/CLuButton.h"
 #include "skin/CLuComboBoxListWnd.h"
 #include "skin/CLuDialog.h"
 #include "skin/CLuListBox.h"
+#include "skin/SkinAccessibility.h"
 #include "skin/SkinFonts.h"
 #include "skin/SkinText.h"
 
@@ -33,6 +35,8 @@ void ApplyStandardComboSkin(CLuComboBox& combo) {
 
 CLuComboBox::CLuComboBox(QWidget* parent) : QWidget(parent), fontFace_(SkinFaceName()) {
     EnsureSkinFonts();
+    EnsureSkinAccessibility();
+    WatchInputKind();
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     dropDown_ = new CLuComboBoxListWnd(this);
@@ -182,9 +186,11 @@ void CLuComboBox::paintEvent(QPaintEvent*) {
             }
         }
     }
-    if (caption_.isEmpty()) return;
-    SkinText::Draw(painter, caption_, SkinFont(fontFace_, fontSize_, kFontBold),
-                   ArgbColor(CaptionColor()), CaptionRect(), CaptionFormat(hAlign_, vAlign_));
+    if (!caption_.isEmpty()) {
+        SkinText::Draw(painter, caption_, SkinFont(fontFace_, fontSize_, kFontBold),
+                       ArgbColor(CaptionColor()), CaptionRect(), CaptionFormat(hAlign_, vAlign_));
+    }
+    if (focusCue_.Shown(*this)) DrawFocusMark(painter, FocusMarkFrame(rect()), normalColor_);
 }
 
 bool CLuComboBox::ShowDropDown() {
@@ -236,7 +242,9 @@ void CLuComboBox::leaveEvent(QEvent* event) {
 
 void CLuComboBox::keyPressEvent(QKeyEvent* event) {
     const bool altDown = event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier);
-    if (altDown || event->key() == Qt::Key_F4) {
+    const bool press = event->key() == Qt::Key_Space || IsEnterKey(*event);
+    if (altDown || press || event->key() == Qt::Key_F4) {
+        if (focusCue_.KeyUsed()) update();
         ShowDropDown();
         event->accept();
         return;
@@ -245,12 +253,17 @@ void CLuComboBox::keyPressEvent(QKeyEvent* event) {
 }
 
 void CLuComboBox::focusInEvent(QFocusEvent* event) {
+    focusCue_.FocusIn(event->reason());
     QWidget::focusInEvent(event);
-    // With the drop-down open the keys belong to its list.
-    if (IsDroppedDown()) ListBox()->setFocus(Qt::PopupFocusReason);
+    // With the drop-down open the keys belong to its list; the focus coming
+    // back from the closing drop-down stays here.
+    if (IsDroppedDown() && event->reason() != Qt::PopupFocusReason) {
+        ListBox()->setFocus(Qt::PopupFocusReason);
+    }
 }
 
 void CLuComboBox::focusOutEvent(QFocusEvent* event) {
+    focusCue_.FocusOut();
     QWidget::focusOutEvent(event);
     // Opening the drop-down itself takes the focus away (popup reason).
     if (event->reason() == Qt::PopupFocusReason) return;

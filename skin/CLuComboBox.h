@@ -5,6 +5,7 @@
 #include <QRgb>
 #include <QWidget>
 
+#include "skin/FocusCue.h"
 #include "skin/SkinImage.h"
 #include "skin/SkinTypes.h"
 
@@ -16,7 +17,9 @@ class CLuListBox;
 // chosen entry as a bold caption, and a drop-down (CLuComboBoxListWnd)
 // holding a CLuListBox. Entries are added through ListBox().
 //
-// A click, Alt+Down or F4 opens the drop-down (not without entries). Choosing
+// A click, Space, Enter, Alt+Down or F4 opens the drop-down (not without
+// entries); with the focus from the keyboard the combo shows a dotted frame
+// in its normal caption colour. Choosing
 // an entry sets the caption (when update-caption-on-choice is on), commits
 // the index and emits choiceMade(controlId, index) once the event loop turns.
 // Closing without a choice returns the list to the committed entry and
@@ -118,6 +121,7 @@ class CLuComboBox : public QWidget {
     bool hovered_ = false;
     bool updateCaption_ = true;
     bool pressed_ = false;
+    FocusCue focusCue_;
 };
 
 // Image ids of the program's combo look.

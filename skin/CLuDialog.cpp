@@ -1,9 +1,12 @@
 #include "skin/CLuDialog.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "skin/FocusCue.h"
+#include "skin/SkinAccessibility.h"
 #include "skin/SkinFonts.h"
 #include "skin/SkinTypes.h"
 
@@ -46,6 +49,8 @@ bool CopyParentBackground(const QWidget* control, QPainter& painter, const QRect
 
 CLuDialog::CLuDialog(QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags) {
     EnsureSkinFonts();
+    EnsureSkinAccessibility();
+    WatchInputKind();
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -157,4 +162,17 @@ void CLuDialog::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void CLuDialog::FocusFirstControl(Qt::FocusReason reason) {
+    if (QWidget* first = NextInFocusOrder(FocusOrder(), nullptr, true)) first->setFocus(reason);
+}
+
+bool CLuDialog::focusNextPrevChild(bool next) {
+    const QList<QWidget*> order = isWindow() ? FocusOrder() : QList<QWidget*>();
+    if (order.isEmpty()) return QDialog::focusNextPrevChild(next);
+    QWidget* target = NextInFocusOrder(order, QApplication::focusWidget(), next);
+    if (!target) return false;
+    target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }

@@ -56,6 +56,14 @@ class CLuDialog : public QDialog {
     // or the background changed since the last use.
     const QImage& BackgroundCache() const;
 
+    // The controls Tab visits in this dialog, in order (Shift+Tab the other
+    // way round); hidden, disabled and unfocusable ones are skipped. In a
+    // window Tab cycles through its own order; a panel inside a window is
+    // visited as part of the window's order. Empty: Qt's focus chain.
+    virtual QList<QWidget*> FocusOrder() const { return {}; }
+    // Gives the focus to the first control of FocusOrder() that can take it.
+    void FocusFirstControl(Qt::FocusReason reason = Qt::OtherFocusReason);
+
   signals:
     // The pointer moved over this dialog; pos in dialog coordinates.
     void pointerEntered(int controlId, const QPoint& pos);
@@ -69,6 +77,7 @@ class CLuDialog : public QDialog {
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
   private:
     bool swallowDialogKeys_ = false;

@@ -1,11 +1,15 @@
 #include "skin/CLuListCtrl.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include "skin/CLuButton.h"
 #include "skin/CLuDialog.h"
+#include "skin/ListAccessible.h"
+#include "skin/SkinAccessibility.h"
 #include "skin/SkinFonts.h"
 #include "skin/SkinText.h"
 
@@ -19,8 +23,10 @@ ImagePart Part(const QImage& image, int x, int y, int width, int height) {
 
 CLuListCtrl::CLuListCtrl(QWidget* parent) : QWidget(parent) {
     EnsureSkinFonts();
+    EnsureSkinAccessibility();
+    WatchInputKind();
     setMouseTracking(true);
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void CLuListCtrl::SetModel(QAbstractItemModel* model) {
@@ -42,7 +48,7 @@ int CLuListCtrl::ItemCount() const {
 }
 
 QString CLuListCtrl::ItemText(int item, int column) const {
-    if (!model_ || column >= model_->columnCount()) return {};
+    if (!model_ || column < 0 || column >= model_->columnCount()) return {};
     return model_->index(item, column).data(Qt::DisplayRole).toString();
 }
 
@@ -52,6 +58,7 @@ void CLuListCtrl::OnRowsInserted(const QModelIndex& parent, int first, int last)
     paging_.ItemsInserted(first, last - first + 1);
     if (paging_.Selected() != before) emit selectionChanged(paging_.Selected());
     update();
+    NotifyRowsChanged(this, QAccessibleTableModelChangeEvent::RowsInserted, first, last);
 }
 
 void CLuListCtrl::OnRowsRemoved(const QModelIndex& parent, int first, int last) {
@@ -60,6 +67,7 @@ void CLuListCtrl::OnRowsRemoved(const QModelIndex& parent, int first, int last) 
     paging_.ItemsRemoved(first, last - first + 1);
     if (paging_.Selected() != before) emit selectionChanged(paging_.Selected());
     update();
+    NotifyRowsChanged(this, QAccessibleTableModelChangeEvent::RowsRemoved, first, last);
 }
 
 void CLuListCtrl::OnModelReset() {
@@ -69,6 +77,7 @@ void CLuListCtrl::OnModelReset() {
     highlightedRow_ = -1;
     if (before != -1) emit selectionChanged(-1);
     update();
+    NotifyRowsChanged(this, QAccessibleTableModelChangeEvent::ModelReset, -1, -1);
 }
 
 void CLuListCtrl::SetRowImages(const QImage& image, int x, int y, int width, int height,
@@ -184,6 +193,18 @@ void CLuListCtrl::paintEvent(QPaintEvent*) {
         if (row >= count || item >= count) break;
         DrawRow(painter, row, item);
     }
+    if (focusCue_.Shown(*this)) DrawFocus(painter);
+}
+
+// Around the selected row when it is on the page, else around the list.
+void CLuListCtrl::DrawFocus(QPainter& painter) {
+    QRect frame = rect();
+    const int selected = paging_.Selected();
+    const int row = selected - paging_.TopOffset();
+    if (selected >= 0 && selected < ItemCount() && row >= 0 && row < paging_.VisibleRows()) {
+        frame = QRect(0, row * rowHeight_, ColumnWidth(), rowHeight_);
+    }
+    DrawFocusMark(painter, FocusMarkFrame(frame), textColors_[kSelected]);
 }
 
 void CLuListCtrl::DrawRow(QPainter& painter, int row, int item) {
@@ -253,11 +274,60 @@ void CLuListCtrl::mousePressEvent(QMouseEvent* event) {
 }
 
 void CLuListCtrl::focusInEvent(QFocusEvent* event) {
+    focusCue_.FocusIn(event->reason());
     QWidget::focusInEvent(event);
     emit focusTaken();
 }
 
+void CLuListCtrl::focusOutEvent(QFocusEvent* event) {
+    focusCue_.FocusOut();
+    QWidget::focusOutEvent(event);
+}
+
+bool CLuListCtrl::MoveSelectionTo(int item) {
+    const int count = ItemCount();
+    if (item < 0 || item >= count) return false;
+    const int top = paging_.TopOffset();
+    paging_.ShowItem(item, count);
+    if (paging_.TopOffset() != top) emit topOffsetChanged(paging_.TopOffset());
+    if (item != paging_.Selected()) {
+        SelectItem(item);
+        emit selectionMoved(item);
+    }
+    update();
+    NotifyCurrentCell(this, item);
+    return true;
+}
+
+bool CLuListCtrl::HandleKeyPress(QKeyEvent* event) {
+    if (event->modifiers() & ~Qt::KeypadModifier) return false;
+    static const std::pair<int, ListPaging::Step> kSteps[] = {
+        {Qt::Key_Up, ListPaging::Step::Up},         {Qt::Key_Down, ListPaging::Step::Down},
+        {Qt::Key_PageUp, ListPaging::Step::PageUp}, {Qt::Key_PageDown, ListPaging::Step::PageDown},
+        {Qt::Key_Home, ListPaging::Step::Home},     {Qt::Key_End, ListPaging::Step::End}};
+    const bool enter = IsEnterKey(*event);
+    const auto found = std::find_if(std::begin(kSteps), std::end(kSteps),
+                                    [&](const auto& entry) { return entry.first == event->key(); });
+    if (!enter && found == std::end(kSteps)) return false;
+    event->accept();
+    if (focusCue_.KeyUsed()) update();
+    if (found != std::end(kSteps)) {
+        MoveSelectionTo(paging_.StepTarget(found->second, ItemCount()));
+    } else if (const int item = paging_.Selected(); item >= 0 && item < ItemCount()) {
+        emit itemActivated(item);  // may end the list's window: nothing after it
+    }
+    return true;
+}
+
 bool CLuListCtrl::event(QEvent* event) {
+    if (event->type() == QEvent::KeyPress && HandleKeyPress(static_cast<QKeyEvent*>(event))) {
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
+        event->accept();  // a row is chosen with Enter
+        return true;
+    }
     if (SwallowSkinNavigationKey(event)) return true;
     return QWidget::event(event);
 }

@@ -6,8 +6,11 @@
 #include <QRgb>
 #include <QWidget>
 
+#include "skin/FocusCue.h"
 #include "skin/ListPaging.h"
 #include "skin/SkinImage.h"
+
+class QKeyEvent;
 
 // The skinned list of picture rows. It shows the rows of a model supplied by
 // its owner: column 0 is the row's text, a non-empty column 2 shows the mark
@@ -17,8 +20,15 @@
 // The list never scrolls: the owner pages it (ScrollPageDown/ScrollPageUp)
 // and visible row r shows item r + top offset. The pointer highlights the
 // row under it; a left click selects the item shown in that row; the
-// selection stays on its item across insertions and deletions. Keyboard
-// navigation is swallowed.
+// selection stays on its item across insertions and deletions.
+//
+// Keys: Up/Down, Page Up/Down, Home and End move the selection (paging with
+// the page buttons' steps so that it stays on the page) and report
+// selectionMoved; Enter reports itemActivated for the selected item. With
+// the focus from the keyboard a dotted frame marks the selected row (the
+// whole list when that row is not on the page). Assistive technology sees a
+// table of every item: the cells are the model columns named by
+// SetAccessibleColumns, the accessible children the cells row by row.
 class CLuListCtrl : public QWidget {
     Q_OBJECT
 
@@ -54,6 +64,12 @@ class CLuListCtrl : public QWidget {
     void SetColumnWidth(int width);
     // Off: rows are drawn without the skinned dialog's pixels under them.
     void SetParentBackground(bool on);
+    // The model columns assistive technology reads as the cells of a row, in
+    // order; column 0 alone by default.
+    void SetAccessibleColumns(const QList<int>& columns) { accessibleColumns_ = columns; }
+    const QList<int>& AccessibleColumns() const { return accessibleColumns_; }
+    // The text of a model cell; empty outside the model.
+    QString ItemText(int item, int column) const;
 
     int GetTopOffset() const { return paging_.TopOffset(); }
     int GetSelectedIndex() const { return paging_.Selected(); }
@@ -65,6 +81,10 @@ class CLuListCtrl : public QWidget {
 
     // Selects item when the list has items and item is below their count.
     bool SelectItem(int item);
+    // Moves the selection to item as the keys do: pages with the page
+    // buttons' steps until it is shown, selects it and reports
+    // selectionMoved. False for an item outside the list.
+    bool MoveSelectionTo(int item);
     // Page movement; true when a full step was taken.
     bool ScrollPageDown();
     bool ScrollPageUp();
@@ -74,6 +94,10 @@ class CLuListCtrl : public QWidget {
   signals:
     // A left click: item is the item shown in the clicked row, or -1.
     void itemClicked(int item);
+    // A key moved the selection to item (the page follows it).
+    void selectionMoved(int item);
+    // Enter on the selected item.
+    void itemActivated(int item);
     void selectionChanged(int item);
     void topOffsetChanged(int top);
     // The list took the keyboard focus.
@@ -86,6 +110,7 @@ class CLuListCtrl : public QWidget {
     void mousePressEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     bool event(QEvent* event) override;
 
   private:
@@ -93,7 +118,9 @@ class CLuListCtrl : public QWidget {
 
     void RecountVisibleRows();
     void DrawRow(QPainter& painter, int row, int item);
-    QString ItemText(int item, int column) const;
+    void DrawFocus(QPainter& painter);
+    bool HandleKeyPress(QKeyEvent* event);
+    void TellAssistiveTechnology(int item);
     void OnRowsInserted(const QModelIndex& parent, int first, int last);
     void OnRowsRemoved(const QModelIndex& parent, int first, int last);
     void OnModelReset();
@@ -111,4 +138,6 @@ class CLuListCtrl : public QWidget {
     int highlightedRow_ = -1;
     bool tracking_ = false;
     ListPaging paging_;
+    FocusCue focusCue_;
+    QList<int> accessibleColumns_{0};  // column 0 alone
 };

@@ -1,5 +1,6 @@
 #include "skin/CLuMessageBox.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QPointer>
 #include <QScreen>
@@ -29,6 +30,19 @@ CLuMessageBox::CLuMessageBox(const QString& text, const QString& caption, QWidge
     SetUpButtons(skin);
     SetUpText(caption_, QRect(5, 2, 300, 32), caption, skin.captionColor);
     SetUpText(text_, QRect(40, 55, 515, 100), text, skin.messageColor);
+    setAccessibleName(caption.isEmpty() ? text : caption);
+    setAccessibleDescription(text);
+    FocusFirstControl();
+}
+
+QList<QWidget*> CLuMessageBox::FocusOrder() const {
+    return {buttons_[kYes], buttons_[kNo], buttons_[kOk], buttons_[kCancel]};
+}
+
+void CLuMessageBox::showEvent(QShowEvent* event) {
+    CLuDialog::showEvent(event);
+    QAccessibleEvent alert(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
 }
 
 CLuMessageBox::~CLuMessageBox() = default;

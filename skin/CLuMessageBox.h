@@ -12,7 +12,11 @@ class CLuStatic;
 // The skinned message box: a caption line, a message and up to four buttons
 // drawn from the process-wide MessageBoxSkin. It ends only through its
 // buttons, with IDYES, IDNO, IDOK or IDCANCEL: Enter, Escape and close
-// requests (Alt+F4) are ignored. Use ShowSkinMessageBox.
+// requests (Alt+F4) are ignored by the box itself. It opens with the focus on
+// its first button (Yes, else OK), so Enter or Space presses that button and
+// Tab moves along the buttons from left to right. Assistive technology sees
+// an alert named by the caption (the text when there is none) and described
+// by the text. Use ShowSkinMessageBox.
 class CLuMessageBox : public CLuDialog {
     Q_OBJECT
 
@@ -30,10 +34,16 @@ class CLuMessageBox : public CLuDialog {
     CLuStatic* TextStatic() const { return text_; }
     int ButtonSet() const { return buttonSet_; }
 
+    // The shown buttons from left to right: Yes, No, OK, Cancel.
+    QList<QWidget*> FocusOrder() const override;
+
   public slots:
     // The box's own OK and cancel operations do nothing.
     void accept() override {}
     void reject() override {}
+
+  protected:
+    void showEvent(QShowEvent* event) override;
 
   private:
     void PlaceWindow(const MessageBoxSkin& skin, QWidget* owner);

@@ -1,8 +1,10 @@
 #include "skin/CLuStatic.h"
 
+#include <QAccessible>
 #include <QPainter>
 
 #include "skin/CLuDialog.h"
+#include "skin/SkinAccessibility.h"
 #include "skin/SkinFonts.h"
 #include "skin/SkinText.h"
 
@@ -20,6 +22,7 @@ bool Assign(T& field, const U& value) {
 
 CLuStatic::CLuStatic(QWidget* parent) : QWidget(parent), fontName_(SkinFaceName()) {
     EnsureSkinFonts();
+    EnsureSkinAccessibility();
 }
 
 void CLuStatic::Changed() {
@@ -47,6 +50,10 @@ void CLuStatic::SetText(const QString& text) {
     text_ = text;
     // The new text shows at once, not when queued paints are handled.
     if (isVisible()) repaint();
+    if (QAccessible::isActive() && accessibleName().isEmpty()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
     emit textChanged(text_);
 }
 

@@ -39,6 +39,48 @@ bool ListPaging::PageUp() {
     return false;
 }
 
+int ListPaging::StepTarget(Step step, int itemCount) const {
+    if (itemCount <= 0) return -1;
+    const int page = std::max(1, visibleRows_ - 1);
+    const int from = selected_;
+    int target = top_;
+    switch (step) {
+        case Step::Home:
+            target = 0;
+            break;
+        case Step::End:
+            target = itemCount - 1;
+            break;
+        case Step::Up:
+            if (from >= 0) target = from - 1;
+            break;
+        case Step::Down:
+            if (from >= 0) target = from + 1;
+            break;
+        case Step::PageUp:
+            if (from >= 0) target = from - page;
+            break;
+        case Step::PageDown:
+            if (from >= 0) target = from + page;
+            break;
+    }
+    return std::clamp(target, 0, itemCount - 1);
+}
+
+void ListPaging::ShowItem(int item, int itemCount) {
+    if (item < 0 || item >= itemCount || visibleRows_ <= 0) return;
+    for (int before = -1; item < top_ && top_ != before;) {
+        before = top_;
+        PageUp();
+    }
+    for (int before = -1; item >= top_ + visibleRows_ && top_ != before;) {
+        before = top_;
+        PageDown(itemCount);
+    }
+    // Pages of one row never step: go straight to the item.
+    if (item < top_ || item >= top_ + visibleRows_) top_ = item;
+}
+
 bool ListPaging::Select(int item, int itemCount) {
     if (itemCount <= 0 || item < -1 || item >= itemCount) return false;
     selected_ = item;

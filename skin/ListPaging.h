@@ -5,6 +5,9 @@
 // selected item follows its item across insertions and deletions.
 class ListPaging {
   public:
+    // The keys that move the selection.
+    enum class Step { Up, Down, PageUp, PageDown, Home, End };
+
     // Rows that fit in clientHeight: clientHeight / (gap + rowHeight), plus
     // one when the remainder still holds a whole row. A row height of 0 or
     // less counts as clientHeight / 12.
@@ -28,6 +31,15 @@ class ListPaging {
     // when a full step was taken.
     bool PageUp();
     void ResetTop() { top_ = 0; }
+
+    // The item a key moves the selection to among itemCount items: the next
+    // or previous item, a page less one row further (the page buttons'
+    // step), or the first or last item. Without a selection every key but
+    // Home and End goes to the first item of the page. -1 without items.
+    int StepTarget(Step step, int itemCount) const;
+    // Pages up or down with the page buttons' steps until item is on the
+    // visible page.
+    void ShowItem(int item, int itemCount);
 
     // Selects item when the list has items and item is below the count (-1
     // clears the selection); returns whether it was accepted.

@@ -16,9 +16,11 @@
 #include "skin/CLuMessageBox.h"
 #include "skin/SkinFonts.h"
 #include "skin/SkinImage.h"
+#include "updater/UpdateKeys.h"
 #include "updater/UpdateState.h"
 #include "updater/UpdaterLanguage.h"
 #include "updater/UpdaterSkin.h"
+#include "updater/VersionedInstall.h"
 
 namespace norvale::updater {
 namespace {
@@ -32,7 +34,6 @@ constexpr int kCancelStripId = 1136;
 constexpr double kTextPoints = 12;
 // The main program's single-instance name; it closes its window when asked.
 constexpr char kMainProgramName[] = "Norvale Discovery";
-constexpr char kMainProgramFile[] = "norvale-discovery";
 constexpr int kCloseWaitMs = 2000;
 // Presses on the title band move the window.
 constexpr int kTitleBandHeight = 34;
@@ -56,10 +57,11 @@ void CAutoUpdateDlg::PendingBox::Wait() {
 }
 
 CAutoUpdateDlg::CAutoUpdateDlg(const QString& link, const QString& installFolder,
-                               UpdaterOptions options, QWidget* parent)
+                               const QString& versionToken, UpdaterOptions options, QWidget* parent)
     : CLuDialog(parent, Qt::Window | Qt::FramelessWindowHint),
       link_(link),
       installFolder_(installFolder),
+      versionToken_(versionToken),
       options_(std::move(options)) {
     setWindowIcon(QIcon(QPixmap::fromImage(LoadPngResource(kIconId))));
     setWindowTitle(UpdaterText(kTitleText));
@@ -78,6 +80,14 @@ CAutoUpdateDlg::CAutoUpdateDlg(const QString& link, const QString& installFolder
     animation_->move(40, 40);
     connect(this, &CAutoUpdateDlg::updateDone, this, &CAutoUpdateDlg::OnUpdateDone,
             Qt::QueuedConnection);
+    // The two painted lines, for assistive technology.
+    setAccessibleDescription(UpdaterText(kFirstLineText) + QLatin1Char(' ') +
+                             UpdaterText(kSecondLineText));
+    setFocus(Qt::OtherFocusReason);  // no button: Enter does nothing until Tab
+}
+
+QList<QWidget*> CAutoUpdateDlg::FocusOrder() const {
+    return {cancel_, minimise_, close_};
 }
 
 CAutoUpdateDlg::~CAutoUpdateDlg() {
@@ -101,6 +111,7 @@ void CAutoUpdateDlg::CreateButtons() {
     minimise_->SetControlId(kMinimiseId);
     minimise_->setGeometry(500, 7, 40, 20);
     minimise_->SetImages(minimiseStrip, 0, 0, minimiseStrip.width(), minimiseStrip.height(), 4);
+    minimise_->setAccessibleName(UpdaterText(kMinimiseName));
     connect(minimise_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
 
     const QImage closeStrip = LoadPngResource(kCloseStripId);
@@ -108,6 +119,7 @@ void CAutoUpdateDlg::CreateButtons() {
     close_->SetControlId(kCloseId);
     close_->setGeometry(550, 7, 40, 20);
     close_->SetImages(closeStrip, 0, 0, closeStrip.width(), closeStrip.height(), 4);
+    close_->setAccessibleName(UpdaterText(kCloseName));
     connect(close_, &QAbstractButton::clicked, this, &CAutoUpdateDlg::Cancel);
 }
 
@@ -153,7 +165,9 @@ void CAutoUpdateDlg::StartAnimation() {
 
 void CAutoUpdateDlg::StartWorker() {
     SetUpdateState(UpdateState::Running);
-    UpdateJob job{link_, installFolder_};
+    UpdateJob job{link_,          installFolder_,
+                  versionToken_,  options_.trustedKeys.value_or(TrustedUpdateKeys()),
+                  options_.clock, options_.installHook};
     auto body = options_.worker ? options_.worker : RunUpdateWorker;
     worker_ =
         std::thread([job = std::move(job), body = std::move(body), this] { body(job, *this); });
@@ -161,7 +175,7 @@ void CAutoUpdateDlg::StartWorker() {
 
 void CAutoUpdateDlg::StopWorker() {
     if (!worker_.joinable()) return;
-    SetUpdateState(UpdateState::Aborted);
+    RequestCancel();
     {
         // A copy-failure box still to be shown is given up: the worker must
         // not wait for this thread while this thread waits for it.
@@ -174,8 +188,10 @@ void CAutoUpdateDlg::StopWorker() {
 
 void CAutoUpdateDlg::Cancel() {
     if (ended_) return;
-    ended_ = true;
     StopWorker();
+    // Past the switch the new release is in place: that is what to report.
+    if (GetUpdateState() == UpdateState::Succeeded) return Conclude();
+    ended_ = true;
     if (movie_) movie_->stop();
     QDialog::done(IDCANCEL);
 }
@@ -223,14 +239,21 @@ int CAutoUpdateDlg::Ask(int textId, int buttons) {
 void CAutoUpdateDlg::OnUpdateDone() {
     // After a cancel the dialog has ended: a late completion is not acted on.
     if (ended_) return;
-    ended_ = true;
     if (worker_.joinable()) worker_.join();
+    Conclude();
+}
+
+void CAutoUpdateDlg::Conclude() {
+    ended_ = true;
     if (movie_) movie_->stop();
     hide();
     switch (GetUpdateState()) {
         case UpdateState::Succeeded:
             if (Ask(kLaunchQuestionText, BTN_YES | BTN_NO) == IDYES) {
-                const QString program = installFolder_ + QLatin1Char('/') + kMainProgramFile;
+                // The release just made current.
+                const QString program = installFolder_ + QLatin1Char('/') +
+                                        VersionedInstall::kCurrentLink + QLatin1Char('/') +
+                                        VersionedInstall::kMainProgram;
                 if (options_.relaunch) {
                     options_.relaunch(program);
                 } else {
@@ -240,6 +263,9 @@ void CAutoUpdateDlg::OnUpdateDone() {
             break;
         case UpdateState::Failed:
             Ask(kNetworkErrorText, BTN_OK);
+            break;
+        case UpdateState::Refused:
+            Ask(kNotVerifiedText, BTN_OK);
             break;
         default:
             break;  // a failed copy was reported by the worker

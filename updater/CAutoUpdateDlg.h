@@ -22,22 +22,30 @@ namespace norvale::updater {
 // minimise and close buttons. When it first shows it asks the running main
 // program to close and starts the update worker on a thread of its own; the
 // worker's completion arrives as updateDone (queued) and OnUpdateDone tells
-// the user. Cancel, the close button, Escape and a close request set Aborted,
-// wait for the worker and end the dialog without a message; Enter does
-// nothing. Use on the user-interface thread; the dialog outlives its worker.
+// the user. Cancel, the close button, Escape and a close request ask the
+// worker to stop and wait for it: before the switch to the new release the
+// dialog then ends without a message and the installation is as it was;
+// once the worker is past the switch the update is reported as done (110).
+// Enter does nothing. The dialog opens with the focus on itself (so Enter
+// stays without effect); Tab visits Cancel, minimise and close, and Enter or
+// Space presses the focused one. Use on the user-interface thread; the
+// dialog outlives its worker.
 class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
     Q_OBJECT
   public:
     enum : int { kCancelId = 2, kMinimiseId = 1001, kCloseId = 1002 };
 
-    CAutoUpdateDlg(const QString& link, const QString& installFolder, UpdaterOptions options = {},
-                   QWidget* parent = nullptr);
+    // `versionToken`: the running program's "VER:..." (the update must be newer).
+    CAutoUpdateDlg(const QString& link, const QString& installFolder, const QString& versionToken,
+                   UpdaterOptions options = {}, QWidget* parent = nullptr);
     ~CAutoUpdateDlg() override;
 
     CLuButton* Button(int id) const;
     QLabel* Animation() const { return animation_; }
     QMovie* Movie() const { return movie_.get(); }
     bool WorkerRunning() const { return worker_.joinable(); }
+
+    QList<QWidget*> FocusOrder() const override;
 
     // UpdateWorkerHost, called on the worker thread.
     void ShowCopyFailure() override;
@@ -47,7 +55,8 @@ class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
     // Enter does nothing; Escape and the window's close cancel.
     void accept() override {}
     void reject() override { Cancel(); }
-    // Sets Aborted, waits for the worker and ends the dialog silently.
+    // Asks the worker to stop, waits for it and ends the dialog: silently,
+    // unless the worker had already switched to the new release.
     void Cancel();
 
   signals:
@@ -75,10 +84,13 @@ class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
     void StartWorker();
     void StopWorker();
     void OnUpdateDone();
+    // Tells the user how the update ended and ends the dialog.
+    void Conclude();
     int Ask(int textId, int buttons);
 
     QString link_;
     QString installFolder_;
+    QString versionToken_;
     UpdaterOptions options_;
     QImage background_;
     CLuButton* cancel_ = nullptr;

@@ -61,9 +61,14 @@ CProxyLoginDlg::CProxyLoginDlg(QWidget* parent)
 
 CProxyLoginDlg::~CProxyLoginDlg() = default;
 
+QList<QWidget*> CProxyLoginDlg::FocusOrder() const {
+    return {user_, password_, ok_, cancel_};
+}
+
 QLineEdit* CProxyLoginDlg::AddField(int id, int labelTextId, int y) {
     AddText(this, QRect(40, y, 170, 28), UpdaterText(labelTextId));
     auto* field = new QLineEdit(this);
+    field->setAccessibleName(UpdaterText(labelTextId));
     field->setObjectName(QString::number(id));
     field->setGeometry(220, y, 330, 28);
     field->setMaxLength(kFieldLimit);
@@ -84,7 +89,7 @@ CLuButton* CProxyLoginDlg::AddButton(int id, int textId, const QRect& geometry) 
     button->SetTextColors(kWhite, kWhite, kWhite, 0xFF808080, false);
     button->SetFontSize(kPoints);
     button->SetTextAlign(StringAlign::Center, StringAlign::Center);
-    // The fields keep the keyboard; the buttons are for the mouse.
+    // A button the pointer passed does not take the focus back from a field.
     button->SetKeepFocus(false);
     return button;
 }

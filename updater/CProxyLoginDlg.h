@@ -13,7 +13,9 @@ namespace norvale::updater {
 
 // The proxy login of the updater, shown when the proxy answers 407: the
 // message-box background with the title, a prompt, user-name and password
-// fields, OK and Cancel. Enter is OK, Escape is Cancel.
+// fields, OK and Cancel. Enter in a field is OK, Escape is Cancel; Enter or
+// Space on a focused button presses that button. Tab visits the two fields,
+// OK and Cancel.
 class CProxyLoginDlg : public CLuDialog {
     Q_OBJECT
   public:
@@ -26,6 +28,8 @@ class CProxyLoginDlg : public CLuDialog {
     QLineEdit* PasswordField() const { return password_; }
     CLuButton* OkButton() const { return ok_; }
     CLuButton* CancelButton() const { return cancel_; }
+
+    QList<QWidget*> FocusOrder() const override;
 
     // What was typed; meaningful after the dialog was accepted.
     ProxyCredentials Credentials() const;

@@ -1,23 +1,28 @@
 #pragma once
 
-#include <QString>
+#include <string>
+
+#include "updater/InstallControl.h"
 
 namespace norvale::updater {
 
-// Installs every file directly inside `sourceFolder` into `targetFolder`,
-// all or nothing: each file is first copied to a hidden temporary name
-// inside the target folder, and only when every copy succeeded are they
-// renamed over the installed names (a running program keeps its old file).
-// On failure the temporary files are removed and the target folder is left
-// exactly as it was.
+enum class CopyResult { Copied, Failed, Cancelled };
+
+// Copies every file directly inside `sourceFolder` into the folder open as
+// `targetFd`, a fresh staging folder that holds none of their names. Each
+// copy keeps the unpacked file's permission bits (without set-id bits), is
+// always readable and writable by its owner, and is executable where the
+// file of that name in `referenceFd` (the running release's folder; -1:
+// none) is, so a program unpacked from an archive without modes still runs.
+// Every copy is flushed to disk before the next one starts.
 //
-// Fails (false) when the source holds anything but regular files (a
-// folder, a symlink), when an installed file of the same name is read-only
-// or not a regular file, when the target folder cannot be opened or a copy
-// fails. A copy keeps the unpacked file's permission bits, is always
-// readable and writable by its owner, and stays executable where the file
-// it replaces was. A source folder that cannot be listed is nothing to copy
-// (true).
-bool CopyFolderFiles(const QString& sourceFolder, const QString& targetFolder);
+// Fails when the source cannot be listed, holds anything but regular files
+// (a folder, a symlink) or more than 10,000 entries, or a copy fails. On
+// Failed and Cancelled some copies may exist in the target: the caller
+// removes the staging folder. `control` sees FileOpened, FileCopied,
+// FileSynced and FileDone for each file and is asked for a cancel before
+// each one.
+CopyResult CopyFolderFiles(const std::string& sourceFolder, int targetFd, int referenceFd,
+                           const InstallControl& control);
 
 }  // namespace norvale::updater

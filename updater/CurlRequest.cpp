@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <QtGlobal>
+#include <cstring>
 #include <mutex>
 
 namespace norvale::updater {
@@ -10,7 +11,6 @@ namespace {
 
 constexpr long kChunkBytes = 16 * 1024;
 constexpr long kConnectTimeoutSeconds = 30;
-constexpr long kStallSeconds = 60;
 constexpr long kMaxRedirects = 5;
 
 void InitCurlOnce() {
@@ -27,7 +27,7 @@ long MillisecondTick() {
 
 }  // namespace
 
-CurlRequest::CurlRequest(const QString& url) {
+CurlRequest::CurlRequest(const QString& url, CurlLimits limits) : limits_(limits) {
     InitCurlOnce();
     handle_ = curl_easy_init();
     if (!handle_) return;
@@ -35,19 +35,18 @@ CurlRequest::CurlRequest(const QString& url) {
     userAgent_ = "Agent" + QByteArray::number(static_cast<qlonglong>(MillisecondTick()));
     for (const char* header : {"Accept: */*", "Cache-Control: no-cache", "Pragma: no-cache"})
         headers_ = curl_slist_append(headers_, header);
-    const bool secure = url_.startsWith("https://");
     curl_easy_setopt(handle_, CURLOPT_URL, url_.constData());
     curl_easy_setopt(handle_, CURLOPT_USERAGENT, userAgent_.constData());
     curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headers_);
-    curl_easy_setopt(handle_, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle_, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    curl_easy_setopt(handle_, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(handle_, CURLOPT_REDIR_PROTOCOLS_STR, "https");
     curl_easy_setopt(handle_, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle_, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(handle_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle_, CURLOPT_BUFFERSIZE, kChunkBytes);
     curl_easy_setopt(handle_, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    if (limits_.overall.count() > 0)
+        curl_easy_setopt(handle_, CURLOPT_TIMEOUT_MS, static_cast<long>(limits_.overall.count()));
     curl_easy_setopt(handle_, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
     caFile_ = qgetenv("CURL_CA_BUNDLE");
     if (!caFile_.isEmpty()) curl_easy_setopt(handle_, CURLOPT_CAINFO, caFile_.constData());
@@ -76,18 +75,41 @@ CurlRequest::Result CurlRequest::Perform(const Sink& sink, const StopCheck& stop
     sink_ = &sink;
     stop_ = &stop;
     sinkStopped_ = false;
+    stalled_ = false;
+    lastByte_ = std::chrono::steady_clock::now();
     result.code = curl_easy_perform(handle_);
     sink_ = nullptr;
     stop_ = nullptr;
     result.sinkStopped = sinkStopped_;
+    result.timedOut = stalled_ || result.code == CURLE_OPERATION_TIMEDOUT;
+    // The address it was sent on to is not https: the address asked for was.
+    char* reached = nullptr;
+    result.redirectRefused =
+        result.code == CURLE_UNSUPPORTED_PROTOCOL &&
+        curl_easy_getinfo(handle_, CURLINFO_EFFECTIVE_URL, &reached) == CURLE_OK && reached &&
+        std::strncmp(reached, "https://", 8) != 0;
     curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &result.status);
     curl_easy_getinfo(handle_, CURLINFO_HTTP_CONNECTCODE, &result.proxyStatus);
     return result;
 }
 
+std::uint64_t CurlRequest::ExpectedLength() const {
+    curl_off_t length = -1;
+    if (!handle_ ||
+        curl_easy_getinfo(handle_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK ||
+        length < 0)
+        return 0;
+    return static_cast<std::uint64_t>(length);
+}
+
+bool CurlRequest::Stalled() const {
+    return std::chrono::steady_clock::now() - lastByte_ > limits_.stall;
+}
+
 std::size_t CurlRequest::OnData(char* data, std::size_t size, std::size_t count, void* self) {
     auto* request = static_cast<CurlRequest*>(self);
     const std::size_t length = size * count;
+    request->lastByte_ = std::chrono::steady_clock::now();
     if ((*request->stop_)() || !(*request->sink_)(data, length)) {
         request->sinkStopped_ = true;
         return length == 0 ? 1 : 0;  // any count other than `length` ends the transfer
@@ -97,6 +119,10 @@ std::size_t CurlRequest::OnData(char* data, std::size_t size, std::size_t count,
 
 int CurlRequest::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* request = static_cast<CurlRequest*>(self);
+    if (request->Stalled()) {
+        request->stalled_ = true;
+        return 1;
+    }
     return (*request->stop_)() ? 1 : 0;
 }
 

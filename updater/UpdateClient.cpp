@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QTextStream>
 #include <algorithm>
 #include <cerrno>
 #include <mutex>
@@ -11,6 +12,7 @@
 
 #include "updater/CurlRequest.h"
 #include "updater/ListPage.h"
+#include "updater/UpdateProgress.h"
 #include "updater/UpdateServer.h"
 #include "updater/UpdateState.h"
 
@@ -23,6 +25,7 @@ constexpr int kMaxProxyLogins = 10;
 std::mutex g_mutex;
 ProxyLoginHook g_hook;
 std::optional<ProxyCredentials> g_acceptedLogin;
+TransferLimits g_limits;
 
 ProxyLoginHook CurrentHook() {
     std::lock_guard lock(g_mutex);
@@ -39,12 +42,20 @@ void RememberLogin(const ProxyCredentials& login) {
     g_acceptedLogin = login;
 }
 
-// Printable ASCII without blanks: anything else in an address is refused
-// before it reaches libcurl.
+// An https address of printable ASCII without blanks: anything else is
+// refused before it reaches libcurl.
 bool IsRequestableUrl(const QString& url) {
-    if (url.isEmpty()) return false;
+    if (!url.startsWith(QLatin1String("https://"))) return false;
     return std::all_of(url.begin(), url.end(),
                        [](QChar c) { return c.unicode() > 0x20 && c.unicode() < 0x7F; });
+}
+
+// The address a redirect led to is the server's text: it is not printed.
+void ReportRefusedRedirect(const CurlRequest::Result& result) {
+    if (!result.redirectRefused) return;
+    QTextStream(stderr) << "norvale-autoupdate: refused a redirect that leaves https; "
+                           "updates are fetched over https only"
+                        << Qt::endl;
 }
 
 bool WriteAll(int fd, const char* data, std::size_t length) {
@@ -96,6 +107,16 @@ void SetProxyLoginHook(ProxyLoginHook hook) {
     g_hook = std::move(hook);
 }
 
+void SetTransferLimits(TransferLimits limits) {
+    std::lock_guard lock(g_mutex);
+    g_limits = limits;
+}
+
+TransferLimits CurrentTransferLimits() {
+    std::lock_guard lock(g_mutex);
+    return g_limits;
+}
+
 void ForgetProxyLogin() {
     std::lock_guard lock(g_mutex);
     g_acceptedLogin.reset();
@@ -109,8 +130,9 @@ QString ListPageUrl(const QString& versionToken) {
 std::optional<QByteArray> FetchListPage(const QString& url) {
     if (!IsRequestableUrl(url)) return std::nullopt;
     std::optional<ProxyCredentials> login = AcceptedLogin();
+    const TransferLimits limits = CurrentTransferLimits();
     for (int asked = 0; asked <= kMaxProxyLogins; ++asked) {
-        CurlRequest request(url);
+        CurlRequest request(url, {limits.listPage, limits.listPage});
         if (!request.IsValid()) return std::nullopt;
         if (login) request.SetProxyLogin(login->user, login->password);
         ListPage page;
@@ -120,6 +142,7 @@ std::optional<QByteArray> FetchListPage(const QString& url) {
             return kept == length;
         };
         const CurlRequest::Result result = request.Perform(sink, [] { return false; });
+        ReportRefusedRedirect(result);
         if (result.status == 407 || result.proxyStatus == 407) {
             const ProxyLoginHook hook = CurrentHook();
             login = hook ? hook() : std::nullopt;
@@ -135,15 +158,12 @@ std::optional<QByteArray> FetchListPage(const QString& url) {
 }
 
 bool FindUpgradeLink(const QString& versionToken, QString* link) {
-    const QString url = ListPageUrl(versionToken);
-    const std::optional<QByteArray> page = FetchListPage(url);
+    if (UpdateServerBase().isEmpty()) return false;
+    const std::optional<QByteArray> page = FetchListPage(ListPageUrl(versionToken));
     if (!page) return false;
     const std::optional<QString> found = ListPage::FindLink(*page);
-    if (!found) return false;
-    // An archive of program files fetched in clear text could be swapped on
-    // the way; a page read over https only points at https archives.
-    if (url.startsWith(QLatin1String("https://")) && !found->startsWith(QLatin1String("https://")))
-        return false;
+    // Archives come over https only, like the page.
+    if (!found || !found->startsWith(QLatin1String("https://"))) return false;
     if (link) *link = *found;
     return true;
 }
@@ -155,18 +175,25 @@ bool DownloadToFile(const QString& url, const QString& path) {
 bool DownloadToFile(const QString& url, const QString& path, std::uint64_t maxBytes) {
     if (!IsRequestableUrl(url) || path.isEmpty()) return false;
     if (GetUpdateState() == UpdateState::Aborted) return false;
-    CurlRequest request(url);
+    CurlRequest request(url, {std::chrono::milliseconds(0), CurrentTransferLimits().stall});
     if (!request.IsValid()) return false;
     if (const std::optional<ProxyCredentials> login = AcceptedLogin())
         request.SetProxyLogin(login->user, login->password);
     ArchiveFile file(path);
     std::uint64_t received = 0;
+    UpdateProgress& progress = Progress();
     const auto sink = [&](const char* data, std::size_t length) {
+        if (received == 0) progress.bytesExpected = request.ExpectedLength();
+        // Checked: the sum never wraps round below the limit.
+        if (length > maxBytes - std::min(received, maxBytes) || !file.Write(data, length))
+            return false;
         received += length;
-        return received <= maxBytes && file.Write(data, length);
+        progress.bytesReceived = received;
+        return true;
     };
     const auto cancelled = [] { return GetUpdateState() == UpdateState::Aborted; };
     const CurlRequest::Result result = request.Perform(sink, cancelled);
+    ReportRefusedRedirect(result);
     if (result.code != CURLE_OK) {
         file.Close();
         return false;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -25,26 +26,39 @@ void SetProxyLoginHook(ProxyLoginHook hook);
 // Drops the login kept from an earlier 407. Thread-safe.
 void ForgetProxyLogin();
 
+// How long the server may take. The list page must arrive whole within
+// `listPage`; a download (archive or signature) fails once no byte came for
+// `stall`. The defaults are the updater's; tests shorten them.
+struct TransferLimits {
+    std::chrono::milliseconds listPage{30000};
+    std::chrono::milliseconds stall{30000};
+};
+// Replaces the limits for the rest of the process. Thread-safe.
+void SetTransferLimits(TransferLimits limits);
+TransferLimits CurrentTransferLimits();
+
 // The list-page address for a version token such as "VER:1.00.0123.045":
 // server base + "/firmware/list.asp?type=NORVALE_DISCOVERY&fw=" + token,
 // the token inserted as it is.
 QString ListPageUrl(const QString& versionToken);
 
 // The body of `url` whatever its HTTP status, cut after 29,999 bytes; nullopt
-// on a network failure, a refused certificate, a cancelled proxy login or an
-// address with blanks or control characters. Blocks the calling thread.
+// on a network failure, a refused certificate, a cancelled proxy login, a
+// page that does not arrive within the time limit, an address that is not
+// https or one with blanks or control characters. Blocks the calling thread.
 std::optional<QByteArray> FetchListPage(const QString& url);
 
 // Asks the server whether `versionToken` has an update. True with `*link`
-// (not null) set to the archive's address when the page offers one. When the
-// page came over https, only an https link counts.
+// (not null) set to the archive's address when the page offers one; only an
+// https link counts. False at once when the server base is refused.
 bool FindUpgradeLink(const QString& versionToken, QString* link);
 
-// Stores the body of `url` in the file `path` (created with mode 0600 once
-// the answer starts; a symlink there is never followed). The state is checked
-// before every piece of at most 16 KiB and while waiting: Aborted ends the
-// download. True only when the whole body was written; on a cancel, a
-// network or a write failure the partial file stays.
+// Stores the body of `url` (https only) in the file `path` (created with
+// mode 0600 once the answer starts; a symlink there is never followed). The
+// state is checked before every piece of at most 16 KiB and while waiting:
+// Aborted ends the download. True only when the whole body was written; on a
+// cancel, a stall, a network or a write failure the partial file stays.
+// Progress() counts the bytes.
 bool DownloadToFile(const QString& url, const QString& path);
 
 // Update archives are far smaller; a body that grows past this is refused.

@@ -5,10 +5,10 @@
 namespace norvale::updater {
 
 // Base address of the firmware-list server without a trailing slash, e.g.
-// "https://update.example.com". The NORVALE_UPDATE_SERVER environment
-// variable, when set and starting with http:// or https://, replaces the
-// built-in address. Empty when the variable is set to anything else (the
-// check then finds nothing rather than asking an unintended host).
+// "https://update.example.com": the build setting, or the NORVALE_UPDATE_SERVER
+// environment variable when set. Only an https address is used: anything
+// else (http:// included) gives an empty base, and the refusal is explained
+// on standard error; the updater then checks nothing.
 QString UpdateServerBase();
 
 }  // namespace norvale::updater

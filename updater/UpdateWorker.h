@@ -1,6 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "updater/InstallControl.h"
+#include "updater/MinisignPublicKey.h"
 
 namespace norvale::updater {
 
@@ -15,24 +21,42 @@ class UpdateWorkerHost {
     virtual void PostUpdateDone() = 0;
 };
 
-// The archive's address and the folder the main program is installed in.
+// Everything one update needs, copied to the worker's thread.
 struct UpdateJob {
+    // The archive's address; its signature is at the same address + ".minisig".
     QString link;
+    // The installation's root, the folder holding "current" (VersionedInstall).
     QString installFolder;
+    // The running program's "VER:..." token; the archive's release must be newer.
+    QString versionToken;
+    // The keys whose signatures are accepted.
+    std::vector<MinisignPublicKey> trustedKeys;
+    // Seconds since 1970 (UTC) when asked; null: the system clock.
+    std::function<std::int64_t()> clock;
+    // Sees every install step; null: nothing (tests inject faults here).
+    std::function<bool(InstallStep)> installHook;
 };
 
-// The archive and unpacking folder names inside the private temporary folder.
+// The names of the downloads and the unpacking folder inside the private
+// temporary folder.
 inline constexpr char kArchiveFileName[] = "Norvale.zip";
+inline constexpr char kSignatureFileName[] = "Norvale.zip.minisig";
 inline constexpr char kExtractFolderName[] = "Norvale Discover";
+// A signature file is a few hundred bytes.
+inline constexpr std::uint64_t kMaxSignatureBytes = 4096;
 
-// The worker thread's body: downloads the archive into the private temporary
-// folder (deleting any earlier archive first), unpacks it into an emptied
-// folder there and installs its files into the install folder, all or
-// nothing. Ends with Succeeded or Failed (unless the user cancelled first:
-// Aborted stays) and PostUpdateDone; a failed install, or an install folder
-// that is not an existing absolute folder (checked before downloading),
-// calls ShowCopyFailure, then sets Aborted and posts. A cancel seen between
-// phases ends the work without a post. Call with the state set to Running.
+// The worker thread's body. In order: fetches the signature and checks its
+// key, its comment and the release it names (newer than the running one, not
+// expired); downloads the archive and checks it against the signature before
+// a byte is unpacked; unpacks it into an emptied folder; installs it as a new
+// release of the installation and switches to it. Ends in Succeeded, Failed
+// (download or unpacking), Refused (signature or release not accepted) or,
+// for an install that failed or an installation that cannot be changed,
+// ShowCopyFailure then Aborted; each with PostUpdateDone. A cancel (Aborted)
+// seen before the switch ends the work without a post and leaves the
+// installation as it was; once the state is Switching the install finishes.
+// The downloads and the unpacking folder are removed at the end whatever
+// happened. Call with the state set to Running.
 void RunUpdateWorker(const UpdateJob& job, UpdateWorkerHost& host);
 
 }  // namespace norvale::updater

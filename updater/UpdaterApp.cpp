@@ -1,7 +1,6 @@
 #include "updater/UpdaterApp.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -15,6 +14,7 @@
 #include "updater/UpdaterCommandLine.h"
 #include "updater/UpdaterLanguage.h"
 #include "updater/UpdaterSkin.h"
+#include "updater/VersionedInstall.h"
 
 namespace norvale::updater {
 namespace {
@@ -34,8 +34,9 @@ std::unique_ptr<QWidget> MakeHiddenOwner() {
 }  // namespace
 
 bool UsableInstallFolder(const QString& folder) {
-    if (folder.isEmpty() || !QDir::isAbsolutePath(folder)) return false;
-    return QFileInfo(folder).isDir();
+    const std::optional<VersionedInstall> install =
+        VersionedInstall::Open(QFile::encodeName(folder).toStdString());
+    return install && install->IsWritable();
 }
 
 CAutoUpdateApp::CAutoUpdateApp(UpdaterOptions options) : options_(std::move(options)) {}
@@ -46,9 +47,19 @@ int CAutoUpdateApp::InitInstance(const QString& commandLine) {
     ApplyUpdaterMessageBoxSkin();
     const UpdaterCommandLine line = ParseUpdaterCommandLine(commandLine);
 
-    // A main program starting while this one runs asks it to close.
+    // One updater at a time: a second one ends at once. The first takes a
+    // main program's close request while it runs.
     app::SingleInstance instance(QString::fromLatin1(kInstanceName));
-    instance.TryBecomeFirst();
+    if (!instance.TryBecomeFirst()) {
+        outcome_ = Outcome::AlreadyRunning;
+        return 0;
+    }
+    // An installation this user cannot change (a package, or one made by
+    // another user) is never offered an update: no question, no closing.
+    if (!line.installFolder || !UsableInstallFolder(*line.installFolder)) {
+        outcome_ = Outcome::NoInstallFolder;
+        return 0;
+    }
 
     const std::unique_ptr<QWidget> owner = MakeHiddenOwner();
     SetProxyLoginHook(options_.proxyLogin ? options_.proxyLogin : ProxyLoginHook(AskProxyLogin));
@@ -59,17 +70,12 @@ int CAutoUpdateApp::InitInstance(const QString& commandLine) {
         outcome_ = Outcome::NoUpdate;
         return 0;
     }
-    // Without a usable install folder there is nothing to update.
-    if (!line.installFolder || !UsableInstallFolder(*line.installFolder)) {
-        outcome_ = Outcome::NoInstallFolder;
-        return 0;
-    }
     if (AskFirstQuestion(owner.get()) == IDNO) {
         outcome_ = Outcome::Declined;
         return 0;
     }
     outcome_ = Outcome::DialogRan;
-    CAutoUpdateDlg dialog(link, *line.installFolder, options_);
+    CAutoUpdateDlg dialog(link, *line.installFolder, line.versionToken, options_);
     QObject::connect(&instance, &app::SingleInstance::closeRequested, &dialog,
                      &CAutoUpdateDlg::Cancel);
     dialog.exec();

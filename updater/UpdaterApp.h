@@ -7,11 +7,13 @@
 namespace norvale::updater {
 
 // The updater's one pass: choose the language block, set the message-box
-// look, read the command line, ask the server for an upgrade link, ask the
-// user (text 113, Yes or No only) and run the progress dialog. Nothing is
-// shown when the server offers nothing, when the command line names no
-// usable install folder, or when the user answers No. A QApplication must
-// exist; use on its thread.
+// look, read the command line, make sure no other updater runs, ask the
+// server for an upgrade link, ask the user (text 113, Yes or No only) and
+// run the progress dialog. Nothing is shown, and the server is not even
+// asked, when another updater runs or the command line names no installation
+// this user can change; nothing is shown either when the server offers
+// nothing or the user answers No. A QApplication must exist; use on its
+// thread.
 class CAutoUpdateApp {
   public:
     // The local socket name on which a running updater takes close requests.
@@ -26,7 +28,7 @@ class CAutoUpdateApp {
     int InitInstance(const QString& commandLine);
 
     // What the last pass did, for its callers' logs and tests.
-    enum class Outcome { NoUpdate, NoInstallFolder, Declined, DialogRan };
+    enum class Outcome { NoUpdate, NoInstallFolder, AlreadyRunning, Declined, DialogRan };
     Outcome LastOutcome() const { return outcome_; }
 
   private:
@@ -36,8 +38,8 @@ class CAutoUpdateApp {
     Outcome outcome_ = Outcome::NoUpdate;
 };
 
-// True when folder can take an update: an absolute path of an existing
-// folder.
+// True when `folder` can take an update: the root of a versioned
+// installation (VersionedInstall) that this user may change.
 bool UsableInstallFolder(const QString& folder);
 
 }  // namespace norvale::updater

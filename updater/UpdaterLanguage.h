@@ -39,5 +39,9 @@ constexpr int kNewerVersionText = 113;
 constexpr int kProxyPromptText = 114;
 constexpr int kProxyUserText = 115;
 constexpr int kProxyPasswordText = 116;
+// Names of the progress dialog's image-only buttons, for assistive technology.
+constexpr int kMinimiseName = 117;
+constexpr int kCloseName = 118;
+constexpr int kNotVerifiedText = 119;
 
 }  // namespace norvale::updater

@@ -1,8 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
+
+#include "updater/InstallControl.h"
+#include "updater/MinisignPublicKey.h"
 
 class QWidget;
 
@@ -33,6 +38,14 @@ struct UpdaterOptions {
     std::function<void()> closeMainProgram;
     // Called once the progress dialog is open (tests drive it from there).
     std::function<void(QWidget*)> progressOpened;
+    // The keys whose signatures are accepted; none: the keys compiled into
+    // the program (TrustedUpdateKeys). Only code that builds the updater in
+    // can set them; nothing outside the process can.
+    std::optional<std::vector<MinisignPublicKey>> trustedKeys;
+    // Seconds since 1970 (UTC); null: the system clock.
+    std::function<std::int64_t()> clock;
+    // Sees every install step (UpdateJob::installHook); null: nothing.
+    std::function<bool(InstallStep)> installHook;
 };
 
 }  // namespace norvale::updater

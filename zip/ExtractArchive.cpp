@@ -44,16 +44,21 @@ bool Attempt(std::vector<ZipEntryFailure>* failures, std::size_t index, const st
 
 bool FitsInFreeSpace(const CZipArchive& zip, const std::filesystem::path& folder,
                      std::vector<ZipEntryFailure>* failures) {
+    // Declared sizes are the archive's word: summed with overflow checks, so
+    // entries of 2^63 bytes each cannot wrap round to a small total.
     unsigned long long declared = 0;
-    for (std::size_t i = 0; i < zip.GetCount(); ++i) {
+    bool overflowed = false;
+    for (std::size_t i = 0; i < zip.GetCount() && !overflowed; ++i) {
         const CFileHeader& header = zip.GetFileInfo(i);
-        if (!header.IsFolder()) declared += header.uncompressedSize;
+        if (!header.IsFolder())
+            overflowed = __builtin_add_overflow(declared, header.uncompressedSize, &declared);
     }
     long long free = FreeSpaceFor(folder);
-    if (free < 0 || declared <= static_cast<unsigned long long>(free)) return true;
-    Report(
-        failures, ZipEntryFailure::kWholeArchive, {}, CZipException::kNoSpaceCause,
-        "archive needs " + std::to_string(declared) + " bytes, " + std::to_string(free) + " free");
+    if (!overflowed && (free < 0 || declared <= static_cast<unsigned long long>(free))) return true;
+    Report(failures, ZipEntryFailure::kWholeArchive, {}, CZipException::kNoSpaceCause,
+           overflowed ? std::string("archive declares more bytes than can be counted")
+                      : "archive needs " + std::to_string(declared) + " bytes, " +
+                            std::to_string(free) + " free");
     return false;
 }
 
@@ -95,7 +100,9 @@ long long FreeSpaceFor(const std::filesystem::path& folder) {
         probe = probe.parent_path();
     struct statvfs fs {};
     if (::statvfs(probe.c_str(), &fs) != 0) return -1;
-    return static_cast<long long>(fs.f_bavail) * static_cast<long long>(fs.f_frsize);
+    long long bytes = 0;
+    if (__builtin_mul_overflow(fs.f_bavail, fs.f_frsize, &bytes)) return -1;
+    return bytes;
 }
 
 bool ExtractArchive(const std::filesystem::path& archivePath,

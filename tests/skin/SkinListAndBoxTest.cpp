@@ -77,21 +77,57 @@ TEST_F(CLuListCtrlTest, SelectionSurvivesInsertionsAndDeletionsAroundIt) {
     EXPECT_EQ(list.GetSelectedIndex(), -1);
 }
 
-TEST_F(CLuListCtrlTest, PointerHighlightsTheRowUnderItAndKeysDoNothing) {
+TEST_F(CLuListCtrlTest, PointerHighlightsTheRowUnderItAndLeavesNoFocusMark) {
     dialog.show();
     dialog.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QTest::mouseClick(&dialog, Qt::LeftButton, {}, QPoint(250, 250));
+    list.clearFocus();
     QSignalSpy focus(&list, &CLuListCtrl::focusTaken);
     QTest::mouseMove(&list, QPoint(20, 120));  // row 2
     EXPECT_EQ(list.HighlightedRow(), 2);
     EXPECT_EQ(focus.count(), 1);
-    EXPECT_EQ(Shot(list).pixel(100, 125), kGreen);
-    list.SelectItem(0);
-    for (auto key : {Qt::Key_Down, Qt::Key_PageDown, Qt::Key_End, Qt::Key_Space}) {
-        QTest::keyClick(&list, key);
+    EXPECT_TRUE(list.hasFocus());
+    const QImage shot = Shot(list);
+    EXPECT_EQ(shot.pixel(100, 125), kGreen);
+    EXPECT_EQ(shot.pixel(4, 102), kGreen);  // where the keyboard's mark would be
+}
+
+// Ten items in pages of four: the keys move the selection, the list pages
+// with the page buttons' steps to keep it shown, Enter activates it.
+TEST_F(CLuListCtrlTest, KeysMoveTheSelectionAcrossPagesAndEnterActivatesIt) {
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    list.setFocus(Qt::TabFocusReason);
+    QSignalSpy moved(&list, &CLuListCtrl::selectionMoved);
+    QSignalSpy activated(&list, &CLuListCtrl::itemActivated);
+    QTest::keyClick(&list, Qt::Key_Return);  // nothing selected: nothing to activate
+    EXPECT_TRUE(activated.isEmpty());
+    const struct {
+        Qt::Key key;
+        int selected;
+        int top;
+    } steps[] = {{Qt::Key_Down, 0, 0},     {Qt::Key_Down, 1, 0}, {Qt::Key_PageDown, 4, 3},
+                 {Qt::Key_PageDown, 7, 6}, {Qt::Key_End, 9, 6},  {Qt::Key_Up, 8, 6},
+                 {Qt::Key_PageUp, 5, 3},   {Qt::Key_Home, 0, 0}, {Qt::Key_Up, 0, 0}};
+    for (const auto& step : steps) {
+        QTest::keyClick(&list, step.key);
+        EXPECT_EQ(list.GetSelectedIndex(), step.selected) << step.key;
+        EXPECT_EQ(list.GetTopOffset(), step.top) << step.key;
     }
-    EXPECT_EQ(list.GetSelectedIndex(), 0);
-    EXPECT_EQ(list.GetTopOffset(), 0);
+    EXPECT_EQ(moved.count(), 8);  // Up at the first item moves nothing
+    EXPECT_EQ(moved.back()[0].toInt(), 0);
+    // The selected row (row 0) carries the dotted mark in the selected text
+    // colour (black here); the row below does not.
+    const QImage shot = Shot(list);
+    EXPECT_EQ(shot.pixel(4, 4), kBlack);
+    EXPECT_EQ(shot.pixel(5, 4), kBlue);
+    EXPECT_EQ(shot.pixel(4, 54), kRed);
+    QTest::keyClick(&list, Qt::Key_Down);
+    QTest::keyClick(&list, Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_EQ(activated.count(), 1);
+    EXPECT_EQ(activated[0][0].toInt(), 1);
 }
 
 TEST_F(CLuListCtrlTest, MarkShowsOnlyInRowsWithColumnTwoText) {

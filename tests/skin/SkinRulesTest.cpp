@@ -266,7 +266,7 @@ TEST(StringTableTest, ProgramTablesHoldEveryTextAndEveryUpdaterLanguage) {
         }
         EXPECT_TRUE(strings.Get(base + 102).contains(QStringLiteral("Norvale Discovery")));
     }
-    EXPECT_TRUE(strings.Get(58).isEmpty());
+    EXPECT_TRUE(strings.Get(62).isEmpty());
 }
 
 TEST(StringTableTest, LanguageResourcesComeFirstButNeverLendImages) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -171,19 +172,63 @@ TEST_F(CLuButtonTest, HighlightSurvivesFocusGoingToTheParentButNotDeactivation) 
     EXPECT_FALSE(second.IsHovered());
 }
 
-TEST_F(CLuButtonTest, PressedDrawsCellTwoAndClicksWithTheMouseOnly) {
+// The mouse, Space (down on the press, clicked on the release) and Enter
+// press the focused button; Enter never reaches the dialog, where it would
+// click the default button.
+TEST_F(CLuButtonTest, MouseSpaceAndEnterPressOnlyTheFocusedButton) {
+    QPushButton fallback(&dialog);
+    fallback.setDefault(true);
+    fallback.setGeometry(10, 60, 50, 20);
     QSignalSpy clicked(&first, &QAbstractButton::clicked);
+    QSignalSpy fellBack(&fallback, &QAbstractButton::clicked);
     ASSERT_TRUE(ShowActive(dialog));
     QTest::mousePress(&first, Qt::LeftButton, {}, QPoint(50, 10));
     EXPECT_EQ(Shot(first).pixel(50, 10), kBlue);
     QTest::mouseRelease(&first, Qt::LeftButton, {}, QPoint(50, 10));
     EXPECT_EQ(clicked.count(), 1);
+
     first.setFocus();
-    for (auto key : {Qt::Key_Space, Qt::Key_Tab, Qt::Key_Down, Qt::Key_Home}) {
-        QTest::keyClick(&first, key);
-    }
+    QTest::keyPress(&first, Qt::Key_Space);
+    EXPECT_EQ(Shot(first).pixel(50, 10), kBlue);
     EXPECT_EQ(clicked.count(), 1);
+    QTest::keyRelease(&first, Qt::Key_Space);
+    EXPECT_EQ(clicked.count(), 2);
+    QTest::keyClick(&first, Qt::Key_Return);
+    QTest::keyClick(&first, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(clicked.count(), 4);
+    for (auto key : {Qt::Key_Down, Qt::Key_Home, Qt::Key_PageDown}) QTest::keyClick(&first, key);
+    EXPECT_EQ(clicked.count(), 4);
     EXPECT_TRUE(first.hasFocus());
+    EXPECT_EQ(fellBack.count(), 0);
+    QTest::keyClick(&first, Qt::Key_Tab);
+    EXPECT_TRUE(second.hasFocus());
+}
+
+// The dotted mark (normal caption colour, every other pixel four pixels in)
+// shows for the focus that came from the keyboard, never for the focus the
+// pointer gave: those pixels stay as the face draws them.
+TEST_F(CLuButtonTest, FocusMarkShowsOnlyForTheKeyboardsFocus) {
+    first.SetTextColors(0x6F00FFFF, kBlack, kBlack, kBlack, false);
+    ASSERT_TRUE(ShowActive(dialog));
+    QTest::mouseClick(&dialog, Qt::LeftButton, {}, QPoint(5, 80));
+    first.clearFocus();  // the window may have opened on it
+    QTest::mouseMove(&first, QPoint(50, 10));
+    ASSERT_TRUE(first.hasFocus());
+    EXPECT_EQ(Shot(first).pixel(4, 4), kGreen);
+    QTest::mouseClick(&first, Qt::LeftButton, {}, QPoint(50, 10));
+    EXPECT_EQ(Shot(first).pixel(4, 4), kGreen);
+
+    QTest::keyClick(&first, Qt::Key_Tab);
+    QTest::keyClick(&second, Qt::Key_Backtab);
+    ASSERT_TRUE(first.hasFocus());
+    const QImage shot = Shot(first);
+    EXPECT_EQ(shot.pixel(4, 4), 0xFF00FFFFu);  // opaque
+    EXPECT_EQ(shot.pixel(5, 4), kRed);
+    EXPECT_EQ(shot.pixel(6, 4), 0xFF00FFFFu);
+    EXPECT_EQ(shot.pixel(95, 15), 0xFF00FFFFu);
+    EXPECT_EQ(shot.pixel(3, 3), kRed);
+    EXPECT_EQ(shot.pixel(50, 10), kRed);
+    EXPECT_EQ(Shot(second).pixel(4, 4), kRed);  // no focus, no mark
 }
 
 TEST_F(CLuButtonTest, CaptionColourFollowsTheState) {

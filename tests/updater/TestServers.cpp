@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -174,7 +175,47 @@ void TestSite::Serve(const std::string& path, const std::string& bytes) const {
     WriteFile(docRoot + "/" + path, bytes, 0644);
 }
 
-ScriptedHttpServer::ScriptedHttpServer(std::vector<Piece> answer) {
+// One accepted connection, over TLS or plain.
+class ScriptedHttpServer::Connection {
+  public:
+    Connection(int fd, bool tls) : fd_(fd) {
+        if (!tls) return;
+        const std::string folder = Site().folder;
+        context_ = SSL_CTX_new(TLS_server_method());
+        ok_ = context_ &&
+              SSL_CTX_use_certificate_chain_file(context_, (folder + "/server.pem").c_str()) == 1 &&
+              SSL_CTX_use_PrivateKey_file(context_, (folder + "/server.key").c_str(),
+                                          SSL_FILETYPE_PEM) == 1 &&
+              (ssl_ = SSL_new(context_)) != nullptr && SSL_set_fd(ssl_, fd_) == 1 &&
+              SSL_accept(ssl_) == 1;
+    }
+    ~Connection() {
+        if (ssl_) SSL_free(ssl_);
+        if (context_) SSL_CTX_free(context_);
+        ::close(fd_);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool Ok() const { return ok_; }
+    ssize_t Receive(char* buffer, std::size_t size) {
+        if (!ssl_) return ::recv(fd_, buffer, size, 0);
+        return SSL_read(ssl_, buffer, static_cast<int>(size));
+    }
+    bool Send(const std::string& bytes) {
+        if (!ssl_) return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) >= 0;
+        return bytes.empty() || SSL_write(ssl_, bytes.data(), static_cast<int>(bytes.size())) > 0;
+    }
+
+  private:
+    int fd_;
+    SSL_CTX* context_ = nullptr;
+    SSL* ssl_ = nullptr;
+    bool ok_ = true;
+};
+
+ScriptedHttpServer::ScriptedHttpServer(std::vector<Piece> answer, Scheme scheme) : scheme_(scheme) {
+    ::signal(SIGPIPE, SIG_IGN);  // a client that went away fails the write, nothing more
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -196,7 +237,13 @@ ScriptedHttpServer::~ScriptedHttpServer() {
 }
 
 std::string ScriptedHttpServer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
+    return std::string(scheme_ == Scheme::Https ? "https" : "http") +
+           "://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+void ScriptedHttpServer::Serve(const std::string& path, const std::string& body) {
+    std::lock_guard lock(mutex_);
+    served_[path] = body;
 }
 
 void ScriptedHttpServer::Release() {
@@ -211,24 +258,37 @@ void ScriptedHttpServer::Run(const std::vector<Piece>& answer) {
         if (::poll(&wait, 1, 50) != 1) continue;
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
-        Answer(fd, answer);
-        ::close(fd);
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        Connection connection(fd, scheme_ == Scheme::Https);
+        if (connection.Ok()) Answer(connection, answer);
     }
 }
 
-void ScriptedHttpServer::Answer(int fd, const std::vector<Piece>& answer) {
-    const int on = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+void ScriptedHttpServer::Answer(Connection& connection, const std::vector<Piece>& answer) {
     std::string request;
     char buffer[4096];
     while (request.find("\r\n\r\n") == std::string::npos) {
-        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        const ssize_t got = connection.Receive(buffer, sizeof buffer);
         if (got <= 0) return;
         request.append(buffer, static_cast<std::size_t>(got));
     }
+    // "GET <path> HTTP/1.1"
+    const std::size_t start = request.find(' ') + 1;
+    const std::string path = request.substr(start, request.find(' ', start) - start);
+    {
+        std::unique_lock lock(mutex_);
+        if (const auto found = served_.find(path); found != served_.end()) {
+            const std::string body = found->second;
+            lock.unlock();
+            connection.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                            "\r\nConnection: close\r\n\r\n" + body);
+            return;
+        }
+    }
     for (const Piece& piece : answer) {
-        if (::send(fd, piece.bytes.data(), piece.bytes.size(), MSG_NOSIGNAL) < 0) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        if (stopping_ || !connection.Send(piece.bytes)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(piece.pauseMs));
         if (piece.hold) {
             std::unique_lock lock(mutex_);
             released_.wait(lock, [this] { return isReleased_; });

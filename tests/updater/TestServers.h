@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -57,23 +58,29 @@ struct TestSite {
 };
 const TestSite& Site();
 
-// An HTTP server on 127.0.0.1 that answers every connection with the same
-// script, piece by piece, pausing after each, so the client sees the body in
-// pieces of the given sizes. A piece marked `hold` is followed by a wait
-// for Release() (or the server's end). Connections are served one at a time.
+// An HTTPS server on 127.0.0.1 (the test site's certificate; plain HTTP when
+// asked, for playing a proxy) that answers every connection with the same
+// script, piece by piece, pausing after each (15 ms, or the piece's own
+// pause), so the client sees the body in pieces of the given sizes. A piece
+// marked `hold` is followed by a wait for Release() (or the server's end).
+// Connections are served one at a time.
 class ScriptedHttpServer {
   public:
     struct Piece {
         std::string bytes;
         bool hold = false;
+        int pauseMs = 15;
     };
-    explicit ScriptedHttpServer(std::vector<Piece> answer);
+    enum class Scheme { Https, Http };
+    explicit ScriptedHttpServer(std::vector<Piece> answer, Scheme scheme = Scheme::Https);
     ~ScriptedHttpServer();
     ScriptedHttpServer(const ScriptedHttpServer&) = delete;
     ScriptedHttpServer& operator=(const ScriptedHttpServer&) = delete;
 
     std::string Url(const std::string& path) const;
     void Release();
+    // Answers requests for `path` with `body` (200, whole) instead of the script.
+    void Serve(const std::string& path, const std::string& body);
 
     // An answer with a chunked body, cut into wire pieces at `cuts` (sizes
     // in bytes that need not match the chunk borders).
@@ -82,14 +89,17 @@ class ScriptedHttpServer {
                                             const std::vector<std::size_t>& cuts);
 
   private:
+    class Connection;
     void Run(const std::vector<Piece>& answer);
-    void Answer(int fd, const std::vector<Piece>& answer);
+    void Answer(Connection& connection, const std::vector<Piece>& answer);
 
+    Scheme scheme_;
     int listenFd_ = -1;
     int port_ = 0;
     std::mutex mutex_;
     std::condition_variable released_;
     bool isReleased_ = false;
+    std::map<std::string, std::string> served_;  // guarded by mutex_
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 };

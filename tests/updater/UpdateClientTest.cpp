@@ -87,12 +87,23 @@ TEST_F(UpdateClientTest, ErrorPageWithTheLinkStillCountsAndAnyStatusIsRead) {
     ::unlink((Site().docRoot + "/pages/notfound.html").c_str());
 }
 
-TEST_F(UpdateClientTest, HttpsPageOnlyOffersHttpsArchives) {
+TEST_F(UpdateClientTest, PlainHttpIsRefusedEverywhere) {
     Site().Serve("pages/VER:1.00.0000.080.html", Anchor("http://127.0.0.1:8080/files/a.zip"));
+    Site().Serve("pages/VER:1.00.0000.443.html", Anchor("https://127.0.0.1:8443/files/a.zip"));
+    Site().Serve("files/small.bin", "small");
     QString link;
-    EXPECT_FALSE(FindUpgradeLink("VER:1.00.0000.080", &link));
+    EXPECT_FALSE(FindUpgradeLink("VER:1.00.0000.080", &link)) << "an http archive link";
+    // An http server base: refused with a word on standard error.
     ScopedEnv plain("NORVALE_UPDATE_SERVER", Site().HttpUrl("").c_str());
-    EXPECT_TRUE(FindUpgradeLink("VER:1.00.0000.080", &link));
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(FindUpgradeLink("VER:1.00.0000.443", &link));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("http://127.0.0.1:8080 (NORVALE_UPDATE_SERVER) is not an https:// address"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(FetchListPage(Q(Site().HttpUrl("/headers"))), std::nullopt);
+    EXPECT_FALSE(DownloadToFile(Q(Site().HttpUrl("/files/small.bin")), scratch_.QPath("a")));
+    EXPECT_FALSE(test::Exists(scratch_ / "a"));
 }
 
 TEST_F(UpdateClientTest, LongPageIsCutAfter29999Bytes) {
@@ -136,9 +147,30 @@ TEST_F(UpdateClientTest, BodyLongerThanTheLimitFails) {
 
 TEST_F(UpdateClientTest, RedirectFromHttpsToHttpIsRefused) {
     Site().Serve("files/small.bin", "small");
+    ::testing::internal::CaptureStderr();
     EXPECT_FALSE(DownloadToFile(Q(Site().HttpsUrl("/to-http")), scratch_.QPath("a")));
-    ASSERT_TRUE(DownloadToFile(Q(Site().HttpUrl("/files/small.bin")), scratch_.QPath("b")));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("refused a redirect that leaves https"), std::string::npos) << said;
+    ASSERT_TRUE(DownloadToFile(Q(Site().HttpsUrl("/files/small.bin")), scratch_.QPath("b")));
     EXPECT_EQ(ReadFile(scratch_ / "b"), "small");
+}
+
+TEST_F(UpdateClientTest, TricklingPageAndStalledDownloadFailWithinTheirLimits) {
+    SetTransferLimits({std::chrono::milliseconds(1500), std::chrono::milliseconds(1500)});
+    // One byte a second: complete after 60 s, far past the page's limit.
+    std::vector<ScriptedHttpServer::Piece> trickle = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 60\r\n\r\n", false, 1000}};
+    for (int i = 0; i < 60; ++i) trickle.push_back({"x", false, 1000});
+    {
+        ScriptedHttpServer server(trickle);
+        EXPECT_EQ(FetchListPage(Q(server.Url("/firmware/list.asp"))), std::nullopt);
+    }
+    // A download that stops sending and never ends.
+    ScriptedHttpServer stalled(
+        {{"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(1000, 's'), true}});
+    EXPECT_FALSE(DownloadToFile(Q(stalled.Url("/Norvale.zip")), scratch_.QPath("a")));
+    stalled.Release();
+    SetTransferLimits({});
 }
 
 TEST_F(UpdateClientTest, BodyInUnevenPiecesIsReassembledExactly) {
@@ -165,17 +197,17 @@ TEST_F(UpdateClientTest, CancelBetweenPiecesReturnsFalseAndLeavesThePartialFile)
     server.Release();
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(ReadFile(scratch_ / "a.zip") == first);
-    EXPECT_FALSE(DownloadToFile(Q(Site().HttpUrl("/files/small.bin")), scratch_.QPath("b")))
+    EXPECT_FALSE(DownloadToFile(Q(Site().HttpsUrl("/files/small.bin")), scratch_.QPath("b")))
         << "nothing starts once cancelled";
 }
 
 TEST_F(UpdateClientTest, FailedWriteEndsTheDownloadAsFailure) {
     Site().Serve("files/small.bin", "small");
     test::MakeFolder(scratch_ / "folder");
-    EXPECT_FALSE(DownloadToFile(Q(Site().HttpUrl("/files/small.bin")), scratch_.QPath("folder")));
+    EXPECT_FALSE(DownloadToFile(Q(Site().HttpsUrl("/files/small.bin")), scratch_.QPath("folder")));
     test::WriteFile(scratch_ / "target", "mine");
     ASSERT_EQ(::symlink((scratch_ / "target").c_str(), (scratch_ / "link").c_str()), 0);
-    EXPECT_FALSE(DownloadToFile(Q(Site().HttpUrl("/files/small.bin")), scratch_.QPath("link")));
+    EXPECT_FALSE(DownloadToFile(Q(Site().HttpsUrl("/files/small.bin")), scratch_.QPath("link")));
     EXPECT_EQ(ReadFile(scratch_ / "target"), "mine") << "a planted symlink is never followed";
 }
 
@@ -203,7 +235,7 @@ TEST_F(ProxyLoginTest, LoginAfter407RepeatsTheRequestAndIsKeptForDownloads) {
     UseProxy();
     Answer({ProxyCredentials{"alice", "secret"}});
     const std::optional<QByteArray> page =
-        FetchListPage(Q(Site().HttpUrl("/firmware/list.asp?fw=VER:7")));
+        FetchListPage(Q(Site().HttpsUrl("/firmware/list.asp?fw=VER:7")));
     ASSERT_TRUE(page.has_value());
     EXPECT_TRUE(page->startsWith("proxied"));
     EXPECT_EQ(asked_, 1u);
@@ -225,20 +257,20 @@ TEST_F(ProxyLoginTest, TunnelAskingForALoginIsAnsweredToo) {
 TEST_F(ProxyLoginTest, CancelledLoginGivesNoPage) {
     UseProxy();
     Answer({});
-    EXPECT_EQ(FetchListPage(Q(Site().HttpUrl("/headers"))), std::nullopt);
+    EXPECT_EQ(FetchListPage(Q(Site().HttpsUrl("/headers"))), std::nullopt);
     EXPECT_EQ(asked_, 1u);
     SetProxyLoginHook({});
     EXPECT_EQ(FetchListPage(Q(Site().HttpsUrl("/headers"))), std::nullopt) << "no hook: no page";
 }
 
 TEST_F(ProxyLoginTest, RefusedLoginIsAskedAgainButNotForever) {
-    ScriptedHttpServer proxy(
-        {{"HTTP/1.1 407 Proxy Authentication Required\r\n"
-          "Proxy-Authenticate: Basic realm=\"test\"\r\n"
-          "Content-Length: 0\r\nConnection: close\r\n\r\n"}});
-    ScopedEnv http("http_proxy", proxy.Url("").c_str());
+    ScriptedHttpServer proxy({{"HTTP/1.1 407 Proxy Authentication Required\r\n"
+                               "Proxy-Authenticate: Basic realm=\"test\"\r\n"
+                               "Content-Length: 0\r\nConnection: close\r\n\r\n"}},
+                             ScriptedHttpServer::Scheme::Http);
+    ScopedEnv https("https_proxy", proxy.Url("").c_str());
     Answer(std::vector<std::optional<ProxyCredentials>>(100, ProxyCredentials{"bob", "x"}));
-    EXPECT_EQ(FetchListPage(Q(Site().HttpUrl("/headers"))), std::nullopt);
+    EXPECT_EQ(FetchListPage(Q(Site().HttpsUrl("/headers"))), std::nullopt);
     EXPECT_GE(asked_, 2u);
     EXPECT_LE(asked_, 20u);
 }

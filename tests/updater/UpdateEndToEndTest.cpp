@@ -1,7 +1,8 @@
 // The whole update against a real installation: the build installed into a
-// scratch prefix, an archive of new files served over TLS by nginx, the
-// updater's real start-up, download, unpacking and install with the user's
-// answers scripted, and the relaunch of the new main program.
+// scratch prefix, an archive of new files signed by norvale-update-pack and
+// served over TLS by nginx, the updater's real start-up, signature check,
+// download, unpacking and install with the user's answers scripted (and the
+// tests' key trusted), and the relaunch of the new main program.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -17,8 +18,12 @@
 #include <QWidget>
 #include <map>
 
+#include "Version.h"
+#include "app/SingleInstance.h"
 #include "skin/MessageBoxSkin.h"
 #include "tests/updater/UpdaterTestServer.h"
+#include "tools/update-pack/MinisignSecretKey.h"
+#include "tools/update-pack/MinisignSigner.h"
 #include "updater/UpdaterApp.h"
 #include "updater/UpdaterLanguage.h"
 
@@ -47,23 +52,42 @@ Snapshot Take(const QString& folder) {
     return result;
 }
 
-unsigned ModeOf(const QString& path) {
-    struct stat info {};
-    ::lstat(QFile::encodeName(path).constData(), &info);
-    return info.st_mode & 07777;
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A ZIP of the entries of `folder` (names relative to it), modes kept.
-QByteArray ZipFolder(const QString& folder) {
+QString TestKey(const QString& file) {
+    return QStringLiteral(NORVALE_TEST_KEYS_DIR "/") + file;
+}
+
+// A signature of the file at `path` as release 1.2.2026.342, by the test key.
+QByteArray SignWithTestKey(const QString& path) {
+    std::string error;
+    const auto key =
+        updatepack::MinisignSecretKey::Parse(ReadAll(TestKey("test.key")).toStdString(), &error);
+    const auto signature = key ? updatepack::MinisignSigner(*key).SignFile(
+                                     QFile::encodeName(path).toStdString(), "version=1.2.2026.342")
+                               : std::nullopt;
+    EXPECT_TRUE(signature) << error;
+    return QByteArray::fromStdString(signature.value_or(std::string()));
+}
+
+// The release tool's archive of the files of `folder` and its signature as
+// release `version`, signed with the test key `key`: {archive, signature}.
+std::pair<QByteArray, QByteArray> PackFolder(const QString& folder, const QString& version,
+                                             const QString& key = QStringLiteral("test"),
+                                             const QStringList& more = {}) {
     const QString archive = folder + QStringLiteral(".zip");
-    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-    QProcess zip;
-    zip.setWorkingDirectory(folder);
-    zip.start(QStringLiteral(NORVALE_CMAKE_COMMAND),
-              QStringList{"-E", "tar", "cf", archive, "--format=zip"} + names);
-    zip.waitForFinished(60000);
-    QFile file(archive);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QStringList arguments{"--key", TestKey(key + ".key"), "--version", version, "--out", archive};
+    arguments << more;
+    for (const QString& name : QDir(folder).entryList(QDir::Files))
+        arguments << folder + "/" + name;
+    QProcess pack;
+    pack.start(QStringLiteral(NORVALE_BIN_DIR "/norvale-update-pack"), arguments);
+    pack.waitForFinished(60000);
+    EXPECT_EQ(pack.exitCode(), 0) << pack.readAllStandardError().toStdString();
+    return {ReadAll(archive), ReadAll(archive + ".minisig")};
 }
 
 class UpdateEndToEndTest : public ::testing::Test {
@@ -80,8 +104,8 @@ class UpdateEndToEndTest : public ::testing::Test {
         ASSERT_TRUE(install.waitForFinished(120000));
         ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
         folder_ = prefix_ + QStringLiteral("/lib/norvale-discovery");
-        ASSERT_TRUE(QFileInfo(folder_ + "/norvale-discovery").isExecutable());
-        ASSERT_TRUE(QFileInfo(folder_ + "/norvale-autoupdate").isExecutable());
+        release_ = folder_ + QStringLiteral("/" NORVALE_VERSION_TEXT);
+        ASSERT_TRUE(QFileInfo(release_ + "/norvale-discovery").isExecutable());
         marker_ = scratch_.filePath(QStringLiteral("relaunched"));
     }
     void TearDown() override {
@@ -94,9 +118,9 @@ class UpdateEndToEndTest : public ::testing::Test {
     QString MakeNewFiles() {
         const QString staged = scratch_.filePath(QStringLiteral("new"));
         QDir().mkpath(staged);
-        for (const QString& name : QDir(folder_).entryList(QDir::Files)) {
+        for (const QString& name : QDir(release_).entryList(QDir::Files)) {
             WriteFile(staged + "/" + name, "new " + name.toUtf8() + QByteArray(3000, 'n'));
-            QFile::setPermissions(staged + "/" + name, QFile::permissions(folder_ + "/" + name));
+            QFile::setPermissions(staged + "/" + name, QFile::permissions(release_ + "/" + name));
         }
         const QByteArray script =
             "#!/bin/sh\nprintf '%s\\n' \"$0\" > '" + QFile::encodeName(marker_) + ".tmp'\nmv '" +
@@ -115,9 +139,22 @@ class UpdateEndToEndTest : public ::testing::Test {
         CAutoUpdateApp::Outcome outcome = CAutoUpdateApp::Outcome::NoUpdate;
     };
 
-    Run RunUpdater(const QString& commandLine) {
+    // Serves a signed release of `staged` as Norvale.zip and offers it.
+    void Offer(const QString& staged, const QString& version = QStringLiteral("1.2.2026.342")) {
+        const auto [archive, signature] = PackFolder(staged, version);
+        server_.Put(QStringLiteral("Norvale.zip"), archive);
+        server_.Put(QStringLiteral("Norvale.zip.minisig"), signature);
+        server_.PutListPage(QStringLiteral("Norvale.zip"));
+    }
+
+    // `now`: seconds since 1970 the updater sees; 0: the system clock.
+    Run RunUpdater(const QString& commandLine, std::function<bool(InstallStep)> hook = {},
+                   std::int64_t now = 0) {
         Run run;
         UpdaterOptions options;
+        options.trustedKeys = std::vector<MinisignPublicKey>{TestPublicKey()};
+        options.installHook = std::move(hook);
+        if (now != 0) options.clock = [now] { return now; };
         options.showMessage = [&run](const QString& text, const QString&, QWidget*, int buttons) {
             run.messages.push_back(text);
             return (buttons & BTN_YES) ? IDYES : IDOK;
@@ -132,22 +169,39 @@ class UpdateEndToEndTest : public ::testing::Test {
 
     QString CommandLine() const { return QStringLiteral("VER:1.20.2026.341 DIR:") + folder_; }
 
+    static MinisignPublicKey TestPublicKey() {
+        return MinisignPublicKey::ParseList(ReadAll(TestKey("test.pub")).toStdString())->front();
+    }
+    // The updater program itself, as the main program starts it.
+    QProcess* StartUpdaterProgram(QProcess* updater) const {
+        updater->start(QStringLiteral(NORVALE_BIN_DIR "/norvale-autoupdate"),
+                       {QStringLiteral("VER:1.20.2026.341"), QStringLiteral("DIR:") + folder_});
+        return updater;
+    }
+
     TlsServer server_;
     QTemporaryDir scratch_;
     QString prefix_;
-    QString folder_;
+    QString folder_;   // the installation's root
+    QString release_;  // the installed release's folder
     QString marker_;
 };
 
-TEST_F(UpdateEndToEndTest, InstallPutsProgramsAndLanguagesInOneFolderWithALauncher) {
+TEST_F(UpdateEndToEndTest, InstallPutsTheReleaseInItsOwnFolderBehindALinkAndALauncher) {
+    EXPECT_EQ(
+        QDir(folder_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name),
+        (QStringList{QStringLiteral(NORVALE_VERSION_TEXT), QStringLiteral("current")}));
+    EXPECT_EQ(QFileInfo(folder_ + "/current").symLinkTarget(), release_);
     // Both programs and every language file of the build, side by side.
     QStringList expected = QDir(QStringLiteral(NORVALE_BIN_DIR))
                                .entryList({QStringLiteral("RES_*.rcc")}, QDir::Files, QDir::Name);
     EXPECT_FALSE(expected.isEmpty());
-    expected << QStringLiteral("norvale-autoupdate") << QStringLiteral("norvale-discovery");
-    EXPECT_EQ(QDir(folder_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
+    // The updater only where the main program may run it.
+    if (NORVALE_INSTALLS_UPDATER) expected << QStringLiteral("norvale-autoupdate");
+    expected << QStringLiteral("norvale-discovery");
+    EXPECT_EQ(QDir(release_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
               expected);
-    // The launcher on PREFIX/bin starts the program in the program folder.
+    // The launcher on PREFIX/bin starts the current release.
     QProcess launcher;
     launcher.start(prefix_ + "/bin/norvale-discovery", {QStringLiteral("--version")});
     ASSERT_TRUE(launcher.waitForFinished(20000));
@@ -160,11 +214,11 @@ TEST_F(UpdateEndToEndTest, InstallPutsProgramsAndLanguagesInOneFolderWithALaunch
     EXPECT_TRUE(QFile::exists(prefix_ + "/share/icons/hicolor/256x256/apps/norvale-discovery.png"));
 }
 
-TEST_F(UpdateEndToEndTest, EveryFileIsReplacedWithItsModeAndTheNewProgramStarts) {
+TEST_F(UpdateEndToEndTest, NewReleaseIsInstalledWithItsModesAndStarts) {
     const QString staged = MakeNewFiles();
     const Snapshot expected = Take(staged);
-    server_.Put(QStringLiteral("Norvale.zip"), ZipFolder(staged));
-    server_.PutListPage(QStringLiteral("Norvale.zip"));
+    const Snapshot running = Take(release_);
+    Offer(staged);
 
     const Run run = RunUpdater(CommandLine());
     EXPECT_EQ(run.outcome, CAutoUpdateApp::Outcome::DialogRan);
@@ -174,48 +228,87 @@ TEST_F(UpdateEndToEndTest, EveryFileIsReplacedWithItsModeAndTheNewProgramStarts)
     EXPECT_EQ(run.messages[0], UpdaterText(kNewerVersionText));
     EXPECT_EQ(run.messages[1], UpdaterText(kLaunchQuestionText));
 
-    const Snapshot installed = Take(folder_);
-    EXPECT_EQ(installed, expected);  // every file, its bytes and its mode; nothing else left
+    EXPECT_EQ(QFileInfo(folder_ + "/current").symLinkTarget(), folder_ + "/1.2.2026.342");
+    EXPECT_EQ(Take(folder_ + "/current/"), expected);  // every file, its bytes and its mode
+    EXPECT_EQ(QFileInfo(folder_ + "/previous").symLinkTarget(), release_);
+    EXPECT_EQ(Take(release_), running);
     QElapsedTimer waited;
     waited.start();
     while (!QFile::exists(marker_) && waited.elapsed() < 10000) QThread::msleep(20);
     QFile marker(marker_);
     ASSERT_TRUE(marker.open(QIODevice::ReadOnly));
-    EXPECT_EQ(marker.readAll().trimmed(), QFile::encodeName(folder_ + "/norvale-discovery"));
+    EXPECT_EQ(marker.readAll().trimmed(),
+              QFile::encodeName(folder_ + "/current/norvale-discovery"));
 }
 
-TEST_F(UpdateEndToEndTest, ACopyFailureLeavesTheInstallationAsItWasAndSays112) {
+TEST_F(UpdateEndToEndTest, EveryRefusedArchiveSaysItCouldNotBeVerifiedAndInstallsNothing) {
     const QString staged = MakeNewFiles();
-    server_.Put(QStringLiteral("Norvale.zip"), ZipFolder(staged));
+    const QString next = QStringLiteral("1.2.2026.342");
+    const auto [good, goodSignature] = PackFolder(staged, next);
+    const auto [other, otherSignature] = PackFolder(staged, next, QStringLiteral("other"));
+    QByteArray changed = good;
+    changed[changed.size() / 2] = static_cast<char>(changed[changed.size() / 2] ^ 1);
+    const auto [older, olderSignature] = PackFolder(staged, QStringLiteral("1.2.2026.340"));
+    const auto [same, sameSignature] = PackFolder(staged, QStringLiteral("1.2.2026.341"));
+    const auto [expiring, expiringSignature] =
+        PackFolder(staged, next, QStringLiteral("test"),
+                   {QStringLiteral("--expires"), QStringLiteral("2099-01-01T00:00:00Z")});
+    WriteFile(staged + "/norvale-autoupdate", "another file");
+    const auto [another, anotherSignature] = PackFolder(staged, next);
+    const std::int64_t after2099 = 4'102'444'800;  // 2100-01-01T00:00:00Z
+    struct Case {
+        const char* what;
+        QByteArray archive, signature;
+        std::int64_t now = 0;  // 0: the system clock
+    };
+    const std::vector<Case> cases = {
+        {"signed by another key", other, otherSignature},
+        {"one byte changed", changed, goodSignature},
+        {"no signature", good, QByteArray()},
+        {"the signature of another file", good, anotherSignature},
+        {"an older release", older, olderSignature},
+        {"the running release", same, sameSignature},
+        {"an expired signature", expiring, expiringSignature, after2099},
+    };
     server_.PutListPage(QStringLiteral("Norvale.zip"));
-    // One installed file may not be replaced.
-    ASSERT_EQ(::chmod(QFile::encodeName(folder_ + "/norvale-autoupdate").constData(), 0555), 0);
     const Snapshot before = Take(folder_);
+    for (const Case& refused : cases) {
+        server_.Put(QStringLiteral("Norvale.zip"), refused.archive);
+        QFile::remove(server_.FilePath(QStringLiteral("Norvale.zip.minisig")));
+        if (!refused.signature.isEmpty())
+            server_.Put(QStringLiteral("Norvale.zip.minisig"), refused.signature);
+        const Run run = RunUpdater(CommandLine(), {}, refused.now);
+        ASSERT_EQ(run.messages.size(), 2u) << refused.what;
+        EXPECT_EQ(run.messages[1], UpdaterText(kNotVerifiedText)) << refused.what;
+        EXPECT_EQ(Take(folder_), before) << refused.what;
+    }
+    // The same expiring signature is good before its time.
+    const Run run = RunUpdater(CommandLine(), {}, 0);
+    ASSERT_EQ(run.messages.size(), 2u);
+    EXPECT_EQ(run.messages[1], UpdaterText(kLaunchQuestionText));
+    QElapsedTimer waited;  // the new program started; it ends by itself
+    waited.start();
+    while (!QFile::exists(marker_) && waited.elapsed() < 10000) QThread::msleep(20);
+}
 
-    const Run run = RunUpdater(CommandLine());
+TEST_F(UpdateEndToEndTest, ACopyFailingPartWayLeavesTheInstallationAsItWasAndSays112) {
+    Offer(MakeNewFiles());
+    const Snapshot before = Take(folder_);
+    int opened = 0;
+    const Run run = RunUpdater(CommandLine(), [&](InstallStep step) {
+        return step != InstallStep::FileOpened || ++opened != 2;
+    });
     ASSERT_EQ(run.messages.size(), 2u);
     EXPECT_EQ(run.messages[1], UpdaterText(kCopyFailedText));
     EXPECT_EQ(Take(folder_), before);
     EXPECT_FALSE(QFile::exists(marker_));
-    EXPECT_EQ(ModeOf(folder_ + "/norvale-autoupdate"), 0555u);
 }
 
-TEST_F(UpdateEndToEndTest, AnArchiveWithAFolderEndsIn112) {
-    const QString staged = MakeNewFiles();
-    QDir().mkpath(staged + "/plugins");
-    WriteFile(staged + "/plugins/extra.so", "x");
-    server_.Put(QStringLiteral("Norvale.zip"), ZipFolder(staged));
-    server_.PutListPage(QStringLiteral("Norvale.zip"));
-    const Snapshot before = Take(folder_);
-
-    const Run run = RunUpdater(CommandLine());
-    ASSERT_EQ(run.messages.size(), 2u);
-    EXPECT_EQ(run.messages[1], UpdaterText(kCopyFailedText));
-    EXPECT_EQ(Take(folder_), before);
-}
-
-TEST_F(UpdateEndToEndTest, ABrokenArchiveSays111AndChangesNothing) {
-    server_.Put(QStringLiteral("Norvale.zip"), QByteArray("<html>404 Not Found</html>"));
+TEST_F(UpdateEndToEndTest, ASignedArchiveThatIsNoZipSays111AndChangesNothing) {
+    const QString page = scratch_.filePath(QStringLiteral("page.zip"));
+    WriteFile(page, QByteArray("<html>404 Not Found</html>"));
+    server_.Put(QStringLiteral("Norvale.zip"), ReadAll(page));
+    server_.Put(QStringLiteral("Norvale.zip.minisig"), SignWithTestKey(page));
     server_.PutListPage(QStringLiteral("Norvale.zip"));
     const Snapshot before = Take(folder_);
     const Run run = RunUpdater(CommandLine());
@@ -244,13 +337,17 @@ TEST_F(UpdateEndToEndTest, CancelDuringTheDownloadEndsSilentlyAndChangesNothing)
     TlsServer slow(200 * 1024);
     qputenv("NORVALE_UPDATE_SERVER", slow.Base().toUtf8());
     qputenv("CURL_CA_BUNDLE", QFile::encodeName(slow.CertificatePath()));
-    slow.Put(QStringLiteral("Norvale.zip"), QByteArray(8 * 1024 * 1024, 'z'));
+    const QString archive = scratch_.filePath(QStringLiteral("slow.zip"));
+    WriteFile(archive, QByteArray(8 * 1024 * 1024, 'z'));
+    slow.Put(QStringLiteral("Norvale.zip"), ReadAll(archive));
+    slow.Put(QStringLiteral("Norvale.zip.minisig"), SignWithTestKey(archive));
     slow.PutListPage(QStringLiteral("Norvale.zip"));
     const Snapshot before = Take(folder_);
 
     std::vector<QString> messages;
     qint64 cancelMs = -1;
     UpdaterOptions options;
+    options.trustedKeys = std::vector<MinisignPublicKey>{TestPublicKey()};
     options.showMessage = [&](const QString& text, const QString&, QWidget*, int buttons) {
         messages.push_back(text);
         return (buttons & BTN_YES) ? IDYES : IDOK;
@@ -273,11 +370,45 @@ TEST_F(UpdateEndToEndTest, CancelDuringTheDownloadEndsSilentlyAndChangesNothing)
     EXPECT_FALSE(QFile::exists(marker_));
 }
 
+TEST_F(UpdateEndToEndTest, AnInstallationTheUserCannotChangeIsNeverOfferedAnUpdate) {
+    Offer(MakeNewFiles());
+    ASSERT_EQ(::chmod(QFile::encodeName(folder_).constData(), 0555), 0);
+    const Run run = RunUpdater(CommandLine());
+    ::chmod(QFile::encodeName(folder_).constData(), 0755);
+    EXPECT_EQ(run.outcome, CAutoUpdateApp::Outcome::NoInstallFolder);
+    EXPECT_TRUE(run.messages.empty()) << "no question";
+    EXPECT_EQ(run.mainProgramCloses, 0);
+    EXPECT_EQ(run.progressDialogs, 0);
+}
+
+TEST_F(UpdateEndToEndTest, ASecondUpdaterEndsAtOnceWithoutAWindow) {
+    // An update on offer: an updater that went ahead would ask and wait.
+    Offer(MakeNewFiles());
+    app::SingleInstance first(QString::fromLatin1(CAutoUpdateApp::kInstanceName));
+    ASSERT_TRUE(first.TryBecomeFirst());
+    QProcess updater;
+    StartUpdaterProgram(&updater);
+    const bool ended = updater.waitForFinished(20000);
+    if (!ended) updater.kill();
+    ASSERT_TRUE(ended) << "the second updater went on";
+    EXPECT_EQ(updater.exitCode(), 0);
+}
+
+TEST_F(UpdateEndToEndTest, AnHttpServerIsRefusedWithAWordOnStandardError) {
+    const QString plain = QStringLiteral("http://127.0.0.1:%1").arg(testing::FreeLoopbackPort());
+    qputenv("NORVALE_UPDATE_SERVER", plain.toUtf8());
+    QProcess updater;
+    StartUpdaterProgram(&updater);
+    ASSERT_TRUE(updater.waitForFinished(20000));
+    EXPECT_EQ(updater.exitCode(), 0);
+    EXPECT_TRUE(updater.readAllStandardError().contains(
+        (plain + " (NORVALE_UPDATE_SERVER) is not an https:// address").toUtf8()));
+}
+
 TEST_F(UpdateEndToEndTest, TheProgramEndsAtOnceWhenThereIsNothingToDo) {
     server_.Put(QStringLiteral("firmware/list.asp"), QByteArray("<html>no update</html>"));
     QProcess updater;
-    updater.start(QStringLiteral(NORVALE_BIN_DIR "/norvale-autoupdate"),
-                  {QStringLiteral("VER:1.20.2026.341"), QStringLiteral("DIR:") + folder_});
+    StartUpdaterProgram(&updater);
     ASSERT_TRUE(updater.waitForFinished(20000));
     EXPECT_EQ(updater.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(updater.exitCode(), 0);

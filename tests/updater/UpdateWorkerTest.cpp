@@ -1,13 +1,18 @@
+// The worker against nginx over TLS: signed releases installed into a
+// versioned installation, and what a refusal, a failure or a cancel leaves.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "TestServers.h"
+#include "updater/UpdateClient.h"
+#include "updater/UpdateProgress.h"
 #include "updater/UpdateState.h"
 #include "updater/UpdateWorker.h"
 
@@ -17,7 +22,6 @@ namespace {
 using test::Exists;
 using test::MakeFolder;
 using test::ReadFile;
-using test::Snapshot;
 using test::WriteFile;
 
 // Records what the worker reported, in order, with the state at that moment.
@@ -42,15 +46,30 @@ class FakeHost : public UpdateWorkerHost {
 const std::string kDoneSucceeded = "done:1";
 const std::string kDoneAborted = "done:2";
 const std::string kDoneFailed = "done:3";
+const std::string kNewRelease = "version=1.2.2026.342";
+
+// Every entry below `folder`, symlinks as their targets.
+std::map<std::string, std::string> Tree(const std::string& folder) {
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string name = std::filesystem::relative(entry.path(), folder).string();
+        tree[name] =
+            entry.is_symlink() ? "-> " + std::filesystem::read_symlink(entry.path()).string()
+            : entry.is_directory()
+                ? "<folder>"
+                : std::to_string(test::ModeOf(entry.path())) + " " + ReadFile(entry.path());
+    }
+    return tree;
+}
 
 class UpdateWorkerTest : public ::testing::Test {
   protected:
     void SetUp() override {
         MakeFolder(runtime(), 0700);
-        MakeFolder(install());
-        WriteFile(install() + "/norvale-discovery", "old program", 0755);
-        WriteFile(install() + "/RES_German.rcc", "old strings", 0644);
-        WriteFile(install() + "/settings.ini", "kept", 0600);
+        MakeFolder(install() + "/1.2.2026.341");
+        WriteFile(install() + "/1.2.2026.341/norvale-discovery", "old program", 0755);
+        WriteFile(install() + "/1.2.2026.341/RES_German.rcc", "old strings", 0644);
+        ::symlink("1.2.2026.341", (install() + "/current").c_str());
         MakeFolder(scratch_ / "new");
         WriteFile(scratch_ / "new/norvale-discovery", "new program", 0755);
         WriteFile(scratch_ / "new/RES_German.rcc", "new strings", 0644);
@@ -61,18 +80,31 @@ class UpdateWorkerTest : public ::testing::Test {
     std::string install() const { return scratch_ / "install dir"; }
     std::string temp() const { return runtime() + "/norvale-discovery"; }
 
-    // Zips the top-level files of `folder` (with their modes) as files/<name>.
-    std::string ServeArchive(const std::string& folder, const std::string& name) {
-        const std::string zip = scratch_ / name;
-        EXPECT_EQ(test::Shell("cd " + test::Quote(folder) + " && zip -q -r -X " + test::Quote(zip) +
-                              " ."),
-                  0);
-        Site().Serve("files/" + name, ReadFile(zip));
+    // Serves the files of scratch/new as files/<name>, signed over `comment`.
+    std::string ServeRelease(const std::string& name, const std::string& comment = kNewRelease) {
+        std::vector<std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(scratch_ / "new"))
+            files.push_back(entry.path().string());
+        test::MakeSignedArchive(scratch_ / name, files, comment);
+        Site().Serve("files/" + name, ReadFile(scratch_ / name));
+        Site().Serve("files/" + name + ".minisig", ReadFile(scratch_ / (name + ".minisig")));
         return Site().HttpsUrl("/files/" + name);
     }
-    std::vector<std::string> Run(const std::string& link) {
-        RunUpdateWorker({QString::fromStdString(link), QString::fromStdString(install())}, host_);
+    std::vector<std::string> Run(const std::string& link,
+                                 std::function<bool(InstallStep)> hook = {}) {
+        UpdateJob job{QString::fromStdString(link),
+                      QString::fromStdString(install()),
+                      "VER:1.20.2026.341",
+                      {test::TestPublicKey()},
+                      nullptr,
+                      std::move(hook)};
+        RunUpdateWorker(job, host_);
         return host_.Events();
+    }
+    // Nothing of a run stays in the private folder.
+    void ExpectNoDownloadsLeft() const {
+        for (const char* name : {kArchiveFileName, kSignatureFileName, kExtractFolderName})
+            EXPECT_FALSE(Exists(temp() + "/" + name)) << name;
     }
     static const test::TestSite& Site() { return test::Site(); }
 
@@ -81,80 +113,143 @@ class UpdateWorkerTest : public ::testing::Test {
     FakeHost host_;
 };
 
-TEST_F(UpdateWorkerTest, SuccessfulUpdateReplacesEveryFileWithItsMode) {
-    const std::string link = ServeArchive(scratch_ / "new", "ok.zip");
-    // Left over from an older update: must not be installed with the new files.
+TEST_F(UpdateWorkerTest, SignedReleaseIsInstalledBesideTheRunningOne) {
+    const std::string link = ServeRelease("ok.zip");
+    // Left over from an older run: must not be installed, and goes.
     MakeFolder(temp(), 0700);
     MakeFolder(temp() + "/Norvale Discover");
-    WriteFile(temp() + "/Norvale Discover/norvale-discovery", "older program", 0755);
     WriteFile(temp() + "/Norvale Discover/stale.bin", "stale", 0644);
+    const auto running = Tree(install() + "/1.2.2026.341");
     EXPECT_EQ(Run(link), std::vector<std::string>{kDoneSucceeded});
-    const test::FolderSnapshot expected = {
-        {"norvale-discovery", {0755, "new program"}},
-        {"RES_German.rcc", {0644, "new strings"}},
-        {"norvale-autoupdate", {0750, "new updater"}},
-        {"settings.ini", {0600, "kept"}},
+    EXPECT_EQ(std::filesystem::read_symlink(install() + "/current"), "1.2.2026.342");
+    EXPECT_EQ(std::filesystem::read_symlink(install() + "/previous"), "1.2.2026.341");
+    EXPECT_EQ(Tree(install() + "/1.2.2026.341"), running);
+    const std::map<std::string, std::string> expected = {
+        {"norvale-discovery", std::to_string(0755) + " new program"},
+        {"RES_German.rcc", std::to_string(0644) + " new strings"},
+        {"norvale-autoupdate", std::to_string(0750) + " new updater"},
     };
-    EXPECT_EQ(Snapshot(install()), expected);
-    EXPECT_EQ(test::ModeOf(temp()), 0700u);
+    EXPECT_EQ(Tree(install() + "/current"), expected);
+    ExpectNoDownloadsLeft();
+    // What a progress display reads: the whole archive, every file.
+    const UpdateProgress& progress = Progress();
+    EXPECT_EQ(progress.phase, UpdateProgress::Phase::Done);
+    EXPECT_EQ(progress.bytesReceived, std::filesystem::file_size(scratch_ / "ok.zip"));
+    EXPECT_EQ(progress.bytesExpected, progress.bytesReceived.load());
+    EXPECT_EQ(progress.filesInstalled, 3u);
+    EXPECT_EQ(progress.filesToInstall, 3u);
 }
 
-TEST_F(UpdateWorkerTest, ErrorPageInsteadOfAnArchiveFails) {
-    const test::FolderSnapshot before = Snapshot(install());
-    EXPECT_EQ(Run(Site().HttpsUrl("/files/no-such.zip")), std::vector<std::string>{kDoneFailed});
-    EXPECT_EQ(Snapshot(install()), before);
-}
-
-TEST_F(UpdateWorkerTest, ReadOnlyInstalledFileReportsCopyFailureAndChangesNothing) {
-    ::chmod((install() + "/RES_German.rcc").c_str(), 0444);
-    const test::FolderSnapshot before = Snapshot(install());
-    const std::string link = ServeArchive(scratch_ / "new", "ro.zip");
-    EXPECT_EQ(Run(link), (std::vector<std::string>{"112", kDoneAborted}));
-    EXPECT_EQ(Snapshot(install()), before);
+TEST_F(UpdateWorkerTest, SignedArchiveThatIsNoZipFailsAsAnUnpackingError) {
+    WriteFile(scratch_ / "page.zip", "<html>404 Not Found</html>");
+    test::SignFile(scratch_ / "page.zip", kNewRelease);
+    Site().Serve("files/page.zip", ReadFile(scratch_ / "page.zip"));
+    Site().Serve("files/page.zip.minisig", ReadFile(scratch_ / "page.zip.minisig"));
+    const auto before = Tree(install());
+    EXPECT_EQ(Run(Site().HttpsUrl("/files/page.zip")), std::vector<std::string>{kDoneFailed});
+    EXPECT_EQ(Tree(install()), before);
+    ExpectNoDownloadsLeft();
 }
 
 TEST_F(UpdateWorkerTest, ArchiveWithAFolderEntryReportsCopyFailure) {
     MakeFolder(scratch_ / "new/plugins");
     WriteFile(scratch_ / "new/plugins/extra.so", "plugin", 0644);
-    const test::FolderSnapshot before = Snapshot(install());
-    const std::string link = ServeArchive(scratch_ / "new", "folder.zip");
-    EXPECT_EQ(Run(link), (std::vector<std::string>{"112", kDoneAborted}));
-    EXPECT_EQ(Snapshot(install()), before);
+    ASSERT_EQ(test::Shell("cd " + test::Quote(scratch_ / "new") + " && zip -q -r -X " +
+                          test::Quote(scratch_ / "folder.zip") + " ."),
+              0);
+    test::SignFile(scratch_ / "folder.zip", kNewRelease);
+    Site().Serve("files/folder.zip", ReadFile(scratch_ / "folder.zip"));
+    Site().Serve("files/folder.zip.minisig", ReadFile(scratch_ / "folder.zip.minisig"));
+    const auto before = Tree(install());
+    EXPECT_EQ(Run(Site().HttpsUrl("/files/folder.zip")),
+              (std::vector<std::string>{"112", kDoneAborted}));
+    EXPECT_EQ(Tree(install()), before);
 }
 
-TEST_F(UpdateWorkerTest, InstallFolderMustBeAnExistingAbsoluteFolder) {
-    const std::string link = ServeArchive(scratch_ / "new", "ok.zip");
-    for (const char* folder : {"", "install dir", "/no/such/folder"}) {
+TEST_F(UpdateWorkerTest, OnlyAnInstallationItsUserMayChangeIsUpdated) {
+    const std::string link = ServeRelease("ok.zip");
+    ::chmod(install().c_str(), 0555);
+    const std::vector<std::string> folders = {install(), "", "install dir",
+                                              install() + "/1.2.2026.341"};
+    for (const std::string& folder : folders) {
         FakeHost host;
         SetUpdateState(UpdateState::Running);
-        RunUpdateWorker({QString::fromStdString(link), folder}, host);
+        RunUpdateWorker({QString::fromStdString(link),
+                         QString::fromStdString(folder),
+                         "VER:1.20.2026.341",
+                         {test::TestPublicKey()},
+                         nullptr,
+                         nullptr},
+                        host);
         EXPECT_EQ(host.Events(), (std::vector<std::string>{"112", kDoneAborted})) << folder;
     }
+    ::chmod(install().c_str(), 0755);
     EXPECT_FALSE(Exists(temp() + "/Norvale.zip")) << "nothing is downloaded";
 }
 
-TEST_F(UpdateWorkerTest, NextRunDeletesTheEarlierArchiveFirst) {
+TEST_F(UpdateWorkerTest, FailedDownloadLeavesNoFilesOfTheRun) {
     MakeFolder(temp(), 0700);
     WriteFile(temp() + "/Norvale.zip", "partial download", 0600);
-    EXPECT_EQ(Run("http://127.0.0.1:1/Norvale.zip"), std::vector<std::string>{kDoneFailed});
-    EXPECT_FALSE(Exists(temp() + "/Norvale.zip"));
+    WriteFile(temp() + "/Norvale.zip.minisig", "old signature", 0600);
+    EXPECT_EQ(Run("https://127.0.0.1:1/Norvale.zip"), std::vector<std::string>{kDoneFailed});
+    ExpectNoDownloadsLeft();
 }
 
-TEST_F(UpdateWorkerTest, CancelledUpdateStaysAbortedAndInstallsNothing) {
+TEST_F(UpdateWorkerTest, StalledDownloadFailsAsANetworkError) {
+    SetTransferLimits({std::chrono::milliseconds(30000), std::chrono::milliseconds(1500)});
+    test::ScriptedHttpServer server(
+        {{"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(2000, 'z'), true}});
+    ServeRelease("ok.zip");
+    server.Serve("/Norvale.zip.minisig", ReadFile(scratch_ / "ok.zip.minisig"));
+    EXPECT_EQ(Run(server.Url("/Norvale.zip")), std::vector<std::string>{kDoneFailed});
+    server.Release();
+    SetTransferLimits({});
+    ExpectNoDownloadsLeft();
+}
+
+TEST_F(UpdateWorkerTest, CancelDuringTheDownloadStaysAbortedAndLeavesNothing) {
     const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
     test::ScriptedHttpServer server({{head + std::string(20000, 'p'), true}, {"rest"}});
-    const test::FolderSnapshot before = Snapshot(install());
+    ServeRelease("ok.zip");
+    server.Serve("/Norvale.zip.minisig", ReadFile(scratch_ / "ok.zip.minisig"));
+    const auto before = Tree(install());
     std::thread worker([&] { Run(server.Url("/Norvale.zip")); });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!Exists(temp() + "/Norvale.zip") && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    SetUpdateState(UpdateState::Aborted);
+    EXPECT_TRUE(RequestCancel());
     worker.join();
     server.Release();
     EXPECT_EQ(GetUpdateState(), UpdateState::Aborted);
     EXPECT_EQ(host_.Events(), std::vector<std::string>{kDoneAborted});
-    EXPECT_EQ(Snapshot(install()), before);
-    EXPECT_TRUE(Exists(temp() + "/Norvale.zip")) << "the partial archive stays";
+    EXPECT_EQ(Tree(install()), before);
+    ExpectNoDownloadsLeft();
+}
+
+TEST_F(UpdateWorkerTest, CancelWhileCopyingLeavesTheRunningReleaseAndNoPost) {
+    const std::string link = ServeRelease("ok.zip");
+    const auto before = Tree(install());
+    EXPECT_TRUE(Run(link, [](InstallStep step) {
+                    if (step == InstallStep::FileDone) RequestCancel();
+                    return true;
+                }).empty());
+    EXPECT_EQ(GetUpdateState(), UpdateState::Aborted);
+    EXPECT_EQ(Tree(install()), before);
+    ExpectNoDownloadsLeft();
+}
+
+TEST_F(UpdateWorkerTest, CancelAfterTheSwitchStillEndsAsDone) {
+    const std::string link = ServeRelease("ok.zip");
+    bool cancelAccepted = true;
+    EXPECT_EQ(Run(link,
+                  [&](InstallStep step) {
+                      if (step == InstallStep::CurrentLinkSwitched)
+                          cancelAccepted = RequestCancel();
+                      return true;
+                  }),
+              std::vector<std::string>{kDoneSucceeded});
+    EXPECT_FALSE(cancelAccepted);
+    EXPECT_EQ(std::filesystem::read_symlink(install() + "/current"), "1.2.2026.342");
 }
 
 }  // namespace

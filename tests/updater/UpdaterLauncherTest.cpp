@@ -26,6 +26,10 @@ class UpdaterLauncherTest : public ::testing::Test {
         ASSERT_TRUE(scratch_.isValid());
         folder_ = scratch_.filePath(QStringLiteral("private"));
         ASSERT_EQ(::mkdir(QFile::encodeName(folder_).constData(), 0700), 0);
+        // An installation whose current release is the running program.
+        root_ = scratch_.filePath(QStringLiteral("prefix dir/lib/norvale-discovery"));
+        ASSERT_TRUE(QDir().mkpath(root_ + QStringLiteral("/1.61.932.1")));
+        ASSERT_TRUE(QFile::link(QStringLiteral("1.61.932.1"), root_ + QStringLiteral("/current")));
         source_ = scratch_.filePath(QStringLiteral("updater-bytes"));
         QFile file(source_);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -37,6 +41,7 @@ class UpdaterLauncherTest : public ::testing::Test {
         options.source = source_;
         options.folder = folder_;
         options.version = ProductVersion{1, 61, 932, 1};
+        options.programFolder = root_ + QStringLiteral("/1.61.932.1");
         options.start = [this](const QString& program, const QStringList& arguments) {
             started_.push_back({program, arguments});
             return true;
@@ -45,6 +50,7 @@ class UpdaterLauncherTest : public ::testing::Test {
     }
 
     QTemporaryDir scratch_;
+    QString root_;
     QString folder_;
     QString source_;
     std::vector<std::pair<QString, QStringList>> started_;
@@ -63,8 +69,8 @@ TEST(UpdaterLauncherText, VersionAndFolderAsTheUpdaterReadsThem) {
               QStringLiteral("/home/a b/lib/norvale-discovery"));
 }
 
-TEST_F(UpdaterLauncherTest, WritesAPrivateExecutableAndStartsItWithTheProgramFolder) {
-    // The working folder is not what is sent: the executable's folder is.
+TEST_F(UpdaterLauncherTest, WritesAPrivateExecutableAndStartsItWithTheInstallation) {
+    // The working folder is not what is sent: the installation's root is.
     const QString before = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(scratch_.path()));
     EXPECT_EQ(LaunchUpdater(Options()), 1);
@@ -77,8 +83,7 @@ TEST_F(UpdaterLauncherTest, WritesAPrivateExecutableAndStartsItWithTheProgramFol
     EXPECT_EQ(info.st_mode & 07777, 0700u);
     ASSERT_EQ(started_.size(), 1u);
     EXPECT_EQ(started_[0].first, program);
-    EXPECT_EQ(started_[0].second, QStringList{QStringLiteral("VER:1.610.0932.001 DIR:") +
-                                              QCoreApplication::applicationDirPath()});
+    EXPECT_EQ(started_[0].second, QStringList{QStringLiteral("VER:1.610.0932.001 DIR:") + root_});
     // Nothing but the program is left in the folder.
     EXPECT_EQ(QDir(folder_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{QStringLiteral("norvale-autoupdate")});
@@ -123,6 +128,23 @@ TEST_F(UpdaterLauncherTest, RefusesSilentlyWhatItCannotTrust) {
     gone.folder = scratch_.filePath(QStringLiteral("gone"));
     EXPECT_EQ(LaunchUpdater(gone), 0);
     EXPECT_TRUE(started_.empty());
+}
+
+TEST_F(UpdaterLauncherTest, NoCheckForWhatThisUserCannotUpdate) {
+    // An installation made read-only (a package, another user's), a build
+    // folder, a release that is not the current one: nothing is started.
+    ASSERT_EQ(::chmod(QFile::encodeName(root_).constData(), 0555), 0);
+    EXPECT_EQ(LaunchUpdater(Options()), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(root_).constData(), 0755), 0);
+    UpdaterLaunchOptions build = Options();
+    build.programFolder = QCoreApplication::applicationDirPath();
+    EXPECT_EQ(LaunchUpdater(build), 0);
+    ASSERT_TRUE(QDir().mkpath(root_ + QStringLiteral("/1.61.932.0")));
+    UpdaterLaunchOptions older = Options();
+    older.programFolder = root_ + QStringLiteral("/1.61.932.0");
+    EXPECT_EQ(LaunchUpdater(older), 0);
+    EXPECT_TRUE(started_.empty());
+    EXPECT_TRUE(QDir(folder_).isEmpty()) << "not even the program file is written";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMovie>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -68,7 +69,7 @@ TEST(UpdaterCommandLine, MissingOrMisplacedPartsLeaveNoFolder) {
 
     EXPECT_FALSE(UsableInstallFolder(QStringLiteral("relative/folder")));
     EXPECT_FALSE(UsableInstallFolder(QStringLiteral("/no/such/folder/here")));
-    EXPECT_TRUE(UsableInstallFolder(QDir::tempPath()));
+    EXPECT_FALSE(UsableInstallFolder(QDir::tempPath())) << "a folder, but no installation";
 }
 
 TEST(UpdaterLanguage, BlocksFollowTheUserLanguage) {
@@ -82,10 +83,15 @@ TEST(UpdaterLanguage, BlocksFollowTheUserLanguage) {
 }
 
 TEST(UpdaterLanguage, EveryBlockHoldsEveryText) {
-    const int ids[] = {kTitleText,        kFirstLineText,    kSecondLineText,   kCancelText,
-                       kYesText,          kNoText,           kOkText,           kLaunchQuestionText,
-                       kNetworkErrorText, kCopyFailedText,   kNewerVersionText, kProxyPromptText,
-                       kProxyUserText,    kProxyPasswordText};
+    const int ids[] = {kTitleText,        kFirstLineText,
+                       kSecondLineText,   kCancelText,
+                       kYesText,          kNoText,
+                       kOkText,           kLaunchQuestionText,
+                       kNetworkErrorText, kCopyFailedText,
+                       kNewerVersionText, kProxyPromptText,
+                       kProxyUserText,    kProxyPasswordText,
+                       kMinimiseName,     kCloseName,
+                       kNotVerifiedText};
     for (int base = 0; base <= 800; base += 100) {
         for (int id : ids) EXPECT_FALSE(LoadSkinString(base + id).isEmpty()) << base + id;
     }
@@ -111,6 +117,8 @@ TEST(UpdaterLanguage, MessageBoxesTakeTheUpdaterLookAndLabels) {
     EXPECT_EQ(skin.fontSize, 13);
     EXPECT_EQ(skin.labelIds, (std::array<int, 4>{406, 407, 408, 405}));
 }
+
+const QString kVersion = QStringLiteral("VER:1.20.2026.341");
 
 // A message shown through the test seam.
 struct Shown {
@@ -150,7 +158,7 @@ class ProgressDialogTest : public ::testing::Test {
 
 TEST_F(ProgressDialogTest, OpensLaidOutClosesTheMainProgramAndAnimates) {
     CAutoUpdateDlg dialog(QStringLiteral("https://h/Norvale.zip"), QStringLiteral("/opt/n d"),
-                          Options(WaitForAbort));
+                          kVersion, Options(WaitForAbort));
     dialog.show();
     EXPECT_EQ(dialog.size(), QSize(600, 240));
     EXPECT_EQ(dialog.windowTitle(), UpdaterText(kTitleText));
@@ -180,7 +188,7 @@ TEST_F(ProgressDialogTest, OpensLaidOutClosesTheMainProgramAndAnimates) {
 
 TEST_F(ProgressDialogTest, EnterChangesNothingAndEscapeCancelsSilently) {
     CAutoUpdateDlg dialog(QStringLiteral("https://h/Norvale.zip"), QStringLiteral("/opt/n"),
-                          Options(WaitForAbort));
+                          kVersion, Options(WaitForAbort));
     dialog.show();
     QTest::keyClick(&dialog, Qt::Key_Return);
     QTest::keyClick(&dialog, Qt::Key_Enter);
@@ -201,7 +209,7 @@ TEST_F(ProgressDialogTest, EnterChangesNothingAndEscapeCancelsSilently) {
 
 TEST_F(ProgressDialogTest, MinimiseKeepsWorkingAndCloseButtonCancels) {
     CAutoUpdateDlg dialog(QStringLiteral("https://h/Norvale.zip"), QStringLiteral("/opt/n"),
-                          Options(WaitForAbort));
+                          kVersion, Options(WaitForAbort));
     dialog.show();
     dialog.Button(CAutoUpdateDlg::kMinimiseId)->click();
     QCoreApplication::processEvents();
@@ -224,18 +232,18 @@ TEST_F(ProgressDialogTest, SuccessOffersTheRelaunchFromTheInstallFolder) {
     };
     {
         CAutoUpdateDlg dialog(QStringLiteral("https://h/Norvale.zip"), QStringLiteral("/opt/n d"),
-                              Options(succeed));
+                              kVersion, Options(succeed));
         dialog.exec();
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].text, UpdaterText(kLaunchQuestionText));
         EXPECT_EQ(shown[0].buttons, BTN_YES | BTN_NO);
         EXPECT_EQ(shown[0].owner, &dialog);
         ASSERT_EQ(relaunched.size(), 1u);
-        EXPECT_EQ(relaunched[0], QStringLiteral("/opt/n d/norvale-discovery"));
+        EXPECT_EQ(relaunched[0], QStringLiteral("/opt/n d/current/norvale-discovery"));
     }
     answer = IDNO;
     CAutoUpdateDlg declined(QStringLiteral("https://h/Norvale.zip"), QStringLiteral("/opt/n d"),
-                            Options(succeed));
+                            kVersion, Options(succeed));
     declined.exec();
     EXPECT_EQ(shown.size(), 2u);
     EXPECT_EQ(relaunched.size(), 1u);
@@ -243,7 +251,7 @@ TEST_F(ProgressDialogTest, SuccessOffersTheRelaunchFromTheInstallFolder) {
 
 TEST_F(ProgressDialogTest, FailureReportsTheNetworkText) {
     CAutoUpdateDlg dialog(QStringLiteral("https://h/Norvale.zip"), QStringLiteral("/opt/n"),
-                          Options([](const UpdateJob&, UpdateWorkerHost& host) {
+                          kVersion, Options([](const UpdateJob&, UpdateWorkerHost& host) {
                               SetUpdateState(UpdateState::Failed);
                               host.PostUpdateDone();
                           }));
@@ -257,7 +265,7 @@ TEST_F(ProgressDialogTest, FailureReportsTheNetworkText) {
 TEST_F(ProgressDialogTest, CopyFailureIsShownForTheWorkerThenNothingMore) {
     std::atomic<bool> waited{false};
     CAutoUpdateDlg dialog(QStringLiteral("https://h/Norvale.zip"), QStringLiteral("/opt/n"),
-                          Options([&](const UpdateJob&, UpdateWorkerHost& host) {
+                          kVersion, Options([&](const UpdateJob&, UpdateWorkerHost& host) {
                               host.ShowCopyFailure();
                               waited = true;
                               SetUpdateState(UpdateState::Aborted);
@@ -289,7 +297,7 @@ TEST_F(ProgressDialogTest, CancelWhileTheWorkerWaitsForItsBoxDoesNotHang) {
         static_cast<CAutoUpdateDlg*>(opened)->Cancel();
     };
     CAutoUpdateDlg dialog(QStringLiteral("https://h/Norvale.zip"), QStringLiteral("/opt/n"),
-                          std::move(options));
+                          kVersion, std::move(options));
     dialog.show();
     EXPECT_FALSE(dialog.WorkerRunning());
     EXPECT_EQ(dialog.result(), IDCANCEL);
@@ -300,7 +308,7 @@ TEST_F(ProgressDialogTest, CancelWhileTheWorkerWaitsForItsBoxDoesNotHang) {
 
 TEST_F(ProgressDialogTest, CompletionPostedAfterCancelIsNotActedOn) {
     CAutoUpdateDlg dialog(QStringLiteral("https://h/Norvale.zip"), QStringLiteral("/opt/n"),
-                          Options([](const UpdateJob&, UpdateWorkerHost& host) {
+                          kVersion, Options([](const UpdateJob&, UpdateWorkerHost& host) {
                               while (GetUpdateState() != UpdateState::Aborted) QThread::msleep(1);
                               host.PostUpdateDone();
                           }));
@@ -311,13 +319,37 @@ TEST_F(ProgressDialogTest, CompletionPostedAfterCancelIsNotActedOn) {
     EXPECT_EQ(dialog.result(), IDCANCEL);
 }
 
+TEST_F(ProgressDialogTest, CancelOnceTheWorkerSwitchedReportsTheUpdateAsDone) {
+    std::atomic<bool> switching{false};
+    UpdaterOptions options = Options([&](const UpdateJob&, UpdateWorkerHost& host) {
+        ASSERT_TRUE(ChangeUpdateState(UpdateState::Running, UpdateState::Switching));
+        switching = true;
+        QThread::msleep(100);  // the cancel arrives while the switch runs
+        ChangeUpdateState(UpdateState::Switching, UpdateState::Succeeded);
+        host.PostUpdateDone();
+    });
+    options.progressOpened = [&](QWidget* opened) {
+        while (!switching) QThread::msleep(1);
+        static_cast<CAutoUpdateDlg*>(opened)->Cancel();
+    };
+    CAutoUpdateDlg dialog(QStringLiteral("https://h/Norvale.zip"), QStringLiteral("/opt/n"),
+                          kVersion, std::move(options));
+    dialog.show();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(dialog.WorkerRunning());
+    EXPECT_EQ(GetUpdateState(), UpdateState::Succeeded);
+    ASSERT_EQ(shown.size(), 1u) << "the late completion is not reported twice";
+    EXPECT_EQ(shown[0].text, UpdaterText(kLaunchQuestionText));
+    EXPECT_EQ(relaunched, std::vector<QString>{QStringLiteral("/opt/n/current/norvale-discovery")});
+}
+
 TEST_F(ProgressDialogTest, CloseRequestOfTheUpdaterCancels) {
     const QString name =
         QStringLiteral("Norvale test updater %1").arg(QCoreApplication::applicationPid());
     app::SingleInstance instance(name);
     ASSERT_TRUE(instance.TryBecomeFirst());
     CAutoUpdateDlg dialog(QStringLiteral("https://h/Norvale.zip"), QStringLiteral("/opt/n"),
-                          Options(WaitForAbort));
+                          kVersion, Options(WaitForAbort));
     QObject::connect(&instance, &app::SingleInstance::closeRequested, &dialog,
                      &CAutoUpdateDlg::Cancel);
     dialog.show();
@@ -386,6 +418,10 @@ TEST(ProxyLogin, TypedLoginComesBackAndCancelGivesNone) {
 }
 
 TEST(UpdaterStartUp, NoWindowAtAllWhenTheServerCannotBeReached) {
+    // An installation the check would update.
+    QTemporaryDir root;
+    QDir(root.path()).mkdir(QStringLiteral("1.2.2026.341"));
+    QFile::link(QStringLiteral("1.2.2026.341"), root.filePath(QStringLiteral("current")));
     qputenv("NORVALE_UPDATE_SERVER", "https://127.0.0.1:1");
     int messages = 0;
     int dialogs = 0;
@@ -396,7 +432,7 @@ TEST(UpdaterStartUp, NoWindowAtAllWhenTheServerCannotBeReached) {
     };
     options.progressOpened = [&](QWidget*) { ++dialogs; };
     CAutoUpdateApp updater(std::move(options));
-    EXPECT_EQ(updater.InitInstance(QStringLiteral("VER:1.20.2026.341 DIR:") + QDir::tempPath()), 0);
+    EXPECT_EQ(updater.InitInstance(QStringLiteral("VER:1.20.2026.341 DIR:") + root.path()), 0);
     EXPECT_EQ(updater.LastOutcome(), CAutoUpdateApp::Outcome::NoUpdate);
     EXPECT_EQ(messages, 0);
     EXPECT_EQ(dialogs, 0);

@@ -11,6 +11,10 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "tools/update-pack/MinisignSecretKey.h"
+#include "tools/update-pack/MinisignSigner.h"
+#include "tools/update-pack/UpdateZipWriter.h"
+
 namespace norvale::updater::test {
 
 ScratchFolder::ScratchFolder() {
@@ -108,6 +112,37 @@ ScopedEnv::~ScopedEnv() {
         ::setenv(name_.c_str(), old_.c_str(), 1);
     else
         ::unsetenv(name_.c_str());
+}
+
+std::string TestKeyFile(const std::string& file) {
+    return std::string(NORVALE_TEST_KEYS_DIR) + "/" + file;
+}
+
+MinisignPublicKey TestPublicKey(const std::string& name) {
+    const auto keys = MinisignPublicKey::ParseList(ReadFile(TestKeyFile(name + ".pub")));
+    if (!keys || keys->size() != 1) throw std::runtime_error("bad test key " + name);
+    return keys->front();
+}
+
+void MakeSignedArchive(const std::string& archive, const std::vector<std::string>& files,
+                       const std::string& comment, const std::string& keyName, bool legacy) {
+    std::string error;
+    if (!updatepack::UpdateZipWriter::Write(archive, files, &error))
+        throw std::runtime_error(error);
+    SignFile(archive, comment, keyName, legacy);
+}
+
+void SignFile(const std::string& archive, const std::string& comment, const std::string& keyName,
+              bool legacy) {
+    std::string error;
+    const auto key =
+        updatepack::MinisignSecretKey::Parse(ReadFile(TestKeyFile(keyName + ".key")), &error);
+    if (!key) throw std::runtime_error(error);
+    const auto form = legacy ? updatepack::MinisignSigner::Form::Legacy
+                             : updatepack::MinisignSigner::Form::Prehashed;
+    const auto signature = updatepack::MinisignSigner(*key).SignFile(archive, comment, form);
+    if (!signature) throw std::runtime_error("cannot sign " + archive);
+    WriteFile(archive + ".minisig", *signature);
 }
 
 }  // namespace norvale::updater::test

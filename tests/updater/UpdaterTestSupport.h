@@ -5,6 +5,9 @@
 #include <QString>
 #include <map>
 #include <string>
+#include <vector>
+
+#include "updater/MinisignPublicKey.h"
 
 namespace norvale::updater::test {
 
@@ -56,5 +59,20 @@ class ScopedEnv {
     bool had_ = false;
     std::string old_;
 };
+
+// The tests' own minisign key pairs in tests/updater/keys: "test" and
+// "other". No build trusts them; a test hands them to the code it runs.
+std::string TestKeyFile(const std::string& file);  // "test.key", "other.pub"
+MinisignPublicKey TestPublicKey(const std::string& name = "test");
+
+// Writes `file`.minisig, a signature of `file` with the key `keyName` over
+// the trusted comment `comment`; `legacy` picks minisign's legacy form.
+void SignFile(const std::string& file, const std::string& comment,
+              const std::string& keyName = "test", bool legacy = false);
+
+// Writes `archive` from `files` (flat, modes kept) and signs it (SignFile).
+void MakeSignedArchive(const std::string& archive, const std::vector<std::string>& files,
+                       const std::string& comment, const std::string& keyName = "test",
+                       bool legacy = false);
 
 }  // namespace norvale::updater::test

@@ -83,6 +83,14 @@ TEST(ZipSafety, DeclaredSizeBeyondFreeSpaceWritesNothing) {
     EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
+TEST(ZipSafety, DeclaredSizesThatWrapRoundWriteNothing) {
+    TempDir dir;
+    std::vector<ZipEntryFailure> failures;
+    EXPECT_FALSE(ExtractArchive(MakeArchive(dir, "wrapping"), dir / "out", &failures));
+    EXPECT_EQ(Causes(failures), std::vector<int>{13});
+    EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
 TEST(ZipSafety, ErrorPagesAndOtherNonArchivesReturnFalse) {
     TempDir dir;
     WriteFile(dir / "page.zip", "<html><body><h1>404 Not Found</h1></body></html>\n");

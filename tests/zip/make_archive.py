@@ -28,6 +28,11 @@ def dos_time(t):
     return (h << 11) | (mi << 5) | (s // 2), ((y - 1980) << 9) | (mo << 5) | d
 
 
+def zip64_size(size):
+    """A ZIP64 extra field declaring an uncompressed size of `size` bytes."""
+    return struct.pack("<HHQ", 0x0001, 8, size)
+
+
 def build(entries, comment=b""):
     out, central = bytearray(), bytearray()
     for e in entries:
@@ -51,10 +56,13 @@ def build(entries, comment=b""):
             out += struct.pack("<I", 0x08074B50)
         if e["descriptor"] is not None:
             out += struct.pack("<III", crc, len(body), size)
-        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, e["made_by"] | 20, 20,
-                               flags, e["method"], t, d, crc, len(body), size,
-                               len(e["name"]), 0, 0, 0, 0, e["attr"], offset)
-        central += e["name"]
+        extra = zip64_size(e["zip64"]) if e.get("zip64") else b""
+        sizes = (len(body), 0xFFFFFFFF) if extra else (len(body), size)
+        version = 45 if extra else 20
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, e["made_by"] | version, version,
+                               flags, e["method"], t, d, crc, *sizes,
+                               len(e["name"]), len(extra), 0, 0, 0, e["attr"], offset)
+        central += e["name"] + extra
     end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries),
                       len(central), len(out), len(comment))
     return bytes(out + central + end + comment)
@@ -90,6 +98,9 @@ KINDS = {
     "huge": lambda: [entry("h%03d" % i, b"", method=0, size=0xFFFFFFF0, crc=0)
                      for i in range(250)],
     "comment": lambda: [entry("c.txt", TEXT)],
+    # Two entries of 2^63 bytes: their sum wraps round to zero in 64 bits.
+    "wrapping": lambda: [entry("w%d" % i, b"", zip64=1 << 63, crc=0)
+                         for i in range(2)] + [entry("small.txt", b"small")],
 }
 
 if __name__ == "__main__":

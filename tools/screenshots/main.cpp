@@ -5,11 +5,15 @@
 // window-shots OUTDIR [LOCALE]: renders the views of the main window into
 // PNG files without a display or a network: the window with devices, a
 // selected device with its action column, the About panel, the help window
-// and the no-device message box. The devices are made up; the window is the
-// real one, built with no discovery link.
+// and the no-device message box; then, reached with real key presses, the
+// keyboard's focus mark on a list row, an action button and the drive-letter
+// combo box (focus-*.png, enlarged twice). The devices are made up; the
+// window is the real one, built with no discovery link.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QTimer>
 #include <cstdint>
@@ -23,6 +27,7 @@
 #include "app/CLuDiscoverDlg.h"
 #include "app/DiscoveryHostLink.h"
 #include "app/HelpWindow.h"
+#include "drives/CMsgDriveMapDlg.h"
 #include "skin/CLuListCtrl.h"
 #include "skin/CLuMessageBox.h"
 #include "skin/MessageBoxSkin.h"
@@ -74,6 +79,58 @@ bool Save(QWidget* widget, const QString& path) {
     const bool saved = widget->grab().save(path);
     std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
     return saved;
+}
+
+// Makes window the active window, as a user's click or window manager would.
+bool Activate(QWidget* window) {
+    window->activateWindow();
+    QElapsedTimer waited;
+    waited.start();
+    while (QApplication::activeWindow() != window && waited.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return QApplication::activeWindow() == window;
+}
+
+// A key pressed and released on the focused widget.
+void Key(Qt::Key key) {
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus) return;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(focus, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(focus, &release);
+}
+
+// The part of widget around area, twice as large (pixels kept square).
+bool SaveEnlarged(QWidget* widget, const QRect& area, const QString& path) {
+    const QImage part = widget->grab(area).toImage();
+    const bool saved = part.scaled(part.size() * 2).save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+    return saved;
+}
+
+// The focus mark, reached from the keyboard: the selected row, an action
+// button, the combo box of the drive-letter question.
+bool SaveFocusShots(CLuDiscoverDlg& window, const QDir& out) {
+    if (!Activate(&window)) return false;
+    window.List()->setFocus(Qt::OtherFocusReason);
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Up);  // back to the selected device, the mark on its row
+    bool ok = SaveEnlarged(&window, QRect(24, 150, 370, 390), out.filePath("focus-row.png"));
+    while (QApplication::focusWidget() != window.Control(CLuDiscoverDlg::kMapDriveId) &&
+           QApplication::focusWidget() != nullptr) {
+        Key(Qt::Key_Tab);
+    }
+    ok &= SaveEnlarged(&window, QRect(406, 186, 370, 316), out.filePath("focus-button.png"));
+
+    drives::CMsgDriveMapDlg question(QStringLiteral("data"),
+                                     {QStringLiteral("Z:"), QStringLiteral("Y:")}, &window);
+    question.show();
+    ok &= Activate(&question);
+    Key(Qt::Key_Backtab);  // from Yes to the combo box
+    ok &= SaveEnlarged(&question, question.rect(), out.filePath("focus-combo.png"));
+    return ok;
 }
 
 }  // namespace
@@ -174,5 +231,8 @@ int main(int argc, char** argv) {
     painter.end();
     const bool savedBox = shot.save(out.filePath("message.png"));
     std::printf("%s %s\n", savedBox ? "wrote" : "FAILED", qPrintable(out.filePath("message.png")));
+    box.hide();
+    delete window.AboutPanel();
+    ok &= SaveFocusShots(window, out);
     return ok && savedBox ? 0 : 1;
 }

@@ -15,8 +15,10 @@
 # updater-question.png, updater-progress.png, updater-progress-2.png,
 # of the demo devices' shares (needs root for the private smbd): drivemap.png
 # (mapped and unmapped rows), drivemap-letter.png (the letter question with
-# its list open) and sharefolders.png (offscreen also empty.png and
-# selected-qmzben.png).
+# its list open) and sharefolders.png (offscreen also empty.png,
+# selected-qmzben.png and the keyboard's focus mark, twice enlarged, on a
+# list row, an action button and the drive-letter combo box: focus-row.png,
+# focus-button.png, focus-combo.png).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 offscreen=0

@@ -216,7 +216,9 @@ TEST_F(MainWindowTest, IdentifyLedCaptionIsTheStateAndFollowsAnswers) {
         });
     };
     ASSERT_TRUE(shows("Turn Off Identify LED", "1"));
-    QTest::qWait(300);  // every answer to the requests of the new row is in
+    // Every LED request of the new row has its answer: the host's own one on
+    // listing it and the window's.
+    ASSERT_TRUE(WaitFor([this] { return calls->ledAnswers == calls->getLed.size() + 1; }));
     cp::UPnPDevice* const device = window->Table().Row(0).device;
 
     calls->getLed.clear();

@@ -47,9 +47,9 @@ inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 1500
     return true;
 }
 
-// The real discovery host, with a record of what the window asked of it.
-// The record outlives the link (shared), so a test can read it after the
-// window is gone.
+// The real discovery host, with a record of what the window asked of it and
+// of the LED answers the host passed to the window. The record outlives the
+// link (shared), so a test can read it after the window is gone.
 class RecordingLink : public app::DiscoveryLink {
   public:
     struct Calls {
@@ -58,10 +58,11 @@ class RecordingLink : public app::DiscoveryLink {
         std::vector<cp::UPnPDevice*> getLed;
         std::vector<std::pair<cp::UPnPDevice*, int>> setLed;
         int searches = 0;
+        std::size_t ledAnswers = 0;  // every answer, also to the host's own requests
     };
 
     RecordingLink(app::DiscoveryFrontEnd* frontEnd, std::shared_ptr<Calls> calls)
-        : real_(frontEnd), calls_(std::move(calls)) {}
+        : counter_(frontEnd, calls), real_(&counter_), calls_(std::move(calls)) {}
 
     void Start() override {
         ++calls_->starts;
@@ -93,6 +94,37 @@ class RecordingLink : public app::DiscoveryLink {
     }
 
   private:
+    // Passes every report of the host on to the window, counting the LED
+    // answers on the way.
+    class CountingFrontEnd : public app::DiscoveryFrontEnd {
+      public:
+        CountingFrontEnd(app::DiscoveryFrontEnd* window, std::shared_ptr<Calls> calls)
+            : window_(window), calls_(std::move(calls)) {}
+        app::DeviceTable& Table() override { return window_->Table(); }
+        void RefreshActionButtons() override { window_->RefreshActionButtons(); }
+        void RedrawRow(int index) override { window_->RedrawRow(index); }
+        void RefreshScrollButtons() override { window_->RefreshScrollButtons(); }
+        void AfterRowRemoved() override { window_->AfterRowRemoved(); }
+        void SetIdentifyLedCaption(bool on) override { window_->SetIdentifyLedCaption(on); }
+        void LedStatusAnswered(const QString& name, const QString& address, int resultCode,
+                               bool on) override {
+            ++calls_->ledAnswers;
+            window_->LedStatusAnswered(name, address, resultCode, on);
+        }
+        void UnsupportedDeviceAdded(const app::DeviceRow& device) override {
+            window_->UnsupportedDeviceAdded(device);
+        }
+        void UnsupportedDeviceRemoved(const app::DeviceRow& device) override {
+            window_->UnsupportedDeviceRemoved(device);
+        }
+        void DiscoveryStopped() override { window_->DiscoveryStopped(); }
+
+      private:
+        app::DiscoveryFrontEnd* window_;
+        std::shared_ptr<Calls> calls_;
+    };
+
+    CountingFrontEnd counter_;
     app::DiscoveryHostLink real_;
     std::shared_ptr<Calls> calls_;
 };

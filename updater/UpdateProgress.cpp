@@ -1,0 +1,10 @@
+#include "updater/UpdateProgress.h"
+
+namespace norvale::updater {
+
+UpdateProgress& Progress() {
+    static UpdateProgress progress;
+    return progress;
+}
+
+}  // namespace norvale::updater
