@@ -93,8 +93,13 @@ int main(int argc, char **argv) {
     const int seconds = argc > 1 ? atoi(argv[1]) : 10;
     GError *error = NULL;
     GInetAddress *loopback = g_inet_address_new_from_string("127.0.0.1");
-    GUPnPContext *context =
-        gupnp_context_new_full("lo", loopback, 0, GSSDP_UDA_VERSION_1_0, &error);
+    GUPnPContext *context = NULL;
+    /* The library picks its HTTP port at random and fails when that port is
+     * still taken (by a connection of an earlier run): a few more tries. */
+    for (int attempt = 0; attempt < 10 && context == NULL; ++attempt) {
+        g_clear_error(&error);
+        context = gupnp_context_new_full("lo", loopback, 0, GSSDP_UDA_VERSION_1_0, &error);
+    }
     g_object_unref(loopback);
     if (context == NULL) {
         fprintf(stderr, "gupnp-watch: %s\n", error != NULL ? error->message : "no context");
