@@ -524,7 +524,8 @@ drives::SharePanel* CLuDiscoverDlg::SharePanel() const {
     return sharePanel_.data();
 }
 
-bool CLuDiscoverDlg::PrepareSharePanel(QString* serverName, QString* mapName) {
+bool CLuDiscoverDlg::PrepareSharePanel(QString* serverName, QString* mapName,
+                                       std::vector<drives::ShareEntry>* shares) {
     const DeviceRow* row = SelectedDeviceRow();
     if (!row) return false;
     // Copies: the row may go while prompts and messages run.
@@ -536,7 +537,7 @@ bool CLuDiscoverDlg::PrepareSharePanel(QString* serverName, QString* mapName) {
                              LoadSkinString(kProductNameText), this, BTN_OK);
         return false;
     }
-    return drives::PrepareSharePanel(*shares_, this, *mapName, options_.showMessage);
+    return drives::PrepareSharePanel(*shares_, this, *mapName, options_.showMessage, shares);
 }
 
 void CLuDiscoverDlg::ShowSharePanel(drives::SharePanel* panel) {
@@ -561,7 +562,8 @@ void CLuDiscoverDlg::OnMapNetworkDrive() {
 
 void CLuDiscoverDlg::MapNetworkDrive() {
     QString serverName, mapName;
-    if (!PrepareSharePanel(&serverName, &mapName)) return;
+    std::vector<drives::ShareEntry> shares;
+    if (!PrepareSharePanel(&serverName, &mapName, &shares)) return;
     const bool automatic =
         options_.showMessage(LoadSkinString(kMapQuestionText), LoadSkinString(kMapCaptionText),
                              this, BTN_YES | BTN_NO) == IDYES;
@@ -570,7 +572,7 @@ void CLuDiscoverDlg::MapNetworkDrive() {
     auto* panel = new drives::CDriveMapDlg(this, ShareContext());
     sharePanel_ = panel;
     ShowSharePanel(panel);
-    panel->Open(serverName, mapName, automatic);
+    panel->Open(serverName, mapName, shares, automatic);
 }
 
 void CLuDiscoverDlg::OnBrowseNetworkShares() {
@@ -579,13 +581,14 @@ void CLuDiscoverDlg::OnBrowseNetworkShares() {
 
 void CLuDiscoverDlg::BrowseNetworkShares() {
     QString serverName, mapName;
-    if (!PrepareSharePanel(&serverName, &mapName)) return;
+    std::vector<drives::ShareEntry> shares;
+    if (!PrepareSharePanel(&serverName, &mapName, &shares)) return;
     if (sharePanel_ && sharePanel_->Busy()) return;
     delete sharePanel_.data();
     auto* panel = new drives::CShareFolderDlg(this, ShareContext());
     sharePanel_ = panel;
     ShowSharePanel(panel);
-    panel->Open(serverName, mapName);
+    panel->Open(serverName, mapName, shares);
 }
 
 drives::SharePanelContext CLuDiscoverDlg::ShareContext() {

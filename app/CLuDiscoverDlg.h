@@ -21,6 +21,7 @@ class CLuStatic;
 class QUrl;
 
 namespace drives {
+struct ShareEntry;
 class SharePanel;
 class SharePlatform;
 class ShareDrives;
@@ -183,8 +184,9 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     // The selected row when it carries a device, else null.
     const DeviceRow* SelectedDeviceRow() const;
     // Checks the selected device's shares and reports failures; true with
-    // its names when a share panel may open.
-    bool PrepareSharePanel(QString* serverName, QString* mapName);
+    // its names and its listing when a share panel may open.
+    bool PrepareSharePanel(QString* serverName, QString* mapName,
+                           std::vector<drives::ShareEntry>* shares);
     void ShowSharePanel(drives::SharePanel* panel);
     bool ShareOperationRunning() const;
     void RunShareAction(void (CLuDiscoverDlg::*action)());

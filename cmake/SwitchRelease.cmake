@@ -44,7 +44,7 @@ foreach(entry IN LISTS entries)
   elseif(entry MATCHES "^\\.(incoming-|link-|norvale-update-.*\\.tmp$)")
     file(REMOVE_RECURSE "${path}")
   elseif(NOT IS_DIRECTORY "${path}" AND
-         entry MATCHES "^(norvale-discovery|norvale-autoupdate|RES_.*\\.rcc)$")
+         entry MATCHES "^(norvale-discovery|norvale-autoupdate|norvale-shares|RES_.*\\.rcc)$")
     file(REMOVE "${path}")
   endif()
 endforeach()

@@ -1,6 +1,7 @@
 #include "drives/CDriveMapDlg.h"
 
 #include <QPointer>
+#include <algorithm>
 
 #include "drives/CMsgDriveMapDlg.h"
 #include "skin/StringTable.h"
@@ -14,9 +15,15 @@ CDriveMapDlg::CDriveMapDlg(QWidget* parent, SharePanelContext context, LetterQue
     setAccessibleName(LoadSkinString(5));  // "Map Network Drive"
 }
 
-void CDriveMapDlg::Open(const QString& serverName, const QString& mapName, bool automatic) {
+void CDriveMapDlg::Open(const QString& serverName, const QString& mapName,
+                        const std::vector<ShareEntry>& shares, bool automatic) {
     automatic_ = automatic;
-    Fill(serverName, mapName, automatic);
+    std::vector<MapFailure> failures;
+    Fill(serverName, mapName, shares, automatic, &failures);
+    const bool unsupported = std::any_of(failures.begin(), failures.end(), [](const MapFailure& f) {
+        return f.code == kErrorNotSupported;
+    });
+    if (unsupported) Drives().ShowSystemError(kErrorNotSupported, this);
 }
 
 bool CDriveMapDlg::AskLetter(const QString& share, QString* driveName) {
@@ -39,9 +46,7 @@ void CDriveMapDlg::HandleRowClick(int item) {
     QString before;
     const int earlier = Drives().FindMappedDrive(sharePath, &before);
     if (Drives().MapDrive(this, chosen, sharePath) != kNoError || !self) return;
-    if (item < Rows().Count()) {
-        Rows().Set(item, ShareDrives::MappedRowText(share, chosen), chosen.at(0).unicode());
-    }
+    if (item < Rows().Count()) Rows().SetLetter(item, chosen.at(0).unicode());
     if (earlier != 2 && !before.isEmpty() && before.compare(chosen, Qt::CaseInsensitive) != 0) {
         Platform().CancelConnection(before);
     }

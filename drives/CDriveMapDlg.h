@@ -27,8 +27,11 @@ class CDriveMapDlg : public SharePanel {
 
     CDriveMapDlg(QWidget* parent, SharePanelContext context, LetterQuestion ask = {});
 
-    // The device's names and the mode, then the listing (and mapping).
-    void Open(const QString& serverName, const QString& mapName, bool automatic);
+    // The device's names, its enumerated shares and the mode, then the
+    // listing (and mapping). Automatic mapping stays silent about shares it
+    // could not map, except when mapping cannot work here at all.
+    void Open(const QString& serverName, const QString& mapName,
+              const std::vector<ShareEntry>& shares, bool automatic);
     bool Automatic() const { return automatic_; }
 
   protected:

@@ -1,6 +1,5 @@
 #include "drives/CShareFolderDlg.h"
 
-#include <QFileInfo>
 #include <QPointer>
 #include <QUrl>
 
@@ -14,8 +13,9 @@ CShareFolderDlg::CShareFolderDlg(QWidget* parent, SharePanelContext context)
     setAccessibleName(LoadSkinString(6));  // "Browse Network Shares"
 }
 
-void CShareFolderDlg::Open(const QString& serverName, const QString& mapName) {
-    Fill(serverName, mapName, false);
+void CShareFolderDlg::Open(const QString& serverName, const QString& mapName,
+                           const std::vector<ShareEntry>& shares) {
+    Fill(serverName, mapName, shares, false);
 }
 
 QUrl CShareFolderDlg::ShareUrl(const QString& mapName, const QString& share) {
@@ -34,7 +34,7 @@ QUrl CShareFolderDlg::ShareUrl(const QString& mapName, const QString& share) {
 
 void CShareFolderDlg::HandleRowClick(int item) {
     const QString share = ShareOfRow(item);
-    if (ShareDrives::IsMappedRowText(Rows().At(item).text)) {
+    if (Rows().At(item).letter != 0) {
         const QString sharePath = SharePathOfRow(item);
         QString driveName;
         const int found = Drives().FindMappedDrive(sharePath, &driveName);
@@ -53,12 +53,16 @@ void CShareFolderDlg::HandleRowClick(int item) {
     OpenShare(share);
 }
 
+// The folder is looked into by the platform (on its worker, bounded): a
+// mount whose server is gone must not freeze the window.
 void CShareFolderDlg::OpenDrive(const QString& driveName) {
     const QString folder = Context().driveFolder ? Context().driveFolder(driveName) : QString();
     if (folder.isEmpty()) return;
-    const QFileInfo info(folder);
-    if (info.exists() && (!info.isReadable() || !info.isExecutable())) {
-        Drives().ShowSystemError(kErrorAccessDenied, this);
+    QPointer<CShareFolderDlg> self(this);
+    const int answer = Platform().ProbeDrive(driveName);
+    if (!self) return;
+    if (answer != kNoError) {
+        Drives().ShowSystemError(answer, this);
         return;
     }
     OpenUrl(QUrl::fromLocalFile(folder));
@@ -71,12 +75,18 @@ void CShareFolderDlg::OpenShare(const QString& share) {
     const QUrl url = ShareUrl(MapName(), share);
     if (!url.isValid()) return;
     const QString sharePath = ShareDrives::SharePath(MapName(), share);
+    QPointer<CShareFolderDlg> self(this);
     const int access = Platform().AddConnection(QString(), sharePath, false, nullptr);
+    if (!self) return;
+    if (access == kErrorNotSupported) {
+        // No GVfs: the file manager could not open it either.
+        Drives().ShowSystemError(access, this);
+        return;
+    }
     if (access != kErrorAccessDenied) {
         OpenUrl(url);
         return;
     }
-    QPointer<CShareFolderDlg> self(this);
     emit Drives().busy(0);
     const int connected = Drives().ConnectInteractive(this, sharePath);
     emit Drives().busy(1);

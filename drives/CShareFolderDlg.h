@@ -22,7 +22,8 @@ class CShareFolderDlg : public SharePanel {
 
     CShareFolderDlg(QWidget* parent, SharePanelContext context);
 
-    void Open(const QString& serverName, const QString& mapName);
+    void Open(const QString& serverName, const QString& mapName,
+              const std::vector<ShareEntry>& shares);
 
     // smb://MAP/SHARE for a map name and a share name; invalid when the map
     // name is no host name or address.
@@ -32,8 +33,8 @@ class CShareFolderDlg : public SharePanel {
     void HandleRowClick(int item) override;
 
   private:
-    // Opens the letter folder of a connected drive name; access denied
-    // shows the system's text.
+    // Opens the letter folder of a connected drive name once it answers;
+    // a folder that cannot be entered shows the system's text.
     void OpenDrive(const QString& driveName);
     void OpenShare(const QString& share);
 };

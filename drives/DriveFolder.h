@@ -7,17 +7,18 @@
 // links to the GVfs FUSE folders of mounted shares. A link survives logout
 // and reboot (the connection is remembered); while its share is not mounted
 // it dangles. Entries that are not such links belong to somebody else and
-// are never changed.
+// are never changed, not even when they appear while a letter is being made
+// or removed.
 namespace drives {
 
-// What a letter's entry is.
+// What a letter's entry is, read from the entry itself: the link is never
+// followed (its target may be a FUSE folder that does not answer).
 struct DriveEntry {
     enum Kind { kNone, kOurLink, kOther };
     Kind kind = kNone;
     QString target;  // the link's target (kOurLink)
     QString server;  // as GVfs names them (kOurLink)
     QString share;
-    bool mounted = false;  // the target folder exists (kOurLink)
 };
 
 class DriveFolder {
@@ -33,13 +34,20 @@ class DriveFolder {
     static char16_t LetterOf(const QString& driveName);
     // The entry path of a letter ("<folder>/Z:").
     QString EntryPath(char16_t letter) const;
+    // The file beside the letters that remembers the mounts made here.
+    QString MountRecordPath() const;
 
     DriveEntry Read(char16_t letter) const;
-    // Makes (or replaces an own link with) a link from letter to target,
-    // creating the folder (mode 0700) when needed. False with errno set on
-    // failure; never replaces a foreign entry.
+    // Makes the folder (mode 0700) when it is missing; an existing folder
+    // keeps its mode. False with errno set when it cannot be made.
+    bool EnsureExists() const;
+    // Links letter to target when the letter holds nothing or an own link
+    // (replaced in one step, so the letter never disappears). Anything else,
+    // also an entry that turns up meanwhile, is left as it is: false with
+    // errno EEXIST. Other failures: false with errno set.
     bool MakeLink(char16_t letter, const QString& target) const;
-    // Removes an own link. False when the letter holds no own link.
+    // Removes an own link. False, leaving the entry as it is, when the
+    // letter holds anything else.
     bool RemoveLink(char16_t letter) const;
     // Number of own links among Z..A pointing to target.
     int CountLinksTo(const QString& target) const;

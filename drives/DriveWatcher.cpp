@@ -1,64 +1,48 @@
-// GIO headers use "signals" as a name, which Qt defines as a keyword.
-#pragma push_macro("signals")
-#undef signals
-#include <gio/gio.h>
-#pragma pop_macro("signals")
+#include "drives/DriveWatcher.h"
 
 #include <QAbstractEventDispatcher>
 #include <QFileInfo>
-#include <iterator>
 
-#include "drives/DriveWatcher.h"
+#include "drives/MountList.h"
 
 namespace drives {
 
 namespace {
 
-// Mount changes reach the FUSE folder a little after GIO reports them, and
-// the kernel may keep a stale answer for about a second; on a busy machine
-// the folder can take several seconds to show: look again after these
-// pauses (about 10 s in all).
-constexpr int kSettleMs[] = {300, 900, 1300, 2500, 5000};
 constexpr int kPollMs = 2000;
 
-void OnMountChanged(GVolumeMonitor*, GMount*, gpointer data) {
+void OnMountChanged(void* data) {
     QMetaObject::invokeMethod(static_cast<QObject*>(data), "OnVolumesChanged",
                               Qt::QueuedConnection);
 }
 
 }  // namespace
 
-DriveWatcher::DriveWatcher(DriveFolder folder, QObject* parent)
-    : QObject(parent), folder_(std::move(folder)) {
-    for (char16_t letter = u'A'; letter <= u'Z'; ++letter) seen_[letter - u'A'] = Look(letter);
+DriveWatcher::DriveWatcher(DriveFolder folder, MountList* mounts, QObject* parent)
+    : QObject(parent),
+      folder_(std::move(folder)),
+      mounts_(mounts ? *mounts : GvfsMountList::Instance()) {
+    QSet<QString> mounted;
+    mounts_.MountedFolders(&mounted);
+    for (char16_t letter = u'A'; letter <= u'Z'; ++letter) {
+        seen_[letter - u'A'] = Look(letter, mounted);
+    }
     WatchFolder();
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { Rescan(); });
-    settle_.setSingleShot(true);
-    connect(&settle_, &QTimer::timeout, this, [this] {
-        Rescan();
-        if (++settleStep_ < static_cast<int>(std::size(kSettleMs))) {
-            settle_.start(kSettleMs[settleStep_]);
-        }
-    });
-    // GIO's signals arrive through GLib's default main context, which Qt's
-    // event loop runs only when it is built on GLib.
+    // The mount list's signals arrive through GLib's default main context,
+    // which Qt's event loop runs only when it is built on GLib.
     const QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread());
     if (dispatcher && dispatcher->inherits("QEventDispatcherGlib")) {
-        GVolumeMonitor* monitor = g_volume_monitor_get();
-        monitor_ = monitor;
-        handlers_[0] = g_signal_connect(monitor, "mount-added", G_CALLBACK(OnMountChanged), this);
-        handlers_[1] = g_signal_connect(monitor, "mount-removed", G_CALLBACK(OnMountChanged), this);
-    } else {
+        watch_ = mounts_.Watch(&OnMountChanged, this);
+    }
+    if (watch_ == 0) {
         connect(&poll_, &QTimer::timeout, this, &DriveWatcher::Rescan);
         poll_.start(kPollMs);
     }
 }
 
 DriveWatcher::~DriveWatcher() {
-    if (monitor_) {
-        for (unsigned long id : handlers_) g_signal_handler_disconnect(monitor_, id);
-        g_object_unref(monitor_);
-    }
+    mounts_.Unwatch(watch_);
 }
 
 void DriveWatcher::WatchFolder() {
@@ -72,23 +56,23 @@ void DriveWatcher::WatchFolder() {
     if (QFileInfo(wanted).isDir()) watcher_.addPath(wanted);
 }
 
-DriveWatcher::Seen DriveWatcher::Look(char16_t letter) const {
+DriveWatcher::Seen DriveWatcher::Look(char16_t letter, const QSet<QString>& mounted) const {
     const DriveEntry entry = folder_.Read(letter);
     if (entry.kind != DriveEntry::kOurLink) return {};
-    return Seen{entry.mounted ? 2 : 1, entry.target};
+    return Seen{mounted.contains(entry.target) ? 2 : 1, entry.target};
 }
 
 void DriveWatcher::OnVolumesChanged() {
     Rescan();
-    settleStep_ = 0;
-    settle_.start(kSettleMs[0]);
 }
 
 void DriveWatcher::Rescan() {
     WatchFolder();
+    QSet<QString> mounted;
+    mounts_.MountedFolders(&mounted);
     for (char16_t letter = u'Z'; letter >= u'A'; --letter) {
         Seen& before = seen_[letter - u'A'];
-        const Seen now = Look(letter);
+        const Seen now = Look(letter, mounted);
         if (now.level == before.level && now.target == before.target) continue;
         const Seen old = before;
         before = now;

@@ -85,4 +85,12 @@ QString FakeSharePlatform::ErrorText(int code) {
     return QStringLiteral("Error %1").arg(code);
 }
 
+void FakeSharePlatform::PrepareConnections(const QStringList& sharePaths, int timeoutMs) {
+    if (!sharePaths.isEmpty()) prepareTimeouts_.push_back(timeoutMs);
+}
+
+int FakeSharePlatform::ProbeDrive(const QString&) {
+    return probeResult_;
+}
+
 }  // namespace drives

@@ -46,9 +46,14 @@ class FakeSharePlatform : public SharePlatform {
     // The answer of AddConnection for remotePath (0 by default).
     void SetConnectResult(const QString& remotePath, int result);
 
+    // The answer of ProbeDrive (0 by default).
+    void SetProbeResult(int result) { probeResult_ = result; }
+
     const Letter* LetterOf(char16_t letter) const;
     const std::vector<Call>& Calls() const { return calls_; }
     int EnumCount() const { return enumCount_; }
+    // The time each PrepareConnections call with share paths was given.
+    const std::vector<int>& PrepareTimeouts() const { return prepareTimeouts_; }
 
     int EnumShares(const QString& serverPath, std::vector<ShareEntry>* shares) override;
     int GetConnection(const QString& driveName, QString* remoteName) override;
@@ -58,6 +63,8 @@ class FakeSharePlatform : public SharePlatform {
     int GetDriveType(const QString& driveName) override;
     // "Error N".
     QString ErrorText(int code) override;
+    void PrepareConnections(const QStringList& sharePaths, int timeoutMs) override;
+    int ProbeDrive(const QString& driveName) override;
 
   private:
     static char16_t LetterOfName(const QString& driveName);
@@ -72,6 +79,8 @@ class FakeSharePlatform : public SharePlatform {
     QHash<QString, int> connectResults_;  // keys lower-cased
     std::vector<Call> calls_;
     int enumCount_ = 0;
+    int probeResult_ = 0;
+    std::vector<int> prepareTimeouts_;
 };
 
 }  // namespace drives

@@ -4,8 +4,10 @@
 #include <gio/gio.h>
 #pragma pop_macro("signals")
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "drives/GvfsMounter.h"
 #include "drives/ShareNames.h"
@@ -52,8 +54,9 @@ class PrivateLoop {
     GCancellable* Cancellable() const { return cancellable_; }
     bool TimedOut() const { return timedOut_; }
 
-    void RunUntil(const bool& done) {
-        while (!done) g_main_context_iteration(context_, TRUE);
+    template <typename Done>
+    void RunUntil(const Done& done) {
+        while (!done()) g_main_context_iteration(context_, TRUE);
     }
     void StartDeadline() {
         StopDeadline();
@@ -121,8 +124,7 @@ int CodeForMessageErrno(const QString& message) {
 struct MountRun {
     GvfsMounter* self = nullptr;
     PrivateLoop* loop = nullptr;
-    QString server;
-    QString share;
+    MountTask* task = nullptr;
     bool interactive = false;
     QWidget* owner = nullptr;
     int asks = 0;
@@ -131,6 +133,8 @@ struct MountRun {
     Credentials answer;
     bool done = false;
     GError* error = nullptr;
+    GObjectPtr<GFile> file;
+    GObjectPtr<GMountOperation> op;
 
     static void OnAskPassword(GMountOperation* op, const char*, const char* defaultUser,
                               const char* defaultDomain, GAskPasswordFlags flags, gpointer data) {
@@ -145,11 +149,20 @@ struct MountRun {
         run->done = true;
     }
 
+    void Start() {
+        file.reset(g_file_new_for_uri(SmbUri(task->server, task->share).constData()));
+        op.reset(g_mount_operation_new());
+        g_signal_connect(op.get(), "ask-password", G_CALLBACK(&MountRun::OnAskPassword), this);
+        g_signal_connect(op.get(), "ask-question", G_CALLBACK(&MountRun::OnAskQuestion), this);
+        g_file_mount_enclosing_volume(file.get(), G_MOUNT_MOUNT_NONE, op.get(), loop->Cancellable(),
+                                      &MountRun::OnMounted, this);
+    }
+
     void Ask(GMountOperation* op, const char* defaultUser, const char* defaultDomain,
              GAskPasswordFlags flags) {
         if (++asks > kMaxAsks) return g_mount_operation_reply(op, G_MOUNT_OPERATION_ABORTED);
         if (asks == 1) {
-            if (const Credentials* cached = self->cache_.Find(server)) {
+            if (const Credentials* cached = self->cache_.Find(task->server)) {
                 answer = *cached;
                 return ReplyWith(op, answer, defaultDomain);
             }
@@ -164,7 +177,7 @@ struct MountRun {
             answer.user = QString::fromUtf8(defaultUser);
         }
         loop->StopDeadline();
-        const bool ok = self->prompt_->Ask(owner, server, share, prompted, &answer);
+        const bool ok = self->prompt_->Ask(owner, task->server, task->share, prompted, &answer);
         loop->StartDeadline();
         prompted = true;
         if (!ok) {
@@ -173,10 +186,41 @@ struct MountRun {
         }
         ReplyWith(op, answer, defaultDomain);
     }
+
+    // Fills the task from the outcome.
+    void Finish(bool timedOut) {
+        if (op) g_signal_handlers_disconnect_by_data(op.get(), this);
+        if (error) {
+            task->message = QString::fromUtf8(error->message);
+            task->code = GvfsMounter::CodeForGioError(error->domain, error->code, task->message);
+            task->existed = error->code == G_IO_ERROR_ALREADY_MOUNTED;
+            if (cancelledByUser) task->code = kErrorCancelled;
+            if (task->code == kErrorAccessDenied && error->code == G_IO_ERROR_FAILED_HANDLED) {
+                task->message = QString::fromLocal8Bit(g_strerror(EACCES));
+            }
+            if (timedOut) task->message = QString::fromLocal8Bit(g_strerror(ETIMEDOUT));
+            g_error_free(error);
+            error = nullptr;
+        }
+        if (task->code != kNoError) return;
+        if (!answer.user.isEmpty()) self->cache_.Store(task->server, answer);
+        if (char* path = g_file_get_path(file.get())) {
+            task->fusePath = QString::fromLocal8Bit(path);
+            g_free(path);
+        }
+    }
 };
 
 GvfsMounter::GvfsMounter(CredentialCache& cache, CredentialPrompt* prompt, int timeoutMs)
     : cache_(cache), prompt_(prompt), timeoutMs_(timeoutMs) {}
+
+bool GvfsMounter::CanMountSmb() {
+    const gchar* const* schemes = g_vfs_get_supported_uri_schemes(g_vfs_get_default());
+    for (; schemes && *schemes; ++schemes) {
+        if (qstrcmp(*schemes, "smb") == 0) return true;
+    }
+    return false;
+}
 
 int GvfsMounter::CodeForGioError(unsigned int domain, int code, const QString& message) {
     if (domain != G_IO_ERROR) return kErrorUnexpectedNetwork;
@@ -197,6 +241,8 @@ int GvfsMounter::CodeForGioError(unsigned int domain, int code, const QString& m
             return kErrorBadNetPath;
         case G_IO_ERROR_NOT_SUPPORTED:
             return kErrorNotSupported;
+        case G_IO_ERROR_BUSY:
+            return kErrorDeviceInUse;
         case G_IO_ERROR_FAILED:
             return CodeForMessageErrno(message);
         default:
@@ -204,68 +250,97 @@ int GvfsMounter::CodeForGioError(unsigned int domain, int code, const QString& m
     }
 }
 
-int GvfsMounter::Mount(const QString& server, const QString& share, bool interactive,
-                       QWidget* owner, QString* fusePath, QString* message) {
-    fusePath->clear();
-    PrivateLoop loop(timeoutMs_);
-    GObjectPtr<GFile> file(g_file_new_for_uri(SmbUri(server, share).constData()));
-    GObjectPtr<GMountOperation> op(g_mount_operation_new());
-    MountRun run;
-    run.self = this;
-    run.loop = &loop;
-    run.server = server;
-    run.share = share;
-    run.interactive = interactive;
-    run.owner = owner;
-    g_signal_connect(op.get(), "ask-password", G_CALLBACK(&MountRun::OnAskPassword), &run);
-    g_signal_connect(op.get(), "ask-question", G_CALLBACK(&MountRun::OnAskQuestion), &run);
-    g_file_mount_enclosing_volume(file.get(), G_MOUNT_MOUNT_NONE, op.get(), loop.Cancellable(),
-                                  &MountRun::OnMounted, &run);
-    loop.RunUntil(run.done);
-    g_signal_handlers_disconnect_by_data(op.get(), &run);
-
-    int code = kNoError;
-    if (run.error) {
-        *message = QString::fromUtf8(run.error->message);
-        code = CodeForGioError(run.error->domain, run.error->code, *message);
-        if (run.cancelledByUser) code = kErrorCancelled;
-        if (code == kErrorAccessDenied && run.error->code == G_IO_ERROR_FAILED_HANDLED) {
-            *message = QString::fromLocal8Bit(g_strerror(EACCES));
-        }
-        if (loop.TimedOut()) *message = QString::fromLocal8Bit(g_strerror(ETIMEDOUT));
-        g_error_free(run.error);
+void GvfsMounter::Run(std::vector<MountTask>* tasks, bool interactive, QWidget* owner,
+                      int timeoutMs) {
+    PrivateLoop loop(std::max(1, timeoutMs));
+    std::vector<std::unique_ptr<MountRun>> runs;
+    for (MountTask& task : *tasks) {
+        task.code = kNoError;
+        task.fusePath.clear();
+        task.message.clear();
+        task.existed = false;
+        auto run = std::make_unique<MountRun>();
+        run->self = this;
+        run->loop = &loop;
+        run->task = &task;
+        run->interactive = interactive;
+        run->owner = owner;
+        run->Start();
+        runs.push_back(std::move(run));
     }
-    if (code != kNoError) return code;
-    if (!run.answer.user.isEmpty()) cache_.Store(server, run.answer);
-    if (char* path = g_file_get_path(file.get())) {
-        *fusePath = QString::fromLocal8Bit(path);
-        g_free(path);
-    }
-    return kNoError;
+    loop.RunUntil([&runs] {
+        return std::all_of(runs.begin(), runs.end(), [](const auto& run) { return run->done; });
+    });
+    for (auto& run : runs) run->Finish(loop.TimedOut());
 }
+
+int GvfsMounter::Mount(const QString& server, const QString& share, bool interactive,
+                       QWidget* owner, QString* fusePath, QString* message, bool* existed) {
+    std::vector<MountTask> tasks(1);
+    tasks[0].server = server;
+    tasks[0].share = share;
+    Run(&tasks, interactive, owner, timeoutMs_);
+    *fusePath = tasks[0].fusePath;
+    if (tasks[0].code != kNoError) *message = tasks[0].message;
+    if (existed) *existed = tasks[0].existed;
+    return tasks[0].code;
+}
+
+void GvfsMounter::MountAll(std::vector<MountTask>* tasks, int timeoutMs) {
+    Run(tasks, false, nullptr, std::min(timeoutMs, timeoutMs_));
+}
+
+namespace {
+
+// GIO keeps the mounts it has seen in a cache of its own: a share unmounted
+// and mounted again elsewhere may still show its old mount there, whose
+// unmount fails. Any request on the location lets GIO notice and refresh it.
+void RefreshMountCache(GFile* file, PrivateLoop& loop) {
+    bool done = false;
+    g_file_query_info_async(
+        file, G_FILE_ATTRIBUTE_STANDARD_NAME, G_FILE_QUERY_INFO_NONE, G_PRIORITY_DEFAULT,
+        loop.Cancellable(),
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+            GFileInfo* info = g_file_query_info_finish(G_FILE(source), result, nullptr);
+            if (info) g_object_unref(info);
+            *static_cast<bool*>(data) = true;
+        },
+        &done);
+    loop.RunUntil([&done] { return done; });
+}
+
+struct Unmounting {
+    bool done = false;
+    GError* error = nullptr;
+    static void OnDone(GObject* source, GAsyncResult* result, gpointer data) {
+        auto* state = static_cast<Unmounting*>(data);
+        g_mount_unmount_with_operation_finish(G_MOUNT(source), result, &state->error);
+        state->done = true;
+    }
+};
+
+}  // namespace
 
 int GvfsMounter::Unmount(const QString& server, const QString& share, QString* message) {
     PrivateLoop loop(timeoutMs_);
     GObjectPtr<GFile> file(g_file_new_for_uri(SmbUri(server, share).constData()));
-    GObjectPtr<GMount> mount(g_file_find_enclosing_mount(file.get(), loop.Cancellable(), nullptr));
-    if (!mount) return kNoError;
-    struct Unmounting {
-        bool done = false;
-        GError* error = nullptr;
-        static void OnDone(GObject* source, GAsyncResult* result, gpointer data) {
-            auto* state = static_cast<Unmounting*>(data);
-            g_mount_unmount_with_operation_finish(G_MOUNT(source), result, &state->error);
-            state->done = true;
-        }
-    } state;
-    g_mount_unmount_with_operation(mount.get(), G_MOUNT_UNMOUNT_FORCE, nullptr, loop.Cancellable(),
-                                   &Unmounting::OnDone, &state);
-    loop.RunUntil(state.done);
-    if (!state.error) return kNoError;
-    *message = QString::fromUtf8(state.error->message);
-    const int code = CodeForGioError(state.error->domain, state.error->code, *message);
-    g_error_free(state.error);
-    return code;
+    for (int attempt = 0;; ++attempt) {
+        GObjectPtr<GMount> mount(
+            g_file_find_enclosing_mount(file.get(), loop.Cancellable(), nullptr));
+        if (!mount) return kNoError;
+        Unmounting state;
+        // Never forced: with files open there the mount stays and says so.
+        g_mount_unmount_with_operation(mount.get(), G_MOUNT_UNMOUNT_NONE, nullptr,
+                                       loop.Cancellable(), &Unmounting::OnDone, &state);
+        loop.RunUntil([&state] { return state.done; });
+        if (!state.error) return kNoError;
+        *message = QString::fromUtf8(state.error->message);
+        const int code = CodeForGioError(state.error->domain, state.error->code, *message);
+        const bool stale = state.error->domain != G_IO_ERROR && !loop.TimedOut();
+        g_error_free(state.error);
+        if (!stale || attempt > 0) return code;
+        RefreshMountCache(file.get(), loop);
+    }
 }
 
 }  // namespace drives

@@ -1,8 +1,7 @@
 #include "drives/ShareDrives.h"
 
 #include <algorithm>
-
-#include "skin/CLuMessageBox.h"
+#include <chrono>
 
 namespace drives {
 
@@ -23,13 +22,42 @@ bool CodeUnitLess(const QString& a, const QString& b) {
                                         b.utf16() + b.size());
 }
 
+const DriveState& StateOf(const DriveStates& drives, char16_t letter) {
+    return drives[static_cast<std::size_t>(letter - u'A')];
+}
+
+// From candidate downward (never below D): the first letter that holds
+// nothing into *found (0 when none is left), and the candidate where the
+// search stopped.
+char16_t NextFreeLetter(const DriveStates& drives, char16_t candidate, char16_t* found) {
+    for (; candidate > u'C'; --candidate) {
+        const DriveState& state = StateOf(drives, candidate);
+        if (IsLocalDriveType(state.type) || state.type == kDriveRemote) continue;
+        if (state.connection == kErrorNotConnected) {
+            *found = candidate;
+            return candidate;
+        }
+    }
+    *found = 0;
+    return candidate;
+}
+
+qint64 SteadyMilliseconds() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 }  // namespace
 
 ShareDrives::ShareDrives(SharePlatform& platform, QObject* parent)
-    : QObject(parent), platform_(platform) {}
+    : QObject(parent), platform_(platform), clock_(SteadyMilliseconds) {}
 
 void ShareDrives::SetErrorPresenter(ErrorPresenter presenter) {
     errorPresenter_ = std::move(presenter);
+}
+
+void ShareDrives::SetClock(Clock clock) {
+    clock_ = clock ? std::move(clock) : Clock(SteadyMilliseconds);
 }
 
 QString ShareDrives::ServerPath(const QString& mapName) {
@@ -48,14 +76,8 @@ QString ShareDrives::MappedRowText(const QString& share, const QString& driveNam
     return share + QStringLiteral(" (") + driveName + QLatin1Char(')');
 }
 
-bool ShareDrives::IsMappedRowText(const QString& text) {
-    const qsizetype n = text.size();
-    return n >= 4 && text.at(n - 4) == QLatin1Char('(') && text.at(n - 1) == QLatin1Char(')');
-}
-
-QString ShareDrives::ShareNameOfRow(const QString& text) {
-    if (!IsMappedRowText(text)) return text;
-    return text.left(std::max<qsizetype>(0, text.size() - 5));
+QString ShareDrives::RowText(const QString& share, char16_t letter) {
+    return letter ? MappedRowText(share, DriveName(letter)) : share;
 }
 
 bool ShareDrives::IsUsableShare(const ShareEntry& entry) {
@@ -70,18 +92,27 @@ int ShareDrives::ListUsableShares(const QString& mapName) {
     return std::any_of(shares.begin(), shares.end(), IsUsableShare) ? 1 : 0;
 }
 
-int ShareDrives::FindMappedDrive(const QString& sharePath, QString* driveName) {
+int ShareDrives::FindMappedDrive(const DriveStates& drives, const QString& sharePath,
+                                 QString* driveName) {
     for (char16_t letter = kFirstLetter; letter >= kLastLetter; --letter) {
-        const QString drive = DriveName(letter);
-        if (IsLocalDriveType(platform_.GetDriveType(drive))) continue;
-        QString remote;
-        const int rc = platform_.GetConnection(drive, &remote);
-        if (rc != kNoError && rc != kErrorConnectionUnavail) remote.clear();
-        if (remote.isEmpty() || remote.compare(sharePath, Qt::CaseInsensitive) != 0) continue;
-        if (driveName) *driveName = drive;
-        return rc == kNoError ? 0 : 1;
+        const DriveState& state = StateOf(drives, letter);
+        if (IsLocalDriveType(state.type)) continue;
+        const bool named =
+            state.connection == kNoError || state.connection == kErrorConnectionUnavail;
+        if (!named || state.remote.isEmpty() ||
+            state.remote.compare(sharePath, Qt::CaseInsensitive) != 0) {
+            continue;
+        }
+        if (driveName) *driveName = DriveName(letter);
+        return state.connection == kNoError ? 0 : 1;
     }
     return 2;
+}
+
+int ShareDrives::FindMappedDrive(const QString& sharePath, QString* driveName) {
+    DriveStates drives;
+    platform_.ReadDrives(&drives);
+    return FindMappedDrive(drives, sharePath, driveName);
 }
 
 int ShareDrives::MapDrive(QWidget* owner, const QString& driveName, const QString& sharePath) {
@@ -104,76 +135,108 @@ int ShareDrives::LoginToServer(QWidget* owner, const QString& serverPath) {
 }
 
 void ShareDrives::ShowSystemError(int code, QWidget* owner) {
-    if (code == kErrorCancelled || !owner) return;
-    const QString text = platform_.ErrorText(code);
-    if (errorPresenter_) {
-        errorPresenter_(text, owner);
-    } else {
-        ShowSkinMessageBox(text, QString(), owner, BTN_OK);
-    }
+    if (code == kErrorCancelled || !owner || !errorPresenter_) return;
+    errorPresenter_(platform_.ErrorText(code), owner);
 }
 
 QStringList ShareDrives::FreeDriveNames() {
+    DriveStates drives;
+    platform_.ReadDrives(&drives);
     QStringList names;
     for (char16_t letter = kFirstLetter; letter >= kLastLetter; --letter) {
-        const QString drive = DriveName(letter);
-        const int type = platform_.GetDriveType(drive);
-        if (IsLocalDriveType(type) || type == kDriveRemote) continue;
-        QString remote;
-        const int rc = platform_.GetConnection(drive, &remote);
-        if ((rc == kNoError || rc == kErrorConnectionUnavail) && !remote.isEmpty()) continue;
-        names.append(drive);
+        const DriveState& state = StateOf(drives, letter);
+        if (IsLocalDriveType(state.type) || state.type == kDriveRemote) continue;
+        const bool named =
+            state.connection == kNoError || state.connection == kErrorConnectionUnavail;
+        if (named && !state.remote.isEmpty()) continue;
+        names.append(DriveName(letter));
     }
     return names;
 }
 
-char16_t ShareDrives::NextFreeLetter(char16_t candidate, char16_t* found) {
-    while (candidate > u'C') {
-        const QString drive = DriveName(candidate);
-        const int type = platform_.GetDriveType(drive);
-        if (!IsLocalDriveType(type) && type != kDriveRemote) {
-            QString remote;
-            if (platform_.GetConnection(drive, &remote) == kErrorNotConnected) {
-                *found = candidate;
-                return candidate;
-            }
-        }
-        --candidate;
-    }
-    *found = 0;
-    return candidate;
-}
-
 int ShareDrives::ListShares(const QString& mapName, bool map, ShareRowSink* sink) {
     std::vector<ShareEntry> entries;
-    if (platform_.EnumShares(ServerPath(mapName), &entries) != kNoError || entries.empty())
-        return 0;
-    QStringList shares;
-    for (const ShareEntry& entry : entries) {
-        if (IsUsableShare(entry)) shares.append(entry.name);
-    }
-    std::stable_sort(shares.begin(), shares.end(), CodeUnitLess);
+    if (platform_.EnumShares(ServerPath(mapName), &entries) != kNoError) return 0;
+    return ListShares(mapName, entries, map, sink);
+}
 
-    auto send = [sink](const QString& text, char16_t letter) {
-        if (sink) sink->AddShareRow(text, letter);
-    };
+// What one listing keeps while it walks its shares: each letter is read
+// once, at its start, and kept up to date by the mapping.
+struct ShareDrives::Listing {
+    QString mapName;
+    QStringList shares;
+    DriveStates drives;
     char16_t candidate = kFirstLetter;
-    for (const QString& share : shares) {
-        const QString path = SharePath(mapName, share);
+    qint64 deadline = 0;
+    QStringList prepared;  // share paths connected at once already
+};
+
+QStringList ShareDrives::NextBatch(const Listing& listing, int first) {
+    QStringList batch;
+    char16_t candidate = listing.candidate;
+    for (int i = first; i < listing.shares.size(); ++i) {
+        const QString path = SharePath(listing.mapName, listing.shares.at(i));
+        if (FindMappedDrive(listing.drives, path, nullptr) != 2 || batch.contains(path)) continue;
+        char16_t letter = 0;
+        candidate = NextFreeLetter(listing.drives, candidate, &letter);
+        if (!letter) break;
+        batch.append(path);
+        if (candidate > u'C') --candidate;
+    }
+    return batch;
+}
+
+// The shares to map are connected at once (a batch of as many as there are
+// free letters), then given letters in listing order as if one by one: a
+// share whose connection failed leaves its letter to the next.
+int ShareDrives::MapListed(Listing& listing, int index, char16_t letter) {
+    if (!letter) return kErrorNoMoreDevices;
+    const qint64 left = listing.deadline - clock_();
+    if (left <= 0) return kErrorTimeout;
+    const QString path = SharePath(listing.mapName, listing.shares.at(index));
+    if (!listing.prepared.contains(path)) {
+        const QStringList batch = NextBatch(listing, index);
+        platform_.PrepareConnections(batch, static_cast<int>(left));
+        listing.prepared += batch;
+    }
+    const int rc = MapDrive(nullptr, DriveName(letter), path);
+    if (rc == kNoError) listing.drives[letter - u'A'] = DriveState{kDriveRemote, kNoError, path};
+    return rc;
+}
+
+int ShareDrives::ListShares(const QString& mapName, const std::vector<ShareEntry>& entries,
+                            bool map, ShareRowSink* sink, std::vector<MapFailure>* failures) {
+    if (entries.empty()) return 0;
+    Listing listing;
+    listing.mapName = mapName;
+    for (const ShareEntry& entry : entries) {
+        if (IsUsableShare(entry)) listing.shares.append(entry.name);
+    }
+    std::stable_sort(listing.shares.begin(), listing.shares.end(), CodeUnitLess);
+    platform_.ReadDrives(&listing.drives);
+    listing.deadline = clock_() + kAutomaticMappingMs;
+    auto send = [sink](const QString& share, char16_t letter) {
+        if (sink) sink->AddShareRow(share, letter);
+    };
+    for (int i = 0; i < listing.shares.size(); ++i) {
+        const QString& share = listing.shares.at(i);
         QString drive;
-        if (FindMappedDrive(path, &drive) != 2) {
-            send(MappedRowText(share, drive), drive.at(0).unicode());
+        if (FindMappedDrive(listing.drives, SharePath(mapName, share), &drive) != 2) {
+            send(share, drive.at(0).unicode());
             continue;
         }
         char16_t letter = 0;
-        candidate = NextFreeLetter(candidate, &letter);
-        if (letter && map && MapDrive(nullptr, DriveName(letter), path) == kNoError) {
-            send(MappedRowText(share, DriveName(letter)), letter);
-            if (candidate > u'C') --candidate;
+        listing.candidate = NextFreeLetter(listing.drives, listing.candidate, &letter);
+        const int code = map ? MapListed(listing, i, letter) : kErrorNotConnected;
+        if (code == kNoError) {
+            send(share, letter);
+            if (listing.candidate > u'C') --listing.candidate;
             continue;
         }
+        if (map && failures) failures->push_back({share, code});
         send(share, 0);
     }
+    if (!listing.prepared.isEmpty()) platform_.PrepareConnections({}, 0);
     return 1;
 }
 

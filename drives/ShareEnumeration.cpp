@@ -16,24 +16,25 @@ constexpr int kPathNotFoundText = 57;
 
 }  // namespace
 
-ShareCheck CheckServerShares(ShareDrives& drives, QWidget* owner, const QString& mapName) {
+ShareCheck CheckServerShares(ShareDrives& drives, QWidget* owner, const QString& mapName,
+                             std::vector<ShareEntry>* shares) {
     const QString serverPath = ShareDrives::ServerPath(mapName);
-    std::vector<ShareEntry> shares;
-    int result = drives.Platform().EnumShares(serverPath, &shares);
+    shares->clear();
+    int result = drives.Platform().EnumShares(serverPath, shares);
     for (int round = 0; result == kErrorAccessDenied; ++round) {
         if (round == kMaxLoginRounds) return ShareCheck::kUnreachable;
         if (drives.LoginToServer(owner, serverPath) == 0) return ShareCheck::kCancelled;
-        shares.clear();
-        result = drives.Platform().EnumShares(serverPath, &shares);
+        shares->clear();
+        result = drives.Platform().EnumShares(serverPath, shares);
     }
-    if (result != kNoError || shares.empty()) return ShareCheck::kUnreachable;
-    const bool usable = std::any_of(shares.begin(), shares.end(), ShareDrives::IsUsableShare);
+    if (result != kNoError || shares->empty()) return ShareCheck::kUnreachable;
+    const bool usable = std::any_of(shares->begin(), shares->end(), ShareDrives::IsUsableShare);
     return usable ? ShareCheck::kReady : ShareCheck::kNoShares;
 }
 
 bool PrepareSharePanel(ShareDrives& drives, QWidget* owner, const QString& mapName,
-                       const ShareMessageFunction& showMessage) {
-    const ShareCheck check = CheckServerShares(drives, owner, mapName);
+                       const ShareMessageFunction& showMessage, std::vector<ShareEntry>* shares) {
+    const ShareCheck check = CheckServerShares(drives, owner, mapName, shares);
     const QString caption = LoadSkinString(kProductNameText);
     switch (check) {
         case ShareCheck::kReady:

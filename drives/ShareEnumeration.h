@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <functional>
+#include <vector>
+
+#include "drives/ShareTypes.h"
 
 class QWidget;
 
@@ -25,16 +28,18 @@ enum class ShareCheck {
 // credential prompt (LoginToServer, owner its parent) and another listing,
 // until the listing succeeds, fails otherwise or the prompt is cancelled;
 // after kMaxLoginRounds refused rounds the server counts as unreachable, so
-// a platform that cannot prompt never loops for ever.
-ShareCheck CheckServerShares(ShareDrives& drives, QWidget* owner, const QString& mapName);
+// a platform that cannot prompt never loops for ever. *shares gets the
+// listing, for the panel to show without asking the server again.
+ShareCheck CheckServerShares(ShareDrives& drives, QWidget* owner, const QString& mapName,
+                             std::vector<ShareEntry>* shares);
 inline constexpr int kMaxLoginRounds = 16;
 
 // CheckServerShares, then the reports: string 57 with the server path in
 // quotes when unreachable, string 56 when nothing is usable (caption
 // string 1, OK, owner as parent); nothing after a cancelled prompt. True
-// when the panel may open.
+// when the panel may open, with *shares the listing.
 bool PrepareSharePanel(ShareDrives& drives, QWidget* owner, const QString& mapName,
-                       const ShareMessageFunction& showMessage);
+                       const ShareMessageFunction& showMessage, std::vector<ShareEntry>* shares);
 
 // format with its first "%s" replaced by argument; nothing in argument is
 // read as a format.

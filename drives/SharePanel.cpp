@@ -102,17 +102,19 @@ CLuButton* SharePanel::Button(int id) const {
     return nullptr;
 }
 
-void SharePanel::Fill(const QString& serverName, const QString& mapName, bool map) {
+void SharePanel::Fill(const QString& serverName, const QString& mapName,
+                      const std::vector<ShareEntry>& shares, bool map,
+                      std::vector<MapFailure>* failures) {
     serverName_ = serverName;
     mapName_ = mapName;
     list_->setAccessibleName(serverName_);
     update();
-    Drives().ListShares(mapName_, map, this);
+    Drives().ListShares(mapName_, shares, map, this, failures);
     RefreshPageButtons();
 }
 
-void SharePanel::AddShareRow(const QString& text, char16_t letter) {
-    rows_.Append(text, letter);  // the text is copied; rows past the limit are dropped
+void SharePanel::AddShareRow(const QString& share, char16_t letter) {
+    rows_.Append(share, letter);  // the name is copied; rows past the limit are dropped
 }
 
 void SharePanel::RefreshPageButtons() {
@@ -145,7 +147,7 @@ void SharePanel::OnItemClicked(int item) {
 }
 
 QString SharePanel::ShareOfRow(int item) const {
-    return ShareDrives::ShareNameOfRow(rows_.At(item).text);
+    return rows_.At(item).share;
 }
 
 QString SharePanel::SharePathOfRow(int item) const {
@@ -158,8 +160,9 @@ int SharePanel::ShowMessage(const QString& text, const QString& caption, int but
 }
 
 bool SharePanel::OpenUrl(const QUrl& url) {
-    if (context_.openUrl) return context_.openUrl(url);
-    return QDesktopServices::openUrl(url);
+    const bool opened = context_.openUrl ? context_.openUrl(url) : QDesktopServices::openUrl(url);
+    if (!opened) Drives().ShowSystemError(kErrorNoAssociation, this);
+    return opened;
 }
 
 void SharePanel::OnDriveEvent(bool removal, QChar letter) {
@@ -174,38 +177,34 @@ void SharePanel::OnDriveEvent(bool removal, QChar letter) {
 
 // A letter connected elsewhere: the first row whose share it holds shows it.
 void SharePanel::OnArrival(char16_t letter) {
-    const QString driveName = ShareDrives::DriveName(letter);
     QString remote;
-    if (Platform().GetConnection(driveName, &remote) != kNoError) return;
+    if (Platform().GetConnection(ShareDrives::DriveName(letter), &remote) != kNoError) return;
     if (!remote.contains(mapName_, Qt::CaseInsensitive)) return;
     for (int item = 0; item < rows_.Count(); ++item) {
         if (SharePathOfRow(item).compare(remote, Qt::CaseInsensitive) != 0) continue;
-        rows_.Set(item, ShareDrives::MappedRowText(ShareOfRow(item), driveName), letter);
+        rows_.SetLetter(item, letter);
         return;
     }
 }
 
-// A letter dropped somewhere: every row with a letter checks it again. A row
-// whose letter now holds another share, or nothing, shows the share's other
-// letter if it has one, else the share alone.
+// A letter dropped somewhere: every row with a letter checks it again, all
+// against one look at the letters. A row whose letter now holds another
+// share, or nothing, shows the share's other letter if it has one, else the
+// share alone.
 void SharePanel::OnRemoval() {
+    DriveStates drives;
+    Platform().ReadDrives(&drives);
     for (int item = 0; item < rows_.Count(); ++item) {
         const char16_t letter = rows_.At(item).letter;
-        if (letter == 0) continue;
-        QString remote;
-        const int result = Platform().GetConnection(ShareDrives::DriveName(letter), &remote);
-        const QString share = ShareOfRow(item);
+        if (letter < u'A' || letter > u'Z') continue;
+        const DriveState& state = drives[letter - u'A'];
         const QString sharePath = SharePathOfRow(item);
-        if (result == kNoError) {
-            if (remote.compare(sharePath, Qt::CaseInsensitive) != 0) rows_.Set(item, share, 0);
-        } else if (remote.isEmpty()) {
+        if (state.connection == kNoError) {
+            if (state.remote.compare(sharePath, Qt::CaseInsensitive) != 0) rows_.SetLetter(item, 0);
+        } else if (state.remote.isEmpty()) {
             QString driveName;
-            if (Drives().FindMappedDrive(sharePath, &driveName) != 2 && !driveName.isEmpty()) {
-                rows_.Set(item, ShareDrives::MappedRowText(share, driveName),
-                          driveName.at(0).unicode());
-            } else {
-                rows_.Set(item, share, 0);
-            }
+            const bool elsewhere = ShareDrives::FindMappedDrive(drives, sharePath, &driveName) != 2;
+            rows_.SetLetter(item, elsewhere ? driveName.at(0).unicode() : 0);
         }
     }
 }

@@ -51,15 +51,18 @@ class SharePanel : public CLuDialog, public ShareRowSink {
     SharePanel(QWidget* parent, const SharePanelIds& ids, SharePanelContext context);
     ~SharePanel() override;
 
-    // Lists the shares of the map name (mapping the unmapped ones with
-    // `map`); serverName is the device's name as listed.
-    void Fill(const QString& serverName, const QString& mapName, bool map);
+    // Lists the shares of the map name from their enumeration (mapping the
+    // unmapped ones with `map`, failures into *failures, may be null);
+    // serverName is the device's name as listed.
+    void Fill(const QString& serverName, const QString& mapName,
+              const std::vector<ShareEntry>& shares, bool map,
+              std::vector<MapFailure>* failures = nullptr);
 
     // A drive letter was connected (removal false) or dropped elsewhere.
     void OnDriveEvent(bool removal, QChar letter);
 
     // ShareRowSink: rows of the listing, appended in order.
-    void AddShareRow(const QString& text, char16_t letter) override;
+    void AddShareRow(const QString& share, char16_t letter) override;
 
     const QString& ServerName() const { return serverName_; }
     const QString& MapName() const { return mapName_; }
@@ -85,6 +88,7 @@ class SharePanel : public CLuDialog, public ShareRowSink {
     SharePlatform& Platform() const { return context_.drives->Platform(); }
     const SharePanelContext& Context() const { return context_; }
     int ShowMessage(const QString& text, const QString& caption, int buttons);
+    // Opens a location in the file manager; a failure is reported.
     bool OpenUrl(const QUrl& url);
     // The row's share name and its share path "\\MAP\SHARE".
     QString ShareOfRow(int item) const;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 #include "drives/ShareTypes.h"
@@ -13,7 +14,8 @@ namespace drives {
 // it (listing, letter search, mapping, the panels) is written once against
 // this interface; the real one speaks SMB and mounts shares, a fake one
 // plays tables for tests. Paths use the "\\SERVER" and "\\SERVER\SHARE"
-// forms; drive names are "Z:". All calls run on the interface thread.
+// forms; drive names are "Z:". One call at a time: the window runs them
+// all on one worker thread, one after another.
 class SharePlatform {
   public:
     virtual ~SharePlatform() = default;
@@ -35,7 +37,7 @@ class SharePlatform {
     virtual int AddConnection(const QString& driveName, const QString& remotePath, bool interactive,
                               QWidget* owner) = 0;
 
-    // Drops the connection on a drive name, forced and for good. 0 or 2250.
+    // Drops the connection on a drive name for good. 0 or 2250.
     virtual int CancelConnection(const QString& driveName) = 0;
 
     // One of DriveType for a drive name.
@@ -43,6 +45,22 @@ class SharePlatform {
 
     // The system's own message text for an error code.
     virtual QString ErrorText(int code) = 0;
+
+    // Every letter in one look, as GetDriveType and GetConnection would
+    // answer for each (the default asks them letter by letter).
+    virtual void ReadDrives(DriveStates* states);
+
+    // Starts the non-interactive connections of these share paths at once,
+    // without letters, each given at most timeoutMs; the AddConnection calls
+    // for them that follow (non-interactive) then only assign the letter and
+    // answer with the outcome found here. An empty list lets go of what the
+    // last preparation left unused. The default does nothing.
+    virtual void PrepareConnections(const QStringList& sharePaths, int timeoutMs);
+
+    // Whether the folder of a connected drive name can be opened: 0, 5 when
+    // access is denied, another error code when it is gone or does not
+    // answer in time. The default answers 0.
+    virtual int ProbeDrive(const QString& driveName);
 };
 
 }  // namespace drives

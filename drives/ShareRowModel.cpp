@@ -1,20 +1,27 @@
 #include "drives/ShareRowModel.h"
 
+#include "drives/ShareDrives.h"
+
 namespace drives {
 
-bool ShareRowModel::Append(const QString& text, char16_t letter) {
+QString ShareRowModel::Text(int index) const {
+    const Row& row = At(index);
+    return ShareDrives::RowText(row.share, row.letter);
+}
+
+bool ShareRowModel::Append(const QString& share, char16_t letter) {
     if (Count() >= kMaxRows) return false;
     beginInsertRows({}, Count(), Count());
-    rows_.push_back(Row{text, letter});
+    rows_.push_back(Row{share, letter});
     endInsertRows();
     return true;
 }
 
-void ShareRowModel::Set(int index, const QString& text, char16_t letter) {
+void ShareRowModel::SetLetter(int index, char16_t letter) {
     if (index < 0 || index >= Count()) return;
     Row& row = rows_[static_cast<std::size_t>(index)];
-    if (row.text == text && row.letter == letter) return;
-    row = Row{text, letter};
+    if (row.letter == letter) return;
+    row.letter = letter;
     emit dataChanged(this->index(index), this->index(index));
 }
 
@@ -24,7 +31,7 @@ int ShareRowModel::rowCount(const QModelIndex& parent) const {
 
 QVariant ShareRowModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= Count() || role != Qt::DisplayRole) return {};
-    return At(index.row()).text;
+    return Text(index.row());
 }
 
 }  // namespace drives

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <array>
 
 // Names and codes the share code speaks. Results are the system error codes
 // of file sharing, so callers and tests can compare them with the numbers
@@ -19,9 +20,13 @@ enum ErrorCode : int {
     kErrorAlreadyAssigned = 85,    // the letter holds something else
     kErrorInvalidParameter = 87,
     kErrorInvalidName = 123,         // a name that is no host name, address or share name
+    kErrorNoAssociation = 1155,      // nothing on this desktop opens the location
     kErrorConnectionUnavail = 1201,  // remembered letter whose share is not mounted
+    kErrorNoMoreDevices = 1248,      // every drive letter is taken
     kErrorCancelled = 1223,          // the user cancelled the credential prompt
+    kErrorTimeout = 1460,            // no answer within the time allowed
     kErrorNotConnected = 2250,       // the letter holds no connection
+    kErrorDeviceInUse = 2404,        // files are open on the share: it stays mounted
 };
 
 // What a drive letter is, as the letter folder shows it.
@@ -33,6 +38,17 @@ enum DriveType : int {
     kDriveCdrom = 5,
     kDriveRamdisk = 6,
 };
+
+// What one drive letter holds, read in one look: its DriveType, the answer
+// GetConnection gives for it (0, 1201 or 2250) and the remote name with it.
+struct DriveState {
+    int type = kDriveNoRootDir;
+    int connection = kErrorNotConnected;
+    QString remote;
+};
+
+// The letters A..Z (index letter - 'A') as one look at them found them.
+using DriveStates = std::array<DriveState, 26>;
 
 // Share types of an enumeration entry.
 enum ShareType : int {

@@ -36,14 +36,20 @@ void Authenticate(SMBCCTX* context, const char*, const char*, char* workgroup, i
     CopyField(password, passwordSize, data->password);
 }
 
-// libsmbclient loses a little memory with every context it frees, so the
-// process keeps one context for good. Each listing sets its credentials on
-// it and drops the connections it made afterwards, so nothing (neither a
-// connection nor a login) carries over to the next listing. Interface
-// thread only.
-SMBCCTX* SharedContext(int* error) {
-    static SMBCCTX* shared = nullptr;
-    if (shared) return shared;
+// A client context of one thread with the credentials of that thread's
+// current listing. libsmbclient contexts are not thread-safe and lose a
+// little memory when freed, so each thread that lists keeps one for good;
+// credentials live in it, never on a caller's stack, and each listing drops
+// its connections afterwards, so nothing (neither a connection nor a login)
+// carries over to the next listing.
+struct ThreadClient {
+    SMBCCTX* context = nullptr;
+    AuthData auth;
+};
+
+ThreadClient* ClientOfThisThread(int* error) {
+    thread_local ThreadClient* client = nullptr;  // lives until the process ends
+    if (client) return client;
     SMBCCTX* context = smbc_new_context();
     if (!context) {
         *error = ENOMEM;
@@ -58,8 +64,10 @@ SMBCCTX* SharedContext(int* error) {
         smbc_free_context(context, 0);
         return nullptr;
     }
-    shared = context;
-    return shared;
+    client = new ThreadClient;
+    client->context = context;
+    smbc_setOptionUserData(context, &client->auth);
+    return client;
 }
 
 int ShareTypeOf(unsigned int smbcType) {
@@ -130,23 +138,23 @@ int SmbShareLister::CodeForErrno(int error) {
 int SmbShareLister::List(const QString& server, const Credentials* credentials,
                          std::vector<ShareEntry>* shares, QString* message) const {
     shares->clear();
-    AuthData auth;
-    if (credentials && !credentials->user.isEmpty()) {
-        auth = {credentials->user.toUtf8(), credentials->domain.toUtf8(),
-                credentials->password.toUtf8()};
-    }
     int error = 0;
-    SMBCCTX* context = SharedContext(&error);
-    if (!context) {
+    ThreadClient* client = ClientOfThisThread(&error);
+    if (!client) {
         *message = QString::fromLocal8Bit(strerror(error));
         return CodeForErrno(error);
     }
+    client->auth = AuthData{};
+    if (credentials && !credentials->user.isEmpty()) {
+        client->auth = {credentials->user.toUtf8(), credentials->domain.toUtf8(),
+                        credentials->password.toUtf8()};
+    }
+    SMBCCTX* context = client->context;
     smbc_setTimeout(context, timeoutMs_);
-    smbc_setOptionUserData(context, &auth);
-    smbc_setOptionNoAutoAnonymousLogin(context, auth.user.isEmpty() ? 0 : 1);
+    smbc_setOptionNoAutoAnonymousLogin(context, client->auth.user.isEmpty() ? 0 : 1);
     const int code = ReadShares(context, server, shares, message);
     smbc_getFunctionPurgeCachedServers(context)(context);
-    smbc_setOptionUserData(context, nullptr);
+    client->auth = AuthData{};
     return code;
 }
 

@@ -12,7 +12,8 @@ namespace drives {
 // login is kept from one call to the next. With credentials
 // the silent fallback to anonymous access is off, so a wrong password is
 // reported as such; without, the listing is anonymous. Every network wait
-// is bounded by the timeout.
+// is bounded by the timeout. Safe from any thread: each thread lists through
+// a client context of its own.
 class SmbShareLister {
   public:
     // At most this many shares are read from one server.

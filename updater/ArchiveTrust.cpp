@@ -31,20 +31,17 @@ bool VerifyDetached(const std::array<std::uint8_t, 64>& signature, const unsigne
 }
 
 // BLAKE2b-512 of everything `fd` reads from its start.
-std::optional<std::array<std::uint8_t, 64>> HashFile(int fd) {
-    crypto_generichash_state state;
-    crypto_generichash_init(&state, nullptr, 0, 64);
+std::optional<ArchiveHasher::Hash> HashFile(int fd) {
+    ArchiveHasher hasher;
     std::vector<unsigned char> buffer(kHashChunk);
     for (;;) {
         const ssize_t got = ::read(fd, buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return std::nullopt;
         if (got == 0) break;
-        crypto_generichash_update(&state, buffer.data(), static_cast<unsigned long long>(got));
+        hasher.Update(buffer.data(), static_cast<std::size_t>(got));
     }
-    std::array<std::uint8_t, 64> hash{};
-    crypto_generichash_final(&state, hash.data(), hash.size());
-    return hash;
+    return hasher.Final();
 }
 
 // The legacy form signs the bytes themselves: the file is mapped whole.
@@ -104,9 +101,18 @@ ArchiveTrust::Verdict ArchiveTrust::CheckArchive(const MinisignSignature& signat
         if (!ok) return Verdict::Unreadable;
         return *ok ? Verdict::Trusted : Verdict::BadSignature;
     }
-    const std::optional<std::array<std::uint8_t, 64>> hash = HashFile(fd.Get());
+    const std::optional<ArchiveHasher::Hash> hash = HashFile(fd.Get());
     if (!hash) return Verdict::Unreadable;
-    return VerifyDetached(signature.signature, hash->data(), hash->size(), *key_)
+    return CheckArchiveHash(signature, *hash);
+}
+
+ArchiveTrust::Verdict ArchiveTrust::CheckArchiveHash(const MinisignSignature& signature,
+                                                     const ArchiveHasher::Hash& hash) const {
+    if (!key_ || key_->keyId != signature.keyId) return Verdict::UnknownKey;
+    // A legacy signature covers the bytes, not their hash.
+    if (signature.algorithm != MinisignSignature::Algorithm::Prehashed)
+        return Verdict::BadSignature;
+    return VerifyDetached(signature.signature, hash.data(), hash.size(), *key_)
                ? Verdict::Trusted
                : Verdict::BadSignature;
 }

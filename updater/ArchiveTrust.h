@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "updater/ArchiveHasher.h"
 #include "updater/MinisignPublicKey.h"
 #include "updater/MinisignSignature.h"
 #include "updater/ReleaseComment.h"
@@ -44,6 +45,11 @@ class ArchiveTrust {
     // prehashed), with the key CheckSignature found. Call after a Trusted
     // CheckSignature only; reads the whole file.
     Verdict CheckArchive(const MinisignSignature& signature, const std::string& path) const;
+    // The same for a prehashed signature, given the archive's hash taken
+    // while its bytes were written (ArchiveHasher); a legacy signature is
+    // never matched by a hash. Call after a Trusted CheckSignature only.
+    Verdict CheckArchiveHash(const MinisignSignature& signature,
+                             const ArchiveHasher::Hash& hash) const;
 
     static const char* Describe(Verdict verdict);
 

@@ -14,9 +14,12 @@
 #include "app/SingleInstance.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuMessageBox.h"
+#include "skin/CLuProgressBar.h"
+#include "skin/CLuStatic.h"
 #include "skin/SkinFonts.h"
 #include "skin/SkinImage.h"
 #include "updater/UpdateKeys.h"
+#include "updater/UpdateProgress.h"
 #include "updater/UpdateState.h"
 #include "updater/UpdaterLanguage.h"
 #include "updater/UpdaterSkin.h"
@@ -37,6 +40,12 @@ constexpr char kMainProgramName[] = "Norvale Discovery";
 constexpr int kCloseWaitMs = 2000;
 // Presses on the title band move the window.
 constexpr int kTitleBandHeight = 34;
+// The progress line: under the two lines, left of Cancel, the bar's foot
+// level with Cancel's.
+constexpr QRect kProgressTextRect(30, 182, 400, 22);
+constexpr QRect kProgressBarRect(30, 208, 400, 6);
+constexpr int kProgressIntervalMs = 100;  // at most ten updates a second
+constexpr int kProgressRange = 1000;      // the bar counts thousandths
 
 void DrawLine(QPainter& painter, const QRect& rect, const QString& text) {
     const QString shown = painter.fontMetrics().elidedText(text, Qt::ElideRight, rect.width());
@@ -62,7 +71,8 @@ CAutoUpdateDlg::CAutoUpdateDlg(const QString& link, const QString& installFolder
       link_(link),
       installFolder_(installFolder),
       versionToken_(versionToken),
-      options_(std::move(options)) {
+      options_(std::move(options)),
+      progressView_(LanguageBase()) {
     setWindowIcon(QIcon(QPixmap::fromImage(LoadPngResource(kIconId))));
     setWindowTitle(UpdaterText(kTitleText));
     background_ = LoadPngResource(kBackgroundId);
@@ -75,6 +85,7 @@ CAutoUpdateDlg::CAutoUpdateDlg(const QString& link, const QString& installFolder
     }
     SetBackground(background_, 0, 0, size.width(), size.height(), 0);
     CreateButtons();
+    CreateProgressLine();
     animation_ = new QLabel(this);
     animation_->setAttribute(Qt::WA_TranslucentBackground);
     animation_->move(40, 40);
@@ -121,6 +132,34 @@ void CAutoUpdateDlg::CreateButtons() {
     close_->SetImages(closeStrip, 0, 0, closeStrip.width(), closeStrip.height(), 4);
     close_->setAccessibleName(UpdaterText(kCloseName));
     connect(close_, &QAbstractButton::clicked, this, &CAutoUpdateDlg::Cancel);
+}
+
+void CAutoUpdateDlg::CreateProgressLine() {
+    progressText_ = new CLuStatic(this);
+    // Its text starts where the painted lines start: the label's text keeps
+    // a padding at its left end, the painted lines do not.
+    const qreal padding = LineMetricsFor(SkinFont(SkinFaceName(), kTextPoints)).padding;
+    progressText_->setGeometry(kProgressTextRect.translated(-qRound(padding), 0));
+    progressText_->SetFontSize(kTextPoints);
+    progressText_->SetTextColor(kWhite);
+    progressText_->SetNoWrap(true);
+    progressBar_ = new CLuProgressBar(this);
+    progressBar_->setGeometry(kProgressBarRect);
+    progressBar_->setRange(0, kProgressRange);
+    progressBar_->hide();
+    progressTimer_.setInterval(kProgressIntervalMs);
+    connect(&progressTimer_, &QTimer::timeout, this, &CAutoUpdateDlg::ShowProgress);
+}
+
+void CAutoUpdateDlg::ShowProgress() {
+    const ProgressDisplay display = progressView_.Next(ProgressSnapshot::Read(Progress()));
+    progressText_->SetText(display.text);
+    if (display.permille >= 0) {
+        progressBar_->setValue(display.permille);
+        // Read aloud as the figure, not as a percentage.
+        progressBar_->setFormat(display.text);
+    }
+    progressBar_->setVisible(display.permille >= 0);
 }
 
 CLuButton* CAutoUpdateDlg::Button(int id) const {
@@ -171,6 +210,7 @@ void CAutoUpdateDlg::StartWorker() {
     auto body = options_.worker ? options_.worker : RunUpdateWorker;
     worker_ =
         std::thread([job = std::move(job), body = std::move(body), this] { body(job, *this); });
+    progressTimer_.start();
 }
 
 void CAutoUpdateDlg::StopWorker() {
@@ -192,6 +232,7 @@ void CAutoUpdateDlg::Cancel() {
     // Past the switch the new release is in place: that is what to report.
     if (GetUpdateState() == UpdateState::Succeeded) return Conclude();
     ended_ = true;
+    progressTimer_.stop();
     if (movie_) movie_->stop();
     QDialog::done(IDCANCEL);
 }
@@ -238,13 +279,16 @@ int CAutoUpdateDlg::Ask(int textId, int buttons) {
 
 void CAutoUpdateDlg::OnUpdateDone() {
     // After a cancel the dialog has ended: a late completion is not acted on.
+    // The worker, done, may still be removing its downloads: it is waited
+    // for when the dialog goes, not before the user is told.
     if (ended_) return;
-    if (worker_.joinable()) worker_.join();
     Conclude();
 }
 
 void CAutoUpdateDlg::Conclude() {
     ended_ = true;
+    ShowProgress();  // the last word of the counters, for a download that just ended
+    progressTimer_.stop();
     if (movie_) movie_->stop();
     hide();
     switch (GetUpdateState()) {

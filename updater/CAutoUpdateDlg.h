@@ -2,16 +2,20 @@
 
 #include <QImage>
 #include <QString>
+#include <QTimer>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include "skin/CLuDialog.h"
+#include "updater/UpdateProgressView.h"
 #include "updater/UpdateWorker.h"
 #include "updater/UpdaterOptions.h"
 
 class CLuButton;
+class CLuProgressBar;
+class CLuStatic;
 class QLabel;
 class QMovie;
 
@@ -26,10 +30,13 @@ namespace norvale::updater {
 // worker to stop and wait for it: before the switch to the new release the
 // dialog then ends without a message and the installation is as it was;
 // once the worker is past the switch the update is reported as done (110).
-// Enter does nothing. The dialog opens with the focus on itself (so Enter
-// stays without effect); Tab visits Cancel, minimise and close, and Enter or
-// Space presses the focused one. Use on the user-interface thread; the
-// dialog outlives its worker.
+// Under the two lines a progress line tells how far the download is
+// ("12.3 MB of 50.0 MB" over a thin bar), then that the files are being
+// installed; a timer on this thread reads the worker's counters ten times a
+// second (UpdateProgressView). Enter does nothing. The dialog opens with the
+// focus on itself (so Enter stays without effect); Tab visits Cancel,
+// minimise and close, and Enter or Space presses the focused one. Use on
+// the user-interface thread; the dialog outlives its worker.
 class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
     Q_OBJECT
   public:
@@ -43,6 +50,9 @@ class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
     CLuButton* Button(int id) const;
     QLabel* Animation() const { return animation_; }
     QMovie* Movie() const { return movie_.get(); }
+    // The progress line: its text and its bar (hidden while there is no bar).
+    CLuStatic* ProgressText() const { return progressText_; }
+    CLuProgressBar* ProgressBar() const { return progressBar_; }
     bool WorkerRunning() const { return worker_.joinable(); }
 
     QList<QWidget*> FocusOrder() const override;
@@ -80,6 +90,9 @@ class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
     };
 
     void CreateButtons();
+    void CreateProgressLine();
+    // Shows what the worker's counters say now.
+    void ShowProgress();
     void StartAnimation();
     void StartWorker();
     void StopWorker();
@@ -97,6 +110,10 @@ class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
     CLuButton* minimise_ = nullptr;
     CLuButton* close_ = nullptr;
     QLabel* animation_ = nullptr;
+    CLuStatic* progressText_ = nullptr;
+    CLuProgressBar* progressBar_ = nullptr;
+    QTimer progressTimer_;
+    UpdateProgressView progressView_;
     std::unique_ptr<QMovie> movie_;
     std::thread worker_;
     std::mutex boxMutex_;

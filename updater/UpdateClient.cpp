@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #include "updater/CurlRequest.h"
 #include "updater/ListPage.h"
@@ -70,7 +71,8 @@ bool WriteAll(int fd, const char* data, std::size_t length) {
 }
 
 // The archive file, created when the first byte arrives so that an address
-// that cannot be opened leaves no file behind.
+// that cannot be opened leaves no file behind. The pieces (16 KiB at most)
+// are gathered and written a quarter of a megabyte at a time.
 class ArchiveFile {
   public:
     explicit ArchiveFile(const QString& path) : path_(QFile::encodeName(path)) {}
@@ -79,25 +81,41 @@ class ArchiveFile {
     ArchiveFile& operator=(const ArchiveFile&) = delete;
 
     bool Open() {
-        if (fd_ < 0)
+        if (fd_ < 0) {
             fd_ = ::open(path_.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
                          0600);
+            pending_.reserve(kBatch);
+        }
         return fd_ >= 0;
     }
     bool Write(const char* data, std::size_t length) {
-        return Open() && WriteAll(fd_, data, length);
+        if (!Open()) return false;
+        if (pending_.size() + length > kBatch && !Flush()) return false;
+        if (length >= kBatch) return WriteAll(fd_, data, length);
+        pending_.insert(pending_.end(), data, data + length);
+        return true;
     }
-    // False when the file was never opened or the system reports a late
-    // write error.
+    // Writes what was gathered and closes the file. False when the file was
+    // never opened or a write fails, also a late one that only close reports.
     bool Close() {
         if (fd_ < 0) return false;
+        const bool flushed = Flush();
         const int fd = std::exchange(fd_, -1);
-        return ::close(fd) == 0;
+        return ::close(fd) == 0 && flushed;
     }
 
   private:
+    static constexpr std::size_t kBatch = 256 * 1024;
+
+    bool Flush() {
+        const bool written = WriteAll(fd_, pending_.data(), pending_.size());
+        pending_.clear();
+        return written;
+    }
+
     QByteArray path_;
     int fd_ = -1;
+    std::vector<char> pending_;
 };
 
 }  // namespace
@@ -172,7 +190,8 @@ bool DownloadToFile(const QString& url, const QString& path) {
     return DownloadToFile(url, path, kMaxArchiveBytes);
 }
 
-bool DownloadToFile(const QString& url, const QString& path, std::uint64_t maxBytes) {
+bool DownloadToFile(const QString& url, const QString& path, std::uint64_t maxBytes,
+                    const WrittenPiece& written) {
     if (!IsRequestableUrl(url) || path.isEmpty()) return false;
     if (GetUpdateState() == UpdateState::Aborted) return false;
     CurlRequest request(url, {std::chrono::milliseconds(0), CurrentTransferLimits().stall});
@@ -187,6 +206,7 @@ bool DownloadToFile(const QString& url, const QString& path, std::uint64_t maxBy
         // Checked: the sum never wraps round below the limit.
         if (length > maxBytes - std::min(received, maxBytes) || !file.Write(data, length))
             return false;
+        if (written) written(data, length);
         received += length;
         progress.bytesReceived = received;
         return true;

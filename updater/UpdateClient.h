@@ -64,8 +64,15 @@ bool DownloadToFile(const QString& url, const QString& path);
 // Update archives are far smaller; a body that grows past this is refused.
 inline constexpr std::uint64_t kMaxArchiveBytes = std::uint64_t{1} << 30;
 
+// Told of every piece of the body once the file took it, in order, on the
+// downloading thread: when the download succeeds, the pieces together are
+// exactly the file's bytes.
+using WrittenPiece = std::function<void(const char* data, std::size_t length)>;
+
 // DownloadToFile with its own size limit: a body longer than `maxBytes`
 // fails once the limit is passed (the bytes up to it stay in the file).
-bool DownloadToFile(const QString& url, const QString& path, std::uint64_t maxBytes);
+// `written`, when set, sees the file's bytes as they are written.
+bool DownloadToFile(const QString& url, const QString& path, std::uint64_t maxBytes,
+                    const WrittenPiece& written = {});
 
 }  // namespace norvale::updater

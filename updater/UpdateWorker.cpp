@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "updater/ArchiveTrust.h"
+#include "updater/BackgroundHasher.h"
 #include "updater/MinisignSignatureParser.h"
 #include "updater/PrivateTempFolder.h"
 #include "updater/UpdateClient.h"
@@ -149,10 +150,22 @@ void RunUpdateWorker(const UpdateJob& job, UpdateWorkerHost& host) {
     Progress().bytesReceived = 0;
     Progress().bytesExpected = 0;
     Progress().phase = Phase::Downloading;
-    if (!DownloadToFile(job.link, files.archive)) return Finish(host, UpdateState::Failed);
+    // A prehashed signature signs the archive's hash: it is taken beside
+    // the download as the bytes are written, not in a second pass over the
+    // file.
+    std::optional<BackgroundHasher> hasher;
+    WrittenPiece hash;
+    if (signature->algorithm == MinisignSignature::Algorithm::Prehashed) {
+        hasher.emplace();
+        hash = [&hasher](const char* data, std::size_t length) { hasher->Add(data, length); };
+    }
+    if (!DownloadToFile(job.link, files.archive, kMaxArchiveBytes, hash))
+        return Finish(host, UpdateState::Failed);
     if (Cancelled()) return;
     Progress().phase = Phase::Verifying;
-    const ArchiveTrust::Verdict verdict = trust.CheckArchive(*signature, Local(files.archive));
+    const ArchiveTrust::Verdict verdict =
+        hasher ? trust.CheckArchiveHash(*signature, hasher->Final())
+               : trust.CheckArchive(*signature, Local(files.archive));
     if (verdict == ArchiveTrust::Verdict::Unreadable) return Finish(host, UpdateState::Failed);
     if (verdict != ArchiveTrust::Verdict::Trusted) return Finish(host, UpdateState::Refused);
     if (Cancelled()) return;

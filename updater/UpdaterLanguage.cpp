@@ -49,6 +49,29 @@ void SetLanguageBase(int base) {
     g_languageBase.store(base, std::memory_order_relaxed);
 }
 
+QLocale BlockLocale(int base) {
+    switch (base) {
+        case 100:
+            return QLocale(QLocale::Chinese, QLocale::SimplifiedHanScript, QLocale::China);
+        case 200:
+            return QLocale(QLocale::Chinese, QLocale::TraditionalHanScript, QLocale::Taiwan);
+        case 300:
+            return QLocale(QLocale::French, QLocale::France);
+        case 400:
+            return QLocale(QLocale::German, QLocale::Germany);
+        case 500:
+            return QLocale(QLocale::Italian, QLocale::Italy);
+        case 600:
+            return QLocale(QLocale::Spanish, QLocale::Spain);
+        case 700:
+            return QLocale(QLocale::Korean, QLocale::SouthKorea);
+        case 800:
+            return QLocale(QLocale::Japanese, QLocale::Japan);
+        default:
+            return QLocale(QLocale::English, QLocale::UnitedStates);
+    }
+}
+
 QString UpdaterText(int id) {
     return LoadSkinString(LanguageBase() + id);
 }

@@ -43,5 +43,15 @@ constexpr int kProxyPasswordText = 116;
 constexpr int kMinimiseName = 117;
 constexpr int kCloseName = 118;
 constexpr int kNotVerifiedText = 119;
+// The progress line under the dialog's two lines: "%1 MB of %2 MB" while an
+// archive of known size arrives, "%1 MB received" when its size is unknown,
+// then "Installing…".
+constexpr int kReceivedOfText = 120;
+constexpr int kReceivedText = 121;
+constexpr int kInstallingText = 122;
+
+// How the chosen block writes numbers (decimal and group separators): the
+// locale of its language (block 0: US English).
+QLocale BlockLocale(int base);
 
 }  // namespace norvale::updater

@@ -12,6 +12,7 @@
 #include "drives/LinuxSharePlatform.h"
 #include "drives/ShareDrives.h"
 #include "drives/ShareNames.h"
+#include "tests/drives/FakeMountList.h"
 
 namespace drives {
 namespace {
@@ -77,7 +78,8 @@ TEST(ShareNames, GvfsFolderNamesAnyKeyOrder) {
     }
 }
 
-// A scratch drive folder beside a stand-in for the GVfs FUSE folder.
+// A scratch drive folder beside a stand-in for the GVfs FUSE folder, with a
+// mount list the test keeps.
 class LetterFolder : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -85,16 +87,17 @@ class LetterFolder : public ::testing::Test {
         ASSERT_TRUE(QDir().mkpath(Gvfs()));
         folder_ =
             std::make_unique<DriveFolder>(scratch_.path() + QStringLiteral("/Network Drives"));
-        platform_ = std::make_unique<LinuxSharePlatform>(*folder_, nullptr);
+        platform_ = std::make_unique<LinuxSharePlatform>(*folder_, nullptr, &mounts_);
     }
     QString Gvfs() const { return scratch_.path() + QStringLiteral("/run/gvfs"); }
     QString ShareFolder(const char* server, const char* share) const {
         return Gvfs() + QStringLiteral("/smb-share:server=%1,share=%2").arg(server, share);
     }
-    // A mounted share: its FUSE folder exists.
-    QString Mounted(const char* server, const char* share) const {
+    // A mounted share: in the mount list, its FUSE folder there.
+    QString Mounted(const char* server, const char* share) {
         const QString path = ShareFolder(server, share);
         EXPECT_TRUE(QDir().mkpath(path));
+        mounts_.mounted.insert(path);
         return path;
     }
     void Link(char letter, const QString& target) const {
@@ -103,6 +106,7 @@ class LetterFolder : public ::testing::Test {
     }
 
     QTemporaryDir scratch_;
+    FakeMountList mounts_;
     std::unique_ptr<DriveFolder> folder_;
     std::unique_ptr<LinuxSharePlatform> platform_;
 };
@@ -168,6 +172,49 @@ TEST_F(LetterFolder, CancelRemovesOnlyTheLink) {
     EXPECT_TRUE(QFileInfo(target).isDir());
 }
 
+// The folder on its own, without the callers' checks: what is not an own
+// link is never replaced or removed, and nothing but the letter is touched.
+TEST_F(LetterFolder, FolderNeverReplacesOrRemovesWhatIsNotItsOwnLink) {
+    ASSERT_TRUE(QDir().mkpath(folder_->Path()));
+    QFile::setPermissions(folder_->Path(), QFileDevice::Permissions(0x7755));
+    QFile file(folder_->EntryPath('V'));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("mine");
+    file.close();
+    ASSERT_TRUE(QDir().mkpath(folder_->EntryPath('W')));
+    Link('X', scratch_.path());
+    const QString share = Mounted("nas", "data");
+    for (char letter : {'V', 'W', 'X'}) {
+        errno = 0;
+        EXPECT_FALSE(folder_->MakeLink(letter, share)) << letter;
+        EXPECT_EQ(errno, EEXIST) << letter;
+        EXPECT_FALSE(folder_->RemoveLink(letter)) << letter;
+    }
+    EXPECT_TRUE(QFileInfo(folder_->EntryPath('V')).isFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("mine"));
+    EXPECT_TRUE(QFileInfo(folder_->EntryPath('W')).isDir());
+    EXPECT_EQ(QFileInfo(folder_->EntryPath('X')).symLinkTarget(), scratch_.path());
+
+    // A user's file under the name a letter used to be made with stays.
+    QFile userFile(folder_->EntryPath('Z') + QStringLiteral(".new"));
+    ASSERT_TRUE(userFile.open(QIODevice::WriteOnly));
+    userFile.write("notes");
+    userFile.close();
+    ASSERT_TRUE(folder_->MakeLink('Z', share));
+    ASSERT_TRUE(folder_->MakeLink('Z', ShareFolder("nas", "other")));  // own link replaced
+    EXPECT_EQ(QFileInfo(folder_->EntryPath('Z')).symLinkTarget(), ShareFolder("nas", "other"));
+    ASSERT_TRUE(userFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(userFile.readAll(), QByteArray("notes"));
+    EXPECT_EQ(QDir(folder_->Path())
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+              QStringList({"V:", "W:", "X:", "Z:", "Z:.new"}))
+        << "no temporary entry is left behind";
+    // The folder named for the letters keeps the mode its owner gave it.
+    EXPECT_EQ(QFileInfo(folder_->Path()).permissions() & QFileDevice::ReadOther,
+              QFileDevice::ReadOther);
+}
+
 TEST_F(LetterFolder, RejectsNamesThatAreNoHostOrShare) {
     std::vector<ShareEntry> shares;
     EXPECT_EQ(platform_->EnumShares(QStringLiteral("\\\\../etc"), &shares), kErrorInvalidName);
@@ -186,7 +233,7 @@ TEST_F(LetterFolder, RejectsNamesThatAreNoHostOrShare) {
 }
 
 TEST_F(LetterFolder, WatcherReportsLinksAndMountsComingAndGoing) {
-    DriveWatcher watcher(*folder_);
+    DriveWatcher watcher(*folder_, &mounts_);
     QSignalSpy events(&watcher, &DriveWatcher::driveEvent);
     // Watching makes no folder: the first letter does.
     EXPECT_FALSE(QFileInfo::exists(folder_->Path()));
@@ -202,10 +249,10 @@ TEST_F(LetterFolder, WatcherReportsLinksAndMountsComingAndGoing) {
     const QString target = Mounted("nas", "data");
     Link('R', target);
     expectEvent(false, 'R');
-    ASSERT_TRUE(QDir(target).removeRecursively());  // unmounted elsewhere
+    mounts_.mounted.remove(target);  // unmounted elsewhere
     watcher.Rescan();
     expectEvent(true, 'R');
-    ASSERT_TRUE(QDir().mkpath(target));  // and mounted again
+    mounts_.mounted.insert(target);  // and mounted again
     watcher.Rescan();
     expectEvent(false, 'R');
     ASSERT_TRUE(QFile::remove(folder_->EntryPath('R')));

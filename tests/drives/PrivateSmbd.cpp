@@ -84,17 +84,17 @@ bool PrivateSmbd::WriteConfig(QString* error) {
         QDir().mkpath(d + QLatin1Char('/') + QLatin1String(sub));
     }
     for (const char* share :
-         {"public", "private", "data", "My Files", "hidden", "config", "spool"}) {
+         {"public", "private", "data", "My Files", "hidden", "config", "spool", "odd", "video"}) {
         const QString path = SharePath(QString::fromUtf8(share));
         QDir().mkpath(path);
         QFile::setPermissions(path, QFileDevice::Permissions(0x7777));
     }
-    QFile hello(SharePath(QStringLiteral("public")) + QStringLiteral("/hello.txt"));
-    if (!hello.open(QIODevice::WriteOnly) || hello.write("hello\n") != 6) return false;
-    hello.close();
-    QFile data(SharePath(QStringLiteral("data")) + QStringLiteral("/data.txt"));
-    if (!data.open(QIODevice::WriteOnly) || data.write("data\n") != 5) return false;
-    data.close();
+    for (const char* file : {"public/hello", "data/data", "odd/odd", "video/video"}) {
+        const QString name = QString::fromLatin1(file);
+        QFile out(SharePath(name) + QStringLiteral(".txt"));
+        const QByteArray text = name.section(QLatin1Char('/'), 1).toLatin1() + '\n';
+        if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size()) return false;
+    }
 
     const QString config = QStringLiteral(R"([global]
   interfaces = lo 127.0.0.1/8
@@ -128,6 +128,12 @@ bool PrivateSmbd::WriteConfig(QString* error) {
   read only = no
 [My Files]
   path = %2/My Files
+  guest ok = yes
+[Public (Z:)]
+  path = %2/odd
+  guest ok = yes
+[Video (4K)]
+  path = %2/video
   guest ok = yes
 [hidden$]
   path = %2/hidden

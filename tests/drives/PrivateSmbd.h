@@ -6,8 +6,11 @@
 // A private smbd for tests, run as root inside the test's network namespace
 // on two loopback addresses: kOpen lists its shares to anyone, kRestricted
 // only to a user with a password. Shares: "public" (guest), "private" (user
-// only), "data" and "My Files" (guest, writable), "hidden$", a printer
-// "printer", "Configuration". The one user is kUser with kPassword. Stop()
+// only), "data" (guest, writable), "My Files", and "Public (Z:)" and
+// "Video (4K)" whose names look like a mapped share's row (guest), "hidden$",
+// a printer "printer", "Configuration". "public" holds hello.txt, "data"
+// data.txt, "Public (Z:)" odd.txt, "Video (4K)" video.txt, each with its
+// name before the dot and a line feed. The one user is kUser with kPassword. Stop()
 // (also run by the destructor) ends smbd and every helper it started.
 class PrivateSmbd {
   public:

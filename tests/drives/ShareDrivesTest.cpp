@@ -26,10 +26,12 @@ void PrintTo(const Row& row, std::ostream* os) {
 
 class RecordingSink : public ShareRowSink {
   public:
-    void AddShareRow(const QString& text, char16_t letter) override {
-        rows.push_back({text, letter});
+    void AddShareRow(const QString& share, char16_t letter) override {
+        rows.push_back({ShareDrives::RowText(share, letter), letter});
+        shares.push_back(share);
     }
     std::vector<Row> rows;
+    std::vector<QString> shares;
 };
 
 std::vector<ShareEntry> Disks(std::initializer_list<const char*> names) {
@@ -89,7 +91,7 @@ std::vector<ListCase> ListCases() {
          [](FakeSharePlatform& p) {
              LocalCtoF(p);
              p.SetNetworkDrive(u'Z', QStringLiteral("\\\\OTHER\\x"));
-             p.SetLocalDrive(u'X', kDriveCdrom);
+             p.SetLocalDrive(u'X', kDriveFixed);
          },
          true,
          {{"one (Y:)", u'Y'}, {"two (W:)", u'W'}}},
@@ -148,14 +150,14 @@ TEST_P(ListSharesTable, RowsAndLetters) {
     RecordingSink sink;
     EXPECT_EQ(drives.ListShares(QStringLiteral("NAS"), c.map, &sink), 1);
     EXPECT_EQ(sink.rows, c.rows);
-    for (const Row& row : sink.rows) {
+    for (std::size_t i = 0; i < sink.rows.size(); ++i) {
+        const Row& row = sink.rows[i];
         if (!row.letter) continue;
         const FakeSharePlatform::Letter* held = platform.LetterOf(row.letter);
         ASSERT_NE(held, nullptr) << row.text.toStdString();
         // The letter of each row holds that row's share.
         EXPECT_EQ(
-            held->remote.compare(ShareDrives::SharePath(QStringLiteral("NAS"),
-                                                        ShareDrives::ShareNameOfRow(row.text)),
+            held->remote.compare(ShareDrives::SharePath(QStringLiteral("NAS"), sink.shares[i]),
                                  Qt::CaseInsensitive),
             0)
             << row.text.toStdString();
@@ -186,6 +188,39 @@ TEST(ShareDrivesListing, AutomaticMappingIsSilentAndConnectsWithoutPrompt) {
     // Without an owner only the "after" notice is sent, once per attempt.
     ASSERT_EQ(busy.count(), 2);
     EXPECT_EQ(busy.at(0).at(0).toInt(), 1);
+}
+
+// Every connection takes ten seconds of a clock the test keeps.
+class SlowConnections : public FakeSharePlatform {
+  public:
+    int AddConnection(const QString& drive, const QString& remote, bool interactive,
+                      QWidget* owner) override {
+        now += 10000;
+        return FakeSharePlatform::AddConnection(drive, remote, interactive, owner);
+    }
+    qint64 now = 0;
+};
+
+TEST(ShareDrivesListing, AutomaticMappingEndsWithinItsBoundAndNamesWhatItLeft) {
+    SlowConnections platform;
+    std::vector<ShareEntry> shares;
+    for (int i = 1; i <= 23; ++i)
+        shares.push_back({QStringLiteral("s%1").arg(i, 2, 10, QLatin1Char('0')), kShareDisk});
+    ShareDrives drives(platform);
+    drives.SetClock([&] { return platform.now; });
+    RecordingSink sink;
+    std::vector<MapFailure> failures;
+    ASSERT_EQ(drives.ListShares(QStringLiteral("NAS"), shares, true, &sink, &failures), 1);
+    ASSERT_EQ(sink.rows.size(), 23u);
+    EXPECT_EQ(sink.rows[2], (Row{"s03 (X:)", u'X'}));
+    EXPECT_EQ(sink.rows[3], (Row{"s04", 0})) << "no connection is started after 30 s";
+    EXPECT_LE(platform.now, ShareDrives::kAutomaticMappingMs);
+    ASSERT_EQ(failures.size(), 20u);
+    EXPECT_EQ(failures[0].share, QStringLiteral("s04"));
+    EXPECT_EQ(failures[0].code, kErrorTimeout);
+    // The connections are started together, given no more than the bound.
+    ASSERT_EQ(platform.PrepareTimeouts().size(), 1u);
+    EXPECT_EQ(platform.PrepareTimeouts()[0], ShareDrives::kAutomaticMappingMs);
 }
 
 TEST(ShareDrivesListing, EnumerationFailureOrNoSharesSendsNothing) {
@@ -233,36 +268,17 @@ TEST(ShareDrivesLetters, FindMappedDriveComparesWithoutCaseAndSkipsLocalDrives) 
     EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\NAS\\low"), &drive), 2);
     EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\NAS\\Dat"), &drive), 2);
     EXPECT_EQ(drive, QStringLiteral("unchanged"));
-    // A letter shown as a local drive is not looked behind.
-    platform.SetLocalDrive(u'K', kDriveRemovable);
-    EXPECT_EQ(drives.FindMappedDrive(QStringLiteral("\\\\NAS\\DATA"), &drive), 2);
 }
 
 TEST(ShareDrivesLetters, FreeDriveNamesFromZDownSkipTakenLetters) {
     FakeSharePlatform platform;
-    for (char16_t l = u'D'; l <= u'Z'; ++l) platform.SetLocalDrive(l, kDriveRamdisk);
+    for (char16_t l = u'D'; l <= u'Z'; ++l) platform.SetLocalDrive(l, kDriveFixed);
     platform.SetNetworkDrive(u'Y', QStringLiteral("\\\\A\\b"), false);
     platform.SetLocalDrive(u'Z', kDriveNoRootDir);
     platform.SetLocalDrive(u'X', kDriveNoRootDir);
     platform.SetLocalDrive(u'D', kDriveNoRootDir);
     ShareDrives drives(platform);
     EXPECT_EQ(drives.FreeDriveNames(), (QStringList{"Z:", "X:", "D:"}));
-}
-
-TEST(ShareDrivesRows, MappedRowTextRoundTrips) {
-    EXPECT_EQ(ShareDrives::MappedRowText(QStringLiteral("data"), QStringLiteral("Z:")),
-              QStringLiteral("data (Z:)"));
-    EXPECT_TRUE(ShareDrives::IsMappedRowText(QStringLiteral("data (Z:)")));
-    EXPECT_EQ(ShareDrives::ShareNameOfRow(QStringLiteral("data (Z:)")), QStringLiteral("data"));
-    EXPECT_EQ(ShareDrives::ShareNameOfRow(QStringLiteral("data")), QStringLiteral("data"));
-    // Texts too short to hold a share before the drive never underflow.
-    EXPECT_TRUE(ShareDrives::IsMappedRowText(QStringLiteral("(Z:)")));
-    EXPECT_EQ(ShareDrives::ShareNameOfRow(QStringLiteral("(Z:)")), QString());
-    EXPECT_FALSE(ShareDrives::IsMappedRowText(QStringLiteral("Z:)")));
-    EXPECT_FALSE(ShareDrives::IsMappedRowText(QString()));
-    EXPECT_EQ(ShareDrives::SharePath(QStringLiteral("nas"), QStringLiteral("d")),
-              QStringLiteral("\\\\nas\\d"));
-    EXPECT_EQ(ShareDrives::ServerPath(QStringLiteral("nas")), QStringLiteral("\\\\nas"));
 }
 
 TEST(ShareDrivesConnect, InteractiveMappingSignalsBusyAndShowsErrors) {

@@ -138,6 +138,77 @@ TEST(ShareFolderClick, AccessDeniedPromptsOnceAndACancelledPromptOpensNothing) {
     for (int id = 1001; id <= 1004; ++id) EXPECT_TRUE(window.Button(id)->isEnabled());
 }
 
+// Share names that look like a mapped row's text: a click acts on the share
+// of the row clicked, never on the one its text seems to name.
+TEST(SharePanelRows, NamesLikeMappedRowsActOnTheirOwnShare) {
+    BrowseFixture f;
+    f.SetShares({"Public", "Public (Z:)", "Video (4K)"});
+    f.platform->SetNetworkDrive(u'Z', ShareWindowFixture::Path("Public"));
+    f.platform->SetNetworkDrive(u'V', ShareWindowFixture::Path("Video"));
+    f.Open();
+    ASSERT_EQ(f.RowTexts(), QStringList({"Public (Z:)", "Public (Z:)", "Video (4K)"}));
+    f.ClickRow(1);
+    f.ClickRow(2);
+    ASSERT_EQ(f.opened.urls.size(), 2u);
+    EXPECT_EQ(f.opened.urls[0].toString(), QStringLiteral("smb://127.0.0.5/Public (Z:)"));
+    EXPECT_EQ(f.opened.urls[1].toString(), QStringLiteral("smb://127.0.0.5/Video (4K)"));
+
+    f.answer = IDNO;
+    f.window->OnMapNetworkDrive();
+    AnswerLetterQuestion(QStringLiteral("Y:"));
+    f.ClickRow(2);
+    AnswerLetterQuestion(QStringLiteral("X:"));
+    f.ClickRow(1);
+    EXPECT_EQ(f.RowTexts(), QStringList({"Public (Z:)", "Public (Z:) (X:)", "Video (4K) (Y:)"}));
+    ASSERT_NE(f.platform->LetterOf(u'Y'), nullptr);
+    EXPECT_EQ(f.platform->LetterOf(u'Y')->remote, ShareWindowFixture::Path("Video (4K)"));
+    EXPECT_EQ(f.platform->LetterOf(u'X')->remote, ShareWindowFixture::Path("Public (Z:)"));
+    EXPECT_EQ(f.platform->LetterOf(u'Z')->remote, ShareWindowFixture::Path("Public"));
+    EXPECT_EQ(f.platform->LetterOf(u'V')->remote, ShareWindowFixture::Path("Video"));
+}
+
+// One press of a share button asks the server for its shares once; a press
+// after a refusal once more, after the login.
+TEST(SharePanelRows, OnePressListsTheServerOnce) {
+    ShareWindowFixture f;
+    f.SetShares({"data", "media"});
+    f.window->OnBrowseNetworkShares();
+    EXPECT_EQ(f.platform->EnumCount(), 1);
+    f.answer = IDYES;
+    f.window->OnMapNetworkDrive();
+    EXPECT_EQ(f.platform->EnumCount(), 2);
+    EXPECT_EQ(f.RowTexts(), QStringList({"data (Z:)", "media (Y:)"}));
+    f.platform->QueueShareResult(ShareWindowFixture::kServer, drives::kErrorAccessDenied);
+    f.window->OnBrowseNetworkShares();
+    EXPECT_EQ(f.platform->EnumCount(), 4);
+    EXPECT_EQ(f.RowTexts(), QStringList({"data (Z:)", "media (Y:)"}));
+}
+
+// Where shares cannot be mounted or opened, the user is told so.
+TEST(SharePanelRows, OpeningOrMappingThatCannotWorkHereIsReported) {
+    app::DiscoverDlgOptions options;
+    options.openUrl = [](const QUrl&) { return false; };  // nothing opens smb: locations
+    ShareWindowFixture f(options);
+    f.SetShares({"data", "media"});
+    f.platform->SetConnectResult(ShareWindowFixture::Path("media"), drives::kErrorNotSupported);
+    f.window->OnBrowseNetworkShares();
+    f.ClickRow(1);
+    ASSERT_EQ(f.messages.size(), 1u);
+    EXPECT_EQ(f.messages[0].text, QStringLiteral("Error 50"));
+    f.ClickRow(0);
+    ASSERT_EQ(f.messages.size(), 2u);
+    EXPECT_EQ(f.messages[1].text, QStringLiteral("Error 1155"));
+
+    // Automatic mapping says it once, however many shares it could not map.
+    f.platform->SetConnectResult(ShareWindowFixture::Path("data"), drives::kErrorNotSupported);
+    f.messages.clear();
+    f.answer = IDYES;
+    f.window->OnMapNetworkDrive();
+    EXPECT_EQ(f.RowTexts(), QStringList({"data", "media"}));
+    ASSERT_EQ(f.messages.size(), 2u);  // the question, then the report
+    EXPECT_EQ(f.messages[1].text, QStringLiteral("Error 50"));
+}
+
 TEST(ShareFolderUrl, ShareNamesStayOneSegmentAndBadHostsGiveNoUrl) {
     EXPECT_EQ(drives::CShareFolderDlg::ShareUrl("nas", "a b").toString(QUrl::FullyEncoded),
               QStringLiteral("smb://nas/a%20b"));

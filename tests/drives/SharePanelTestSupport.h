@@ -75,7 +75,7 @@ class ShareWindowFixture {
         QStringList texts;
         drives::SharePanel* panel = window->SharePanel();
         if (!panel) return texts;
-        for (int i = 0; i < panel->Rows().Count(); ++i) texts << panel->Rows().At(i).text;
+        for (int i = 0; i < panel->Rows().Count(); ++i) texts << panel->Rows().Text(i);
         return texts;
     }
     char16_t RowLetter(int item) const { return window->SharePanel()->Rows().At(item).letter; }

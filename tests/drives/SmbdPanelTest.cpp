@@ -1,11 +1,14 @@
 // The share panels over the system's file sharing against a private smbd
 // and GVfs (root only): listing in order without hidden shares, printers or
-// "Configuration", automatic mapping that leaves a refused share plain,
-// rows following a letter dropped elsewhere, and what a click opens.
+// "Configuration", clicks on shares whose names look like mapped rows,
+// automatic mapping that leaves a refused share plain, rows following a
+// letter dropped elsewhere, and what a click opens.
 #include <gtest/gtest.h>
 
 #include <QDesktopServices>
+#include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 
 #include "PrivateSmbd.h"
@@ -50,7 +53,7 @@ class SmbdPanels : public ::testing::Test {
         drives::CredentialCache cache;
         drives::GvfsMounter mounter(cache, nullptr);
         QString message;
-        for (const char* share : {"public", "data", "My Files"}) {
+        for (const char* share : {"public", "data", "My Files", "Public (Z:)", "Video (4K)"}) {
             mounter.Unmount(PrivateSmbd::kOpen, QString::fromUtf8(share), &message);
         }
     }
@@ -62,31 +65,54 @@ class SmbdPanels : public ::testing::Test {
     std::unique_ptr<ShareWindowFixture> window_;
 };
 
-TEST_F(SmbdPanels, BrowseListsUsableSharesAndAutomaticMappingLeavesRefusedOnesPlain) {
+TEST_F(SmbdPanels, BrowseAndMapActOnTheShareOfTheClickedRow) {
     ShareWindowFixture& f = *window_;
+    // The kernel may show an earlier mount's folder for a moment.
+    auto readThrough = [&](char16_t letter, const char* file) {
+        QByteArray content;
+        for (int tries = 0; tries < 100 && content.isEmpty(); ++tries) {
+            QFile in(folder_->EntryPath(letter) + QLatin1Char('/') + QLatin1String(file));
+            content = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+            if (content.isEmpty()) QTest::qWait(50);
+        }
+        return content;
+    };
     OpenedUrls opened;
     f.window->OnBrowseNetworkShares();
     for (const ShownMessage& message : f.messages) ADD_FAILURE() << message.text.toStdString();
-    EXPECT_EQ(f.RowTexts(), QStringList({"My Files", "data", "private", "public"}));
-    f.ClickRow(1);
-    ASSERT_EQ(opened.urls.size(), 1u);
-    EXPECT_EQ(opened.urls[0].toString(), QStringLiteral("smb://127.0.0.9/data"));
+    EXPECT_EQ(f.RowTexts(),
+              QStringList({"My Files", "Public (Z:)", "Video (4K)", "data", "private", "public"}));
+    f.ClickRow(1);  // a share of its own, not "public" on Z:
+    f.ClickRow(3);
+    ASSERT_EQ(opened.urls.size(), 2u);
+    EXPECT_EQ(opened.urls[0].toString(), QStringLiteral("smb://127.0.0.9/Public (Z:)"));
+    EXPECT_EQ(opened.urls[1].toString(), QStringLiteral("smb://127.0.0.9/data"));
 
+    // By hand: "Video (4K)" to Y.
+    f.answer = IDNO;
+    f.window->OnMapNetworkDrive();
+    AnswerLetterQuestion(QStringLiteral("Y:"));
+    f.ClickRow(2);
+    EXPECT_EQ(f.RowTexts().at(2), QStringLiteral("Video (4K) (Y:)"));
+    EXPECT_EQ(readThrough(u'Y', "video.txt"), QByteArray("video\n"));
+    // Automatically: the others from Z down; the refused one stays plain.
     f.answer = IDYES;
     f.window->OnMapNetworkDrive();
-    EXPECT_EQ(f.RowTexts(), QStringList({"My Files (Z:)", "data (Y:)", "private", "public (X:)"}));
+    EXPECT_EQ(f.RowTexts(), QStringList({"My Files (Z:)", "Public (Z:) (X:)", "Video (4K) (Y:)",
+                                         "data (W:)", "private", "public (V:)"}));
+    EXPECT_EQ(readThrough(u'X', "odd.txt"), QByteArray("odd\n"));
 
-    // Y dropped outside the panel: its row turns plain.
-    linux_->CancelConnection(QStringLiteral("Y:"));
-    f.window->OnDriveEvent(true, QLatin1Char('Y'));
-    EXPECT_EQ(f.RowTexts(), QStringList({"My Files (Z:)", "data", "private", "public (X:)"}));
+    // W dropped outside the panel: its row turns plain.
+    linux_->CancelConnection(QStringLiteral("W:"));
+    f.window->OnDriveEvent(true, QLatin1Char('W'));
+    EXPECT_EQ(f.RowTexts().at(3), QStringLiteral("data"));
 
     // The browse panel opens a mapped share's letter folder.
     f.window->OnBrowseNetworkShares();
-    ASSERT_EQ(f.RowTexts().first(), QStringLiteral("My Files (Z:)"));
-    f.ClickRow(0);
-    ASSERT_EQ(opened.urls.size(), 2u);
-    EXPECT_EQ(opened.urls[1], QUrl::fromLocalFile(folder_->EntryPath(u'Z')));
+    ASSERT_EQ(f.RowTexts().at(1), QStringLiteral("Public (Z:) (X:)"));
+    f.ClickRow(1);
+    ASSERT_EQ(opened.urls.size(), 3u);
+    EXPECT_EQ(opened.urls[2], QUrl::fromLocalFile(folder_->EntryPath(u'X')));
 }
 
 }  // namespace

@@ -198,7 +198,7 @@ TEST_F(UpdateEndToEndTest, InstallPutsTheReleaseInItsOwnFolderBehindALinkAndALau
     EXPECT_FALSE(expected.isEmpty());
     // The updater only where the main program may run it.
     if (NORVALE_INSTALLS_UPDATER) expected << QStringLiteral("norvale-autoupdate");
-    expected << QStringLiteral("norvale-discovery");
+    expected << QStringLiteral("norvale-discovery") << QStringLiteral("norvale-shares");
     EXPECT_EQ(QDir(release_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
               expected);
     // The launcher on PREFIX/bin starts the current release.
@@ -207,11 +207,19 @@ TEST_F(UpdateEndToEndTest, InstallPutsTheReleaseInItsOwnFolderBehindALinkAndALau
     ASSERT_TRUE(launcher.waitForFinished(20000));
     EXPECT_EQ(launcher.exitCode(), 0);
     EXPECT_TRUE(launcher.readAllStandardOutput().startsWith("norvale-discovery "));
+    launcher.start(prefix_ + "/bin/norvale-shares", {QStringLiteral("--help")});
+    ASSERT_TRUE(launcher.waitForFinished(20000));
+    EXPECT_EQ(launcher.exitCode(), 0);
+    EXPECT_TRUE(launcher.readAllStandardOutput().startsWith("usage: norvale-shares"));
     QFile entry(prefix_ + "/share/applications/norvale-discovery.desktop");
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     EXPECT_TRUE(entry.readAll().contains(QByteArray("Exec=\"") + QFile::encodeName(prefix_) +
                                          "/bin/norvale-discovery\"\n"));
-    EXPECT_TRUE(QFile::exists(prefix_ + "/share/icons/hicolor/256x256/apps/norvale-discovery.png"));
+    for (const char* size : {"48x48", "64x64", "128x128", "256x256"}) {
+        EXPECT_TRUE(QFile::exists(prefix_ + "/share/icons/hicolor/" + size +
+                                  "/apps/norvale-discovery.png"))
+            << size;
+    }
 }
 
 TEST_F(UpdateEndToEndTest, NewReleaseIsInstalledWithItsModesAndStarts) {

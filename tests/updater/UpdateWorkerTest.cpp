@@ -46,6 +46,7 @@ class FakeHost : public UpdateWorkerHost {
 const std::string kDoneSucceeded = "done:1";
 const std::string kDoneAborted = "done:2";
 const std::string kDoneFailed = "done:3";
+const std::string kDoneRefused = "done:4";
 const std::string kNewRelease = "version=1.2.2026.342";
 
 // Every entry below `folder`, symlinks as their targets.
@@ -81,11 +82,12 @@ class UpdateWorkerTest : public ::testing::Test {
     std::string temp() const { return runtime() + "/norvale-discovery"; }
 
     // Serves the files of scratch/new as files/<name>, signed over `comment`.
-    std::string ServeRelease(const std::string& name, const std::string& comment = kNewRelease) {
+    std::string ServeRelease(const std::string& name, const std::string& comment = kNewRelease,
+                             bool legacy = false) {
         std::vector<std::string> files;
         for (const auto& entry : std::filesystem::directory_iterator(scratch_ / "new"))
             files.push_back(entry.path().string());
-        test::MakeSignedArchive(scratch_ / name, files, comment);
+        test::MakeSignedArchive(scratch_ / name, files, comment, "test", legacy);
         Site().Serve("files/" + name, ReadFile(scratch_ / name));
         Site().Serve("files/" + name + ".minisig", ReadFile(scratch_ / (name + ".minisig")));
         return Site().HttpsUrl("/files/" + name);
@@ -138,6 +140,37 @@ TEST_F(UpdateWorkerTest, SignedReleaseIsInstalledBesideTheRunningOne) {
     EXPECT_EQ(progress.bytesExpected, progress.bytesReceived.load());
     EXPECT_EQ(progress.filesInstalled, 3u);
     EXPECT_EQ(progress.filesToInstall, 3u);
+}
+
+// The prehashed form is checked against a hash taken while the archive
+// arrives, the legacy form against the file: in both forms one byte changed
+// on the way is refused before unpacking, and a legacy release installs.
+TEST_F(UpdateWorkerTest, BothSignatureFormsRefuseAChangedByteAndLegacyInstalls) {
+    const auto before = Tree(install());
+    for (bool legacy : {false, true}) {
+        const std::string name = legacy ? "legacy.zip" : "prehashed.zip";
+        ServeRelease(name, kNewRelease, legacy);
+        std::string changed = ReadFile(scratch_ / name);
+        changed[changed.size() / 3] ^= 0x01;
+        Site().Serve("files/changed-" + name, changed);
+        Site().Serve("files/changed-" + name + ".minisig",
+                     ReadFile(scratch_ / (name + ".minisig")));
+        FakeHost host;
+        SetUpdateState(UpdateState::Running);
+        RunUpdateWorker({QString::fromStdString(Site().HttpsUrl("/files/changed-" + name)),
+                         QString::fromStdString(install()),
+                         "VER:1.20.2026.341",
+                         {test::TestPublicKey()},
+                         nullptr,
+                         nullptr},
+                        host);
+        EXPECT_EQ(host.Events(), std::vector<std::string>{kDoneRefused}) << name;
+        EXPECT_EQ(Tree(install()), before) << name;
+        ExpectNoDownloadsLeft();
+    }
+    SetUpdateState(UpdateState::Running);
+    EXPECT_EQ(Run(Site().HttpsUrl("/files/legacy.zip")), std::vector<std::string>{kDoneSucceeded});
+    EXPECT_EQ(ReadFile(install() + "/current/norvale-discovery"), "new program");
 }
 
 TEST_F(UpdateWorkerTest, SignedArchiveThatIsNoZipFailsAsAnUnpackingError) {

@@ -91,7 +91,8 @@ TEST(UpdaterLanguage, EveryBlockHoldsEveryText) {
                        kNewerVersionText, kProxyPromptText,
                        kProxyUserText,    kProxyPasswordText,
                        kMinimiseName,     kCloseName,
-                       kNotVerifiedText};
+                       kNotVerifiedText,  kReceivedOfText,
+                       kReceivedText,     kInstallingText};
     for (int base = 0; base <= 800; base += 100) {
         for (int id : ids) EXPECT_FALSE(LoadSkinString(base + id).isEmpty()) << base + id;
     }

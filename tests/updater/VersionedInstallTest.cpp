@@ -61,9 +61,12 @@ class VersionedInstallTest : public ::testing::Test {
         ::symlink("1.0.0.1", (root() + "/current").c_str());
         if (!Exists(launcher())) {
             MakeFolder(scratch_ / "bin");
-            WriteFile(launcher(),
-                      ReadFile(std::string(NORVALE_SOURCE_DIR) + "/packaging/norvale-discovery.sh"),
-                      0755);
+            // The launcher as installed for the main program.
+            std::string script =
+                ReadFile(std::string(NORVALE_SOURCE_DIR) + "/packaging/launcher.sh.in");
+            for (std::size_t at; (at = script.find("@PROGRAM@")) != std::string::npos;)
+                script.replace(at, 9, "norvale-discovery");
+            WriteFile(launcher(), script, 0755);
         }
         std::filesystem::remove_all(unpacked());
         MakeFolder(unpacked());

@@ -12,7 +12,9 @@
 # ImageMagick's import. BUILD names the build folder (default: build).
 # Pictures: message.png, main.png, selected.png, about.png, help.png,
 # selected-ja.png (the window of a Japanese user), and of the updater
-# updater-question.png, updater-progress.png, updater-progress-2.png,
+# updater-question.png (Xvfb only), update-progress.png (halfway through a
+# download) and update-progress-installing.png (both modes, from
+# updater-shots: a real update from a private nginx, inside the namespace),
 # of the demo devices' shares (needs root for the private smbd): drivemap.png
 # (mapped and unmapped rows), drivemap-letter.png (the letter question with
 # its list open) and sharefolders.png (offscreen also empty.png,
@@ -33,7 +35,13 @@ mkdir -p "$out"
 if [[ ! -f "$build/build.ninja" ]]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
-cmake --build "$build" -j2 --target norvale-discovery norvale-autoupdate nas-sim window-shots norvale_languages >/dev/null
+cmake --build "$build" -j2 --target norvale-discovery norvale-autoupdate nas-sim window-shots updater-shots norvale_languages >/dev/null
+netns="${NORVALE_NETNS_RUN:-$root/../shared/tools/netns-run}"
+if [[ -x "$netns" ]]; then
+  "$netns" "$build/bin/updater-shots" "$out"
+else
+  echo "take.sh: $netns is missing: no pictures of the progress dialog" >&2
+fi
 
 if [[ $offscreen == 1 ]]; then
   QT_QPA_PLATFORM=offscreen "$build/bin/window-shots" "$out"
@@ -45,7 +53,6 @@ if [[ $offscreen == 1 ]]; then
   exit 0
 fi
 
-netns="${NORVALE_NETNS_RUN:-$root/../shared/tools/netns-run}"
 [[ -x "$netns" ]] || { echo "take.sh: $netns is missing; use --offscreen" >&2; exit 1; }
 exec "$netns" xvfb-run -a -s "-screen 0 1024x768x24" \
   "$root/tools/screenshots/xvfb-session.sh" "$build/bin/norvale-discovery" "$out"

@@ -88,6 +88,17 @@ std::vector<Entry> updaterProgram(const ButtonArt& b, const IconArt& i, const Wi
     };
 }
 
+// The program's icon in the sizes desktops look for (icons/hicolor, as
+// installed under PREFIX/share).
+std::vector<Entry> desktopIcons(const IconArt& i) {
+    std::vector<Entry> icons;
+    for (int size : {48, 64, 128, 256}) {
+        icons.push_back({QStringLiteral("icons/hicolor/%1x%1/apps/norvale-discovery.png").arg(size),
+                         [&i, size] { return i.emblem(size); }});
+    }
+    return icons;
+}
+
 bool save(const QDir& root, const QString& path, const QImage& image) {
     const QString file = root.filePath(path);
     QDir().mkpath(QFileInfo(file).path());
@@ -105,6 +116,7 @@ int render(const QDir& root, const Palette& pal, const QString& family, const QS
     const WindowArt windows(pal, icons, family);
     std::vector<Entry> all = mainProgram(buttons, lists, icons, windows);
     for (Entry& e : updaterProgram(buttons, icons, windows)) all.push_back(std::move(e));
+    for (Entry& e : desktopIcons(icons)) all.push_back(std::move(e));
     int failures = 0;
     for (const Entry& e : all) failures += save(root, e.path, e.draw()) ? 0 : 1;
     if (!frames.isEmpty()) {

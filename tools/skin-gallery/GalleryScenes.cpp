@@ -14,6 +14,7 @@
 #include "skin/CLuDialog.h"
 #include "skin/CLuListCtrl.h"
 #include "skin/CLuMessageBox.h"
+#include "skin/CLuProgressBar.h"
 #include "skin/CLuStatic.h"
 #include "skin/SkinFonts.h"
 #include "skin/SkinImage.h"
@@ -283,6 +284,14 @@ void AddControlScenes(GallerySheet& sheet) {
 
     sheet.Section(QStringLiteral("Static text"));
     AddStatics(sheet, stage);
+    sheet.Section(QStringLiteral("Progress bar (the updater's): empty, a third, full"));
+    CLuProgressBar bar(&stage);
+    bar.setGeometry(0, 0, 200, 6);
+    bar.setRange(0, 3);
+    for (int value : {0, 1, 3}) {
+        bar.setValue(value);
+        sheet.Add(bar.grab().toImage(), QStringLiteral("%1 of 3").arg(value));
+    }
     AddMessageBoxes(sheet);
 }
 

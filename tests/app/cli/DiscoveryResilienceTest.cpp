@@ -190,11 +190,12 @@ TEST(Bursts, FiveHundredDevicesAnsweringOneSearchWithinTenMillisecondsAreAllList
     const QString scenario =
         WriteFile(dir, "scenario.json", QJsonDocument(document).toJson(QJsonDocument::Compact));
     // Watched until every device is in (a slow sanitizer build takes long
-    // for 500 descriptions); what counts is that none is missing.
+    // for 500 descriptions); what counts is that none is missing. The watch
+    // file exists before the loop first reads it.
     const QString out = RunScript(
         dir,
-        QStringLiteral("start_sim %1 || exit 1;"
-                       " $BIN/norvale-discovery --watch --interface 127.0.0.1 > $DIR/watch &"
+        QStringLiteral("start_sim %1 || exit 1; : > $DIR/watch;"
+                       " $BIN/norvale-discovery --watch --interface 127.0.0.1 >> $DIR/watch &"
                        " pid=$!; wait_until '[ $(count \"\\\"added\\\"\" $DIR/watch) -ge 500 ]' 60;"
                        " kill -TERM $pid; wait $pid; kill $SIM; wait $SIM")
             .arg(scenario));

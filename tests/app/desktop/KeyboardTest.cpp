@@ -231,7 +231,7 @@ TEST(Keyboard, ADriveIsMappedFromTheKeyboardAlone) {
     Press(Qt::Key_Return);  // as a click on the row
     EXPECT_EQ(offered, QStringLiteral("Y:"));
     ASSERT_EQ(panel->Rows().Count(), 2);
-    EXPECT_EQ(panel->Rows().At(0).text, QStringLiteral("data (Y:)"));
+    EXPECT_EQ(panel->Rows().Text(0), QStringLiteral("data (Y:)"));
     ASSERT_NE(desktop.platform->LetterOf(u'Y'), nullptr);
     EXPECT_EQ(desktop.platform->LetterOf(u'Y')->remote, QString::fromLatin1(kServer) + "\\data");
 }

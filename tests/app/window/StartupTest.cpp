@@ -97,7 +97,7 @@ TEST(LanguageSelection, EastAsianFilesLoadAndEveryTextHasItsGlyphs) {
         CLuDiscoverApp discover;
         ASSERT_TRUE(discover.LoadLanguage(folder, QLocale(locale))) << locale;
         EXPECT_EQ(LoadSkinString(3), QString::fromUtf8(heading)) << locale;
-        for (int id = 1; id <= 57; ++id) {
+        for (int id = 1; id <= 62; ++id) {
             const QString text = LoadSkinString(id);
             if (text.isEmpty()) continue;
             EXPECT_EQ(MissingGlyphs(QString(text).replace('\n', ' ')).first, 0)
