@@ -82,8 +82,10 @@ std::unique_ptr<UPnPService> ParseServiceElement(XmlElement element, const std::
     return service;
 }
 
+// The cap counts the services of every serviceList of the device.
 bool ParseServiceList(XmlElement list, UPnPDevice* device, const std::string& base) {
     int count = 0;
+    for (const UPnPService* s = device->firstService; s != nullptr; s = s->next) ++count;
     for (XmlElement child = list.FirstChild(); child; child = child.NextSibling()) {
         if (!child.NameIs("service")) continue;
         if (count++ == kMaxServicesPerDevice) {

@@ -289,11 +289,20 @@ TEST(NasSim, AHugeMaxAgeExpiresAfterADay) {
     EXPECT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "removed Forever"); }));
 }
 
-TEST(NasSim, FiveSilentPortsOnOneHostDoNotHoldUpADeviceOnAnother) {
-    // Five devices of one host accept connections and never answer; the
-    // good device on another host answers the search a second later.
+// How many of the devices silent-0 ... silent-(count - 1) were asked for their description.
+int SilentDevicesAsked(NasSimProcess& sim, int count) {
+    int asked = 0;
+    for (int i = 0; i < count; ++i) asked += LogHas(sim, "http silent-" + std::to_string(i) + " GET");
+    return asked;
+}
+
+TEST(NasSim, SilentPortsOnOneHostDoNotHoldUpADeviceOnAnother) {
+    // As many devices of one host as the HTTP client has sockets accept
+    // connections and never answer; the good device on another host answers
+    // the search a second later.
+    constexpr int kSilent = 16;
     std::string devices;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < kSilent; ++i) {
         devices += R"({"name": "silent-)" + std::to_string(i) + R"(", "UDN": "uuid:silent-)" +
                    std::to_string(i) +
                    R"(", "modelNumber": "QMA5KS0001", "address": "127.0.0.2", "port": )" +
@@ -304,18 +313,34 @@ TEST(NasSim, FiveSilentPortsOnOneHostDoNotHoldUpADeviceOnAnother) {
                               R"({"name": "good", "friendlyName": "Good", "modelNumber": "QMA5KS0002",
           "address": "127.0.0.3", "ssdp": {"announceAtStart": false, "searchDelayMs": 1000}}]})");
     REQUIRE_SIM(sim);
+    FakeClock clock;
     Recorder recorder;
     const auto started = std::chrono::steady_clock::now();
     ChainThread chain(&recorder, {}, kTargets);
     ASSERT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "added Good"); }));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    // The silent host was given its share of the sockets and no more ...
+    EXPECT_EQ(2, SilentDevicesAsked(sim, kSilent));
+    // ... and its fetches are given up within a few seconds (a LAN's
+    // deadline), which lets the next ones of that host go out.
+    clock.Advance(6000);
+    chain.Wake();
+    EXPECT_TRUE(chain.Until([&](ControlPoint*) { return SilentDevicesAsked(sim, kSilent) >= 4; }));
 }
 
 TEST(NasSim, DescriptionsStayWithinTheCapsAndOnTheirOwnHost) {
-    // 10,000 embedded devices in one description ...
+    // 10,000 embedded devices in one description, and a second service list
+    // that would take its root past the cap of services ...
     std::string embedded = "<deviceList>";
     for (int i = 0; i < 10000; ++i) embedded += "<device/>";
-    embedded += "</deviceList>";
+    embedded += "</deviceList><serviceList>";
+    for (int i = 0; i < kMaxServicesPerDevice; ++i) {
+        embedded += "<service><serviceType>urn:x:service:X:1</serviceType><serviceId>x" +
+                    std::to_string(i) +
+                    "</serviceId><SCPDURL>/scpd/1.xml</SCPDURL><controlURL>/c</controlURL>"
+                    "<eventSubURL>/e</eventSubURL></service>";
+    }
+    embedded += "</serviceList>";
     // ... and a device whose services name another host's URLs.
     const std::string elsewhere = R"("SCPDURL": "http://127.0.0.4:49152/scpd/1.xml",
         "controlURL": "http://127.0.0.4:49152/control/1", "eventSubURL": "http://127.0.0.4:49152/event/1")";
@@ -335,7 +360,10 @@ TEST(NasSim, DescriptionsStayWithinTheCapsAndOnTheirOwnHost) {
     })) << ::testing::PrintToString(recorder.Names());
     std::vector<UPnPDevice*> crowd;
     chain.Post([&] { CollectDevices(RootOf(Named(recorder, "Crowd")), crowd); });
-    EXPECT_EQ(crowd.size(), 1u + kMaxEmbeddedDevicesPerTree);
+    ASSERT_EQ(crowd.size(), 1u + kMaxEmbeddedDevicesPerTree);
+    int services = 0;
+    for (UPnPService* s = crowd.front()->firstService; s != nullptr; s = s->next) ++services;
+    EXPECT_EQ(services, kMaxServicesPerDevice);
     UPnPDevice* pointer = Named(recorder, "Pointer");
     ASSERT_NE(nullptr, pointer);
     EXPECT_EQ(0, SupportsAction(pointer, L"GetLEDStatus"));  // its SCPDs were never read
