@@ -29,7 +29,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
       background_(LoadPngResource(kBackgroundPng)),
       logo_(LoadPngResource(kLogoPng)),
       backStrip_(LoadPngResource(kBackStripPng)),
-      version_(ProductVersion::Current()) {
+      version_(common::ProductVersion::Current()) {
     setWindowFlags(Qt::Widget);  // a panel inside the main window
     SetSwallowDialogKeys(true);  // Back ends the panel, Enter and Esc do not
     SetControlId(kTemplateId);
@@ -52,7 +52,7 @@ QList<QWidget*> CAboutDlg::FocusOrder() const {
 }
 
 QString CAboutDlg::VersionLine() const {
-    return FormatVersionLine(LoadSkinString(kVersionId), version_);
+    return common::FormatVersionLine(LoadSkinString(kVersionId), version_);
 }
 
 void CAboutDlg::paintEvent(QPaintEvent* event) {

@@ -11,7 +11,7 @@
 #include <QWindow>
 #include <cmath>
 
-#include "app/SingleInstance.h"
+#include "common/SingleInstance.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuMessageBox.h"
 #include "skin/CLuProgressBar.h"
@@ -35,8 +35,7 @@ constexpr int kMinimiseStripId = 1138;
 constexpr int kCloseStripId = 1134;
 constexpr int kCancelStripId = 1136;
 constexpr double kTextPoints = 12;
-// The main program's single-instance name; it closes its window when asked.
-constexpr char kMainProgramName[] = "Norvale Discovery";
+// How long the main program has to close its window when asked.
 constexpr int kCloseWaitMs = 2000;
 // Presses on the title band move the window.
 constexpr int kTitleBandHeight = 34;
@@ -184,7 +183,7 @@ void CAutoUpdateDlg::showEvent(QShowEvent* event) {
     if (options_.closeMainProgram) {
         options_.closeMainProgram();
     } else {
-        app::AskToClose(QString::fromLatin1(kMainProgramName), kCloseWaitMs);
+        common::AskToClose(QString::fromLatin1(common::kMainProgramInstance), kCloseWaitMs);
     }
     ApplyUpdaterMessageBoxSkin();
     StartAnimation();

@@ -1,21 +1,13 @@
 #pragma once
 
-#include <QLocale>
 #include <QString>
 
 namespace norvale::updater {
 
 // The updater's texts live in one table in blocks of a hundred: the text n
 // of the chosen language is the string LanguageBase() + n (102 the title,
-// 113 the first question, ...). English is block 0.
-
-// The block for a Windows language id (primary language in the low 10 bits,
-// sublanguage above): Traditional Chinese 200, Simplified Chinese 100, other
-// Chinese 0, German 400, Spanish 600, French 300, Italian 500, Japanese 800,
-// Korean 700, anything else 0.
-int ChooseLanguageBase(int languageId);
-// The same for a locale (the user's language by default).
-int ChooseLanguageBase(const QLocale& locale = QLocale::system());
+// 113 the first question, ...). English is block 0. The block of the
+// user's language is common::ChooseTranslation().updaterTextBlock.
 
 // The process-wide block, set once at start-up and read from any thread.
 int LanguageBase();
@@ -49,9 +41,5 @@ constexpr int kNotVerifiedText = 119;
 constexpr int kReceivedOfText = 120;
 constexpr int kReceivedText = 121;
 constexpr int kInstallingText = 122;
-
-// How the chosen block writes numbers (decimal and group separators): the
-// locale of its language (block 0: US English).
-QLocale BlockLocale(int base);
 
 }  // namespace norvale::updater

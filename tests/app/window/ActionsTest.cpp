@@ -8,7 +8,7 @@
 #include "app/CAboutDlg.h"
 #include "app/HelpWindow.h"
 #include "app/LanguageModule.h"
-#include "app/ProductVersion.h"
+#include "common/ProductVersion.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuListCtrl.h"
 #include "skin/StringTable.h"
@@ -88,10 +88,10 @@ TEST_F(ActionsTest, InfoTwiceGivesOneAboutPanelOverTheBodyAndBackRemovesIt) {
 }
 
 TEST(ProductVersion, VersionLineHasFourDigitPatchAndThreeDigitBuild) {
-    using norvale::app::FormatVersionLine;
+    using norvale::common::FormatVersionLine;
     EXPECT_EQ(FormatVersionLine("Version", {1, 61, 932, 1}), "Version 1.61 (0932.001)");
     EXPECT_EQ(FormatVersionLine("Version %s", {2, 5, 7, 12}), "Version %s 2.5 (0007.012)");
-    const auto current = norvale::app::ProductVersion::Current();
+    const auto current = norvale::common::ProductVersion::Current();
     EXPECT_EQ(FormatVersionLine("Version", current), QString("Version %1.%2 (%3.%4)")
                                                          .arg(current.major)
                                                          .arg(current.minor)
