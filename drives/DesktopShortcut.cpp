@@ -6,9 +6,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QUrl>
 
 #include "common/FileWriting.h"
+#include "drives/ShareNames.h"
 
 namespace drives {
 namespace {
@@ -108,14 +108,8 @@ QString EscapeDesktopEntryValue(const QString& value) {
 }
 
 QString ShortcutUrl(const QString& mapName, const QString& address) {
-    for (const QString& host : {mapName, address}) {
-        QUrl url;
-        url.setScheme(QStringLiteral("smb"));
-        url.setHost(host, QUrl::StrictMode);
-        url.setPath(QStringLiteral("/"));
-        if (url.isValid() && !url.host().isEmpty()) return url.toString(QUrl::FullyEncoded);
-    }
-    return {};
+    const QString url = SmbUrl(mapName);
+    return url.isEmpty() ? SmbUrl(address) : url;
 }
 
 QString DesktopEntryText(const QString& name, const QString& url, const QString& iconName) {
