@@ -2,13 +2,10 @@
 
 #include <QCloseEvent>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMovie>
 #include <QPainter>
 #include <QProcess>
-#include <QScreen>
-#include <QWindow>
 #include <cmath>
 
 #include "common/SingleInstance.h"
@@ -77,11 +74,8 @@ CAutoUpdateDlg::CAutoUpdateDlg(const QString& link, const QString& installFolder
     background_ = LoadPngResource(kBackgroundId);
     const QSize size = background_.isNull() ? QSize(600, 240) : background_.size();
     setFixedSize(size);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size);
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CenterPopup(this, nullptr);
+    SetDragBand(QRect(0, 0, size.width(), kTitleBandHeight));
     SetBackground(background_, 0, 0, size.width(), size.height(), 0);
     CreateButtons();
     CreateProgressLine();
@@ -332,13 +326,6 @@ void CAutoUpdateDlg::paintEvent(QPaintEvent* event) {
         const int measured = painter.fontMetrics().horizontalAdvance(text) + 2 * padding;
         DrawLine(painter, QRect(30, y, std::min(measured, room), 50), text);
     }
-}
-
-void CAutoUpdateDlg::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && event->position().y() < kTitleBandHeight) {
-        if (QWindow* window = windowHandle(); window && window->startSystemMove()) return;
-    }
-    CLuDialog::mousePressEvent(event);
 }
 
 }  // namespace norvale::updater

@@ -1,9 +1,7 @@
 #include "updater/CProxyLoginDlg.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QLineEdit>
-#include <QScreen>
 #include <QThread>
 
 #include "skin/CLuButton.h"
@@ -40,11 +38,7 @@ CProxyLoginDlg::CProxyLoginDlg(QWidget* parent)
     setFixedSize(size);
     setWindowTitle(UpdaterText(kTitleText));
     SetBackground(background, 0, 0, size.width(), size.height(), 0);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size);
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CenterPopup(this, nullptr);
     AddText(this, QRect(5, 2, 500, 32), UpdaterText(kTitleText));
     prompt_ = AddText(this, QRect(40, 48, 515, 30), UpdaterText(kProxyPromptText));
     user_ = AddField(kUserId, kProxyUserText, 88);
