@@ -7,7 +7,7 @@
 #include <QUrl>
 
 #include "drives/CShareFolderDlg.h"
-#include "tests/drives/OpenedUrls.h"
+#include "tests/support/OpenedUrls.h"
 #include "tests/drives/SharePanelTestSupport.h"
 
 namespace norvale::test {
