@@ -50,11 +50,14 @@ class DeviceTable : public QObject {
     const DeviceRow& Row(int index) const { return rows_.at(static_cast<std::size_t>(index)); }
 
     // Index of the first row with exactly this name and address, or -1.
+    // O(log n) plus the rows of that name.
     int FindDeviceRow(const QString& name, const QString& address) const;
-    // Index of the first row whose name compares greater than `name`, or Count().
+    // Index of the first row whose name compares greater than `name`, or
+    // Count(); O(log n).
     int InsertPosition(const QString& name) const;
 
     // Inserts a row holding only its name at `index`; returns the index.
+    // Both searches above rely on rows going in at InsertPosition(name).
     int InsertRow(int index, const QString& name);
     void SetAddress(int index, const QString& address);
     void SetDevice(int index, cp::UPnPDevice* device, const DeviceFacts& facts);

@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QThread>
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -182,6 +183,12 @@ void DiscoveryHost::OnUiThread(F&& work) {
     uiDone_.wait(lock, [&] { return done->load() || abandoned_.load(); });
 }
 
+template <typename F>
+void DiscoveryHost::PostToUiThread(F&& work) {
+    // Queued on this object: dropped by Qt if the host is destroyed first.
+    QMetaObject::invokeMethod(this, std::forward<F>(work), Qt::QueuedConnection);
+}
+
 void DiscoveryHost::DeviceAddedThunk(cp::UPnPDevice* device, void* user) {
     static_cast<DiscoveryHost*>(user)->OnDeviceAdded(device);
 }
@@ -195,36 +202,49 @@ void DiscoveryHost::LedStatusThunk(cp::UPnPService* service, int result, void* u
     static_cast<DiscoveryHost*>(user)->OnLedStatusResult(service->device, result, ledStatus);
 }
 
+// One queued call per device: the row goes in at once under the address; the
+// record stays valid meanwhile, since its departure waits for the
+// user-interface thread, which runs this call first.
 void DiscoveryHost::OnDeviceAdded(cp::UPnPDevice* device) {
     if (closing_.load()) return;
     const DeviceKey key = KeyOf(device);
     const bool supported = cp::IsSupportedModel(device) != 0;  // may rewrite a legacy model
     const DeviceFacts facts = FactsOf(device, supported);
     if (!supported) {
-        OnUiThread([&] { frontEnd_->UnsupportedDeviceAdded(DetachedRow(key, facts)); });
+        PostToUiThread([this, row = DetachedRow(key, facts)] {
+            if (!closing_.load()) frontEnd_->UnsupportedDeviceAdded(row);
+        });
         return;
     }
-    bool listed = false;
-    OnUiThread([&] { listed = frontEnd_->Table().FindDeviceRow(key.name, key.address) >= 0; });
-    if (listed) {
-        OnUiThread([&] { frontEnd_->RefreshScrollButtons(); });
+    std::vector<Backer>& behind = backers_[{key.name, key.address}];
+    behind.push_back(Backer{device, facts});
+    if (behind.size() > 1) {
+        // Another device already shows this row; this one stands by.
+        PostToUiThread([this] { frontEnd_->RefreshScrollButtons(); });
         return;
     }
-    // Listed at once under its address; a lookup confirms the name later.
-    OnUiThread([&] { InsertRow(device, key.name, key.address, facts); });
+    PostToUiThread([this, device, key, facts] {
+        if (closing_.load()) return;
+        InsertRow(device, key.name, key.address, facts);
+        frontEnd_->RefreshScrollButtons();
+    });
     if (device->friendlyName != nullptr) {
-        lookups_->Submit(device->friendlyName.get(), key.address.toStdString(),
-                         [this, key](bool matches) {
-                             if (!matches) return;
-                             QMetaObject::invokeMethod(
-                                 this, [this, key] { ConfirmMapName(key.name, key.address); },
-                                 Qt::QueuedConnection);
-                         });
+        LookUpMapName(device->friendlyName.get(), key.name, key.address);
     }
     if (facts.identifyLed && !closing_.load()) {
         cp::ControlPoint_GetLEDStatus(device->firstService, &DiscoveryHost::LedStatusThunk, this);
     }
-    OnUiThread([&] { frontEnd_->RefreshScrollButtons(); });
+}
+
+// Checks whether the device's own name resolves to its address; the outcome
+// reaches the row `rowName`/`address` on the user-interface thread.
+void DiscoveryHost::LookUpMapName(const char* name, const QString& rowName,
+                                  const QString& address) {
+    lookups_->Submit(name, address.toStdString(), [this, rowName, address](bool matches) {
+        QMetaObject::invokeMethod(
+            this, [this, rowName, address, matches] { MapNameChecked(rowName, address, matches); },
+            Qt::QueuedConnection);
+    });
 }
 
 void DiscoveryHost::InsertRow(cp::UPnPDevice* device, const QString& name, const QString& address,
@@ -241,46 +261,77 @@ void DiscoveryHost::InsertRow(cp::UPnPDevice* device, const QString& name, const
     frontEnd_->RedrawRow(row);
 }
 
-void DiscoveryHost::ConfirmMapName(const QString& name, const QString& address) {
+void DiscoveryHost::MapNameChecked(const QString& name, const QString& address, bool matches) {
     if (closing_.load() || chainStopped_.load()) return;
     DeviceTable& table = frontEnd_->Table();
     const int row = table.FindDeviceRow(name, address);
-    if (row < 0 || table.Row(row).mapName == name) return;
-    table.SetMapName(row, name);
-    frontEnd_->RedrawRow(row);
+    if (matches && row >= 0 && table.Row(row).mapName != name) {
+        table.SetMapName(row, name);
+        frontEnd_->RedrawRow(row);
+    }
+    emit mapNameChecked(name, address, matches);
 }
 
 void DiscoveryHost::OnDeviceRemoved(cp::UPnPDevice* device) {
     if (chainStopped_.load() || closing_.load()) return;
     const DeviceKey key = KeyOf(device);
     const bool supported = cp::IsSupportedModel(device) != 0;
-    OnUiThread([&] {
-        DeviceTable& table = frontEnd_->Table();
-        const int row = supported ? table.FindDeviceRow(key.name, key.address) : -1;
-        if (row >= 0) {
-            table.RemoveRow(row);
-            frontEnd_->AfterRowRemoved();
-            if (table.Count() > 0) {
-                table.Select(0);
-                frontEnd_->RefreshActionButtons();
-            }
-        } else if (!supported) {
-            frontEnd_->UnsupportedDeviceRemoved(DetachedRow(key, FactsOf(device, false)));
+    if (!supported) {
+        PostToUiThread([this, row = DetachedRow(key, FactsOf(device, false))] {
+            if (closing_.load()) return;
+            frontEnd_->UnsupportedDeviceRemoved(row);
+            frontEnd_->RefreshScrollButtons();
+        });
+        return;
+    }
+    const RowKey rowKey{key.name, key.address};
+    auto found = backers_.find(rowKey);
+    auto gone = found == backers_.end()
+                    ? std::vector<Backer>::iterator()
+                    : std::find_if(found->second.begin(), found->second.end(),
+                                   [&](const Backer& b) { return b.device == device; });
+    if (found == backers_.end() || gone == found->second.end()) {
+        PostToUiThread([this] { frontEnd_->RefreshScrollButtons(); });
+        return;
+    }
+    const bool shown = gone == found->second.begin();
+    found->second.erase(gone);
+    if (!shown) {
+        // A device standing by leaves; the row keeps the one it shows.
+        PostToUiThread([this] { frontEnd_->RefreshScrollButtons(); });
+        return;
+    }
+    const Backer* next = found->second.empty() ? nullptr : &found->second.front();
+    // Waits: once this returns, the record of `device` may be freed.
+    OnUiThread([&] { ReplaceOrRemoveRow(rowKey, next); });
+    if (next == nullptr) backers_.erase(found);
+}
+
+void DiscoveryHost::ReplaceOrRemoveRow(const RowKey& key, const Backer* next) {
+    DeviceTable& table = frontEnd_->Table();
+    const int row = table.FindDeviceRow(key.first, key.second);
+    if (row >= 0 && next != nullptr) {
+        table.SetDevice(row, next->device, next->facts);
+        if (table.Selected() == row) frontEnd_->RefreshActionButtons();
+        frontEnd_->RedrawRow(row);
+    } else if (row >= 0) {
+        table.RemoveRow(row);
+        frontEnd_->AfterRowRemoved();
+        if (table.Count() > 0) {
+            table.Select(0);
+            frontEnd_->RefreshActionButtons();
         }
-        frontEnd_->RefreshScrollButtons();
-    });
+    }
+    frontEnd_->RefreshScrollButtons();
 }
 
 void DiscoveryHost::OnLedStatusResult(cp::UPnPDevice* device, int resultCode, int ledStatus) {
     if (closing_.load()) return;
     const DeviceKey key = KeyOf(device);
-    if (resultCode != 0) {
-        OnUiThread([&] { frontEnd_->LedStatusAnswered(key.name, key.address, resultCode, false); });
-        return;
-    }
-    const bool on = ledStatus != 0;
-    OnUiThread([&] {
-        frontEnd_->LedStatusAnswered(key.name, key.address, 0, on);
+    PostToUiThread([this, key, resultCode, on = resultCode == 0 && ledStatus != 0] {
+        if (closing_.load()) return;
+        frontEnd_->LedStatusAnswered(key.name, key.address, resultCode, on);
+        if (resultCode != 0) return;
         DeviceTable& table = frontEnd_->Table();
         const int row = table.FindDeviceRow(key.name, key.address);
         if (row >= 0 && table.SetLed(row, on)) frontEnd_->RedrawRow(row);

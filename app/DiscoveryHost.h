@@ -3,9 +3,12 @@
 #include <QObject>
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "upnp/cp/ControlPoint.h"
 
@@ -21,9 +24,15 @@ namespace norvale::app {
 // Runs the UPnP stack on its own discovery thread with two control points
 // (LuNAS and MediaRenderer devices) and turns their reports into rows of the
 // front end's device table. Created and used on the user-interface thread;
-// `frontEnd` must outlive the host. Device reports reach the table by
-// blocking calls into the user-interface thread, so that thread must keep
-// its event loop running while the discovery thread may report.
+// `frontEnd` must outlive the host. A new device reaches the table by one
+// queued call into the user-interface thread; a departure by a blocking one
+// (after it the record may be freed), so that thread must keep its event
+// loop running while the discovery thread may report.
+//
+// A row is one (name, address) pair, and several devices may stand behind
+// it: two devices of one host with one name, or two device types of one
+// tree. The row shows the first of them; when it goes, the row switches to
+// the next one, and only the last one's departure removes the row.
 class DiscoveryHost : public QObject {
     Q_OBJECT
   public:
@@ -62,22 +71,38 @@ class DiscoveryHost : public QObject {
     // The discovery thread has ended (the quit request); emitted on the
     // user-interface thread after DiscoveryFrontEnd::DiscoveryStopped.
     void stopped();
+    // The map-name lookup of a row has ended: `matches` when the name
+    // resolved to the address in time (the map name is then the name).
+    void mapNameChecked(const QString& name, const QString& address, bool matches);
 
   private:
     void ThreadProc();
     void StopChain();
+    // A device that stands behind a row, as the discovery thread knows it.
+    struct Backer {
+        cp::UPnPDevice* device;
+        DeviceFacts facts;
+    };
+    using RowKey = std::pair<QString, QString>;  // name, address
+
     void OnDeviceAdded(cp::UPnPDevice* device);
     void OnDeviceRemoved(cp::UPnPDevice* device);
     void OnLedStatusResult(cp::UPnPDevice* device, int resultCode, int ledStatus);
+    void LookUpMapName(const char* name, const QString& rowName, const QString& address);
     void InsertRow(cp::UPnPDevice* device, const QString& name, const QString& address,
                    const DeviceFacts& facts);
-    // A lookup confirmed that `name` resolves to `address`: the row's map
-    // name becomes the name. User-interface thread.
-    void ConfirmMapName(const QString& name, const QString& address);
+    // The row's device left; `next` (null: none) stands behind it from now.
+    void ReplaceOrRemoveRow(const RowKey& key, const Backer* next);
+    // A lookup of `name` ended. User-interface thread.
+    void MapNameChecked(const QString& name, const QString& address, bool matches);
     // Runs `work` on the user-interface thread and waits for it; gives up
     // without running it once the host is being destroyed.
     template <typename F>
     void OnUiThread(F&& work);
+    // Queues `work` for the user-interface thread and returns at once; it
+    // runs in order with every other call, unless the host is gone by then.
+    template <typename F>
+    void PostToUiThread(F&& work);
 
     static void DeviceAddedThunk(cp::UPnPDevice* device, void* user);
     static void DeviceRemovedThunk(cp::UPnPDevice* device, void* user);
@@ -94,6 +119,8 @@ class DiscoveryHost : public QObject {
     std::mutex uiLock_;
     std::condition_variable uiDone_;
     std::atomic<bool> abandoned_{false};  // written under uiLock_
+    // The devices behind each row, first the one the row shows (discovery thread).
+    std::map<RowKey, std::vector<Backer>> backers_;
     std::thread thread_;
 };
 

@@ -9,7 +9,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <fstream>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace norvale::app {
 namespace {
@@ -61,7 +64,9 @@ void LookupLoop(std::shared_ptr<NameLookup::Shared> shared, std::size_t index) {
     for (Job job; TakeJob(*shared, inResolver, &job);) {
         const auto started = std::chrono::steady_clock::now();
         std::string address;
-        const bool resolved = shared->resolver(job.name, &address);
+        const bool resolved = shared->resolver != nullptr
+                                  ? shared->resolver(job.name, &address)
+                                  : ResolveIpv4Within(job.name, &address, shared->bound);
         --shared->busy;
         inResolver = false;
         const bool inTime = std::chrono::steady_clock::now() - started <= shared->bound;
@@ -73,25 +78,136 @@ void LookupLoop(std::shared_ptr<NameLookup::Shared> shared, std::size_t index) {
     }
 }
 
+void KeepForGood(std::shared_ptr<NameLookup::Shared> shared) {
+    static std::mutex lock;
+    static auto* const kept = new std::vector<std::shared_ptr<NameLookup::Shared>>;
+    std::lock_guard<std::mutex> guard(lock);
+    kept->push_back(std::move(shared));
+}
+
 }  // namespace
 
-bool ResolveIpv4(const std::string& name, std::string* address) {
+namespace {
+
+addrinfo Ipv4Hints() {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
+    return hints;
+}
+
+// The first address of `found` as dotted text; false for none.
+bool FirstAddress(const addrinfo* found, std::string* address) {
+    if (found == nullptr || found->ai_addr == nullptr) return false;
     char text[INET_ADDRSTRLEN] = {};
     const auto* in = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
     inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
-    freeaddrinfo(found);
     *address = text;
     return true;
 }
 
+// One system lookup on a resolver thread of its own, shared by the thread
+// and the caller waiting for it.
+struct Resolution {
+    std::mutex lock;
+    std::condition_variable done;
+    std::atomic<bool> finished{false};  // written under the lock as well
+    bool resolved = false;
+    std::string address;
+};
+
+// Resolver threads alive in the process. A lookup given up at its bound
+// leaves its thread to end when the name service gives up; while this many
+// are still at work, further lookups fail at once instead of starting more.
+constexpr int kMaxResolverThreads = 8;
+std::atomic<int> g_resolverThreads{0};
+
+// Lines of /etc/nsswitch.conf name the sources of each database.
+bool HostsLineHasMulticast(const std::string& line) {
+    std::size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line.compare(at, 6, "hosts:") != 0) return false;
+    return line.find("mdns", at) != std::string::npos ||
+           line.find("resolve", at) != std::string::npos;
+}
+
+bool IsNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+}
+
+}  // namespace
+
+bool ResolveIpv4(const std::string& name, std::string* address) {
+    const addrinfo hints = Ipv4Hints();
+    addrinfo* found = nullptr;
+    if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0) return false;
+    const bool ok = FirstAddress(found, address);
+    freeaddrinfo(found);
+    return ok;
+}
+
+bool ResolveIpv4Within(const std::string& name, std::string* address,
+                       std::chrono::milliseconds bound) {
+    if (++g_resolverThreads > kMaxResolverThreads) {
+        --g_resolverThreads;
+        return false;
+    }
+    auto resolution = std::make_shared<Resolution>();
+    try {
+        std::thread([resolution, name] {
+            std::string found;
+            const bool resolved = ResolveIpv4(name, &found);
+            {
+                std::lock_guard<std::mutex> guard(resolution->lock);
+                resolution->resolved = resolved;
+                resolution->address = std::move(found);
+                resolution->finished = true;
+            }
+            resolution->done.notify_all();
+            --g_resolverThreads;
+        }).detach();
+    } catch (const std::system_error&) {
+        --g_resolverThreads;
+        return false;
+    }
+    std::unique_lock<std::mutex> guard(resolution->lock);
+    if (!resolution->done.wait_for(guard, bound, [&] { return resolution->finished.load(); })) {
+        return false;  // the thread ends by itself
+    }
+    if (resolution->resolved) *address = resolution->address;
+    return resolution->resolved;
+}
+
+bool IsLookupName(const std::string& name, bool multicastResolver) {
+    if (name.empty() || name.size() > 253) return false;
+    std::size_t label = 0;
+    for (std::size_t i = 0; i <= name.size(); ++i) {
+        if (i < name.size() && name[i] != '.') {
+            if (!IsNameCharacter(name[i])) return false;
+            continue;
+        }
+        const std::size_t length = i - label;
+        if (length == 0 || length > 63 || name[label] == '-' || name[i - 1] == '-') return false;
+        label = i + 1;
+    }
+    const std::size_t last = name.rfind('.');
+    const bool local = last != std::string::npos && strcasecmp(name.c_str() + last, ".local") == 0;
+    return multicastResolver || !local;
+}
+
+bool SystemResolvesMulticastNames() {
+    static const bool multicast = [] {
+        std::ifstream config("/etc/nsswitch.conf");
+        for (std::string line; std::getline(config, line);) {
+            if (HostsLineHasMulticast(line)) return true;
+        }
+        return false;
+    }();
+    return multicast;
+}
+
 NameLookup::NameLookup(Resolver resolver, int threads, std::chrono::milliseconds bound)
     : shared_(std::make_shared<Shared>()) {
-    shared_->resolver = resolver != nullptr ? resolver : &ResolveIpv4;
+    shared_->resolver = resolver;  // null: ResolveIpv4Within with the bound
     shared_->bound = bound;
     const auto count = static_cast<std::size_t>(std::max(threads, 1));
     for (std::size_t i = 0; i < count; ++i) {
@@ -101,26 +217,37 @@ NameLookup::NameLookup(Resolver resolver, int threads, std::chrono::milliseconds
 }
 
 NameLookup::~NameLookup() {
+    // Which threads are in the resolver is read under the locks: no thread
+    // enters it once stopping is set, and one that leaves it takes the done
+    // lock before it may free the shared state, after this read.
+    std::vector<bool> inResolver;
     {
         std::lock_guard<std::mutex> done(shared_->doneLock);
         std::lock_guard<std::mutex> guard(shared_->lock);
         shared_->queue.clear();
         shared_->queued = 0;
         shared_->stopping = true;
+        for (const auto& flag : shared_->inResolver) inResolver.push_back(flag->load());
     }
     shared_->changed.notify_all();
+    bool detached = false;
     for (std::size_t i = 0; i < threads_.size(); ++i) {
         // One blocked in the resolver ends by itself once it returns.
-        if (*shared_->inResolver[i]) {
+        if (inResolver[i]) {
             threads_[i].detach();
+            detached = true;
         } else {
             threads_[i].join();
         }
     }
+    // The state a detached thread still uses is kept for the life of the
+    // process (a few hundred bytes), so that no thread ever frees it while
+    // another may have read it last.
+    if (detached) KeepForGood(shared_);
 }
 
 bool NameLookup::Submit(std::string name, std::string address, Done done) {
-    if (name.empty()) return false;
+    if (!IsLookupName(name, SystemResolvesMulticastNames())) return false;
     {
         std::lock_guard<std::mutex> guard(shared_->lock);
         if (shared_->stopping || shared_->queue.size() >= kMaxQueued) return false;

@@ -65,7 +65,7 @@ HttpReply SimDevice::route(const HttpRequest& request) {
     std::string path = requestPath(request.target);
     ServiceDef* service = nullptr;
     DeviceDef* owner = &def_.device;
-    std::string kind = path == def_.descriptionPath
+    std::string kind = path == requestPath(def_.descriptionPath)
                            ? "description"
                            : resourceKind(def_.device, path, &service, &owner);
     HttpShape shape = HttpShape::lookup(def_.http, kind, path);

@@ -162,6 +162,10 @@ void Simulator::readStdin() {
         std::fprintf(out_, "%s\n", reply.c_str());
         std::fflush(out_);
     }
+    // A command is one short line: input without a line end for this long
+    // (binary junk, /dev/zero) is dropped instead of piling up.
+    constexpr size_t kMaxCommandLine = 65536;
+    if (stdinBuffer_.size() > kMaxCommandLine) stdinBuffer_.clear();
 }
 
 void Simulator::send(int fd, std::string bytes, const sockaddr_in& to) {

@@ -1,5 +1,6 @@
 #include "upnp/cp/ControlPoint.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -12,6 +13,7 @@
 #include "upnp/cp/StackAdapter.h"
 #include "upnp/cp/StackLinks.h"
 #include "upnp/cp/XmlElement.h"
+#include "upnp/stack/DebugOutput.h"
 #include "upnp/stack/EventChain.h"
 #include "upnp/stack/LifetimeMonitor.h"
 #include "upnp/stack/Packet.h"
@@ -117,6 +119,7 @@ void ControlPoint_Search(ControlPoint* controlPoint) {
 void ControlPoint::OnSsdpResult(const char* udn, int alive, const char* location, int maxAge,
                                 int kind) {
     if (udn == nullptr || udn[0] == '\0') return;
+    maxAge = std::min(maxAge, kMaxAgeLimitSeconds);
     if (alive == 0) {
         OnByebye(udn);
     } else if (maxAge != 0 && location != nullptr && location[0] != '\0') {
@@ -153,7 +156,18 @@ void ControlPoint::OnAlive(const char* udn, const char* location, int maxAge, in
         return;
     }
     auto* device = static_cast<UPnPDevice*>(deviceTable_.Get(udn, Len(udn)));
-    if (device != nullptr && kind == 2) RefreshRoot(RootOf(device), location, maxAge);
+    if (device != nullptr) {
+        UPnPDevice* root = RootOf(device);
+        if (kind == 2) {
+            RefreshRoot(root, location, maxAge);
+        } else if (root->location != nullptr && std::strcmp(root->location.get(), location) == 0) {
+            // A search answer proves the device is there as well as a NOTIFY
+            // does: where multicast NOTIFYs are lost (IGMP snooping, Wi-Fi)
+            // the answers to repeated searches are all that keeps it listed.
+            root->lastRefresh = NowSeconds();
+            RestartExpiry(root, maxAge);
+        }
+    }
     deviceTable_.Unlock();
 }
 
@@ -187,13 +201,40 @@ void ControlPoint::RestartExpiry(UPnPDevice* root, int maxAge) {
                                &ExpireDevice, nullptr);
 }
 
-// Under the deviceTable lock: counts a new fetch from `host`; false when a cap is reached.
+// Under the deviceTable lock: counts a new fetch from `host`; false when a
+// cap of fetches or of devices is reached.
 bool ControlPoint::TakeFetchSlot(const std::string& host) {
-    if (pendingTable_.Count() >= static_cast<std::size_t>(options_.maxPendingFetches)) return false;
+    const int pending = static_cast<int>(pendingTable_.Count());
+    if (pending >= options_.maxPendingFetches || pending + trees_ >= options_.maxDevices) {
+        stack::DebugOutput("ControlPoint: device ignored, as many devices as allowed are tracked");
+        return false;
+    }
+    const auto trees = treesPerHost_.find(host);
     int& count = fetchesPerHost_[host];
-    if (count >= options_.maxPendingFetchesPerHost) return false;
+    const int onHost = count + (trees != treesPerHost_.end() ? trees->second : 0);
+    if (count >= options_.maxPendingFetchesPerHost || onHost >= options_.maxDevicesPerHost) {
+        if (count == 0) fetchesPerHost_.erase(host);
+        stack::DebugOutput("ControlPoint: device ignored, its host has as many devices as allowed");
+        return false;
+    }
     ++count;
     return true;
+}
+
+// Under the deviceTable lock: a tracked tree more (1) or less (-1) on its host.
+void ControlPoint::CountTree(UPnPDevice* root, int change) {
+    const std::string host = SplitUrl(root->location.get()).host;
+    trees_ += change;
+    int& count = treesPerHost_[host];
+    count += change;
+    if (count <= 0) treesPerHost_.erase(host);
+}
+
+stack::WebRequestOptions ControlPoint::FetchOptions(UPnPDevice* root) const {
+    // Description GETs change nothing on the device: they may go out side
+    // by side (SOAP calls keep their order).
+    return stack::WebRequestOptions{root, options_.fetchConnectTimeoutMs,
+                                    options_.fetchResponseTimeoutMs, false};
 }
 
 // Under the deviceTable lock.
@@ -218,8 +259,8 @@ void ControlPoint::StartFetch(const char* udn, const char* location, int maxAge)
     pendingTable_.Put(udn, Len(udn), request);
     deviceTable_.Unlock();
     // Queued without the table lock: the client may report on this thread.
-    void* token =
-        links_->QueuePacket(url.host.c_str(), url.port, get, &OnDescriptionResponse, request, this);
+    void* token = links_->QueuePacket(url.host.c_str(), url.port, get, &OnDescriptionResponse,
+                                      request, this, FetchOptions(nullptr));
     if (token != nullptr) {
         request->token = token;
         return;
@@ -285,6 +326,7 @@ bool ControlPoint::RegisterDeviceTree(UPnPDevice* root, const char* announcedUdn
         const char* udn = device->udn.get();
         if (udn != nullptr) deviceTable_.Put(udn, Len(udn), device);
     }
+    CountTree(root, 1);
     // Announced under a udn the tree does not list: that udn stands for the
     // root from now on, so its NOTIFYs refresh the tree and its byebye ends it.
     if (announcedUdn != nullptr && deviceTable_.Has(announcedUdn, Len(announcedUdn)) &&
@@ -319,19 +361,17 @@ void ControlPoint::CompleteDevice(UPnPDevice* root) {
 }
 
 void ControlPoint::RemoveDeviceTree(UPnPDevice* device) {
-    if (device->parent == nullptr) device->removing = 1;
+    if (device->parent == nullptr) {
+        device->removing = 1;
+        // Ends the tree's outstanding service-description fetches and SOAP
+        // calls, and only those: other devices of the same server go on.
+        links_->DropTagged(device);
+    }
     stack::LifetimeMonitor_Remove(timers_, device->parent != nullptr ? device->parent : device);
     for (UPnPDevice* child = device->firstEmbedded; child != nullptr; child = child->nextSibling) {
         RemoveDeviceTree(child);
     }
     for (UPnPService* service = device->firstService; service != nullptr; service = service->next) {
-        // Ends outstanding SOAP calls and service-description fetches.
-        UrlParts control = SplitUrl(service->controlURL.get());
-        links_->DropRequests(control.host.c_str(), control.port);
-        UrlParts scpd = SplitUrl(service->SCPDURL.get());
-        if (scpd.host != control.host || scpd.port != control.port) {
-            links_->DropRequests(scpd.host.c_str(), scpd.port);
-        }
         stack::LifetimeMonitor_Remove(timers_, service);
     }
     if (device->announced != 0) {
@@ -343,7 +383,10 @@ void ControlPoint::RemoveDeviceTree(UPnPDevice* device) {
     if (udn != nullptr && deviceTable_.Get(udn, Len(udn)) == device) {
         deviceTable_.Remove(udn, Len(udn));
     }
-    if (device->parent == nullptr) RemoveAliases(device);
+    if (device->parent == nullptr) {
+        RemoveAliases(device);
+        CountTree(device, -1);
+    }
 }
 
 // Under the deviceTable lock: drops every alias entry (extra 1) of `table`
@@ -376,6 +419,7 @@ void ControlPoint::DiscardTree(UPnPDevice* root) {
             }
         }
         RemoveAliases(root);
+        CountTree(root, -1);
     }
     FreeDeviceTree(root);
 }
@@ -471,6 +515,8 @@ void ControlPoint::OnDestroy() {
     pendingTable_.Clear();
     locationTable_.Clear();
     fetchesPerHost_.clear();
+    treesPerHost_.clear();
+    trees_ = 0;
 }
 
 }  // namespace norvale::cp

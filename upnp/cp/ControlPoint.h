@@ -10,6 +10,7 @@
 #include "upnp/stack/ChainedObject.h"
 #include "upnp/stack/KeyedTable.h"
 #include "upnp/stack/StackSemaphore.h"
+#include "upnp/stack/WebClient.h"
 
 namespace norvale::stack {
 class EventChain;
@@ -57,7 +58,24 @@ struct ControlPointOptions {
     // once (500 devices), about 1 MB of bookkeeping at the cap.
     int maxPendingFetchesPerHost = 16;
     int maxPendingFetches = 1024;
+    // Devices (description trees, tracked or being fetched) at most per
+    // LOCATION host and in all; past a cap a new device is ignored (with a
+    // debug message) until one leaves. 32 per host leaves room for a host
+    // running many UPnP programs; 1024 in all is twice the largest network
+    // measured. Embedded devices per tree and services per device are capped
+    // where descriptions are read (DeviceDescription.h).
+    int maxDevicesPerHost = 32;
+    int maxDevices = 1024;
+    // Deadlines of description and service-description fetches: a LAN
+    // device answers within milliseconds, so a few seconds tell a silent
+    // one. SOAP calls keep the HTTP client's own (30 s).
+    int fetchConnectTimeoutMs = 3000;
+    int fetchResponseTimeoutMs = 5000;
 };
+
+// Longest max-age taken from an announcement (one day): a larger one, up to
+// the saturated 2^31 - 1, would keep a device that is gone listed for ever.
+inline constexpr int kMaxAgeLimitSeconds = 86400;
 
 // Follows the devices of one SSDP search target on a chain: fetches their
 // descriptions, announces every LuNAS:n or MediaRenderer:n device (n >= 1)
@@ -92,6 +110,9 @@ class ControlPoint : public stack::ChainedObject {
     // The port of the event listener (0 when it could not be opened).
     int EventListenerPort() const;
 
+    // Deadlines and tag of a fetch for the tree `root` (null: a description).
+    stack::WebRequestOptions FetchOptions(UPnPDevice* root) const;
+
     // Internal steps, public for the description and SOAP code of this
     // library; the application does not call them.
     // Enters every udn of a new tree (embedded devices take the root's
@@ -118,6 +139,7 @@ class ControlPoint : public stack::ChainedObject {
     void StartFetch(const char* udn, const char* location, int maxAge);
     bool TakeFetchSlot(const std::string& host);
     void ReleaseFetchSlot(const DescriptionRequest& request);
+    void CountTree(UPnPDevice* root, int change);
     void RefreshRoot(UPnPDevice* root, const char* location, int maxAge);
     void RestartExpiry(UPnPDevice* root, int maxAge);
     void RemoveAliases(UPnPDevice* root);
@@ -144,8 +166,11 @@ class ControlPoint : public stack::ChainedObject {
     // LOCATION -> udn of a fetch in progress (extra 0), or, with extra 1, a
     // root that was seen announcing this LOCATION too (removed with it)
     stack::KeyedTable<void*> locationTable_;
-    // LOCATION host -> description fetches in progress (under the deviceTable lock)
+    // LOCATION host -> description fetches in progress, and tracked trees
+    // (both under the deviceTable lock)
     std::unordered_map<std::string, int> fetchesPerHost_;
+    std::unordered_map<std::string, int> treesPerHost_;
+    int trees_ = 0;
     // The timer data of a search asked for from any thread.
     struct SearchKey {
         ControlPoint* owner;

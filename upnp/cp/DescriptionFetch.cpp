@@ -1,9 +1,12 @@
 #include "upnp/cp/DescriptionFetch.h"
 
+#include <string>
+
 #include "upnp/cp/ControlPoint.h"
 #include "upnp/cp/DeviceDescription.h"
 #include "upnp/cp/StackAdapter.h"
 #include "upnp/cp/StackLinks.h"
+#include "upnp/stack/DebugOutput.h"
 #include "upnp/stack/Packet.h"
 #include "upnp/stack/WebClient.h"
 
@@ -26,17 +29,33 @@ void SettleServices(UPnPDevice* root, int interrupt, bool failed) {
     // frees it.
 }
 
-int QueueServices(UPnPDevice* device) {
+// Queues the SCPD request of every service below `device` whose SCPD lives
+// on the description's own host (`host`); a service elsewhere is not fetched
+// and keeps no actions, so a description cannot send requests to other hosts.
+// Counts each queued request in the root's pendingDescriptions; returns how
+// many could not be queued.
+int QueueServices(UPnPDevice* device, const std::string& host) {
     int failed = 0;
     for (UPnPDevice* child = device->firstEmbedded; child != nullptr; child = child->nextSibling) {
-        failed += QueueServices(child);
+        failed += QueueServices(child, host);
     }
+    UPnPDevice* root = RootOf(device);
     for (UPnPService* service = device->firstService; service != nullptr; service = service->next) {
         UrlParts url = SplitUrl(service->SCPDURL.get());
+        if (url.host != host) {
+            stack::DebugOutput("ControlPoint: a service description on another host is not read");
+            continue;
+        }
         stack::Packet* get = BuildGetRequest(url.host.c_str(), url.port, url.path.c_str(), "GET");
-        void* token = RootOf(device)->owner->Links().QueuePacket(
-            url.host.c_str(), url.port, get, &ProcessServiceDescription, device, service);
-        if (token == nullptr) ++failed;
+        ++root->pendingDescriptions;
+        void* token =
+            root->owner->Links().QueuePacket(url.host.c_str(), url.port, get,
+                                             &ProcessServiceDescription, device, service,
+                                             root->owner->FetchOptions(root));
+        if (token == nullptr) {
+            --root->pendingDescriptions;
+            ++failed;
+        }
     }
     return failed;
 }
@@ -51,24 +70,15 @@ int ProcessDeviceDescription(ControlPoint* cp, const char* body, std::ptrdiff_t 
     if (tree == nullptr) return 1;
     if (tree->udn == nullptr && announcedUdn != nullptr) tree->udn = CopyText(announcedUdn);
     if (!cp->RegisterDeviceTree(tree.get(), announcedUdn)) return 1;
-    UPnPDevice* root = tree.release();
-    root->pendingDescriptions = CountServices(root);
-    if (root->pendingDescriptions == 0) {
-        cp->CompleteDevice(root);
-    } else {
-        FetchServiceDescriptions(root);
-    }
+    FetchServiceDescriptions(tree.release());
     return 0;
 }
 
 void FetchServiceDescriptions(UPnPDevice* root) {
-    // One extra count keeps the tree alive while the requests are queued.
-    ++root->pendingDescriptions;
-    const int failed = QueueServices(root);
-    for (int i = 0; i < failed; ++i) {
-        if (root->failure == 0) root->failure = 1;
-        --root->pendingDescriptions;
-    }
+    // One count of its own keeps the tree alive while the requests are
+    // queued; with nothing to fetch, settling it completes the tree at once.
+    root->pendingDescriptions = 1;
+    if (QueueServices(root, SplitUrl(root->location.get()).host) > 0) root->failure = 1;
     SettleServices(root, 0, false);
 }
 

@@ -17,9 +17,11 @@ int ProcessDeviceDescription(ControlPoint* cp, const char* body, std::ptrdiff_t 
                              const char* location, const char* interfaceAddress, int maxAge,
                              const char* announcedUdn);
 
-// Requests the SCPD of every service of the tree below `device` (embedded
-// devices first). Requests that cannot be queued count as failed fetches.
-void FetchServiceDescriptions(UPnPDevice* device);
+// Requests the SCPD of every service of the tree `root` (embedded devices
+// first) that lives on the host of root.location; a service on another host
+// is not fetched and has no actions. Requests that cannot be queued count as
+// failed fetches. With nothing to fetch the tree is complete at once.
+void FetchServiceDescriptions(UPnPDevice* root);
 
 // HTTP handler of one SCPD request (user1 the device, user2 the service).
 void ProcessServiceDescription(const HttpReply& reply, void* device, void* service);

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "upnp/cp/StackAdapter.h"
+#include "upnp/stack/DebugOutput.h"
 #include "upnp/stack/Packet.h"
 
 namespace norvale::cp {
@@ -81,9 +82,16 @@ std::unique_ptr<UPnPService> ParseServiceElement(XmlElement element, const std::
     return service;
 }
 
+// The cap counts the services of every serviceList of the device.
 bool ParseServiceList(XmlElement list, UPnPDevice* device, const std::string& base) {
+    int count = 0;
+    for (const UPnPService* s = device->firstService; s != nullptr; s = s->next) ++count;
     for (XmlElement child = list.FirstChild(); child; child = child.NextSibling()) {
         if (!child.NameIs("service")) continue;
+        if (count++ == kMaxServicesPerDevice) {
+            stack::DebugOutput("ControlPoint: services past the cap of a device are left out");
+            break;
+        }
         std::unique_ptr<UPnPService> service = ParseServiceElement(child, base);
         if (service == nullptr) return false;
         service->device = device;
@@ -93,11 +101,24 @@ bool ParseServiceList(XmlElement list, UPnPDevice* device, const std::string& ba
     return true;
 }
 
-bool ParseDeviceList(XmlElement list, UPnPDevice* device, const std::string& base, int depth) {
+std::unique_ptr<UPnPDevice> ParseDevice(XmlElement element, ControlPoint* owner,
+                                        const std::string& baseUrl, int maxAge,
+                                        const char* interfaceAddress, int depth,
+                                        int* embeddedLeft);
+
+// `embeddedLeft`: embedded devices the tree may still take.
+bool ParseDeviceList(XmlElement list, UPnPDevice* device, const std::string& base, int depth,
+                     int* embeddedLeft) {
     for (XmlElement child = list.FirstChild(); child; child = child.NextSibling()) {
         if (!child.NameIs("device")) continue;
-        std::unique_ptr<UPnPDevice> embedded = ParseDeviceElement(
-            child, device->owner, base, device->maxAge, device->interfaceAddress, depth + 1);
+        if (*embeddedLeft <= 0) {
+            stack::DebugOutput("ControlPoint: embedded devices past the cap of a tree are left out");
+            return true;
+        }
+        --*embeddedLeft;
+        std::unique_ptr<UPnPDevice> embedded =
+            ParseDevice(child, device->owner, base, device->maxAge, device->interfaceAddress,
+                        depth + 1, embeddedLeft);
         if (embedded == nullptr) return false;
         embedded->parent = device;
         embedded->nextSibling = device->firstEmbedded;
@@ -163,9 +184,12 @@ std::string ResolvePresentationUrl(const std::string& base, std::string_view tex
     return Resolve(base, text);
 }
 
-std::unique_ptr<UPnPDevice> ParseDeviceElement(XmlElement element, ControlPoint* owner,
-                                               const std::string& baseUrl, int maxAge,
-                                               const char* interfaceAddress, int depth) {
+namespace {
+
+std::unique_ptr<UPnPDevice> ParseDevice(XmlElement element, ControlPoint* owner,
+                                        const std::string& baseUrl, int maxAge,
+                                        const char* interfaceAddress, int depth,
+                                        int* embeddedLeft) {
     if (depth > kMaxDeviceDepth) return nullptr;
     auto device = std::make_unique<UPnPDevice>();
     device->owner = owner;
@@ -177,7 +201,7 @@ std::unique_ptr<UPnPDevice> ParseDeviceElement(XmlElement element, ControlPoint*
         const std::string_view name = child.Name();
         bool ok = true;
         if (name == "deviceList") {
-            ok = ParseDeviceList(child, device.get(), baseUrl, depth);
+            ok = ParseDeviceList(child, device.get(), baseUrl, depth, embeddedLeft);
         } else if (name == "serviceList") {
             ok = ParseServiceList(child, device.get(), baseUrl);
         } else if (name == "UDN") {
@@ -190,6 +214,15 @@ std::unique_ptr<UPnPDevice> ParseDeviceElement(XmlElement element, ControlPoint*
         if (!ok) return nullptr;
     }
     return device;
+}
+
+}  // namespace
+
+std::unique_ptr<UPnPDevice> ParseDeviceElement(XmlElement element, ControlPoint* owner,
+                                               const std::string& baseUrl, int maxAge,
+                                               const char* interfaceAddress, int depth) {
+    int embeddedLeft = kMaxEmbeddedDevicesPerTree;
+    return ParseDevice(element, owner, baseUrl, maxAge, interfaceAddress, depth, &embeddedLeft);
 }
 
 std::unique_ptr<UPnPDevice> ParseDeviceDescription(const char* body, std::ptrdiff_t length,

@@ -19,6 +19,13 @@ namespace norvale::cp {
 // device nesting are rejected like malformed documents.
 inline constexpr std::size_t kMaxDescriptionBytes = 1 << 20;
 inline constexpr int kMaxDeviceDepth = 16;
+// A tree holds at most 32 embedded devices and a device at most 32 services;
+// further ones are left out (with a debug message), so that one description
+// cannot fill the tables or send hundreds of requests. Real trees (a gateway
+// with its WAN devices, a NAS with a media server and a renderer) stay far
+// below.
+inline constexpr int kMaxEmbeddedDevicesPerTree = 32;
+inline constexpr int kMaxServicesPerDevice = 32;
 
 // The User-Agent of every request the control point sends.
 inline constexpr char kUserAgent[] = "WINDOWS UPnP/1.0 Quillon/1.0.2547";
@@ -40,8 +47,8 @@ std::string ResolvePresentationUrl(const std::string& base, std::string_view tex
 // Builds a tree from a `device` element. Null when the element or one of
 // its embedded devices or services is incomplete (a service lacks one of
 // serviceType, serviceId, SCPDURL, controlURL, eventSubURL) or nesting is
-// deeper than kMaxDeviceDepth. Owner, maxAge and interface are copied into
-// every device.
+// deeper than kMaxDeviceDepth. Embedded devices and services past their caps
+// are left out. Owner, maxAge and interface are copied into every device.
 std::unique_ptr<UPnPDevice> ParseDeviceElement(XmlElement element, ControlPoint* owner,
                                                const std::string& baseUrl, int maxAge,
                                                const char* interfaceAddress, int depth = 0);

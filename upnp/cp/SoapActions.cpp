@@ -68,9 +68,10 @@ void Send(UPnPService* service, SoapCall* call, const char* action, const std::s
     UrlParts url = SplitUrl(service->controlURL.get());
     const std::string header = SoapRequestHeader(url.path.c_str(), url.host.c_str(), url.port,
                                                  service->serviceType.get(), action, body.size());
-    RootOf(service->device)
-        ->owner->Links()
-        .QueueRaw(url.host.c_str(), url.port, header, body, handler, service, call);
+    UPnPDevice* root = RootOf(service->device);
+    // Tagged with its tree: the tree's removal ends it, and nothing else does.
+    root->owner->Links().QueueRaw(url.host.c_str(), url.port, header, body, handler, service, call,
+                                  root);
 }
 
 }  // namespace

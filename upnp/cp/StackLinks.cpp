@@ -85,7 +85,17 @@ struct RawRequest {
     std::string header;
     std::string body;
     Thunk* thunk;
+    void* tag;
 };
+
+// The HTTP client's pool, and the connections one device's server may have
+// at once. Descriptions and service descriptions are asked for with
+// HTTP/1.0, one connection each: sixteen sockets fetch that many at a time
+// (a network of 500 devices asks for 2,000 documents at once), and two
+// connections per server (the host's share of the pool) fetch a device's
+// service descriptions side by side.
+constexpr int kHttpPoolSockets = 16;
+constexpr int kConnectionsPerServer = 2;
 
 // Marks a session whose Expect header has been looked at.
 char expectChecked;
@@ -175,7 +185,8 @@ void SendRaw(RawRequest* request) {
         token = stack::WebClient_Request(r->http, &server, stack::CopyText(r->header),
                                          static_cast<int>(r->header.size()), 0,
                                          stack::CopyText(r->body), static_cast<int>(r->body.size()),
-                                         0, &OnResponse, nullptr, r->thunk, nullptr);
+                                         0, &OnResponse, nullptr, r->thunk, nullptr,
+                                         stack::WebRequestOptions{r->tag, 0, 0});
     }
     if (token == nullptr) OnUnqueued(r->thunk);
 }
@@ -204,14 +215,17 @@ StackLinks::StackLinks(stack::EventChain* chain, ControlPoint* owner, const char
                                                   static_cast<int>(std::strlen(searchTarget)),
                                                   &OnSsdpSighting, owner);
     }
-    objects_->http = stack::WebClient_Create(5, chain);
+    stack::WebClientOptions http;
+    http.connectionsPerServer = kConnectionsPerServer;
+    objects_->http = stack::WebClient_CreateWithOptions(kHttpPoolSockets, chain, http);
     objects_->timers = stack::LifetimeMonitor_Create(chain);
 }
 
 StackLinks::~StackLinks() = default;
 
 void* StackLinks::QueuePacket(const char* host, int port, stack::Packet* packet,
-                              HttpHandler handler, void* user1, void* user2) {
+                              HttpHandler handler, void* user1, void* user2,
+                              const stack::WebRequestOptions& options) {
     sockaddr_in server{};
     if (!ToAddress(host, port, &server)) {
         stack::DestroyPacket(packet);
@@ -219,15 +233,16 @@ void* StackLinks::QueuePacket(const char* host, int port, stack::Packet* packet,
     }
     auto* thunk = new Thunk{handler, user1, user2, {}, false};
     void* token = stack::WebClient_RequestPacket(objects_->http, &server, packet, &OnResponse,
-                                                 thunk, nullptr);
+                                                 thunk, nullptr, options);
     if (token == nullptr) delete thunk;
     return token;
 }
 
 void StackLinks::QueueRaw(const char* host, int port, const std::string& header,
-                          const std::string& body, HttpHandler handler, void* user1, void* user2) {
-    auto* raw = new RawRequest{objects_->http, host, port,
-                               header,         body, new Thunk{handler, user1, user2, {}, false}};
+                          const std::string& body, HttpHandler handler, void* user1, void* user2,
+                          void* tag) {
+    auto* raw = new RawRequest{objects_->http, host, port, header, body,
+                               new Thunk{handler, user1, user2, {}, false}, tag};
     RawQueue& queue = *objects_->raw;
     {
         std::lock_guard<std::mutex> guard(queue.lock);
@@ -243,8 +258,8 @@ void StackLinks::Cancel(void* token) {
     if (token != nullptr) stack::WebClient_Cancel(objects_->http, token);
 }
 
-void StackLinks::DropRequests(const char* host, int port) {
-    stack::WebClient_DropServerRequests(objects_->http, host, port);
+void StackLinks::DropTagged(void* tag) {
+    stack::WebClient_DropTagged(objects_->http, tag);
 }
 
 void StackLinks::Search() {

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "upnp/stack/WebClient.h"
+
 namespace norvale::stack {
 class EventChain;
 struct Packet;
@@ -30,7 +32,8 @@ struct HttpReply {
 using HttpHandler = void (*)(const HttpReply& reply, void* user1, void* user2);
 
 // The stack objects a control point talks through: its HTTP client (pool of
-// 5), SSDP client and event listener. Created on the chain, which owns the
+// 16, two connections per server), SSDP client and event listener. Created
+// on the chain, which owns the
 // underlying objects; this holder only keeps the pointers.
 class StackLinks {
   public:
@@ -42,16 +45,19 @@ class StackLinks {
     ~StackLinks();
 
     // Queues `packet` (taken over) to host:port; returns the cancel token.
+    // `options` carry the tag (the device tree the request belongs to) and
+    // the deadlines of the request.
     void* QueuePacket(const char* host, int port, stack::Packet* packet, HttpHandler handler,
-                      void* user1, void* user2);
+                      void* user1, void* user2, const stack::WebRequestOptions& options = {});
     // Queues the raw texts (copied) to host:port. Any thread: the request
     // reaches the HTTP client on the chain thread's next pass.
     void QueueRaw(const char* host, int port, const std::string& header, const std::string& body,
-                  HttpHandler handler, void* user1, void* user2);
+                  HttpHandler handler, void* user1, void* user2, void* tag = nullptr);
     // Cancels a request queued by QueuePacket; its handler is called once.
     void Cancel(void* token);
-    // Drops every request queued to host:port; handlers get interrupt 6.
-    void DropRequests(const char* host, int port);
+    // Drops every request queued or in progress with `tag`; handlers get
+    // interrupt 6. Requests of other tags to the same server go on.
+    void DropTagged(void* tag);
     int EventListenerPort() const;
     // A fresh search (with its repeats) on every local address; chain
     // thread only. Nothing without an SSDP client.

@@ -11,6 +11,7 @@
 #include "upnp/stack/EventChain.h"
 #include "upnp/stack/LifetimeMonitor.h"
 #include "upnp/stack/SocketCalls.h"
+#include "upnp/stack/StackClock.h"
 
 namespace norvale::stack {
 AsyncSocket::AsyncSocket(EventChain* chain, int initialBufferSize, AsyncSocket_OnData onData,
@@ -271,12 +272,16 @@ bool AsyncSocket::MakeRoom() {
 
 // A stream socket reads once per wake. A datagram socket takes every
 // datagram that is ready (a burst of answers must not wait in the kernel's
-// buffer for the next pass), up to a bound so that a flood cannot hold the
-// chain thread for ever.
+// buffer for the next pass), for at most kMaxDrainMsPerWake, so that a
+// flood cannot hold the chain thread: the rest waits for the next pass.
 void AsyncSocket::Read(int fd) {
-    const int rounds = datagram_ ? kMaxDatagramsPerWake : 1;
-    for (int round = 0; round < rounds; ++round) {
-        if (!ReadOnce(fd)) return;
+    if (!datagram_) {
+        ReadOnce(fd);
+        return;
+    }
+    const std::int64_t until = StackClock_NowMs() + kMaxDrainMsPerWake;
+    while (ReadOnce(fd)) {
+        if (StackClock_NowMs() >= until) return;
     }
 }
 

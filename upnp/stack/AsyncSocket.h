@@ -33,8 +33,10 @@ enum SendResult : int {
 // (room for a large device description).
 constexpr int kConnectTimeoutMs = 30000;
 constexpr int kDefaultMaxBufferSize = 8 * 1024 * 1024;
-// Most datagrams a datagram socket takes in one wake.
-constexpr int kMaxDatagramsPerWake = 4096;
+// How long a datagram socket may take ready datagrams in one wake (stack
+// clock): long enough for a burst of hundreds of answers, short enough that
+// the timers and the other sockets of the chain keep their turn under a flood.
+constexpr int kMaxDrainMsPerWake = 5;
 
 // Callbacks; all run on the chain thread, never with the socket lock held.
 // `user` is the pointer given to Connect/Adopt (the data handler may replace

@@ -167,16 +167,23 @@ bool HttpReader::ParseHead() {
 }
 
 // Reads Transfer-Encoding, Connection and Content-Length into the body kind
-// and the keep-alive decision.
+// and the keep-alive decision. The only transfer coding read is a single
+// "chunked" over all Transfer-Encoding headers; any other coding list
+// ("gzip", "chunked, gzip", "gzip, chunked", an empty one) cannot be framed
+// and fails the message rather than being read by its Content-Length.
 bool HttpReader::ReadFraming() {
-    bool chunked = false, otherCoding = false, close = false, keep = false;
+    bool close = false, keep = false;
+    int codings = 0, chunkedCodings = 0;
     std::int64_t contentLength = -1;
     for (const PacketHeader* h = packet_->firstHeader; h != nullptr; h = h->next) {
         if (EqualsNoCase(h->name, h->nameLength, "transfer-encoding")) {
-            bool last = false;
-            ForEachToken(h->value, h->valueLength,
-                         [&](const char* t, int n) { last = EqualsNoCase(t, n, "chunked"); });
-            (last ? chunked : otherCoding) = true;
+            int listed = 0;
+            ForEachToken(h->value, h->valueLength, [&](const char* t, int n) {
+                if (n == 0) return;  // empty list elements are allowed
+                ++listed;
+                if (EqualsNoCase(t, n, "chunked")) ++chunkedCodings;
+            });
+            codings += listed == 0 ? 1 : listed;  // an empty list counts as unknown
         } else if (EqualsNoCase(h->name, h->nameLength, "content-length")) {
             const std::int64_t value = ParseContentLength(h->value, h->valueLength);
             if (value < 0 || (contentLength >= 0 && value != contentLength)) return false;
@@ -184,9 +191,9 @@ bool HttpReader::ReadFraming() {
         }
     }
     ReadConnectionTokens(packet_, &close, &keep);
-    if (chunked) otherCoding = false;
+    if (codings != chunkedCodings || chunkedCodings > 1) return false;
+    const bool chunked = chunkedCodings == 1;
     if (mode_ == Mode::kRequest) {
-        if (otherCoding) return false;
         const bool http10 =
             packet_->versionLength == 3 && std::memcmp(packet_->version, "1.0", 3) == 0;
         keepAlive_ = !http10 && !close;
@@ -194,7 +201,6 @@ bool HttpReader::ReadFraming() {
     } else {
         keepAlive_ = requestKeepsAlive_ && !close && (IsHttp11OrLater(packet_) || keep);
         body_ = chunked              ? Body::kChunked
-                : otherCoding        ? Body::kUntilClose
                 : contentLength >= 0 ? Body::kLength
                                      : Body::kUntilClose;
         const int code = packet_->statusCode;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <string_view>
 
 #include "upnp/stack/AddressWatcher.h"
 #include "upnp/stack/DebugOutput.h"
@@ -72,13 +73,26 @@ bool LocationIsSender(const char* location, std::uint32_t sender) {
     return host != 0 && host != INADDR_NONE && host == sender;
 }
 
+// What an NTS value announces. Only the two UDA words are acted on;
+// ssdp:update (a device whose boot id changes) keeps the device as it is, and
+// any other value, or none, is no reason to drop a live device.
+enum class Announcement { kNone, kAlive, kByebye, kOther };
+
+Announcement AnnouncementOf(const char* value, int length) {
+    length = TrimText(value, length);
+    const std::string_view word(value, static_cast<std::size_t>(length));
+    if (EqualsIgnoringCase(word, "ssdp:alive")) return Announcement::kAlive;
+    if (EqualsIgnoringCase(word, "ssdp:byebye")) return Announcement::kByebye;
+    return Announcement::kOther;
+}
+
 struct Sighting {
     std::string udn;
     bool hasUdn = false;
     char* location = nullptr;
     int maxAge = 0;
     bool match = false;
-    bool alive = false;
+    Announcement announcement = Announcement::kNone;
 };
 
 }  // namespace
@@ -333,9 +347,8 @@ void SsdpClient::HandleDatagram(char* buffer, int length, std::uint32_t senderAd
                                      static_cast<std::size_t>(prefixLength_)) == 0 &&
                          ParseDecimal(h->value + prefixLength_, h->valueLength - prefixLength_) >=
                              minimumVersion_;
-        } else if (request && h->nameLength >= 3 && strncasecmp(h->name, "NTS", 3) == 0) {
-            seen.alive = h->valueLength >= 10 && std::strncmp(h->value, "ssdp:alive", 10) == 0;
-            if (!seen.alive) seen.match = false;
+        } else if (request && NameIs(h, "NTS")) {
+            seen.announcement = AnnouncementOf(h->value, h->valueLength);
         } else if (NameIs(h, "USN")) {
             seen.udn = UdnOf(h->value, h->valueLength);
             seen.hasUdn = !seen.udn.empty();
@@ -347,13 +360,13 @@ void SsdpClient::HandleDatagram(char* buffer, int length, std::uint32_t senderAd
     }
     char* udn = seen.hasUdn ? seen.udn.data() : nullptr;
     if (request) {
-        if (seen.alive) {
+        if (seen.announcement == Announcement::kAlive) {
             if (!seen.match || seen.location == nullptr ||
                 !LocationIsSender(seen.location, senderAddress)) {
                 return;
             }
             onResult_(this, udn, -1, seen.location, seen.maxAge, kSsdpKindNotify, user_);
-        } else {
+        } else if (seen.announcement == Announcement::kByebye) {
             onResult_(this, udn, 0, seen.location, seen.maxAge, kSsdpKindNotify, user_);
         }
         return;

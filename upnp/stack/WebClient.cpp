@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -94,8 +95,10 @@ ILibWebClient* WebClient_Create(int poolSize, EventChain* chain) {
 WebRequestToken ILibWebClient::Request(const sockaddr_in& server, char* header, int headerLength,
                                        int headerOwnership, char* body, int bodyLength,
                                        int bodyOwnership, WebClient_OnResponse callback,
-                                       WebClient_OnSendOk onSendOk, void* user1, void* user2) {
+                                       WebClient_OnSendOk onSendOk, void* user1, void* user2,
+                                       const WebRequestOptions& requestOptions) {
     auto* request = new RequestRecord;
+    request->options = requestOptions;
     AdoptBuffer(request, 0, header, headerLength, headerOwnership);
     AdoptBuffer(request, 1, body, bodyLength, bodyOwnership);
     request->head = headerLength > 5 && header != nullptr && strncasecmp(header, "HEAD ", 5) == 0;
@@ -107,7 +110,6 @@ WebRequestToken ILibWebClient::Request(const sockaddr_in& server, char* header, 
 
     char address[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &server.sin_addr, address, sizeof address);
-    const std::string key = ConnectionKey(address, ntohs(server.sin_port), 0);
     // Once queued, the chain thread may finish and free the request at any
     // moment: its id is kept here for the token.
     std::uint64_t id = 0;
@@ -119,6 +121,8 @@ WebRequestToken ILibWebClient::Request(const sockaddr_in& server, char* header, 
         }
         id = nextId_++;
         request->id = id;
+        const std::string key =
+            ChooseKeyLocked(address, ntohs(server.sin_port), request->options.ordered);
         ConnectionRecord* connection = connections_.Get(key.data(), key.size());
         if (connection == nullptr) {
             connection = new ConnectionRecord(this, server, key);
@@ -141,6 +145,26 @@ WebRequestToken ILibWebClient::Request(const sockaddr_in& server, char* header, 
     }
     EventChain_Wake(chain_);
     return reinterpret_cast<WebRequestToken>(static_cast<std::uintptr_t>(id));
+}
+
+// Under the lock: the key of the connection a new request to address:port
+// joins. Slot 0 for a request that keeps its order; else the first slot
+// without a connection record, or, when every slot has one, the first with
+// the shortest queue.
+std::string ILibWebClient::ChooseKeyLocked(const char* address, int port, bool ordered) {
+    std::string chosen;
+    std::size_t shortest = 0;
+    const int slots = ordered ? 1 : options_.connectionsPerServer;
+    for (int slot = 0; slot < slots; ++slot) {
+        std::string key = ConnectionKey(address, port, slot);
+        ConnectionRecord* connection = connections_.Get(key.data(), key.size());
+        if (connection == nullptr) return key;
+        if (chosen.empty() || connection->queue.size() < shortest) {
+            shortest = connection->queue.size();
+            chosen = std::move(key);
+        }
+    }
+    return chosen.empty() ? ConnectionKey(address, port, 0) : chosen;
 }
 
 // Calls the final callback of a request that ends without a response, then frees it.
@@ -173,13 +197,7 @@ void ILibWebClient::Cancel(WebRequestToken token) {
         connection->current->finished) {
         return;
     }
-    if (connection->delivering) {
-        connection->abortInterrupt = kWebInterruptNone;
-        connection->reader.Stop();
-        return;
-    }
-    connection->abortInterrupt = kWebInterruptNone;
-    AfterAbort(connection);
+    AbortCurrent(connection, kWebInterruptNone);
 }
 
 // Removes a waiting request from its queue (null when it is not waiting);
@@ -206,7 +224,12 @@ RequestRecord* ILibWebClient::TakeRequestLocked(std::uint64_t id, ConnectionReco
 }
 
 void ILibWebClient::DropServerRequests(const char* addressText, int port) {
-    const std::string key = ConnectionKey(addressText, port, 0);
+    for (int slot = 0; slot < std::max(options_.connectionsPerServer, 1); ++slot) {
+        DropConnectionRequests(ConnectionKey(addressText, port, slot));
+    }
+}
+
+void ILibWebClient::DropConnectionRequests(const std::string& key) {
     ConnectionRecord* connection = nullptr;
     std::deque<RequestRecord*> taken;
     {
@@ -226,18 +249,57 @@ void ILibWebClient::DropServerRequests(const char* addressText, int port) {
     LifetimeMonitor_Remove(retryTimers_, connection);
     for (RequestRecord* request : taken) EndWithoutResponse(request, nullptr, kWebInterruptDropped);
     if (connection->current != nullptr && !connection->current->finished) {
-        connection->abortInterrupt = kWebInterruptDropped;
-        if (connection->delivering) {
-            connection->reader.Stop();
-            return;
-        }
-        AfterAbort(connection);
+        AbortCurrent(connection, kWebInterruptDropped);
         return;
     }
     if (!connection->delivering) {
         CloseSocket(connection);
         Requeue(connection);
     }
+}
+
+void ILibWebClient::DropTagged(void* tag) {
+    if (tag == nullptr) return;
+    std::vector<RequestRecord*> taken;
+    std::vector<ConnectionRecord*> aborted;
+    {
+        std::lock_guard<StackSemaphore> guard(lock_);
+        for (auto e = connections_.Enumerate(); !e.MoveNext();) {
+            ConnectionRecord* connection = e.Value();
+            auto& queue = connection->queue;
+            for (auto it = queue.begin(); it != queue.end();) {
+                if ((*it)->options.tag != tag) {
+                    ++it;
+                    continue;
+                }
+                tokens_.erase((*it)->id);
+                taken.push_back(*it);
+                it = queue.erase(it);
+            }
+            if (queue.empty() && connection->state == ConnectionRecord::State::kBacklog) {
+                backlog_.RemoveAllEqual(connection);  // nothing left to connect for
+                ParkLocked(connection);
+            }
+            RequestRecord* current = connection->current;
+            if (current != nullptr && current->options.tag == tag && !current->finished) {
+                tokens_.erase(current->id);
+                aborted.push_back(connection);
+            }
+        }
+    }
+    for (ConnectionRecord* connection : aborted) AbortCurrent(connection, kWebInterruptDropped);
+    for (RequestRecord* request : taken) EndWithoutResponse(request, nullptr, kWebInterruptDropped);
+}
+
+// Ends the request in progress with `interrupt` and closes its connection;
+// from inside a delivery of that connection, right after the delivery.
+void ILibWebClient::AbortCurrent(ConnectionRecord* connection, int interrupt) {
+    connection->abortInterrupt = interrupt;
+    if (connection->delivering) {
+        connection->reader.Stop();
+        return;
+    }
+    AfterAbort(connection);
 }
 
 void ILibWebClient::Resume(ConnectionRecord* connection) {
@@ -292,19 +354,20 @@ void ILibWebClient::OnDestroy() {
 WebRequestToken WebClient_Request(ILibWebClient* client, const sockaddr_in* server, char* header,
                                   int headerLength, int headerOwnership, char* body, int bodyLength,
                                   int bodyOwnership, WebClient_OnResponse callback,
-                                  WebClient_OnSendOk onSendOk, void* user1, void* user2) {
+                                  WebClient_OnSendOk onSendOk, void* user1, void* user2,
+                                  const WebRequestOptions& options) {
     if (client == nullptr || server == nullptr) {
         if (headerOwnership == kBufferOwned) std::free(header);
         if (bodyOwnership == kBufferOwned) std::free(body);
         return nullptr;
     }
     return client->Request(*server, header, headerLength, headerOwnership, body, bodyLength,
-                           bodyOwnership, callback, onSendOk, user1, user2);
+                           bodyOwnership, callback, onSendOk, user1, user2, options);
 }
 
 WebRequestToken WebClient_RequestPacket(ILibWebClient* client, const sockaddr_in* server,
                                         Packet* packet, WebClient_OnResponse callback, void* user1,
-                                        void* user2) {
+                                        void* user2, const WebRequestOptions& options) {
     char* text = nullptr;
     const int length = packet != nullptr ? PacketToText(packet, &text) : -1;
     if (packet != nullptr) DestroyPacket(packet);
@@ -313,7 +376,7 @@ WebRequestToken WebClient_RequestPacket(ILibWebClient* client, const sockaddr_in
         return nullptr;
     }
     return WebClient_Request(client, server, text, length, kBufferOwned, nullptr, 0, kBufferStatic,
-                             callback, nullptr, user1, user2);
+                             callback, nullptr, user1, user2, options);
 }
 
 void WebClient_Cancel(ILibWebClient* client, WebRequestToken token) {
@@ -322,6 +385,10 @@ void WebClient_Cancel(ILibWebClient* client, WebRequestToken token) {
 
 void WebClient_DropServerRequests(ILibWebClient* client, const char* addressText, int port) {
     if (client != nullptr && addressText != nullptr) client->DropServerRequests(addressText, port);
+}
+
+void WebClient_DropTagged(ILibWebClient* client, void* tag) {
+    if (client != nullptr) client->DropTagged(tag);
 }
 
 void WebClient_Resume(ConnectionRecord* connection) {

@@ -59,7 +59,27 @@ struct WebClientOptions {
     int responseTimeoutMs = 30000;  // a request not answered completely by then fails
     int connectTimeoutMs = 30000;
     int socketBufferSize = 32768;
+    // Pool sockets one host (IPv4 address, any port) may hold at once, so a
+    // host with silent ports cannot take the whole pool from the others.
+    int maxConnectionsPerHost = 2;
+    // Connections (slots) one server (address and port) may have. A request
+    // that need not keep its order takes the first slot without a
+    // connection, else the one with the shortest queue; the others keep to
+    // slot 0, so they go out one after the other.
+    int connectionsPerServer = 1;
     HttpReader::Limits limits{};
+};
+
+// Choices of one request; zero and null take the client's defaults.
+struct WebRequestOptions {
+    // Groups requests for WebClient_DropTagged (for example every request of
+    // one device tree); null: none.
+    void* tag = nullptr;
+    int connectTimeoutMs = 0;   // a connect made for this request gives up after it
+    int responseTimeoutMs = 0;  // not answered completely by then: the request fails
+    // False: the request may go out beside earlier ones to the same server
+    // on another connection (a GET that changes nothing).
+    bool ordered = true;
 };
 
 // One queued request: its send buffers (freed with it when owned), the
@@ -82,6 +102,7 @@ struct RequestRecord {
     bool keepAlive = true;  // the request lets the connection persist
     bool resent = false;    // already sent once more after a stale connection
     bool finished = false;  // the final callback has been (or is being) made
+    WebRequestOptions options;
     WebClient_OnResponse callback = nullptr;
     WebClient_OnSendOk onSendOk = nullptr;
     void* user1 = nullptr;
@@ -144,9 +165,10 @@ class ILibWebClient : public ChainedObject {
     WebRequestToken Request(const sockaddr_in& server, char* header, int headerLength,
                             int headerOwnership, char* body, int bodyLength, int bodyOwnership,
                             WebClient_OnResponse callback, WebClient_OnSendOk onSendOk, void* user1,
-                            void* user2);
+                            void* user2, const WebRequestOptions& requestOptions = {});
     void Cancel(WebRequestToken token);
     void DropServerRequests(const char* addressText, int port);
+    void DropTagged(void* tag);
     void Resume(ConnectionRecord* connection);
 
     // For tests and benchmarks (chain thread).
@@ -174,6 +196,11 @@ class ILibWebClient : public ChainedObject {
     void ServiceKicks();
     void AssignSockets();
     bool StealIdleSocket();
+    ConnectionRecord* TakeAssignableLocked();
+    std::string ChooseKeyLocked(const char* address, int port, bool ordered);
+    void DropConnectionRequests(const std::string& key);
+    int SocketsHeldBy(std::uint32_t address, ConnectionRecord** idle) const;
+    void AbortCurrent(ConnectionRecord* connection, int interrupt);
     void StartRequest(ConnectionRecord* connection);
     void FinishCurrent(ConnectionRecord* connection);
     void FailCurrent(ConnectionRecord* connection, int interrupt);
@@ -225,12 +252,13 @@ ILibWebClient* WebClient_CreateWithOptions(int poolSize, EventChain* chain,
 WebRequestToken WebClient_Request(ILibWebClient* client, const sockaddr_in* server, char* header,
                                   int headerLength, int headerOwnership, char* body, int bodyLength,
                                   int bodyOwnership, WebClient_OnResponse callback,
-                                  WebClient_OnSendOk onSendOk, void* user1, void* user2);
+                                  WebClient_OnSendOk onSendOk, void* user1, void* user2,
+                                  const WebRequestOptions& options = {});
 
 // Serialises `packet` (PacketToText), destroys it and queues the text.
 WebRequestToken WebClient_RequestPacket(ILibWebClient* client, const sockaddr_in* server,
                                         Packet* packet, WebClient_OnResponse callback, void* user1,
-                                        void* user2);
+                                        void* user2, const WebRequestOptions& options = {});
 
 // Removes the request; the one in progress also resets and closes its
 // connection (further queued requests go out on a new one). The callback is
@@ -243,6 +271,12 @@ void WebClient_Cancel(ILibWebClient* client, WebRequestToken token);
 // connection, no packet, done -1) and closes the connection's socket; the
 // connection record stays. Chain thread.
 void WebClient_DropServerRequests(ILibWebClient* client, const char* addressText, int port);
+
+// Ends every request queued or in progress with `tag` (null: nothing) as
+// WebClient_DropServerRequests does (interrupt 6, no connection, no packet,
+// done -1); a connection whose current request goes is closed, and the
+// requests of other tags on it go out on a new one. Chain thread.
+void WebClient_DropTagged(ILibWebClient* client, void* tag);
 
 // Clears the pause indicator and lets the socket deliver again.
 void WebClient_Resume(ConnectionRecord* connection);

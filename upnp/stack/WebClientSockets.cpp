@@ -34,8 +34,10 @@ void ILibWebClient::ServiceKicks() {
     }
 }
 
-// Gives free pool sockets to waiting connections. A socket held only for
-// idle reuse is taken back at once when another server waits for one.
+// Gives free pool sockets to waiting connections, in backlog order, passing
+// over a connection whose host already holds its share of the pool. A socket
+// held only for idle reuse is taken back at once when another server waits
+// for one.
 void ILibWebClient::AssignSockets() {
     for (;;) {
         std::unique_lock<StackSemaphore> guard(lock_);
@@ -49,17 +51,62 @@ void ILibWebClient::AssignSockets() {
             if (!StealIdleSocket()) return;
             continue;
         }
-        ConnectionRecord* connection = backlog_.Dequeue();
+        ConnectionRecord* connection = TakeAssignableLocked();
+        if (connection == nullptr) return;  // every waiting host is at its share
         connection->state = ConnectionRecord::State::kConnecting;
         connection->poolIndex = free;
         connection->pause = 0;
+        const int front = connection->queue.empty()
+                              ? 0
+                              : connection->queue.front()->options.connectTimeoutMs;
         owners_[static_cast<std::size_t>(free)] = connection;
         guard.unlock();
         ++connectAttempts_;
-        AsyncSocket_Connect(pool_[static_cast<std::size_t>(free)], 0,
-                            connection->server.sin_addr.s_addr, ntohs(connection->server.sin_port),
-                            nullptr, this);
+        AsyncSocket* socket = pool_[static_cast<std::size_t>(free)];
+        AsyncSocket_SetConnectTimeout(socket, front > 0 ? front : options_.connectTimeoutMs);
+        AsyncSocket_Connect(socket, 0, connection->server.sin_addr.s_addr,
+                            ntohs(connection->server.sin_port), nullptr, this);
     }
+}
+
+// Under the lock: takes the first backlog connection whose host holds fewer
+// pool sockets than its share; an idle kept-alive socket of that host is
+// given up to make room. Null when every waiting host is at its share.
+ConnectionRecord* ILibWebClient::TakeAssignableLocked() {
+    using List = LinkedList<ConnectionRecord*>;
+    List& list = backlog_.List();
+    for (List::Node* node = list.First(); node != nullptr; node = List::Next(node)) {
+        ConnectionRecord* candidate = List::Data(node);
+        ConnectionRecord* idle = nullptr;
+        const int held = SocketsHeldBy(candidate->server.sin_addr.s_addr, &idle);
+        if (held >= options_.maxConnectionsPerHost) {
+            if (idle == nullptr) continue;
+            // The idle socket's close needs no lock but runs no callbacks
+            // either (CloseSocket reports nothing).
+            lock_.Unlock();
+            CloseAndPark(idle);
+            lock_.Lock();
+            return TakeAssignableLocked();  // the backlog may have changed meanwhile
+        }
+        list.Remove(node);
+        return candidate;
+    }
+    return nullptr;
+}
+
+// Pool sockets held for `address` (network order); *idle is one of them that
+// serves no request and has none queued, if any. Chain thread.
+int ILibWebClient::SocketsHeldBy(std::uint32_t address, ConnectionRecord** idle) const {
+    int held = 0;
+    for (ConnectionRecord* owner : owners_) {
+        if (owner == nullptr || owner->server.sin_addr.s_addr != address) continue;
+        ++held;
+        if (owner->current == nullptr && owner->queue.empty() &&
+            owner->state == ConnectionRecord::State::kConnected) {
+            *idle = owner;
+        }
+    }
+    return held;
 }
 
 bool ILibWebClient::StealIdleSocket() {
@@ -101,8 +148,9 @@ void ILibWebClient::StartRequest(ConnectionRecord* connection) {
         if (request->length[i] > 0)
             AsyncSocket_Send(socket, request->buffer[i], request->length[i], kBufferCopy);
     }
-    LifetimeMonitor_Add(deadlineTimers_, connection, options_.responseTimeoutMs, &OnDeadlineTimer,
-                        nullptr);
+    const int deadline = request->options.responseTimeoutMs > 0 ? request->options.responseTimeoutMs
+                                                                 : options_.responseTimeoutMs;
+    LifetimeMonitor_Add(deadlineTimers_, connection, deadline, &OnDeadlineTimer, nullptr);
     if (request->onSendOk != nullptr) request->onSendOk(connection, request->user1, request->user2);
 }
 

@@ -41,7 +41,7 @@ Outcome RunDiscovery(const QString& scenario, const QString& args, const QString
     const QString bin = Env("NORVALE_BIN_DIR");
     const QString script =
         QStringLiteral(
-            "sim=$(mktemp); %1/nas-sim --scenario %2 --quit-on-eof < /dev/zero > $sim 2>/dev/null &"
+            "sim=$(mktemp); %1/nas-sim --scenario %2 < /dev/null > $sim 2>/dev/null &"
             " pid=$!; for i in $(seq 200); do grep -q '^ready' $sim && break; sleep 0.05; done;"
             " %1/norvale-discovery %3; rc=$?; kill $pid; wait $pid 2>/dev/null; rm -f $sim; exit "
             "$rc")

@@ -18,19 +18,30 @@ QString Env(const char* name) {
     return qEnvironmentVariable(name);
 }
 
+// Copies of each search (the SSDP client's schedule): a device told to
+// ignore this many searches misses all copies of the first search.
+constexpr int kCopies = 6;
+
 // Runs `script` with sh inside a fresh namespace. The script finds the
-// programs in $BIN and its files in $DIR; it may start nas-sim with
-// `start_sim SCENARIO [options]` (its log is $DIR/sim.log) and wait for a
-// file to hold a pattern with `wait_for PATTERN FILE [SECONDS]`.
+// programs in $BIN and its files in $DIR; it may start nas-sim (which ends
+// when the script kills $SIM) with
+// `start_sim SCENARIO [options]` (its log is $DIR/sim.log), wait for a
+// file to hold a pattern with `wait_for PATTERN FILE [SECONDS]`, wait for a
+// shell condition with `wait_until 'CONDITION' [SECONDS]`, and count the
+// lines of a file (0 while it does not exist yet) with `count PATTERN FILE`.
 QString RunScript(const QTemporaryDir& dir, const QString& script, int timeoutMs = 90000) {
     const QString helpers = QStringLiteral(
         "BIN=%1; DIR=%2;"
-        " start_sim() { s=$1; shift; $BIN/nas-sim --scenario $s --quit-on-eof --log $DIR/sim.log"
-        " \"$@\" < /dev/zero > $DIR/sim.out 2>/dev/null & SIM=$!;"
+        " start_sim() { s=$1; shift; $BIN/nas-sim --scenario $s --log $DIR/sim.log"
+        " \"$@\" < /dev/null > $DIR/sim.out 2>/dev/null & SIM=$!;"
         " wait_for '^ready' $DIR/sim.out 10; };"
         " wait_for() { n=$(( ${3:-10} * 20 )); while [ $n -gt 0 ]; do"
         " grep -q -- \"$1\" \"$2\" 2>/dev/null && return 0; sleep 0.05; n=$((n-1)); done;"
         " echo \"timeout waiting for $1\"; return 1; };"
+        " wait_until() { n=$(( ${2:-10} * 20 )); while [ $n -gt 0 ]; do"
+        " eval \"$1\" && return 0; sleep 0.05; n=$((n-1)); done;"
+        " echo \"timeout waiting until $1\"; return 1; };"
+        " count() { cat \"$2\" 2>/dev/null | grep -c -- \"$1\"; };"
         " now_ms() { echo $(( $(date +%s%N) / 1000000 )); };\n");
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -92,7 +103,7 @@ TEST(RepeatedSearch, AMissedSearchStillListsTheDeviceAndRepeatedAnswersFetchOnce
     EXPECT_EQ(names, QStringList({"Deaf", "Eager"})) << out.toStdString();
     const QString log = ReadFile(dir.filePath("sim.log"));
     EXPECT_EQ(log.count("ssdp ignored deaf"), 1);
-    EXPECT_EQ(log.count("ssdp response eager"), 3) << "every copy is answered";
+    EXPECT_EQ(log.count("ssdp response eager"), kCopies) << "every copy is answered";
     EXPECT_EQ(log.count("http eager GET /description.xml"), 1) << log.toStdString();
     EXPECT_EQ(log.count("http deaf GET /description.xml"), 1);
 }
@@ -103,12 +114,12 @@ TEST(RepeatedSearch, SighupSearchesAgainInWatchWithoutClearingTheList) {
         {"name": "early", "friendlyName": "Early", "modelNumber": "QMA5KS0100",
          "ssdp": {"announceAtStart": false}},
         {"name": "late", "friendlyName": "Late", "modelNumber": "QMA5KS0200",
-         "ssdp": {"ignoreSearches": 3, "announceAtStart": false}}]})");
+         "ssdp": {"ignoreSearches": 6, "announceAtStart": false}}]})");
     const QString out = RunScript(
         dir, QStringLiteral("start_sim %1 || exit 1;"
                             " $BIN/norvale-discovery --watch --interface 127.0.0.1 > $DIR/watch &"
                             " pid=$!; wait_for 'Early' $DIR/watch;"
-                            " n=60; while [ $(grep -c 'ignored late' $DIR/sim.log) -lt 3 ] &&"
+                            " n=60; while [ $(grep -c 'ignored late' $DIR/sim.log) -lt 6 ] &&"
                             " [ $n -gt 0 ]; do sleep 0.05; n=$((n-1)); done; sleep 0.3;"
                             " grep -q Late $DIR/watch && echo 'listed before the signal';"
                             " kill -HUP $pid; wait_for 'Late' $DIR/watch 5;"
@@ -123,11 +134,11 @@ TEST(RepeatedSearch, SighupSearchesAgainInWatchWithoutClearingTheList) {
 
 TEST(NetworkChanges, AnAddressThatAppearsIsSearchedAtOnceAndItsSocketsCloseWhenItGoes) {
     QTemporaryDir dir;
-    // The device stays silent for the three copies of the first search (on
+    // The device stays silent for the copies of the first search (on
     // loopback only), so only the search from the new address can find it.
     const QString scenario = WriteFile(dir, "scenario.json", R"({"devices": [
         {"name": "roamer", "friendlyName": "Roamer", "modelNumber": "QMA5KS0100",
-         "ssdp": {"ignoreSearches": 3, "announceAtStart": false}}]})");
+         "ssdp": {"ignoreSearches": 6, "announceAtStart": false}}]})");
     const QString out = RunScript(
         dir,
         QStringLiteral(
@@ -135,18 +146,20 @@ TEST(NetworkChanges, AnAddressThatAppearsIsSearchedAtOnceAndItsSocketsCloseWhenI
             " || { echo 'no veth'; exit 0; };"
             " start_sim %1 || exit 1;"
             " $BIN/norvale-discovery --watch --interface 10.78.0.1 > $DIR/watch & pid=$!;"
-            " n=100; while [ $(grep -c 'ignored roamer' $DIR/sim.log) -lt 3 ] && [ $n -gt 0 ];"
-            " do sleep 0.05; n=$((n-1)); done; sleep 0.5;"
-            ""
+            " wait_until '[ $(count \"ignored roamer\" $DIR/sim.log) -ge 6 ]' 5;"
             " t0=$(now_ms); ip addr add 10.78.0.1/24 dev nvA;"
             " wait_for 'ssdp search .* from 10.78.0.1:' $DIR/sim.log 5 &&"
             " echo search-after-ms $(( $(now_ms) - t0 ));"
             " wait_for 'Roamer' $DIR/watch 10;"
-            " sleep 3.5; fds_present=$(ls /proc/$pid/fd | wc -l);"  // idle HTTP connections are
-                                                                    // gone
+            // No HTTP connection is open any more (the last one ends after
+            // its idle time): no socket connecting, established or closing.
+            " wait_until '[ $(awk \"NR > 1 && \\$4 ~ /^0[128]\\$/\" /proc/net/tcp | wc -l) -eq 0 ]';"
+            " fds_present=$(ls /proc/$pid/fd | wc -l);"
             " echo bound-while-present $(grep -c ' 01004E0A:' /proc/net/udp);"
-            " ip addr del 10.78.0.1/24 dev nvA; sleep 0.5;"
+            " ip addr del 10.78.0.1/24 dev nvA;"
+            " wait_until '[ $(grep -c \" 01004E0A:\" /proc/net/udp) -eq 0 ]' 5;"
             " echo bound-after-removal $(grep -c ' 01004E0A:' /proc/net/udp);"
+            " wait_until '[ $(ls /proc/$pid/fd | wc -l) -le $((fds_present - 2)) ]' 5;"
             " echo descriptors-closed $(( fds_present - $(ls /proc/$pid/fd | wc -l) ));"
             " kill -TERM $pid; wait $pid; kill $SIM; wait $SIM")
             .arg(scenario));
@@ -183,8 +196,7 @@ TEST(Bursts, FiveHundredDevicesAnsweringOneSearchWithinTenMillisecondsAreAllList
         dir,
         QStringLiteral("start_sim %1 || exit 1; : > $DIR/watch;"
                        " $BIN/norvale-discovery --watch --interface 127.0.0.1 >> $DIR/watch &"
-                       " pid=$!; n=1200; while [ $(grep -c '\"added\"' $DIR/watch) -lt 500 ] &&"
-                       " [ $n -gt 0 ]; do sleep 0.05; n=$((n-1)); done;"
+                       " pid=$!; wait_until '[ $(count \"\\\"added\\\"\" $DIR/watch) -ge 500 ]' 60;"
                        " kill -TERM $pid; wait $pid; kill $SIM; wait $SIM")
             .arg(scenario));
     EXPECT_EQ(Events(dir.filePath("watch"), "added").size(), 500) << out.toStdString();
@@ -202,7 +214,7 @@ TEST(NameLookups, ANameServerThatNeverAnswersDelaysNeitherTheListNorTheEnd) {
                  " socket.SOCK_DGRAM); s.bind((\"127.0.0.1\", 53)); print(\"bound\", flush=True); "
                  "time.sleep(120)'"
                  " > $DIR/dns.out & dns=$!; wait_for bound $DIR/dns.out 20 || exit 1; $BIN/nas-sim "
-                 "--generate 20 --quit-on-eof < /dev/zero"
+                 "--generate 20 < /dev/null"
                  " > $DIR/sim.out 2>/dev/null & SIM=$!; wait_for '^ready' $DIR/sim.out;"
                  " t0=$(now_ms); $BIN/norvale-discovery --watch --timeout 3"
                  " --interface 127.0.0.1 > $DIR/watch; echo exit $?;"

@@ -71,10 +71,12 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
 
 class HostTest : public ::testing::Test {
   protected:
+    // The simulated network, a file of tests/app/host.
+    virtual const char* Scenario() const { return "scenario.json"; }
     void SetUp() override {
         const QString bin = qEnvironmentVariable("NORVALE_BIN_DIR");
         const QString scenario =
-            qEnvironmentVariable("NORVALE_SOURCE_DIR") + "/tests/app/host/scenario.json";
+            qEnvironmentVariable("NORVALE_SOURCE_DIR") + "/tests/app/host/" + Scenario();
         sim.setStandardErrorFile(QProcess::nullDevice());
         sim.start(bin + "/nas-sim", {"--scenario", scenario, "--quit-on-eof"});
         ASSERT_TRUE(sim.waitForStarted(5000));
@@ -145,6 +147,9 @@ TEST_F(HostTest, RowsComeAtOnceUnderTheirAddressAndTakeTheNameWhenTheLookupConfi
     RecordingFrontEnd front;
     DiscoveryHost host(&front);
     host.SetNameResolver(&GatedResolver);
+    QStringList checked;
+    QObject::connect(&host, &DiscoveryHost::mapNameChecked,
+                     [&](const QString& name, const QString&, bool) { checked << name; });
     host.Start();
     // Both rows are in while every lookup still waits.
     ASSERT_TRUE(WaitFor([&] { return front.table.Count() == 2; }, 10000));
@@ -157,8 +162,44 @@ TEST_F(HostTest, RowsComeAtOnceUnderTheirAddressAndTakeTheNameWhenTheLookupConfi
         gate.changed.notify_all();
     }
     ASSERT_TRUE(WaitFor([&] { return front.table.Row(0).mapName == "One"; }, 5000));
-    WaitFor([] { return false; }, 300);         // Two's lookup answers too, with another address
+    // Two's lookup answers too, with another address.
+    ASSERT_TRUE(WaitFor([&] { return checked.contains("Two"); }, 5000));
     EXPECT_EQ(front.table.Row(0).name, "One");  // rows keep their order
     EXPECT_EQ(front.table.Row(1).name, "Two");
     EXPECT_EQ(front.table.Row(1).mapName, "127.0.0.3");
+}
+
+// Two devices of one host share a name, so one row stands for both.
+class TwinHostTest : public HostTest {
+  protected:
+    const char* Scenario() const override { return "twins.json"; }
+    // Sends a command to the simulator and waits for its reply line.
+    void Command(const QByteArray& line) {
+        sim.write(line + "\n");
+        ASSERT_TRUE(WaitFor([&] { return sim.canReadLine() && sim.readLine().startsWith("ok"); },
+                            5000));
+    }
+};
+
+TEST_F(TwinHostTest, ARowStaysWhileAnyDeviceBehindItLivesAndShowsTheSurvivor) {
+    RecordingFrontEnd front;
+    DiscoveryHost host(&front);
+    host.Start();
+    // Each report refreshes the scroll buttons once: both twins are in.
+    ASSERT_TRUE(WaitFor([&] { return front.scrollRefreshes >= 2; }, 10000));
+    ASSERT_EQ(front.table.Count(), 1);
+    const QString shown = front.table.Row(0).facts.location;
+    const bool firstShown = shown.contains(":49160/");
+    // The device the row shows leaves: the row stays and shows the other.
+    Command(firstShown ? "byebye twin-a" : "byebye twin-b");
+    ASSERT_TRUE(WaitFor([&] { return front.scrollRefreshes >= 3; }, 10000));
+    ASSERT_EQ(front.table.Count(), 1);
+    EXPECT_EQ(front.table.Row(0).name, "Twin");
+    EXPECT_NE(front.table.Row(0).facts.location, shown);
+    EXPECT_NE(front.table.Row(0).device, nullptr);
+    EXPECT_EQ(front.rowsRemoved, 0);
+    // The last one leaves: the row goes.
+    Command(firstShown ? "byebye twin-b" : "byebye twin-a");
+    ASSERT_TRUE(WaitFor([&] { return front.table.Count() == 0; }, 10000));
+    EXPECT_EQ(front.rowsRemoved, 1);
 }

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "CannedDevice.h"
@@ -127,7 +131,7 @@ TEST_F(Tracking, ByebyeDuringTheFetchCancelsItAndNothingIsHeard) {
 }
 
 TEST_F(Tracking, ByebyeWhileAServiceDescriptionIsOnAnotherServerEndsThatRequestToo) {
-    CannedDevice other("127.0.0.43");
+    CannedDevice other("127.0.0.41");  // the same host, another port
     other.Set("/S.xml", "");  // held until the server stops
     std::string service = ServiceXml("S");
     service.replace(service.find("/S.xml"), 6, other.Url("/S.xml"));
@@ -145,7 +149,7 @@ TEST_F(Tracking, ServiceDescriptionGivenUpAfterRefusedConnectsLeavesNoTrace) {
     // The SCPD lives on a port nobody listens on: seven refused connects,
     // then the request is given up. The tree must not stay behind unannounced.
     std::string service = ServiceXml("R");
-    service.replace(service.find("/R.xml"), 6, "http://127.0.0.44:9/R.xml");
+    service.replace(service.find("/R.xml"), 6, "http://127.0.0.41:9/R.xml");
     device.SetXml("/desc.xml", RootXml(DeviceXml("reboot-1", kLuNAS, "Rebooting", service)));
     chain.Ssdp("reboot-1", -1, device.Url("/desc.xml"), 1800, 2);
     bool empty = false;
@@ -161,21 +165,51 @@ TEST_F(Tracking, ServiceDescriptionGivenUpAfterRefusedConnectsLeavesNoTrace) {
     EXPECT_EQ(Lines{"added reboot-1 Rebooting"}, recorder.WaitFor(1));
 }
 
-TEST_F(Tracking, ServiceDescriptionDroppedByAnotherTreesRemovalLeavesNoTrace) {
-    ServeNas("first-2", "First", "A");
-    chain.Ssdp("first-2", -1, device.Url("/desc.xml"), 1800, 2);
+// Holds the answer to one path until released; everything else as canned.
+struct GatedAnswer {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool asked = false;
+    bool released = false;
+    std::string Wait(const std::string& answer) {
+        std::unique_lock<std::mutex> lock(mutex);
+        asked = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return released; });
+        return answer;
+    }
+    void Release() {
+        std::lock_guard<std::mutex> guard(mutex);
+        released = true;
+        changed.notify_all();
+    }
+};
+
+TEST_F(Tracking, ByebyeOfOneDeviceLeavesTheFetchOfAnotherOnTheSameServerAlone) {
+    // Two devices behind one HTTP server; the second one's SCPD is answered
+    // only once the first one has left.
+    GatedAnswer gate;
+    const std::map<std::string, std::string> answers{
+        {"/desc.xml", RootXml(DeviceXml("first-2", kLuNAS, "First", ServiceXml("A")))},
+        {"/A.xml", ScpdXml("GetLEDStatus")},
+        {"/second.xml", RootXml(DeviceXml("second-2", kLuNAS, "Second", ServiceXml("S")))}};
+    FakeHttpServer server("127.0.0.45", [&](const std::string& path) {
+        if (path == "/S.xml") return gate.Wait(FakeHttpServer::Answer(200, ScpdXml("X")));
+        auto found = answers.find(path);
+        return FakeHttpServer::Answer(found == answers.end() ? 404 : 200,
+                                      found == answers.end() ? "" : found->second);
+    });
+    std::shared_ptr<void> releaseAtEnd(nullptr, [&](void*) { gate.Release(); });  // before Stop
+    chain.Ssdp("first-2", -1, server.Url("/desc.xml"), 1800, 2);
     ASSERT_EQ(Lines{"added first-2 First"}, recorder.WaitFor(1));
-    // A second tree on the same server whose SCPD is still being read ...
-    device.SetXml("/second.xml", RootXml(DeviceXml("second-2", kLuNAS, "Second", ServiceXml("S"))));
-    device.Set("/S.xml", "");  // held
-    chain.Ssdp("second-2", -1, device.Url("/second.xml"), 1800, 2);
-    ASSERT_TRUE(chain.Until([&](ControlPoint*) { return device.Server().Requests().size() == 4; }));
-    // ... loses that request when the first tree leaves.
+    chain.Ssdp("second-2", -1, server.Url("/second.xml"), 1800, 2);
+    {
+        std::unique_lock<std::mutex> lock(gate.mutex);
+        ASSERT_TRUE(gate.changed.wait_for(lock, std::chrono::seconds(10), [&] { return gate.asked; }));
+    }
     chain.Ssdp("first-2", 0, "", 0, 2);
     EXPECT_EQ((Lines{"added first-2 First", "removed first-2"}), recorder.WaitFor(2));
-    EXPECT_TRUE(chain.Until(TablesEmpty));
-    device.SetXml("/S.xml", ScpdXml("GetLEDStatus"));
-    chain.Ssdp("second-2", -1, device.Url("/second.xml"), 1800, 2);
+    gate.Release();
     EXPECT_EQ((Lines{"added first-2 First", "removed first-2", "added second-2 Second"}),
               recorder.WaitFor(3));
 }
@@ -227,6 +261,34 @@ TEST(TrackingLimits, DescriptionFetchesAreCappedPerHostAndInAll) {
     });
 }
 
+TEST(TrackingLimits, TrackedDevicesAreCappedPerHostAndOneThatLeavesMakesRoom) {
+    FakeClock clock;
+    Recorder recorder;
+    ControlPointOptions options = Quiet();
+    options.maxDevicesPerHost = 2;
+    ChainThread chain{&recorder, options};
+    CannedDevice host("127.0.0.46");
+    for (const char* name : {"a", "b", "c"}) {
+        host.SetXml(std::string("/") + name + ".xml",
+                    RootXml(DeviceXml(std::string("cap-") + name, kLuNAS, name, "")));
+    }
+    auto announce = [&](const char* name) {
+        chain.Ssdp(std::string("cap-") + name, -1, host.Url(std::string("/") + name + ".xml"),
+                   1800, 2);
+    };
+    announce("a");
+    ASSERT_EQ(1u, recorder.WaitFor(1).size());
+    announce("b");
+    ASSERT_EQ(2u, recorder.WaitFor(2).size());
+    announce("c");  // a third device of the host is ignored
+    EXPECT_TRUE(chain.Until([](ControlPoint* cp) { return cp->PendingTableCount() == 0; }));
+    EXPECT_EQ(2u, recorder.Lines().size());
+    chain.Ssdp("cap-a", 0, "", 0, 2);
+    announce("c");  // room again
+    EXPECT_EQ((Lines{"added cap-a a", "added cap-b b", "removed cap-a", "added cap-c c"}),
+              recorder.WaitFor(4));
+}
+
 TEST_F(Tracking, RootWithoutUdnTakesTheAnnouncedOneAndCanLeave) {
     device.SetXml("/desc.xml", RootXml(DeviceXml("", kLuNAS, "Nameless", "")));
     chain.Ssdp("nameless", -1, device.Url("/desc.xml"), 1800, 2);
@@ -258,7 +320,6 @@ TEST_F(Tracking, DeviceExpiresAfterMaxAgeUnlessANotifyRefreshesIt) {
     ASSERT_EQ(1u, recorder.WaitFor(1).size());
     clock.Advance(59000);
     chain.Wake();
-    chain.Ssdp("nas-5", -1, device.Url("/desc.xml"), 60, 1);  // a search answer refreshes nothing
     chain.Ssdp("nas-5", -1, device.Url("/desc.xml"), 30, 2);  // a NOTIFY restarts at 30 s
     clock.Advance(29000);
     chain.Post([] {});

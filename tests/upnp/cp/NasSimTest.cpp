@@ -3,12 +3,19 @@
 // application.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <set>
 
 #include "CpHarness.h"
 #include "tests/tools/nas-sim/NasSimProcess.h"
+#include "upnp/cp/DeviceDescription.h"
 #include "upnp/cp/ModelRules.h"
 #include "upnp/cp/SoapActions.h"
 
@@ -34,6 +41,36 @@ UPnPDevice* Named(Recorder& recorder, const std::string& name) {
         if (device == nullptr) return nullptr;
         if (device->friendlyName != nullptr && name == device->friendlyName.get()) return device;
     }
+}
+
+bool LogHas(NasSimProcess& sim, const std::string& text) {
+    for (const std::string& line : sim.Log()) {
+        if (line.find(text) != std::string::npos) return true;
+    }
+    return false;
+}
+
+// True while a TCP connection to the server of `url` ("http://a.b.c.d:port/...")
+// is connecting, established or half closed, as /proc/net/tcp lists it.
+bool ConnectionOpen(const std::string& url) {
+    const std::size_t hostAt = url.find("//") + 2;
+    const std::size_t colon = url.find(':', hostAt);
+    in_addr address{};
+    inet_pton(AF_INET, url.substr(hostAt, colon - hostAt).c_str(), &address);
+    char server[32];
+    std::snprintf(server, sizeof server, "%08X:%04X", address.s_addr,
+                  static_cast<unsigned>(std::stoi(url.substr(colon + 1))));
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state;
+        fields >> slot >> local >> remote >> state;
+        const bool open = state == "01" || state == "02" || state == "08";
+        if (open && (local == server || remote == server)) return true;
+    }
+    return false;
 }
 
 #define REQUIRE_SIM(sim)                                                          \
@@ -176,13 +213,161 @@ TEST(NasSim, RefreshExpiryRelocationByebyeAndCancelledFetch) {
     // A byebye while the description is still on its way: nothing is heard.
     const std::size_t before = recorder.Names().size();
     sim.Command("alive slow");
-    ASSERT_TRUE(chain.Until([](ControlPoint* cp) { return cp->PendingTableCount() == 1; }));
+    ASSERT_TRUE(chain.Until([&](ControlPoint*) { return LogHas(sim, "http slow GET"); }));
     sim.Command("byebye slow");
     ASSERT_TRUE(chain.Until([](ControlPoint* cp) {
         return cp->PendingTableCount() == 0 && cp->LocationTableCount() == 0;
     }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+    // Once its connection is gone (closed at once by the cancel, or after a
+    // late answer that was not cancelled), that answer has been seen.
+    ASSERT_TRUE(chain.Until([&](ControlPoint*) { return !ConnectionOpen(sim.Location("slow")); }));
+    chain.Post([] {});
     EXPECT_EQ(before, recorder.Names().size());
+}
+
+TEST(NasSim, ALocationNamingASecondHostIsFetchedOnlyFromTheSender) {
+    // The sender check approves 127.0.0.2; the URL in the query must not
+    // steer the fetch to the silent device on 127.0.0.3.
+    NasSimProcess sim({}, R"({"defaults": {"notifyPeriodMs": 0}, "devices": [
+     {"name": "steer", "friendlyName": "Steer", "modelNumber": "QMA5KS0001", "address": "127.0.0.2",
+      "descriptionPath": "/description.xml?u=http://127.0.0.3:49152/description.xml"},
+     {"name": "victim", "friendlyName": "Victim", "modelNumber": "QMA5KS0002",
+      "address": "127.0.0.3", "ssdp": {"announceAtStart": false, "answerSearch": false}}]})");
+    REQUIRE_SIM(sim);
+    Recorder recorder;
+    ChainThread chain(&recorder, {}, kTargets);
+    ASSERT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "added Steer"); }))
+        << ::testing::PrintToString(recorder.Names());
+    for (ControlPoint* cp : chain.All()) {
+        EXPECT_TRUE(chain.Until([cp](ControlPoint*) { return cp->PendingTableCount() == 0; }));
+    }
+    for (const std::string& line : sim.Log()) EXPECT_EQ(line.find("http victim"), std::string::npos);
+}
+
+TEST(NasSim, ADeviceHeardOnlyInSearchAnswersLivesOnWhileItIsSearchedAgain) {
+    // Its NOTIFYs never arrive (multicast lost on the way): only the answers
+    // to searches tell that it is still there.
+    FakeClock clock;
+    NasSimProcess sim({}, R"({"devices": [{"name": "quiet", "friendlyName": "Quiet",
+        "modelNumber": "QMA5KS0001", "maxAge": 60, "notifyPeriodMs": 0,
+        "ssdp": {"announceAtStart": false}}]})");
+    REQUIRE_SIM(sim);
+    Recorder recorder;
+    ChainThread chain(&recorder);
+    ASSERT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "added Quiet"); }));
+    // 50 s on, the search is repeated and answered.
+    clock.Advance(50000);
+    const std::int64_t searched = FakeClock::Seconds();
+    ASSERT_TRUE(chain.Until([&](ControlPoint*) {
+        UPnPDevice* device = recorder.Device(0);
+        return device != nullptr && RootOf(device)->lastRefresh >= searched;
+    })) << "the answer did not refresh the device";
+    sim.Command("silence quiet");
+    clock.Advance(50000);  // 100 s after it was found: past the first max-age
+    chain.Post([] {});
+    EXPECT_EQ(recorder.Names(), std::vector<std::string>{"added Quiet"});
+    clock.Advance(11000);  // 61 s after the last answer
+    chain.Wake();
+    EXPECT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "removed Quiet"); }));
+}
+
+TEST(NasSim, AHugeMaxAgeExpiresAfterADay) {
+    FakeClock clock;
+    NasSimProcess sim({}, R"({"devices": [{"name": "forever", "friendlyName": "Forever",
+        "modelNumber": "QMA5KS0001", "notifyPeriodMs": 0,
+        "ssdp": {"announceAtStart": false, "cacheControl": "max-age=1099511627776"}}]})");
+    REQUIRE_SIM(sim);
+    Recorder recorder;
+    ChainThread chain(&recorder);
+    ASSERT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "added Forever"); }));
+    sim.Command("silence forever");  // the repeated searches find it no more
+    clock.Advance(kMaxAgeLimitSeconds * 1000u - 60000u);
+    chain.Post([] {});
+    EXPECT_EQ(recorder.Names(), std::vector<std::string>{"added Forever"});
+    clock.Advance(120000);
+    chain.Wake();
+    EXPECT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "removed Forever"); }));
+}
+
+// How many of the devices silent-0 ... silent-(count - 1) were asked for their description.
+int SilentDevicesAsked(NasSimProcess& sim, int count) {
+    int asked = 0;
+    for (int i = 0; i < count; ++i) asked += LogHas(sim, "http silent-" + std::to_string(i) + " GET");
+    return asked;
+}
+
+TEST(NasSim, SilentPortsOnOneHostDoNotHoldUpADeviceOnAnother) {
+    // As many devices of one host as the HTTP client has sockets accept
+    // connections and never answer; the good device on another host answers
+    // the search a second later.
+    constexpr int kSilent = 16;
+    std::string devices;
+    for (int i = 0; i < kSilent; ++i) {
+        devices += R"({"name": "silent-)" + std::to_string(i) + R"(", "UDN": "uuid:silent-)" +
+                   std::to_string(i) +
+                   R"(", "modelNumber": "QMA5KS0001", "address": "127.0.0.2", "port": )" +
+                   std::to_string(49152 + i) +
+                   R"(, "http": {"description": {"delayMs": 60000}}},)";
+    }
+    NasSimProcess sim({}, R"({"defaults": {"notifyPeriodMs": 0}, "devices": [)" + devices +
+                              R"({"name": "good", "friendlyName": "Good", "modelNumber": "QMA5KS0002",
+          "address": "127.0.0.3", "ssdp": {"announceAtStart": false, "searchDelayMs": 1000}}]})");
+    REQUIRE_SIM(sim);
+    FakeClock clock;
+    Recorder recorder;
+    const auto started = std::chrono::steady_clock::now();
+    ChainThread chain(&recorder, {}, kTargets);
+    ASSERT_TRUE(recorder.WaitNames([](const auto& n) { return Has(n, "added Good"); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    // The silent host was given its share of the sockets and no more ...
+    EXPECT_EQ(2, SilentDevicesAsked(sim, kSilent));
+    // ... and its fetches are given up within a few seconds (a LAN's
+    // deadline), which lets the next ones of that host go out.
+    clock.Advance(6000);
+    chain.Wake();
+    EXPECT_TRUE(chain.Until([&](ControlPoint*) { return SilentDevicesAsked(sim, kSilent) >= 4; }));
+}
+
+TEST(NasSim, DescriptionsStayWithinTheCapsAndOnTheirOwnHost) {
+    // 10,000 embedded devices in one description, and a second service list
+    // that would take its root past the cap of services ...
+    std::string embedded = "<deviceList>";
+    for (int i = 0; i < 10000; ++i) embedded += "<device/>";
+    embedded += "</deviceList><serviceList>";
+    for (int i = 0; i < kMaxServicesPerDevice; ++i) {
+        embedded += "<service><serviceType>urn:x:service:X:1</serviceType><serviceId>x" +
+                    std::to_string(i) +
+                    "</serviceId><SCPDURL>/scpd/1.xml</SCPDURL><controlURL>/c</controlURL>"
+                    "<eventSubURL>/e</eventSubURL></service>";
+    }
+    embedded += "</serviceList>";
+    // ... and a device whose services name another host's URLs.
+    const std::string elsewhere = R"("SCPDURL": "http://127.0.0.4:49152/scpd/1.xml",
+        "controlURL": "http://127.0.0.4:49152/control/1", "eventSubURL": "http://127.0.0.4:49152/event/1")";
+    NasSimProcess sim({}, R"({"defaults": {"notifyPeriodMs": 0}, "devices": [
+     {"name": "crowd", "friendlyName": "Crowd", "modelNumber": "QMA5KS0001", "address": "127.0.0.2",
+      "UDN": "uuid:crowd", "extraXml": ")" + embedded + R"("},
+     {"name": "pointer", "friendlyName": "Pointer", "modelNumber": "QMA5KS0002",
+      "address": "127.0.0.3", "UDN": "uuid:pointer",
+      "services": [{)" + elsewhere + R"(}, {)" + elsewhere + R"(}]},
+     {"name": "victim", "friendlyName": "Victim", "modelNumber": "QMA5KS0003",
+      "address": "127.0.0.4", "ssdp": {"announceAtStart": false, "answerSearch": false}}]})");
+    REQUIRE_SIM(sim);
+    Recorder recorder;
+    ChainThread chain(&recorder);
+    ASSERT_TRUE(recorder.WaitNames([](const auto& n) {
+        return Has(n, "added Crowd") && Has(n, "added Pointer");
+    })) << ::testing::PrintToString(recorder.Names());
+    std::vector<UPnPDevice*> crowd;
+    chain.Post([&] { CollectDevices(RootOf(Named(recorder, "Crowd")), crowd); });
+    ASSERT_EQ(crowd.size(), 1u + kMaxEmbeddedDevicesPerTree);
+    int services = 0;
+    for (UPnPService* s = crowd.front()->firstService; s != nullptr; s = s->next) ++services;
+    EXPECT_EQ(services, kMaxServicesPerDevice);
+    UPnPDevice* pointer = Named(recorder, "Pointer");
+    ASSERT_NE(nullptr, pointer);
+    EXPECT_EQ(0, SupportsAction(pointer, L"GetLEDStatus"));  // its SCPDs were never read
+    for (const std::string& line : sim.Log()) EXPECT_EQ(line.find("http victim"), std::string::npos);
 }
 
 struct LedOutcome {

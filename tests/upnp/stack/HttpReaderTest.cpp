@@ -200,6 +200,27 @@ TEST(HttpReader, HostileResponsesFailCleanly) {
     }
 }
 
+TEST(HttpReader, UnknownTransferCodingFailsInsteadOfFallingBackToTheLength) {
+    // A body in a coding this engine cannot undo is no body of the stated
+    // length: read by Content-Length it would leave the stream mid-message.
+    for (const char* coding : {"gzip", "chunked, gzip", "gzip, chunked", "chunked\r\n"
+                                                                        "Transfer-Encoding: gzip"}) {
+        const std::string framing = std::string("Transfer-Encoding: ") + coding +
+                                    "\r\nContent-Length: 5\r\n\r\nhello";
+        for (const auto mode : {HttpReader::Mode::kResponse, HttpReader::Mode::kRequest}) {
+            const bool response = mode == HttpReader::Mode::kResponse;
+            Collector collector;
+            HttpReader reader(mode, {}, &Collector::Deliver, &collector);
+            reader.Start();
+            const std::string message =
+                (response ? "HTTP/1.1 200 OK\r\n" : "POST /c HTTP/1.1\r\nHost: x\r\n") + framing;
+            EXPECT_EQ(FeedSplit(reader, message, message.size()), HttpReader::Status::kFailed)
+                << coding << (response ? " response" : " request");
+            EXPECT_EQ(collector.doneCalls, 0) << coding;
+        }
+    }
+}
+
 TEST(HttpReader, TruncatedLengthBodyIsAFailureNotACompletion) {
     Collector collector;
     HttpReader reader(HttpReader::Mode::kResponse, {}, &Collector::Deliver, &collector);

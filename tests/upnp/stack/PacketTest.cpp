@@ -315,7 +315,8 @@ TEST(ParseUrl, SplitsHostPortAndPath) {
         {"http://10.0.0.5/desc.xml", "10.0.0.5", 80, "/desc.xml"},
         {"http://10.0.0.5:8080", "10.0.0.5", 8080, ""},
         {"10.0.0.5:1900/a/b?c", "10.0.0.5", 1900, "/a/b?c"},
-        {"x://y://h:1:2/p", "h", 2, "/p"},
+        {"x://y://h:1:2/p", "y", 0, "//h:1:2/p"},  // only the first "://" ends a scheme
+        {"http://10.0.0.9?u=http://10.0.0.5:80/d", "10.0.0.9", 80, "/?u=http://10.0.0.5:80/d"},
         {"", "", 80, ""},
     };
     for (const Case& c : cases) {

@@ -99,6 +99,30 @@ TEST(SsdpClient, FiltersAnnouncementsAndResponses) {
                                         "(null)|-1|" + here + "|0|1"}));
 }
 
+TEST(SsdpClient, OnlyAByebyeInAnyCaseReportsADeviceGone) {
+    // UDA 1.1 devices send ssdp:update when their boot id changes; it, another
+    // word or a missing NTS must never drop a live device.
+    Sightings sightings;
+    SsdpClient client(kTarget, static_cast<int>(std::strlen(kTarget)), &Sightings::OnResult,
+                      &sightings);
+    const std::string here = "http://127.0.0.5:8080/d.xml";
+    auto notify = [&](const std::string& ntsLine) {
+        std::string datagram = "NOTIFY * HTTP/1.1\r\nNT: " + std::string(kTarget) +
+                               "\r\n" + ntsLine + "LOCATION: " + here +
+                               "\r\nCACHE-CONTROL: max-age=60\r\nUSN: uuid:dev-7::x\r\n\r\n";
+        client.HandleDatagram(datagram.data(), static_cast<int>(datagram.size()),
+                              inet_addr("127.0.0.5"));
+    };
+    notify("NTS: ssdp:update\r\nBOOTID.UPNP.ORG: 2\r\nNEXTBOOTID.UPNP.ORG: 3\r\n");
+    notify("");
+    notify("NTS: ssdp:byebye-soon\r\n");
+    notify("NTSX: ssdp:byebye\r\n");
+    notify("NTS: SSDP:ALIVE\r\n");
+    notify("NTS: Ssdp:ByeBye \r\n");
+    EXPECT_EQ(sightings.seen, std::vector<std::string>({"dev-7|-1|" + here + "|60|2",
+                                                        "dev-7|0|" + here + "|60|2"}));
+}
+
 TEST(SsdpClient, SearchesOnTheFirstPassWithTheExactMessage) {
     // A listener on the SSDP port, joined on the loopback interface.
     const int listener = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
