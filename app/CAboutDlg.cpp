@@ -25,7 +25,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
       background_(LoadPngResource(MainImage::kPanelBackground)),
       logo_(LoadPngResource(MainImage::kLogo)),
       backStrip_(LoadPngResource(MainImage::kDialogButtons)),
-      version_(ProductVersion::Current()) {
+      version_(common::ProductVersion::Current()) {
     setWindowFlags(Qt::Widget);  // a panel inside the main window
     SetSwallowDialogKeys(true);  // Back ends the panel, Enter and Esc do not
     SetControlId(MainControl::kAboutPanel);
@@ -48,7 +48,7 @@ QList<QWidget*> CAboutDlg::FocusOrder() const {
 }
 
 QString CAboutDlg::VersionLine() const {
-    return FormatVersionLine(LoadSkinString(MainString::kVersion), version_);
+    return common::FormatVersionLine(LoadSkinString(MainString::kVersion), version_);
 }
 
 void CAboutDlg::paintEvent(QPaintEvent* event) {

@@ -2,7 +2,7 @@
 
 #include <QImage>
 
-#include "app/ProductVersion.h"
+#include "common/ProductVersion.h"
 #include "skin/CLuDialog.h"
 
 class CLuButton;
@@ -30,7 +30,7 @@ class CAboutDlg : public CLuDialog {
     QImage background_;
     QImage logo_;
     QImage backStrip_;
-    ProductVersion version_;
+    common::ProductVersion version_;
     CLuButton* back_ = nullptr;
 };
 

@@ -8,9 +8,9 @@
 #include "app/DemoNetwork.h"
 #include "app/DemoShares.h"
 #include "app/DiscoveryHostLink.h"
-#include "app/LanguageSelection.h"
-#include "app/SingleInstance.h"
 #include "app/UpdaterLauncher.h"
+#include "common/LanguageChoice.h"
+#include "common/SingleInstance.h"
 #include "drives/CredentialsDialog.h"
 #include "drives/DriveWatcher.h"
 #include "drives/LinuxSharePlatform.h"
@@ -21,20 +21,20 @@
 namespace norvale::app {
 
 bool CLuDiscoverApp::LoadLanguage(const QString& folder, const QLocale& locale) {
-    QString file;
-    if (!SelectLanguageModule(WindowsLanguageId(locale), &file)) return false;
+    const char* file = common::ChooseTranslation(locale).moduleFile;
+    if (!file) return false;
     // A missing or broken file leaves the program in English, silently.
-    return language_.Load(QDir(folder).filePath(file));
+    return language_.Load(QDir(folder).filePath(QString::fromLatin1(file)));
 }
 
 int CLuDiscoverApp::InitInstance(const CommandLine& line) {
     LoadLanguage(LanguageModule::Directory());
 
-    SingleInstance instance(QString::fromLatin1(kInstanceName));
+    common::SingleInstance instance(QString::fromLatin1(common::kMainProgramInstance));
     if (!instance.TryBecomeFirst()) return 0;  // the first copy came to the front
 
     EnsureSkinFonts();
-    AskToClose(QString::fromLatin1(kUpdaterName));
+    common::AskToClose(QString::fromLatin1(common::kUpdaterInstance));
 
     std::unique_ptr<DemoNetwork> demo;
     std::unique_ptr<DemoShares> demoShares;
@@ -76,10 +76,10 @@ int CLuDiscoverApp::InitInstance(const CommandLine& line) {
         CLuDiscoverDlg window(std::move(options));
         QObject::connect(&driveWatcher, &drives::DriveWatcher::driveEvent, &window,
                          &CLuDiscoverDlg::OnDriveEvent);
-        QObject::connect(&instance, &SingleInstance::raiseRequested, &window,
-                         [&window] { SingleInstance::RaiseWindow(&window); });
+        QObject::connect(&instance, &common::SingleInstance::raiseRequested, &window,
+                         [&window] { common::SingleInstance::RaiseWindow(&window); });
         // The updater closes the window as its user would (the close button).
-        QObject::connect(&instance, &SingleInstance::closeRequested, &window,
+        QObject::connect(&instance, &common::SingleInstance::closeRequested, &window,
                          &CLuDiscoverDlg::CloseWindow);
         // Five seconds after start-up the updater looks for a newer version
         // (in a build with self-update).

@@ -13,11 +13,6 @@ namespace norvale::app {
 // window until it ends and releases the language file.
 class CLuDiscoverApp {
   public:
-    // Name of the single-instance lock and socket, and the window title.
-    static constexpr const char* kInstanceName = "Norvale Discovery";
-    // The local socket of a running updater window.
-    static constexpr const char* kUpdaterName = "Norvale Discovery AutoUpdate";
-
     CLuDiscoverApp() = default;
     CLuDiscoverApp(const CLuDiscoverApp&) = delete;
     CLuDiscoverApp& operator=(const CLuDiscoverApp&) = delete;

@@ -4,10 +4,8 @@
 #include <QDesktopServices>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QUrl>
-#include <QWindow>
 
 #include "app/CAboutDlg.h"
 #include "app/DeviceListModel.h"
@@ -55,6 +53,7 @@ CLuDiscoverDlg::CLuDiscoverDlg(DiscoverDlgOptions options, QWidget* parent)
       model_(std::make_unique<DeviceListModel>(table_)) {
     if (!options_.showMessage) options_.showMessage = ShowSkinMessageBox;
     SetSwallowDialogKeys(true);  // Enter and Esc never close the window
+    SetDragBand(QRect(1, 1, 799, kDragBandHeight));
     setWindowIcon(QIcon(QPixmap::fromImage(LoadPngResource(MainImage::kProgramIcon))));
     setWindowTitle(WindowTitle());
     setFixedSize(800, 600);
@@ -675,33 +674,6 @@ void CLuDiscoverDlg::reject() {
         link_->RequestStop();
     }
     EndRun();
-}
-
-void CLuDiscoverDlg::mousePressEvent(QMouseEvent* event) {
-    const QPoint at = event->position().toPoint();
-    if (event->button() == Qt::LeftButton && at.x() > 0 && at.x() < 800 && at.y() > 0 &&
-        at.y() <= kDragBandHeight) {
-        // The window manager moves the window if it can; else we follow the pointer.
-        QWindow* window = windowHandle();
-        if (window && window->startSystemMove()) return;
-        dragging_ = true;
-        dragOffset_ = event->globalPosition().toPoint() - pos();
-        return;
-    }
-    CLuDialog::mousePressEvent(event);
-}
-
-void CLuDiscoverDlg::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - dragOffset_);
-        return;
-    }
-    CLuDialog::mouseMoveEvent(event);
-}
-
-void CLuDiscoverDlg::mouseReleaseEvent(QMouseEvent* event) {
-    dragging_ = false;
-    CLuDialog::mouseReleaseEvent(event);
 }
 
 }  // namespace norvale::app

@@ -72,7 +72,8 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     Q_OBJECT
   public:
     static constexpr int kStartupTimerId = 102;
-    // Pointer presses at 0 < y <= kDragBandHeight move the window.
+    // Pointer presses at 0 < y <= kDragBandHeight (0 < x < 800) move the
+    // window (CLuDialog's drag band).
     static constexpr int kDragBandHeight = 57;
 
     explicit CLuDiscoverDlg(DiscoverDlgOptions options = {}, QWidget* parent = nullptr);
@@ -136,9 +137,6 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     void quitRequested();
 
   protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -190,8 +188,6 @@ class CLuDiscoverDlg : public CLuDialog, public DiscoveryFrontEnd {
     QTimer startupTimer_;
     bool noDeviceMessageShown_ = false;
     bool closing_ = false;
-    bool dragging_ = false;
-    QPoint dragOffset_;
     QPointer<CAboutDlg> about_;
     QPointer<HelpWindow> help_;
     std::unique_ptr<drives::ShareDrives> shares_;

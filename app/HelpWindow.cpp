@@ -1,10 +1,9 @@
 #include "app/HelpWindow.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QUrl>
 
 #include "resources/MainStringIds.h"
+#include "skin/CLuDialog.h"
 #include "skin/StringTable.h"
 
 namespace norvale::app {
@@ -17,9 +16,7 @@ HelpWindow::HelpWindow(const QString& page, QWidget* parent) : QTextBrowser(pare
     resize(760, 600);
     // Centred on the screen: without a window manager it would cover the
     // main window's buttons at (0, 0).
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    CenterPopup(this, nullptr);
     // ":/help/x.html" is the resource URL "qrc:/help/x.html"; relative links
     // and anchors resolve against it.
     setSource(QUrl(QStringLiteral("qrc") + page));

@@ -4,14 +4,15 @@
 #include <QStringList>
 #include <functional>
 
-#include "app/ProductVersion.h"
+#include "common/ProductVersion.h"
 
 namespace norvale::app {
 
 // The updater travels inside the main program as a resource. LaunchUpdater
 // writes it into the user's private folder (mode 0700, owned by the user)
-// and starts it with "VER:<version> DIR:<installation root>" (InstallRootOf
-// the running program's folder).
+// and starts it with "VER:<version> DIR:<installation root>"
+// (common::UpdaterCommandLineText; the root is common::InstallRootOf the
+// running program's folder).
 struct UpdaterLaunchOptions {
     // Where the updater's bytes come from.
     QString source = QStringLiteral(":/exe/norvale-autoupdate");
@@ -20,14 +21,11 @@ struct UpdaterLaunchOptions {
     QString folder;
     // The running program's folder; empty: the folder of the executable.
     QString programFolder;
-    ProductVersion version = ProductVersion::Current();
+    common::ProductVersion version = common::ProductVersion::Current();
     // Starts the written program with its one argument; null: a detached
     // process. The result is not checked further.
     std::function<bool(const QString&, const QStringList&)> start;
 };
-
-// "VER:%d.%d0.%04d.%03d DIR:%s": VER:1.610.0932.001 for version 1.61.932.1.
-QString UpdaterCommandLineText(const ProductVersion& version, const QString& installFolder);
 
 // Writes the updater file "norvale-autoupdate" into the private folder and
 // starts it. The file is written under a fresh name and renamed into place,

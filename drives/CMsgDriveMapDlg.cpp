@@ -1,8 +1,5 @@
 #include "drives/CMsgDriveMapDlg.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include "drives/ShareEnumeration.h"
 #include "resources/MainControlIds.h"
 #include "resources/MainImageIds.h"
@@ -61,15 +58,7 @@ CMsgDriveMapDlg::~CMsgDriveMapDlg() = default;
 void CMsgDriveMapDlg::PlaceWindow(QWidget* parent) {
     const QSize size = background_.isNull() ? QSize(600, 240) : background_.size();
     resize(size);
-    QRect area;
-    if (parent) {
-        area = parent->window()->frameGeometry();
-    } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        area = screen->availableGeometry();
-    }
-    QRect frame(QPoint(0, 0), size);
-    frame.moveCenter(area.center());
-    move(frame.topLeft());
+    CenterPopup(this, parent);
     SetBackgroundOverParent(background_, 0, 0, background_.width(), background_.height());
 }
 

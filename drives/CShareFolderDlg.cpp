@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QUrl>
 
+#include "drives/ShareNames.h"
 #include "resources/MainControlIds.h"
 #include "resources/MainStringIds.h"
 #include "skin/StringTable.h"
@@ -23,17 +24,8 @@ void CShareFolderDlg::Open(const QString& serverName, const QString& mapName,
 }
 
 QUrl CShareFolderDlg::ShareUrl(const QString& mapName, const QString& share) {
-    QUrl url;
-    url.setScheme(QStringLiteral("smb"));
-    url.setHost(mapName, QUrl::StrictMode);
-    // The share name is one path segment: slashes in it are encoded, never
-    // read as further segments.
-    QString segment = share;
-    segment.replace(QLatin1Char('%'), QLatin1String("%25"));
-    segment.replace(QLatin1Char('/'), QLatin1String("%2F"));
-    url.setPath(QLatin1Char('/') + segment, QUrl::TolerantMode);
-    if (url.host().isEmpty() || share.isEmpty()) return QUrl();
-    return url;
+    const QString url = share.isEmpty() ? QString() : SmbUrl(mapName, share);
+    return url.isEmpty() ? QUrl() : QUrl(url, QUrl::StrictMode);
 }
 
 void CShareFolderDlg::HandleRowClick(int item) {

@@ -20,8 +20,8 @@ class CShareFolderDlg : public SharePanel {
     void Open(const QString& serverName, const QString& mapName,
               const std::vector<ShareEntry>& shares);
 
-    // smb://MAP/SHARE for a map name and a share name; invalid when the map
-    // name is no host name or address.
+    // smb://MAP/SHARE for a map name and a share name (SmbUrl); invalid when
+    // the map name is no host name or address or the share is empty.
     static QUrl ShareUrl(const QString& mapName, const QString& share);
 
   protected:

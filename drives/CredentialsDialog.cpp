@@ -2,9 +2,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QLineEdit>
-#include <QScreen>
 
 #include "resources/MainStringIds.h"
 #include "skin/CLuButton.h"
@@ -58,13 +56,7 @@ CredentialsDialog::CredentialsDialog(const QString& server, const QString& share
     const MessageBoxSkin skin = GetMessageBoxSkin();
     const QSize size = skin.background.isNull() ? QSize(600, 240) : skin.backgroundSource.size();
     resize(size);
-    QRect area = owner ? owner->window()->frameGeometry() : QRect();
-    if (!owner && QGuiApplication::primaryScreen()) {
-        area = QGuiApplication::primaryScreen()->availableGeometry();
-    }
-    QRect frame(QPoint(0, 0), size);
-    frame.moveCenter(area.center());
-    move(frame.topLeft());
+    CenterPopup(this, owner);
     const QRect& src = skin.backgroundSource;
     SetBackgroundOverParent(skin.background, src.x(), src.y(), src.width(), src.height());
 

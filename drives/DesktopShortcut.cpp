@@ -1,16 +1,14 @@
 #include "drives/DesktopShortcut.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QStandardPaths>
-#include <QUrl>
-#include <cerrno>
+
+#include "common/FileWriting.h"
+#include "drives/ShareNames.h"
 
 #include "resources/MainImageIds.h"
 
@@ -56,41 +54,13 @@ QString SafeNamePart(const QString& text, int maxBytes, bool fileName = true) {
     return kept.trimmed();
 }
 
-// Writes bytes to folder/name through a fresh file in the same folder that
-// is renamed over the name: an existing link under the name is replaced,
-// never followed.
+// Writes bytes to folder/name in one step (norvale::common::ReplaceFile): a link
+// planted under the name is replaced, never followed.
 bool WriteFileInFolder(const QString& folder, const QString& name, const QByteArray& bytes,
                        mode_t mode) {
-    const int dir =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return false;
-    QByteArray temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temp = ".norvale-" + QByteArray::number(QRandomGenerator::global()->generate(), 16);
-        fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      0600);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) {
-        ::close(dir);
-        return false;
-    }
-    bool ok = true;
-    for (qsizetype done = 0; ok && done < bytes.size();) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += n;
-    }
-    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    const QByteArray target = QFile::encodeName(name);
-    ok = ok && ::renameat(dir, temp.constData(), dir, target.constData()) == 0;
-    if (!ok) ::unlinkat(dir, temp.constData(), 0);
-    ::close(dir);
-    return ok;
+    const QByteArray path = QFile::encodeName(QDir(folder).filePath(name));
+    return norvale::common::ReplaceFile(path.constData(), bytes.constData(),
+                                        static_cast<std::size_t>(bytes.size()), mode);
 }
 
 // Marks a launcher trusted for file managers that ask (GNOME's desktop);
@@ -141,14 +111,8 @@ QString EscapeDesktopEntryValue(const QString& value) {
 }
 
 QString ShortcutUrl(const QString& mapName, const QString& address) {
-    for (const QString& host : {mapName, address}) {
-        QUrl url;
-        url.setScheme(QStringLiteral("smb"));
-        url.setHost(host, QUrl::StrictMode);
-        url.setPath(QStringLiteral("/"));
-        if (url.isValid() && !url.host().isEmpty()) return url.toString(QUrl::FullyEncoded);
-    }
-    return {};
+    const QString url = SmbUrl(mapName);
+    return url.isEmpty() ? SmbUrl(address) : url;
 }
 
 QString DesktopEntryText(const QString& name, const QString& url, const QString& iconName) {

@@ -31,8 +31,8 @@ QString DesktopShortcutFileName(const QString& serverName, const QString& addres
 // leading blank, \n, \t, \r, \\); other control characters are dropped.
 QString EscapeDesktopEntryValue(const QString& value);
 
-// "smb://HOST/" for the map name, else for the address; empty when neither
-// is a host name or address.
+// "smb://HOST/" (SmbUrl) for the map name, else for the address; empty when
+// neither is a host name or address.
 QString ShortcutUrl(const QString& mapName, const QString& address);
 
 // The text of the entry: Type=Link, Name, URL, Icon; never an Exec line.

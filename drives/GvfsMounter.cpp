@@ -150,7 +150,7 @@ struct MountRun {
     }
 
     void Start() {
-        file.reset(g_file_new_for_uri(SmbUri(task->server, task->share).constData()));
+        file.reset(g_file_new_for_uri(SmbUrl(task->server, task->share).toLatin1().constData()));
         op.reset(g_mount_operation_new());
         g_signal_connect(op.get(), "ask-password", G_CALLBACK(&MountRun::OnAskPassword), this);
         g_signal_connect(op.get(), "ask-question", G_CALLBACK(&MountRun::OnAskQuestion), this);
@@ -323,7 +323,7 @@ struct Unmounting {
 
 int GvfsMounter::Unmount(const QString& server, const QString& share, QString* message) {
     PrivateLoop loop(timeoutMs_);
-    GObjectPtr<GFile> file(g_file_new_for_uri(SmbUri(server, share).constData()));
+    GObjectPtr<GFile> file(g_file_new_for_uri(SmbUrl(server, share).toLatin1().constData()));
     for (int attempt = 0;; ++attempt) {
         GObjectPtr<GMount> mount(
             g_file_find_enclosing_mount(file.get(), loop.Cancellable(), nullptr));

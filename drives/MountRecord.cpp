@@ -4,31 +4,17 @@
 #include "drives/MountRecord.h"
 
 #include <fcntl.h>
-#include <stdio.h>
 #include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
-#include <cerrno>
+
+#include "common/FileWriting.h"
 
 namespace drives {
 
 namespace {
 
 constexpr qint64 kMaxBytes = 256 * 1024;
-
-// Writes all of text to a file opened for it; closes fd. Not synced: a
-// record lost in a crash only makes mounts look foreign, which are then
-// never unmounted, the safe side.
-bool WriteAndClose(int fd, const QByteArray& text) {
-    QFile out;
-    if (!out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        close(fd);
-        return false;
-    }
-    return out.write(text) == text.size() && out.flush();
-}
 
 }  // namespace
 
@@ -48,26 +34,13 @@ QStringList MountRecord::Load() const {
     return folders;
 }
 
-// A fresh file (O_EXCL under a random name) renamed over the record, so a
-// reader never sees half of it and nothing planted under a name is written
-// through.
+// Replaced in one step (norvale::common::ReplaceFile), so a reader never sees half
+// of it and nothing planted under a name is written through.
 bool MountRecord::Save(const QStringList& folders) const {
     QByteArray text;
     for (const QString& folder : folders) text += folder.toUtf8() + '\n';
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const QByteArray temporary =
-            QFile::encodeName(file_) + '.' +
-            QByteArray::number(QRandomGenerator::system()->generate64(), 36);
-        const int fd = open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) return false;
-        if (WriteAndClose(fd, text) &&
-            rename(temporary.constData(), QFile::encodeName(file_).constData()) == 0)
-            return true;
-        unlink(temporary.constData());
-        return false;
-    }
-    return false;
+    return norvale::common::ReplaceFile(QFile::encodeName(file_).constData(), text.constData(),
+                                        static_cast<std::size_t>(text.size()), 0600);
 }
 
 bool MountRecord::Contains(const QString& folder) const {

@@ -73,10 +73,13 @@ bool SplitUncPath(const QString& path, QString* server, QString* share) {
     return true;
 }
 
-QByteArray SmbUri(const QString& server, const QString& share) {
-    QByteArray uri = "smb://" + server.toLatin1() + '/';
-    if (!share.isEmpty()) uri += QUrl::toPercentEncoding(share);
-    return uri;
+QString SmbUrl(const QString& host, const QString& share) {
+    if (!IsValidHostName(host)) return QString();
+    // What a path segment may hold as it is (sub-delims, ':' and '@') stays;
+    // '%', '/', '?', '#', blanks and everything else is encoded.
+    static const QByteArray kSegmentCharacters = "!$&'()*+,;=:@";
+    return QStringLiteral("smb://") + host + QLatin1Char('/') +
+           QString::fromLatin1(QUrl::toPercentEncoding(share, kSegmentCharacters));
 }
 
 bool ParseGvfsShareFolder(const QString& folderName, QString* server, QString* share) {

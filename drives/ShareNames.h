@@ -21,9 +21,12 @@ bool IsValidShareName(const QString& name);
 // an invalid host or share name.
 bool SplitUncPath(const QString& path, QString* server, QString* share);
 
-// "smb://server/" or "smb://server/share" with the share percent-encoded.
-// The server must have passed IsValidHostName.
-QByteArray SmbUri(const QString& server, const QString& share);
+// The one builder of smb:// addresses: "smb://host/" for an empty share,
+// else "smb://host/share" with the share percent-encoded as one path
+// segment (a '/', '%', '?' or '#' in it never changes the URL's shape). Empty when the
+// host fails IsValidHostName, the strictest of the host checks: only ASCII
+// host names and dotted addresses, as the UNC paths of the share code.
+QString SmbUrl(const QString& host, const QString& share = QString());
 
 // Reads a GVfs FUSE folder name, "smb-share:server=S,share=N" with optional
 // further keys (domain=, port=, user=) in any order, values percent-encoded.

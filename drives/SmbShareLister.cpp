@@ -87,7 +87,7 @@ int ShareTypeOf(unsigned int smbcType) {
 
 int ReadShares(SMBCCTX* context, const QString& server, std::vector<ShareEntry>* shares,
                QString* message) {
-    const QByteArray uri = SmbUri(server, QString());
+    const QByteArray uri = SmbUrl(server).toLatin1();
     errno = 0;
     SMBCFILE* dir = smbc_getFunctionOpendir(context)(context, uri.constData());
     if (!dir) {

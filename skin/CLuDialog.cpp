@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QWindow>
 
 #include "skin/FocusCue.h"
 #include "skin/SkinAccessibility.h"
@@ -21,6 +23,18 @@ QPoint OriginIn(const QWidget* control, const CLuDialog* dialog) {
 }
 
 }  // namespace
+
+void CenterPopup(QWidget* window, const QWidget* owner) {
+    QRect area;
+    if (owner) {
+        area = owner->window()->frameGeometry();
+    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        area = screen->availableGeometry();
+    }
+    QRect frame(QPoint(0, 0), window->size());
+    frame.moveCenter(area.center());
+    window->move(frame.topLeft());
+}
 
 CLuDialog* FindSkinnedDialog(const QWidget* control) {
     for (QWidget* parent = control ? control->parentWidget() : nullptr; parent;
@@ -144,9 +158,29 @@ void CLuDialog::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
 }
 
+void CLuDialog::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && dragBand_.contains(event->position().toPoint())) {
+        QWindow* handle = window()->windowHandle();
+        if (handle && handle->startSystemMove()) return;
+        dragging_ = true;
+        dragOffset_ = event->globalPosition().toPoint() - window()->pos();
+        return;
+    }
+    QDialog::mousePressEvent(event);
+}
+
 void CLuDialog::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
+        window()->move(event->globalPosition().toPoint() - dragOffset_);
+        return;
+    }
     if (parentWidget()) emit pointerEntered(controlId_, event->position().toPoint());
     QDialog::mouseMoveEvent(event);
+}
+
+void CLuDialog::mouseReleaseEvent(QMouseEvent* event) {
+    dragging_ = false;
+    QDialog::mouseReleaseEvent(event);
 }
 
 void CLuDialog::keyPressEvent(QKeyEvent* event) {

@@ -46,6 +46,11 @@ class CLuDialog : public QDialog {
     void SetFillColor(QRgb argb);
     QRgb FillColor() const { return fillColor_; }
 
+    // Left-button presses inside `band` (dialog coordinates) move the window:
+    // the window manager moves it where it can, else the window follows the
+    // pointer until the button is released. Empty (the default): no band.
+    void SetDragBand(const QRect& band) { dragBand_ = band; }
+
     // Identifier reported with pointerEntered (the control id of a panel).
     void SetControlId(int id) { controlId_ = id; }
     int ControlId() const { return controlId_; }
@@ -75,7 +80,9 @@ class CLuDialog : public QDialog {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
@@ -93,9 +100,18 @@ class CLuDialog : public QDialog {
     int controlId_ = 0;
     bool overParent_ = false;
     QImage parentSnapshot_;  // what the parent showed at (0, 0), for overParent_
+    QRect dragBand_;
+    bool dragging_ = false;  // following the pointer (no window-manager move)
+    QPoint dragOffset_;      // pointer minus window position while dragging
     mutable QImage cache_;
     mutable bool cacheValid_ = false;
 };
+
+// Moves the top-level `window` (already of its size) so that it is centred
+// over the window `owner` belongs to, or over the primary screen's
+// available area when owner is null: where the skinned pop-ups (message
+// boxes, questions, the updater's windows, the help window) open.
+void CenterPopup(QWidget* window, const QWidget* owner);
 
 // The nearest CLuDialog among the ancestors of control (not control itself);
 // null when there is none.

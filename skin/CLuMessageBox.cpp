@@ -3,7 +3,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QPointer>
-#include <QScreen>
 #include <QThread>
 
 #include "resources/SkinControlIds.h"
@@ -52,15 +51,7 @@ CLuMessageBox::~CLuMessageBox() = default;
 void CLuMessageBox::PlaceWindow(const MessageBoxSkin& skin, QWidget* owner) {
     const QSize size = skin.background.isNull() ? QSize(600, 240) : skin.backgroundSource.size();
     resize(size);
-    QRect area;
-    if (owner) {
-        area = owner->window()->frameGeometry();
-    } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        area = screen->availableGeometry();
-    }
-    QRect frame(QPoint(0, 0), size);
-    frame.moveCenter(area.center());
-    move(frame.topLeft());
+    CenterPopup(this, owner);
     const QRect& src = skin.backgroundSource;
     SetBackgroundOverParent(skin.background, src.x(), src.y(), src.width(), src.height());
 }

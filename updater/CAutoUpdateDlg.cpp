@@ -2,16 +2,13 @@
 
 #include <QCloseEvent>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMovie>
 #include <QPainter>
 #include <QProcess>
-#include <QScreen>
-#include <QWindow>
 #include <cmath>
 
-#include "app/SingleInstance.h"
+#include "common/SingleInstance.h"
 #include "resources/UpdaterImageIds.h"
 #include "resources/UpdaterStringIds.h"
 #include "skin/CLuButton.h"
@@ -32,8 +29,7 @@ namespace {
 
 constexpr QRgb kWhite = 0xFFFFFFFF;
 constexpr double kTextPoints = 12;
-// The main program's single-instance name; it closes its window when asked.
-constexpr char kMainProgramName[] = "Norvale Discovery";
+// How long the main program has to close its window when asked.
 constexpr int kCloseWaitMs = 2000;
 // Presses on the title band move the window.
 constexpr int kTitleBandHeight = 34;
@@ -75,11 +71,8 @@ CAutoUpdateDlg::CAutoUpdateDlg(const QString& link, const QString& installFolder
     background_ = LoadPngResource(UpdaterImage::kDialogBackground);
     const QSize size = background_.isNull() ? QSize(600, 240) : background_.size();
     setFixedSize(size);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size);
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CenterPopup(this, nullptr);
+    SetDragBand(QRect(0, 0, size.width(), kTitleBandHeight));
     SetBackground(background_, 0, 0, size.width(), size.height(), 0);
     CreateButtons();
     CreateProgressLine();
@@ -181,7 +174,7 @@ void CAutoUpdateDlg::showEvent(QShowEvent* event) {
     if (options_.closeMainProgram) {
         options_.closeMainProgram();
     } else {
-        app::AskToClose(QString::fromLatin1(kMainProgramName), kCloseWaitMs);
+        common::AskToClose(QString::fromLatin1(common::kMainProgramInstance), kCloseWaitMs);
     }
     ApplyUpdaterMessageBoxSkin();
     StartAnimation();
@@ -331,13 +324,6 @@ void CAutoUpdateDlg::paintEvent(QPaintEvent* event) {
         const int measured = painter.fontMetrics().horizontalAdvance(text) + 2 * padding;
         DrawLine(painter, QRect(30, y, std::min(measured, room), 50), text);
     }
-}
-
-void CAutoUpdateDlg::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && event->position().y() < kTitleBandHeight) {
-        if (QWindow* window = windowHandle(); window && window->startSystemMove()) return;
-    }
-    CLuDialog::mousePressEvent(event);
 }
 
 }  // namespace norvale::updater

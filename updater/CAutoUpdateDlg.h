@@ -76,7 +76,6 @@ class CAutoUpdateDlg : public CLuDialog, public UpdateWorkerHost {
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
 
   private:
     // A copy-failure box the worker waits for; released when shown and

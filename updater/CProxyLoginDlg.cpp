@@ -1,9 +1,7 @@
 #include "updater/CProxyLoginDlg.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QLineEdit>
-#include <QScreen>
 #include <QThread>
 
 #include "resources/UpdaterControlIds.h"
@@ -42,11 +40,7 @@ CProxyLoginDlg::CProxyLoginDlg(QWidget* parent)
     setFixedSize(size);
     setWindowTitle(UpdaterText(UpdaterString::kTitle));
     SetBackground(background, 0, 0, size.width(), size.height(), 0);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size);
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CenterPopup(this, nullptr);
     AddText(this, QRect(5, 2, 500, 32), UpdaterText(UpdaterString::kTitle));
     prompt_ = AddText(this, QRect(40, 48, 515, 30), UpdaterText(UpdaterString::kProxyPrompt));
     user_ = AddField(UpdaterControl::kProxyUser, UpdaterString::kProxyUser, 88);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/FileWriting.h"
 #include "zip/UniqueFd.h"
 
 namespace norvale::updater {
@@ -79,13 +80,7 @@ bool CopyBytes(int from, int to) {
         if (got == 0) return true;
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put =
-                ::write(to, buffer.data() + done, static_cast<std::size_t>(got - done));
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) return false;
-            done += put;
-        }
+        if (!common::WriteAll(to, buffer.data(), static_cast<std::size_t>(got))) return false;
     }
 }
 

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/FileWriting.h"
 #include "updater/CurlRequest.h"
 #include "updater/ListPage.h"
 #include "updater/UpdateProgress.h"
@@ -59,17 +60,6 @@ void ReportRefusedRedirect(const CurlRequest::Result& result) {
                         << Qt::endl;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t length) {
-    while (length > 0) {
-        const ssize_t written = ::write(fd, data, length);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        data += written;
-        length -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 // The archive file, created when the first byte arrives so that an address
 // that cannot be opened leaves no file behind. The pieces (16 KiB at most)
 // are gathered and written a quarter of a megabyte at a time.
@@ -91,7 +81,7 @@ class ArchiveFile {
     bool Write(const char* data, std::size_t length) {
         if (!Open()) return false;
         if (pending_.size() + length > kBatch && !Flush()) return false;
-        if (length >= kBatch) return WriteAll(fd_, data, length);
+        if (length >= kBatch) return common::WriteAll(fd_, data, length);
         pending_.insert(pending_.end(), data, data + length);
         return true;
     }
@@ -108,7 +98,7 @@ class ArchiveFile {
     static constexpr std::size_t kBatch = 256 * 1024;
 
     bool Flush() {
-        const bool written = WriteAll(fd_, pending_.data(), pending_.size());
+        const bool written = common::WriteAll(fd_, pending_.data(), pending_.size());
         pending_.clear();
         return written;
     }

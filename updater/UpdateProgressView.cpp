@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/LanguageChoice.h"
 #include "skin/StringTable.h"
 #include "updater/UpdaterLanguage.h"
 
@@ -36,7 +37,7 @@ ProgressSnapshot ProgressSnapshot::Read(const UpdateProgress& progress) {
 }
 
 UpdateProgressView::UpdateProgressView(int languageBase)
-    : base_(languageBase), locale_(BlockLocale(languageBase)) {}
+    : base_(languageBase), locale_(common::TranslationOfBlock(languageBase).NumberLocale()) {}
 
 ProgressDisplay UpdateProgressView::Next(const ProgressSnapshot& snapshot) {
     switch (snapshot.phase) {

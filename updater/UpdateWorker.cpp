@@ -11,10 +11,10 @@
 #include <sstream>
 #include <system_error>
 
+#include "common/PrivateTempFolder.h"
 #include "updater/ArchiveTrust.h"
 #include "updater/BackgroundHasher.h"
 #include "updater/MinisignSignatureParser.h"
-#include "updater/PrivateTempFolder.h"
 #include "updater/UpdateClient.h"
 #include "updater/UpdateProgress.h"
 #include "updater/UpdateState.h"
@@ -132,7 +132,7 @@ void RunUpdateWorker(const UpdateJob& job, UpdateWorkerHost& host) {
     Progress().phase = Phase::Checking;
     std::optional<VersionedInstall> install = VersionedInstall::Open(Local(job.installFolder));
     if (!install || !install->IsWritable()) return ReportCopyFailure(host);
-    const std::optional<QString> temp = PrivateTempFolder();
+    const std::optional<QString> temp = common::PrivateTempFolder();
     if (!temp) return Finish(host, UpdateState::Failed);
     const RunFiles files(*temp);
     const std::int64_t now =

@@ -5,14 +5,15 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "app/SingleInstance.h"
+#include "common/LanguageChoice.h"
+#include "common/SingleInstance.h"
+#include "common/UpdaterCommandLine.h"
 #include "resources/UpdaterStringIds.h"
 #include "skin/CLuMessageBox.h"
 #include "skin/SkinFonts.h"
 #include "updater/CAutoUpdateDlg.h"
 #include "updater/CProxyLoginDlg.h"
 #include "updater/UpdateClient.h"
-#include "updater/UpdaterCommandLine.h"
 #include "updater/UpdaterLanguage.h"
 #include "updater/UpdaterSkin.h"
 #include "updater/VersionedInstall.h"
@@ -43,14 +44,14 @@ bool UsableInstallFolder(const QString& folder) {
 CAutoUpdateApp::CAutoUpdateApp(UpdaterOptions options) : options_(std::move(options)) {}
 
 int CAutoUpdateApp::InitInstance(const QString& commandLine) {
-    SetLanguageBase(ChooseLanguageBase());
+    SetLanguageBase(common::ChooseTranslation().updaterTextBlock);
     EnsureSkinFonts();
     ApplyUpdaterMessageBoxSkin();
-    const UpdaterCommandLine line = ParseUpdaterCommandLine(commandLine);
+    const common::UpdaterCommandLine line = common::ParseUpdaterCommandLine(commandLine);
 
     // One updater at a time: a second one ends at once. The first takes a
     // main program's close request while it runs.
-    app::SingleInstance instance(QString::fromLatin1(kInstanceName));
+    common::SingleInstance instance(QString::fromLatin1(common::kUpdaterInstance));
     if (!instance.TryBecomeFirst()) {
         outcome_ = Outcome::AlreadyRunning;
         return 0;
@@ -77,7 +78,7 @@ int CAutoUpdateApp::InitInstance(const QString& commandLine) {
     }
     outcome_ = Outcome::DialogRan;
     CAutoUpdateDlg dialog(link, *line.installFolder, line.versionToken, options_);
-    QObject::connect(&instance, &app::SingleInstance::closeRequested, &dialog,
+    QObject::connect(&instance, &common::SingleInstance::closeRequested, &dialog,
                      &CAutoUpdateDlg::Cancel);
     dialog.exec();
     return 0;

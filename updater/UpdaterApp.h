@@ -16,9 +16,6 @@ namespace norvale::updater {
 // its thread.
 class CAutoUpdateApp {
   public:
-    // The local socket name on which a running updater takes close requests.
-    static constexpr const char* kInstanceName = "Norvale Discovery AutoUpdate";
-
     explicit CAutoUpdateApp(UpdaterOptions options = {});
     CAutoUpdateApp(const CAutoUpdateApp&) = delete;
     CAutoUpdateApp& operator=(const CAutoUpdateApp&) = delete;

@@ -93,9 +93,7 @@ std::optional<VersionedInstall> VersionedInstall::Open(const std::string& root) 
 }
 
 bool VersionedInstall::IsWritable() const {
-    struct stat info {};
-    return ::fstat(fd_.Get(), &info) == 0 && (info.st_mode & 0222) != 0 &&
-           ::faccessat(fd_.Get(), ".", W_OK, AT_EACCESS) == 0;
+    return common::CanUpdateInstallation(fd_.Get());
 }
 
 bool VersionedInstall::RemoveEntry(const std::string& name) const {

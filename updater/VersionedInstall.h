@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "common/InstallRoot.h"
 #include "updater/InstallControl.h"
 #include "updater/ReleaseVersion.h"
 #include "zip/UniqueFd.h"
@@ -26,7 +27,7 @@ namespace norvale::updater {
 // single-instance lock).
 class VersionedInstall {
   public:
-    static constexpr const char* kCurrentLink = "current";
+    static constexpr const char* kCurrentLink = common::kCurrentReleaseLink;
     static constexpr const char* kPreviousLink = "previous";
     // The main program inside a release folder; a release without it is refused.
     static constexpr const char* kMainProgram = "norvale-discovery";
@@ -37,9 +38,8 @@ class VersionedInstall {
     // is a symlink to a plain name of a folder inside it.
     static std::optional<VersionedInstall> Open(const std::string& root);
 
-    // True when this user may change the installation: the root is writable
-    // and its mode grants writing (a root folder made read-only counts as
-    // read-only even for the superuser).
+    // True when this user may change the installation
+    // (common::CanUpdateInstallation).
     bool IsWritable() const;
     const std::string& CurrentRelease() const { return current_; }
 

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "Version.h"
+#include "common/UpdaterCommandLine.h"
 #include "updater/UpdaterApp.h"
-#include "updater/UpdaterCommandLine.h"
 
 int main(int argc, char** argv) {
     // Asked for its usage, it neither checks for an update nor opens a window.
@@ -24,5 +24,5 @@ int main(int argc, char** argv) {
     QStringList arguments = QApplication::arguments();
     if (!arguments.isEmpty()) arguments.removeFirst();
     norvale::updater::CAutoUpdateApp updater;
-    return updater.InitInstance(norvale::updater::JoinArguments(arguments));
+    return updater.InitInstance(norvale::common::JoinArguments(arguments));
 }

@@ -9,23 +9,11 @@
 #include <string>
 #include <utility>
 
+#include "common/FileWriting.h"
 #include "zip/ZipException.h"
 
 namespace norvale::zip {
 namespace {
-
-// errno of the failure, 0 when everything was written.
-int WriteAll(int fd, const std::uint8_t* data, std::size_t length) {
-    while (length > 0) {
-        ssize_t n = ::write(fd, data, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return EIO;
-        data += n;
-        length -= static_cast<std::size_t>(n);
-    }
-    return 0;
-}
 
 std::exception_ptr WriteFailure(int error) {
     try {
@@ -120,7 +108,7 @@ std::exception_ptr CAsyncFileWriter::Perform(Job& job) {
         case Kind::kData:
             if (failure_ || job.length == 0) break;
             crc_ = static_cast<std::uint32_t>(crc32(crc_, job.data, static_cast<uInt>(job.length)));
-            if (int error = WriteAll(file_.Get(), job.data, job.length)) Fail(WriteFailure(error));
+            if (!common::WriteAll(file_.Get(), job.data, job.length)) Fail(WriteFailure(errno));
             break;
         case Kind::kEnd: {
             std::exception_ptr outcome = failure_;

@@ -25,7 +25,7 @@
 #include "drives/LinuxSharePlatform.h"
 #include "drives/ResponsiveSharePlatform.h"
 #include "tests/drives/FakeMountList.h"
-#include "tests/drives/OpenedUrls.h"
+#include "tests/support/OpenedUrls.h"
 #include "tests/drives/SharePanelTestSupport.h"
 
 namespace norvale::test {

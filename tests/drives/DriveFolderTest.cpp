@@ -55,10 +55,13 @@ TEST(ShareNames, UncPathsSplitIntoCheckedParts) {
                             "//nas/data", "\\\\na s\\data", "\\\\nas/../x\\data"}) {
         EXPECT_FALSE(SplitUncPath(QString::fromUtf8(bad), &server, &share)) << bad;
     }
-    // Share names are encoded, so nothing in them changes the URL's shape.
-    EXPECT_EQ(SmbUri(QStringLiteral("nas"), QStringLiteral("a b?#%/c")),
-              QByteArray("smb://nas/a%20b%3F%23%25%2Fc"));
-    EXPECT_EQ(SmbUri(QStringLiteral("nas"), QString()), QByteArray("smb://nas/"));
+    // Share names are encoded, so nothing in them changes the URL's shape;
+    // a host that could not stand in a UNC path gives no URL either.
+    EXPECT_EQ(SmbUrl(QStringLiteral("nas"), QStringLiteral("a b?#%/c")),
+              QStringLiteral("smb://nas/a%20b%3F%23%25%2Fc"));
+    EXPECT_EQ(SmbUrl(QStringLiteral("nas")), QStringLiteral("smb://nas/"));
+    for (const char* bad : {"na s", "nas/x", "nas@evil", "b\u00fcro", "", "1.2.3"})
+        EXPECT_TRUE(SmbUrl(QString::fromUtf8(bad), QStringLiteral("data")).isEmpty()) << bad;
 }
 
 TEST(ShareNames, GvfsFolderNamesAnyKeyOrder) {

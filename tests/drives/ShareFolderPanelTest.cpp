@@ -7,8 +7,8 @@
 #include <QUrl>
 
 #include "drives/CShareFolderDlg.h"
-#include "tests/drives/OpenedUrls.h"
 #include "tests/drives/SharePanelTestSupport.h"
+#include "tests/support/OpenedUrls.h"
 
 namespace norvale::test {
 namespace {

@@ -17,7 +17,7 @@
 #include "drives/LinuxSharePlatform.h"
 #include "drives/ResponsiveSharePlatform.h"
 #include "drives/SmbShareLister.h"
-#include "tests/drives/OpenedUrls.h"
+#include "tests/support/OpenedUrls.h"
 #include "tests/drives/SharePanelTestSupport.h"
 
 namespace norvale::test {

@@ -3,11 +3,13 @@
 #include <unistd.h>
 
 #include "UpdaterTestSupport.h"
-#include "updater/PrivateTempFolder.h"
+#include "common/PrivateTempFolder.h"
 
 namespace norvale::updater {
 namespace {
 
+using common::IsPrivateFolder;
+using common::PrivateTempFolder;
 using test::MakeFolder;
 using test::ModeOf;
 

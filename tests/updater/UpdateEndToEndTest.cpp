@@ -19,7 +19,7 @@
 #include <map>
 
 #include "Version.h"
-#include "app/SingleInstance.h"
+#include "common/SingleInstance.h"
 #include "skin/MessageBoxSkin.h"
 #include "tests/updater/UpdaterTestServer.h"
 #include "tools/update-pack/MinisignSecretKey.h"
@@ -392,7 +392,7 @@ TEST_F(UpdateEndToEndTest, AnInstallationTheUserCannotChangeIsNeverOfferedAnUpda
 TEST_F(UpdateEndToEndTest, ASecondUpdaterEndsAtOnceWithoutAWindow) {
     // An update on offer: an updater that went ahead would ask and wait.
     Offer(MakeNewFiles());
-    app::SingleInstance first(QString::fromLatin1(CAutoUpdateApp::kInstanceName));
+    common::SingleInstance first(QString::fromLatin1(common::kUpdaterInstance));
     ASSERT_TRUE(first.TryBecomeFirst());
     QProcess updater;
     StartUpdaterProgram(&updater);

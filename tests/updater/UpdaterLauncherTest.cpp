@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 
 #include "app/UpdaterLauncher.h"
-#include "updater/UpdaterCommandLine.h"
 
 namespace norvale::app {
 namespace {
@@ -40,7 +39,7 @@ class UpdaterLauncherTest : public ::testing::Test {
         UpdaterLaunchOptions options;
         options.source = source_;
         options.folder = folder_;
-        options.version = ProductVersion{1, 61, 932, 1};
+        options.version = common::ProductVersion{1, 61, 932, 1};
         options.programFolder = root_ + QStringLiteral("/1.61.932.1");
         options.start = [this](const QString& program, const QStringList& arguments) {
             started_.push_back({program, arguments});
@@ -55,19 +54,6 @@ class UpdaterLauncherTest : public ::testing::Test {
     QString source_;
     std::vector<std::pair<QString, QStringList>> started_;
 };
-
-TEST(UpdaterLauncherText, VersionAndFolderAsTheUpdaterReadsThem) {
-    EXPECT_EQ(UpdaterCommandLineText({1, 61, 932, 1}, QStringLiteral("/opt/n d")),
-              QStringLiteral("VER:1.610.0932.001 DIR:/opt/n d"));
-    EXPECT_EQ(UpdaterCommandLineText({2, 5, 7, 12}, QStringLiteral("/x")),
-              QStringLiteral("VER:2.50.0007.012 DIR:/x"));
-    const updater::UpdaterCommandLine read =
-        updater::ParseUpdaterCommandLine(UpdaterCommandLineText(
-            {1, 2, 2026, 341}, QStringLiteral("/home/a b/lib/norvale-discovery")));
-    EXPECT_EQ(read.versionToken, QStringLiteral("VER:1.20.2026.341"));
-    EXPECT_EQ(read.installFolder.value_or(QString()),
-              QStringLiteral("/home/a b/lib/norvale-discovery"));
-}
 
 TEST_F(UpdaterLauncherTest, WritesAPrivateExecutableAndStartsItWithTheInstallation) {
     // The working folder is not what is sent: the installation's root is.

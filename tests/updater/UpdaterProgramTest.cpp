@@ -1,4 +1,4 @@
-// The updater program around its engine: command line, language blocks,
+// The updater program around its engine: install folder, language blocks,
 // message-box look, the progress dialog driven by a scripted worker, the
 // proxy login and the close request between the programs.
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/SingleInstance.h"
+#include "common/SingleInstance.h"
 #include "skin/CLuButton.h"
 #include "skin/MessageBoxSkin.h"
 #include "skin/StringTable.h"
@@ -23,73 +23,16 @@
 #include "updater/CProxyLoginDlg.h"
 #include "updater/UpdateState.h"
 #include "updater/UpdaterApp.h"
-#include "updater/UpdaterCommandLine.h"
 #include "updater/UpdaterLanguage.h"
 #include "updater/UpdaterSkin.h"
 
 namespace norvale::updater {
 namespace {
 
-TEST(UpdaterCommandLine, FolderRunsToTheEndOfTheLineBlanksIncluded) {
-    const UpdaterCommandLine line =
-        ParseUpdaterCommandLine(QStringLiteral("VER:1.00.0123.045 DIR:/opt/Program Files/X Y "));
-    EXPECT_EQ(line.versionToken, QStringLiteral("VER:1.00.0123.045"));
-    ASSERT_TRUE(line.installFolder);
-    EXPECT_EQ(*line.installFolder, QStringLiteral("/opt/Program Files/X Y "));
-
-    // A shell that split the line gives the same line back once joined.
-    const UpdaterCommandLine split = ParseUpdaterCommandLine(
-        JoinArguments({"VER:1.00.0123.045", "DIR:/opt/Program", "Files/X", "Y"}));
-    EXPECT_EQ(split.versionToken, QStringLiteral("VER:1.00.0123.045"));
-    EXPECT_EQ(split.installFolder.value_or(QString()), QStringLiteral("/opt/Program Files/X Y"));
-}
-
-TEST(UpdaterCommandLine, MissingOrMisplacedPartsLeaveNoFolder) {
-    const UpdaterCommandLine noVersion = ParseUpdaterCommandLine(QStringLiteral("DIR:/opt/x"));
-    EXPECT_TRUE(noVersion.versionToken.isEmpty());
-    EXPECT_FALSE(noVersion.installFolder);
-
-    const UpdaterCommandLine noFolder =
-        ParseUpdaterCommandLine(QStringLiteral("VER:2.50.0007.012"));
-    EXPECT_EQ(noFolder.versionToken, QStringLiteral("VER:2.50.0007.012"));
-    EXPECT_FALSE(noFolder.installFolder);
-
-    const UpdaterCommandLine reversed =
-        ParseUpdaterCommandLine(QStringLiteral("DIR:/opt/x VER:2.50.0007.012"));
-    EXPECT_EQ(reversed.versionToken, QStringLiteral("VER:2.50.0007.012"));
-    EXPECT_FALSE(reversed.installFolder);
-
-    const UpdaterCommandLine leading = ParseUpdaterCommandLine(QStringLiteral("-x VER:1.2 DIR:/a"));
-    EXPECT_EQ(leading.versionToken, QStringLiteral("VER:1.2"));
-    EXPECT_EQ(leading.installFolder.value_or(QString()), QStringLiteral("/a"));
-
-    const UpdaterCommandLine empty = ParseUpdaterCommandLine(QStringLiteral("VER:DIR:/a"));
-    EXPECT_EQ(empty.versionToken, QStringLiteral("VER:"));
-    EXPECT_EQ(empty.installFolder.value_or(QString()), QStringLiteral("/a"));
-
+TEST(UpdaterCommandLine, FolderThatHoldsNoInstallationIsRefused) {
     EXPECT_FALSE(UsableInstallFolder(QStringLiteral("relative/folder")));
     EXPECT_FALSE(UsableInstallFolder(QStringLiteral("/no/such/folder/here")));
     EXPECT_FALSE(UsableInstallFolder(QDir::tempPath())) << "a folder, but no installation";
-}
-
-TEST(UpdaterLanguage, BlocksFollowTheUserLanguage) {
-    using namespace UpdaterString;
-    const std::vector<std::pair<const char*, int>> cases = {{"zh_HK", kEnglishBlock},
-                                                            {"zh_TW", kTraditionalChineseBlock},
-                                                            {"zh_CN", kSimplifiedChineseBlock},
-                                                            {"de_CH", kGermanBlock},
-                                                            {"de_DE", kGermanBlock},
-                                                            {"fr_CA", kFrenchBlock},
-                                                            {"es_MX", kSpanishBlock},
-                                                            {"it_IT", kItalianBlock},
-                                                            {"ja_JP", kJapaneseBlock},
-                                                            {"ko_KR", kKoreanBlock},
-                                                            {"en_US", kEnglishBlock},
-                                                            {"ru_RU", kEnglishBlock},
-                                                            {"pt_BR", kEnglishBlock}};
-    for (const auto& [name, base] : cases) {
-        EXPECT_EQ(ChooseLanguageBase(QLocale(QString::fromLatin1(name))), base) << name;
-    }
 }
 
 TEST(UpdaterLanguage, EveryBlockHoldsEveryText) {
@@ -355,17 +298,17 @@ TEST_F(ProgressDialogTest, CancelOnceTheWorkerSwitchedReportsTheUpdateAsDone) {
 TEST_F(ProgressDialogTest, CloseRequestOfTheUpdaterCancels) {
     const QString name =
         QStringLiteral("Norvale test updater %1").arg(QCoreApplication::applicationPid());
-    app::SingleInstance instance(name);
+    common::SingleInstance instance(name);
     ASSERT_TRUE(instance.TryBecomeFirst());
     CAutoUpdateDlg dialog(QStringLiteral("https://h/Norvale.zip"), QStringLiteral("/opt/n"),
                           kVersion, Options(WaitForAbort));
-    QObject::connect(&instance, &app::SingleInstance::closeRequested, &dialog,
+    QObject::connect(&instance, &common::SingleInstance::closeRequested, &dialog,
                      &CAutoUpdateDlg::Cancel);
     dialog.show();
     std::atomic<bool> reached{false};
     std::atomic<bool> finished{false};
     std::thread asker([&] {
-        reached = app::AskToClose(name, 5000);
+        reached = common::AskToClose(name, 5000);
         finished = true;
     });
     while (!finished) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);

@@ -18,6 +18,7 @@
 #include <ctime>
 #include <set>
 
+#include "common/FileWriting.h"
 #include "zip/UniqueFd.h"
 
 namespace norvale::updatepack {
@@ -48,16 +49,6 @@ void Put16(std::string& out, std::uint32_t value) {
 void Put32(std::string& out, std::uint32_t value) {
     Put16(out, value & 0xFFFF);
     Put16(out, value >> 16);
-}
-
-bool WriteAll(int fd, const char* data, std::size_t length) {
-    while (length > 0) {
-        const ssize_t put = ::write(fd, data, length);
-        if (put <= 0) return false;
-        data += put;
-        length -= static_cast<std::size_t>(put);
-    }
-    return true;
 }
 
 // The fields local and central headers share, from the flags to the name length.
@@ -128,7 +119,7 @@ bool Deflate(int from, int to, Entry* entry, std::uint64_t* written) {
             deflate(&stream, flush);
             const std::size_t produced = out.size() - stream.avail_out;
             compressed += produced;
-            ok = ok && WriteAll(to, out.data(), produced);
+            ok = ok && common::WriteAll(to, out.data(), produced);
         } while (ok && stream.avail_out == 0);
     }
     deflateEnd(&stream);
@@ -175,7 +166,7 @@ bool UpdateZipWriter::Write(const std::string& archivePath, const std::vector<st
         // The header is written again once the sizes and the CRC are known.
         const std::string placeholder = LocalHeader(entry);
         offset += placeholder.size();
-        if (!WriteAll(out.Get(), placeholder.data(), placeholder.size()) ||
+        if (!common::WriteAll(out.Get(), placeholder.data(), placeholder.size()) ||
             !Deflate(in.Get(), out.Get(), &entry, &offset))
             return fail(path + ": cannot be archived (unreadable, or 4 GiB or more)");
         const std::string header = LocalHeader(entry);
@@ -196,7 +187,7 @@ bool UpdateZipWriter::Write(const std::string& archivePath, const std::vector<st
     Put32(end, static_cast<std::uint32_t>(offset));
     Put16(end, 0);
     directory += end;
-    if (!WriteAll(out.Get(), directory.data(), directory.size()) || ::fsync(out.Get()) != 0)
+    if (!common::WriteAll(out.Get(), directory.data(), directory.size()) || ::fsync(out.Get()) != 0)
         return fail(archivePath + ": cannot be written");
     return true;
 }

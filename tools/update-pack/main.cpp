@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FileWriting.h"
 #include "tools/update-pack/MinisignSecretKey.h"
 #include "tools/update-pack/MinisignSigner.h"
 #include "tools/update-pack/UpdateZipWriter.h"
@@ -76,16 +77,6 @@ bool ReadText(const std::string& path, std::string* text) {
     return static_cast<bool>(file);
 }
 
-bool WriteText(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << text;
-        if (!file.flush()) return false;
-    }
-    return std::rename(temporary.c_str(), path.c_str()) == 0;
-}
-
 // The trusted comment from the options; none (with a message) when invalid.
 std::optional<ReleaseComment> CommentFor(const Options& options) {
     const std::optional<ReleaseVersion> version = ReleaseVersion::Parse(options.version);
@@ -117,7 +108,8 @@ int main(int argc, char** argv) {
     const std::optional<std::string> signature = MinisignSigner(*key).SignFile(
         options.out, comment->Text(),
         options.legacy ? MinisignSigner::Form::Legacy : MinisignSigner::Form::Prehashed);
-    if (!signature || !WriteText(options.out + ".minisig", *signature))
+    if (!signature || !norvale::common::ReplaceFile((options.out + ".minisig").c_str(),
+                                                    signature->data(), signature->size(), 0644))
         return Fail(options.out + ".minisig: cannot be written");
     std::printf("%s: %zu files, signed as \"%s\" by key %s\n", options.out.c_str(),
                 options.files.size(), comment->Text().c_str(), key->PublicKeyLine().c_str());

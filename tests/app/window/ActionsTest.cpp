@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QDesktopServices>
 #include <QTest>
 #include <QUrl>
 
@@ -8,11 +7,12 @@
 #include "app/CAboutDlg.h"
 #include "app/HelpWindow.h"
 #include "app/LanguageModule.h"
-#include "app/ProductVersion.h"
+#include "common/ProductVersion.h"
 #include "resources/MainStringIds.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuListCtrl.h"
 #include "skin/StringTable.h"
+#include "tests/support/OpenedUrls.h"
 
 using norvale::app::CAboutDlg;
 using norvale::app::CLuDiscoverDlg;
@@ -20,15 +20,6 @@ using norvale::app::DiscoverDlgOptions;
 using norvale::app::HelpWindow;
 using norvale::app::LanguageModule;
 using namespace norvale::test;
-
-// Receives the URLs the window hands to the desktop's browser.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-  public:
-    QList<QUrl> urls;
-  public slots:
-    void Open(const QUrl& url) { urls << url; }
-};
 
 namespace {
 
@@ -89,10 +80,10 @@ TEST_F(ActionsTest, InfoTwiceGivesOneAboutPanelOverTheBodyAndBackRemovesIt) {
 }
 
 TEST(ProductVersion, VersionLineHasFourDigitPatchAndThreeDigitBuild) {
-    using norvale::app::FormatVersionLine;
+    using norvale::common::FormatVersionLine;
     EXPECT_EQ(FormatVersionLine("Version", {1, 61, 932, 1}), "Version 1.61 (0932.001)");
     EXPECT_EQ(FormatVersionLine("Version %s", {2, 5, 7, 12}), "Version %s 2.5 (0007.012)");
-    const auto current = norvale::app::ProductVersion::Current();
+    const auto current = norvale::common::ProductVersion::Current();
     EXPECT_EQ(FormatVersionLine("Version", current), QString("Version %1.%2 (%3.%4)")
                                                          .arg(current.major)
                                                          .arg(current.minor)
@@ -120,23 +111,20 @@ TEST_F(ActionsTest, HelpReusesItsOpenWindowAndOpensAnewAfterItWasClosed) {
 }
 
 TEST_F(ActionsTest, ConfigureOpensThePresentationUrlAndDoesNothingWithoutOne) {
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler("http", &catcher, "Open");
+    OpenedUrls catcher({"http", "file", "smb"});
     Add({"a-nas", "127.0.0.2"});
     QTest::mouseClick(window->Button(MainControl::kConfigure), Qt::LeftButton);
-    EXPECT_TRUE(catcher.urls.isEmpty());
+    EXPECT_TRUE(catcher.urls.empty());
 
     SimDevice web{"0-web", "127.0.0.3"};
     web.presentationUrl = "/index.html";  // the control point makes it absolute
     ASSERT_EQ(Add(web), 0);               // row 0, selected
     QTest::mouseClick(window->Button(MainControl::kConfigure), Qt::LeftButton);
-    ASSERT_EQ(catcher.urls.size(), 1);
+    ASSERT_EQ(catcher.urls.size(), 1u);
     EXPECT_EQ(catcher.urls[0].host(), "127.0.0.3");
     EXPECT_EQ(catcher.urls[0].path(), "/index.html");
 
     // A device's page address never opens a local file or another scheme.
-    QDesktopServices::setUrlHandler("file", &catcher, "Open");
-    QDesktopServices::setUrlHandler("smb", &catcher, "Open");
     int n = 3;
     for (const char* url : {"file:///etc/passwd", "smb://127.0.0.4/share", "http:///nohost"}) {
         SimDevice odd{QStringLiteral("%1-odd").arg(n), QStringLiteral("127.0.0.%1").arg(10 + n)};
@@ -148,8 +136,7 @@ TEST_F(ActionsTest, ConfigureOpensThePresentationUrlAndDoesNothingWithoutOne) {
         ASSERT_EQ(window->List()->GetSelectedIndex(), row);
         QTest::mouseClick(window->Button(MainControl::kConfigure), Qt::LeftButton);
     }
-    for (const char* scheme : {"http", "file", "smb"}) QDesktopServices::unsetUrlHandler(scheme);
-    EXPECT_EQ(catcher.urls.size(), 1);
+    EXPECT_EQ(catcher.urls.size(), 1u);
 }
 
 TEST_F(ActionsTest, DeviceActionsWithoutASelectedDeviceDoNothing) {
@@ -209,5 +196,3 @@ TEST_F(ActionsTest, GermanWindowShowsGermanCaptionsAndGermanHelp) {
 }
 
 }  // namespace
-
-#include "ActionsTest.moc"

@@ -3,7 +3,6 @@
 // there); elsewhere the cases skip.
 #include <gtest/gtest.h>
 
-#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QNetworkInterface>
@@ -16,17 +15,9 @@
 #include "app/DiscoveryHostLink.h"
 #include "skin/CLuButton.h"
 #include "skin/CLuListCtrl.h"
+#include "tests/support/OpenedUrls.h"
 
 using norvale::app::CLuDiscoverDlg;
-
-// Receives the URL of the configuration page.
-class PageCatcher : public QObject {
-    Q_OBJECT
-  public:
-    QList<QUrl> urls;
-  public slots:
-    void Open(const QUrl& url) { urls << url; }
-};
 
 namespace {
 
@@ -122,13 +113,15 @@ TEST_F(EndToEndTest, SimulatedDevicesFillTheWindowAndFollowTheirLeds) {
 
 TEST_F(EndToEndTest, ConfigureOpensTheDevicesPageAndDepartedDevicesLeaveTheList) {
     ASSERT_TRUE(WaitFor([this] { return window->Table().Count() == 6; }));
-    PageCatcher catcher;
-    QDesktopServices::setUrlHandler("http", &catcher, "Open");
-    QTest::mouseClick(window->Button(MainControl::kConfigure), Qt::LeftButton);  // Alpha
-    QDesktopServices::unsetUrlHandler("http");
-    ASSERT_EQ(catcher.urls.size(), 1);
-    EXPECT_EQ(catcher.urls[0].path(), "/index.html");
-    EXPECT_EQ(catcher.urls[0].host(), window->Table().Row(0).address);
+    std::vector<QUrl> opened;
+    {
+        norvale::test::OpenedUrls catcher({"http"});
+        QTest::mouseClick(window->Button(MainControl::kConfigure), Qt::LeftButton);  // Alpha
+        opened = catcher.urls;
+    }
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].path(), "/index.html");
+    EXPECT_EQ(opened[0].host(), window->Table().Row(0).address);
 
     Command("byebye alpha");
     ASSERT_TRUE(WaitFor([this] { return window->Table().Count() == 5; }));
@@ -146,5 +139,3 @@ TEST_F(EndToEndTest, CloseButtonEndsTheWindowOnceDiscoveryHasStopped) {
 }
 
 }  // namespace
-
-#include "EndToEndTest.moc"

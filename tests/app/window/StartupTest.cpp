@@ -16,42 +16,15 @@
 #include <thread>
 
 #include "app/CLuDiscoverApp.h"
-#include "app/LanguageSelection.h"
-#include "app/SingleInstance.h"
+#include "common/SingleInstance.h"
 #include "resources/MainStringIds.h"
 #include "skin/SkinFonts.h"
 #include "skin/StringTable.h"
 
 using namespace norvale::app;
+using namespace norvale::common;
 
 namespace {
-
-QString ModuleFor(const char* locale) {
-    QString file;
-    const int found =
-        SelectLanguageModule(WindowsLanguageId(QLocale(QString::fromLatin1(locale))), &file);
-    EXPECT_EQ(found != 0, !file.isEmpty()) << locale;
-    return file;
-}
-
-TEST(LanguageSelection, UserLocaleChoosesTheLanguageFileOfItsWindowsLanguage) {
-    EXPECT_EQ(ModuleFor("de_DE"), "RES_German.rcc");
-    EXPECT_EQ(ModuleFor("de_CH"), "RES_German.rcc");  // any German sublanguage
-    EXPECT_EQ(ModuleFor("de_AT"), "RES_German.rcc");
-    EXPECT_EQ(ModuleFor("fr_CA"), "RES_French.rcc");
-    EXPECT_EQ(ModuleFor("es_MX"), "RES_Spanish.rcc");
-    EXPECT_EQ(ModuleFor("it_IT"), "RES_Italian.rcc");
-    EXPECT_EQ(ModuleFor("ja_JP"), "RES_Japanese.rcc");
-    EXPECT_EQ(ModuleFor("ko_KR"), "RES_Korean.rcc");
-    EXPECT_EQ(ModuleFor("zh_TW"), "RES_TChinese.rcc");
-    EXPECT_EQ(ModuleFor("zh_CN"), "RES_SChinese.rcc");
-    EXPECT_EQ(ModuleFor("zh_HK"), "");  // Chinese, Hong Kong: no file
-    EXPECT_EQ(ModuleFor("zh_SG"), "");
-    EXPECT_EQ(ModuleFor("en_US"), "");
-    EXPECT_EQ(ModuleFor("pt_BR"), "");
-    EXPECT_EQ(ModuleFor("C"), "");
-    EXPECT_EQ(WindowsLanguageId(QLocale("zh_HK")), MakeLanguageId(4, 3));
-}
 
 TEST(LanguageSelection, ProgramLoadsTheFileBesideItOrStaysEnglish) {
     const QString folder = qEnvironmentVariable("NORVALE_BIN_DIR");
@@ -157,7 +130,7 @@ TEST(SingleInstance, LockLeftByACopyThatDiedIsTakenOver) {
 }
 
 TEST(SingleInstance, SecondProgramRaisesTheFirstAndExits) {
-    SingleInstance first(QString::fromLatin1(CLuDiscoverApp::kInstanceName));
+    SingleInstance first(QString::fromLatin1(kMainProgramInstance));
     ASSERT_TRUE(first.TryBecomeFirst());
     QSignalSpy raised(&first, &SingleInstance::raiseRequested);
     QProcess program;
@@ -165,8 +138,7 @@ TEST(SingleInstance, SecondProgramRaisesTheFirstAndExits) {
     ASSERT_TRUE(program.waitForStarted(5000));
     ASSERT_TRUE(raised.wait(10000));
     // waitForFinished is false for a program that has already ended.
-    const bool ended =
-        program.state() == QProcess::NotRunning || program.waitForFinished(10000);
+    const bool ended = program.state() == QProcess::NotRunning || program.waitForFinished(10000);
     if (!ended) program.kill();
     ASSERT_TRUE(ended);
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);

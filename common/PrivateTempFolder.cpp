@@ -1,4 +1,4 @@
-#include "updater/PrivateTempFolder.h"
+#include "common/PrivateTempFolder.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-namespace norvale::updater {
+namespace norvale::common {
 namespace {
 
 QString SharedTempBase() {
@@ -60,4 +60,4 @@ std::optional<QString> PrivateTempFolder() {
     return FreshFolderIn(base);
 }
 
-}  // namespace norvale::updater
+}  // namespace norvale::common

@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "common/SingleInstance.h"
 
 #include <QDir>
 #include <QLocalServer>
@@ -6,7 +6,7 @@
 #include <QStandardPaths>
 #include <QWidget>
 
-namespace norvale::app {
+namespace norvale::common {
 namespace {
 
 // The one-line requests spoken over the local sockets.
@@ -113,4 +113,4 @@ bool AskToClose(const QString& name, int timeoutMs) {
     return SendRequest(name, kCloseRequest, timeoutMs, true);
 }
 
-}  // namespace norvale::app
+}  // namespace norvale::common

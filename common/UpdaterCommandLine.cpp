@@ -1,10 +1,21 @@
-#include "updater/UpdaterCommandLine.h"
+#include "common/UpdaterCommandLine.h"
 
-namespace norvale::updater {
+namespace norvale::common {
+namespace {
+
+const QString kVersion = QStringLiteral("VER:");
+const QString kFolder = QStringLiteral("DIR:");
+
+}  // namespace
+
+QString UpdaterCommandLineText(const ProductVersion& version, const QString& installFolder) {
+    return kVersion +
+           QString::asprintf("%d.%d0.%04d.%03d ", version.major, version.minor, version.patch,
+                             version.build) +
+           kFolder + installFolder;
+}
 
 UpdaterCommandLine ParseUpdaterCommandLine(const QString& line) {
-    static const QString kVersion = QStringLiteral("VER:");
-    static const QString kFolder = QStringLiteral("DIR:");
     UpdaterCommandLine result;
     const qsizetype version = line.indexOf(kVersion);
     if (version < 0) return result;
@@ -25,4 +36,4 @@ QString JoinArguments(const QStringList& arguments) {
     return arguments.join(QLatin1Char(' '));
 }
 
-}  // namespace norvale::updater
+}  // namespace norvale::common

@@ -3,7 +3,7 @@
 #include <QString>
 #include <optional>
 
-namespace norvale::updater {
+namespace norvale::common {
 
 // The folder where the updater keeps its program file, the downloaded
 // archive and the unpacked files: $XDG_RUNTIME_DIR/norvale-discovery when
@@ -19,4 +19,4 @@ std::optional<QString> PrivateTempFolder();
 // to everyone else.
 bool IsPrivateFolder(const QString& path);
 
-}  // namespace norvale::updater
+}  // namespace norvale::common

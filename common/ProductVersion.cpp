@@ -1,8 +1,8 @@
-#include "app/ProductVersion.h"
+#include "common/ProductVersion.h"
 
 #include "Version.h"
 
-namespace norvale::app {
+namespace norvale::common {
 
 ProductVersion ProductVersion::Current() {
     return ProductVersion{NORVALE_VERSION_MAJOR, NORVALE_VERSION_MINOR, NORVALE_VERSION_PATCH,
@@ -15,4 +15,4 @@ QString FormatVersionLine(const QString& label, const ProductVersion& version) {
                              version.minor, version.patch, version.build);
 }
 
-}  // namespace norvale::app
+}  // namespace norvale::common

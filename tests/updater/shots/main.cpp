@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "common/LanguageChoice.h"
 #include "skin/CLuProgressBar.h"
 #include "skin/CLuStatic.h"
 #include "tests/updater/ServedRelease.h"
@@ -62,7 +63,8 @@ int main(int argc, char** argv) {
     QDir().mkpath(out.path());
     if (argc > 2) {
         norvale::updater::SetLanguageBase(
-            norvale::updater::ChooseLanguageBase(QLocale(QString::fromLocal8Bit(argv[2]))));
+            norvale::common::ChooseTranslation(QLocale(QString::fromLocal8Bit(argv[2])))
+                .updaterTextBlock);
     }
 
     norvale::updater::test::ServedRelease release(5, 1'000'000, 1'000'000);

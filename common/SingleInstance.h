@@ -9,7 +9,12 @@ class QLocalServer;
 class QLocalSocket;
 class QWidget;
 
-namespace norvale::app {
+namespace norvale::common {
+
+// The names under which the two programs run once each: the lock file and
+// local socket of SingleInstance, through which each asks the other to close.
+inline constexpr char kMainProgramInstance[] = "Norvale Discovery";
+inline constexpr char kUpdaterInstance[] = "Norvale Discovery AutoUpdate";
 
 // Makes sure only one copy of the program runs under a name ("Norvale
 // Discovery"): a lock file in the runtime folder decides who is first, and
@@ -56,13 +61,13 @@ class SingleInstance : public QObject {
 
 // The local socket a program of that name listens on: "<name>.socket" in
 // the user's runtime folder ($XDG_RUNTIME_DIR), else in the temporary
-// folder. The updater listens on LocalSocketPath("Norvale Discovery AutoUpdate").
+// folder. The updater listens on LocalSocketPath(kUpdaterInstance).
 QString LocalSocketPath(const QString& name);
 
-// Asks a running program that listens on LocalSocketPath(name) (the updater,
-// "Norvale Discovery AutoUpdate") to close with the line "close", and waits up to
-// timeoutMs for it to confirm by closing the connection. Returns true when
-// a program was reached.
+// Asks a running program that listens on LocalSocketPath(name) (the other
+// program, kUpdaterInstance or kMainProgramInstance) to close with the line "close", and waits up
+// to timeoutMs for it to confirm by closing the connection. Returns true when a program was
+// reached.
 bool AskToClose(const QString& name, int timeoutMs = 2000);
 
-}  // namespace norvale::app
+}  // namespace norvale::common

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace norvale::app {
+namespace norvale::common {
 
 // The program's four version numbers, set once in the build (the project
 // version) and read wherever the program shows or sends its version.
@@ -20,4 +20,4 @@ struct ProductVersion {
 // patch as four and the build as three digits, e.g. "Version 1.61 (0932.001)".
 QString FormatVersionLine(const QString& label, const ProductVersion& version);
 
-}  // namespace norvale::app
+}  // namespace norvale::common
