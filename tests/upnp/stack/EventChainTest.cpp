@@ -267,8 +267,13 @@ TEST(EventChain, AddingAnEarlierTimerFromAnotherThreadWakesTheWait) {
         EventChain* chain;
         std::atomic<bool> fired{false};
     } ctx{chain};
-    std::thread runner([&] { EventChain_Run(chain); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::atomic<pid_t> runnerId{0};
+    std::thread runner([&] {
+        runnerId = gettid();
+        EventChain_Run(chain);
+    });
+    // Asleep in its hour-long wait before the earlier timer comes.
+    while (runnerId == 0 || ThreadState(runnerId) != 'S') std::this_thread::yield();
     LifetimeMonitor_Add(
         timers, &ctx, 1,
         [](void* d) {
