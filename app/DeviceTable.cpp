@@ -22,10 +22,9 @@ bool NameBefore(const QString& a, const QString& b) {
 
 // The rows are in name order, so both searches halve the table.
 int DeviceTable::FindDeviceRow(const QString& name, const QString& address) const {
-    auto at = std::lower_bound(rows_.begin(), rows_.end(), name,
-                               [](const DeviceRow& row, const QString& n) {
-                                   return NameBefore(row.name, n);
-                               });
+    auto at = std::lower_bound(
+        rows_.begin(), rows_.end(), name,
+        [](const DeviceRow& row, const QString& n) { return NameBefore(row.name, n); });
     for (; at != rows_.end() && at->name == name; ++at) {
         if (at->address == address) return static_cast<int>(at - rows_.begin());
     }
@@ -33,10 +32,9 @@ int DeviceTable::FindDeviceRow(const QString& name, const QString& address) cons
 }
 
 int DeviceTable::InsertPosition(const QString& name) const {
-    auto at = std::upper_bound(rows_.begin(), rows_.end(), name,
-                               [](const QString& n, const DeviceRow& row) {
-                                   return NameBefore(n, row.name);
-                               });
+    auto at = std::upper_bound(
+        rows_.begin(), rows_.end(), name,
+        [](const QString& n, const DeviceRow& row) { return NameBefore(n, row.name); });
     return static_cast<int>(at - rows_.begin());
 }
 

@@ -30,10 +30,10 @@ F Entry(const char* name) {
 
 // Each forwarder resolves its entry once (thread-safe static) and calls it.
 #define NORVALE_SMBC_FORWARD(result, name, parameters, arguments, fallback) \
-    extern "C" result name parameters {                                      \
-        static const auto entry = Entry<decltype(&name)>(#name);             \
-        if (entry == nullptr) return fallback;                               \
-        return entry arguments;                                              \
+    extern "C" result name parameters {                                     \
+        static const auto entry = Entry<decltype(&name)>(#name);            \
+        if (entry == nullptr) return fallback;                              \
+        return entry arguments;                                             \
     }
 
 extern "C" SMBCCTX* smbc_new_context(void) {
@@ -45,14 +45,13 @@ extern "C" SMBCCTX* smbc_new_context(void) {
     return entry();
 }
 
-NORVALE_SMBC_FORWARD(int, smbc_free_context, (SMBCCTX * context, int shutdown),
-                     (context, shutdown), 1)
+NORVALE_SMBC_FORWARD(int, smbc_free_context, (SMBCCTX * context, int shutdown), (context, shutdown),
+                     1)
 NORVALE_SMBC_FORWARD(SMBCCTX*, smbc_init_context, (SMBCCTX * context), (context), nullptr)
 NORVALE_SMBC_FORWARD(void*, smbc_getOptionUserData, (SMBCCTX * context), (context), nullptr)
-NORVALE_SMBC_FORWARD(void, smbc_setOptionUserData, (SMBCCTX * context, void* data),
-                     (context, data), void())
-NORVALE_SMBC_FORWARD(void, smbc_setDebug, (SMBCCTX * context, int debug), (context, debug),
+NORVALE_SMBC_FORWARD(void, smbc_setOptionUserData, (SMBCCTX * context, void* data), (context, data),
                      void())
+NORVALE_SMBC_FORWARD(void, smbc_setDebug, (SMBCCTX * context, int debug), (context, debug), void())
 NORVALE_SMBC_FORWARD(void, smbc_setTimeout, (SMBCCTX * context, int timeout), (context, timeout),
                      void())
 NORVALE_SMBC_FORWARD(void, smbc_setFunctionAuthDataWithContext,
@@ -70,5 +69,5 @@ NORVALE_SMBC_FORWARD(smbc_readdir_fn, smbc_getFunctionReaddir, (SMBCCTX * contex
                      nullptr)
 NORVALE_SMBC_FORWARD(smbc_closedir_fn, smbc_getFunctionClosedir, (SMBCCTX * context), (context),
                      nullptr)
-NORVALE_SMBC_FORWARD(smbc_purge_cached_fn, smbc_getFunctionPurgeCachedServers,
-                     (SMBCCTX * context), (context), nullptr)
+NORVALE_SMBC_FORWARD(smbc_purge_cached_fn, smbc_getFunctionPurgeCachedServers, (SMBCCTX * context),
+                     (context), nullptr)

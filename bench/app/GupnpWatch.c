@@ -17,14 +17,14 @@
 
 /* One device whose service descriptions are being read. */
 typedef struct {
-    GUPnPDeviceInfo *device;
+    GUPnPDeviceInfo* device;
     int pending; /* service descriptions still outstanding */
     gboolean failed;
 } Listing;
 
-static void PrintJsonString(const char *text) {
+static void PrintJsonString(const char* text) {
     putchar('"');
-    for (const unsigned char *c = (const unsigned char *)(text != NULL ? text : ""); *c; ++c) {
+    for (const unsigned char* c = (const unsigned char*)(text != NULL ? text : ""); *c; ++c) {
         if (*c == '"' || *c == '\\') {
             printf("\\%c", *c);
         } else if (*c < 0x20) {
@@ -36,8 +36,8 @@ static void PrintJsonString(const char *text) {
     putchar('"');
 }
 
-static void ListDevice(GUPnPDeviceInfo *device) {
-    char *name = gupnp_device_info_get_friendly_name(device);
+static void ListDevice(GUPnPDeviceInfo* device) {
+    char* name = gupnp_device_info_get_friendly_name(device);
     printf("{\"event\":\"added\",\"name\":");
     PrintJsonString(name);
     printf(",\"udn\":");
@@ -47,17 +47,17 @@ static void ListDevice(GUPnPDeviceInfo *device) {
     g_free(name);
 }
 
-static void SettleOne(Listing *listing) {
+static void SettleOne(Listing* listing) {
     if (--listing->pending > 0) return;
     if (!listing->failed) ListDevice(listing->device);
     g_object_unref(listing->device);
     g_free(listing);
 }
 
-static void OnIntrospected(GObject *source, GAsyncResult *result, gpointer user) {
-    Listing *listing = user;
-    GError *error = NULL;
-    GUPnPServiceIntrospection *introspection =
+static void OnIntrospected(GObject* source, GAsyncResult* result, gpointer user) {
+    Listing* listing = user;
+    GError* error = NULL;
+    GUPnPServiceIntrospection* introspection =
         gupnp_service_info_introspect_finish(GUPNP_SERVICE_INFO(source), result, &error);
     if (introspection == NULL) {
         listing->failed = TRUE;
@@ -68,14 +68,14 @@ static void OnIntrospected(GObject *source, GAsyncResult *result, gpointer user)
     SettleOne(listing);
 }
 
-static void OnDeviceAvailable(GUPnPControlPoint *cp, GUPnPDeviceProxy *proxy, gpointer user) {
+static void OnDeviceAvailable(GUPnPControlPoint* cp, GUPnPDeviceProxy* proxy, gpointer user) {
     (void)cp;
     (void)user;
-    Listing *listing = g_new0(Listing, 1);
+    Listing* listing = g_new0(Listing, 1);
     listing->device = g_object_ref(GUPNP_DEVICE_INFO(proxy));
     listing->pending = 1; /* held until every request is queued */
-    GList *services = gupnp_device_info_list_services(listing->device);
-    for (GList *s = services; s != NULL; s = s->next) {
+    GList* services = gupnp_device_info_list_services(listing->device);
+    for (GList* s = services; s != NULL; s = s->next) {
         ++listing->pending;
         gupnp_service_info_introspect_async(GUPNP_SERVICE_INFO(s->data), NULL, OnIntrospected,
                                             listing);
@@ -89,11 +89,11 @@ static gboolean OnTimeout(gpointer loop) {
     return G_SOURCE_REMOVE;
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     const int seconds = argc > 1 ? atoi(argv[1]) : 10;
-    GError *error = NULL;
-    GInetAddress *loopback = g_inet_address_new_from_string("127.0.0.1");
-    GUPnPContext *context = NULL;
+    GError* error = NULL;
+    GInetAddress* loopback = g_inet_address_new_from_string("127.0.0.1");
+    GUPnPContext* context = NULL;
     /* The library picks its HTTP port at random and fails when that port is
      * still taken (by a connection of an earlier run): a few more tries. */
     for (int attempt = 0; attempt < 10 && context == NULL; ++attempt) {
@@ -105,11 +105,10 @@ int main(int argc, char **argv) {
         fprintf(stderr, "gupnp-watch: %s\n", error != NULL ? error->message : "no context");
         return 1;
     }
-    GUPnPControlPoint *cp =
-        gupnp_control_point_new(context, "urn:schemas-upnp-org:device:LuNAS:1");
+    GUPnPControlPoint* cp = gupnp_control_point_new(context, "urn:schemas-upnp-org:device:LuNAS:1");
     g_signal_connect(cp, "device-proxy-available", G_CALLBACK(OnDeviceAvailable), NULL);
     gssdp_resource_browser_set_active(GSSDP_RESOURCE_BROWSER(cp), TRUE);
-    GMainLoop *loop = g_main_loop_new(NULL, FALSE);
+    GMainLoop* loop = g_main_loop_new(NULL, FALSE);
     g_timeout_add_seconds((guint)(seconds > 0 ? seconds : 10), OnTimeout, loop);
     g_main_loop_run(loop);
     g_main_loop_unref(loop);

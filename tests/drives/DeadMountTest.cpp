@@ -25,8 +25,8 @@
 #include "drives/LinuxSharePlatform.h"
 #include "drives/ResponsiveSharePlatform.h"
 #include "tests/drives/FakeMountList.h"
-#include "tests/support/OpenedUrls.h"
 #include "tests/drives/SharePanelTestSupport.h"
+#include "tests/support/OpenedUrls.h"
 
 namespace norvale::test {
 namespace {

@@ -17,8 +17,8 @@
 #include "drives/LinuxSharePlatform.h"
 #include "drives/ResponsiveSharePlatform.h"
 #include "drives/SmbShareLister.h"
-#include "tests/support/OpenedUrls.h"
 #include "tests/drives/SharePanelTestSupport.h"
+#include "tests/support/OpenedUrls.h"
 
 namespace norvale::test {
 namespace {

@@ -48,10 +48,9 @@ int QueueServices(UPnPDevice* device, const std::string& host) {
         }
         stack::Packet* get = BuildGetRequest(url.host.c_str(), url.port, url.path.c_str(), "GET");
         ++root->pendingDescriptions;
-        void* token =
-            root->owner->Links().QueuePacket(url.host.c_str(), url.port, get,
-                                             &ProcessServiceDescription, device, service,
-                                             root->owner->FetchOptions(root));
+        void* token = root->owner->Links().QueuePacket(url.host.c_str(), url.port, get,
+                                                       &ProcessServiceDescription, device, service,
+                                                       root->owner->FetchOptions(root));
         if (token == nullptr) {
             --root->pendingDescriptions;
             ++failed;

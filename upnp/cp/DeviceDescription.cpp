@@ -103,8 +103,7 @@ bool ParseServiceList(XmlElement list, UPnPDevice* device, const std::string& ba
 
 std::unique_ptr<UPnPDevice> ParseDevice(XmlElement element, ControlPoint* owner,
                                         const std::string& baseUrl, int maxAge,
-                                        const char* interfaceAddress, int depth,
-                                        int* embeddedLeft);
+                                        const char* interfaceAddress, int depth, int* embeddedLeft);
 
 // `embeddedLeft`: embedded devices the tree may still take.
 bool ParseDeviceList(XmlElement list, UPnPDevice* device, const std::string& base, int depth,
@@ -112,7 +111,8 @@ bool ParseDeviceList(XmlElement list, UPnPDevice* device, const std::string& bas
     for (XmlElement child = list.FirstChild(); child; child = child.NextSibling()) {
         if (!child.NameIs("device")) continue;
         if (*embeddedLeft <= 0) {
-            stack::DebugOutput("ControlPoint: embedded devices past the cap of a tree are left out");
+            stack::DebugOutput(
+                "ControlPoint: embedded devices past the cap of a tree are left out");
             return true;
         }
         --*embeddedLeft;

@@ -182,11 +182,10 @@ void SendRaw(RawRequest* request) {
     sockaddr_in server{};
     void* token = nullptr;
     if (ToAddress(r->host.c_str(), r->port, &server)) {
-        token = stack::WebClient_Request(r->http, &server, stack::CopyText(r->header),
-                                         static_cast<int>(r->header.size()), 0,
-                                         stack::CopyText(r->body), static_cast<int>(r->body.size()),
-                                         0, &OnResponse, nullptr, r->thunk, nullptr,
-                                         stack::WebRequestOptions{r->tag, 0, 0});
+        token = stack::WebClient_Request(
+            r->http, &server, stack::CopyText(r->header), static_cast<int>(r->header.size()), 0,
+            stack::CopyText(r->body), static_cast<int>(r->body.size()), 0, &OnResponse, nullptr,
+            r->thunk, nullptr, stack::WebRequestOptions{r->tag, 0, 0});
     }
     if (token == nullptr) OnUnqueued(r->thunk);
 }
@@ -241,8 +240,8 @@ void* StackLinks::QueuePacket(const char* host, int port, stack::Packet* packet,
 void StackLinks::QueueRaw(const char* host, int port, const std::string& header,
                           const std::string& body, HttpHandler handler, void* user1, void* user2,
                           void* tag) {
-    auto* raw = new RawRequest{objects_->http, host, port, header, body,
-                               new Thunk{handler, user1, user2, {}, false}, tag};
+    auto* raw = new RawRequest{
+        objects_->http, host, port, header, body, new Thunk{handler, user1, user2, {}, false}, tag};
     RawQueue& queue = *objects_->raw;
     {
         std::lock_guard<std::mutex> guard(queue.lock);

@@ -200,9 +200,7 @@ bool HttpReader::ReadFraming() {
         body_ = chunked ? Body::kChunked : contentLength >= 0 ? Body::kLength : Body::kNone;
     } else {
         keepAlive_ = requestKeepsAlive_ && !close && (IsHttp11OrLater(packet_) || keep);
-        body_ = chunked              ? Body::kChunked
-                : contentLength >= 0 ? Body::kLength
-                                     : Body::kUntilClose;
+        body_ = chunked ? Body::kChunked : contentLength >= 0 ? Body::kLength : Body::kUntilClose;
         const int code = packet_->statusCode;
         if (code < 200 || code == 204 || code == 304 || headRequest_) body_ = Body::kNone;
         if (body_ == Body::kUntilClose) keepAlive_ = false;

@@ -56,9 +56,8 @@ void ILibWebClient::AssignSockets() {
         connection->state = ConnectionRecord::State::kConnecting;
         connection->poolIndex = free;
         connection->pause = 0;
-        const int front = connection->queue.empty()
-                              ? 0
-                              : connection->queue.front()->options.connectTimeoutMs;
+        const int front =
+            connection->queue.empty() ? 0 : connection->queue.front()->options.connectTimeoutMs;
         owners_[static_cast<std::size_t>(free)] = connection;
         guard.unlock();
         ++connectAttempts_;
@@ -149,7 +148,7 @@ void ILibWebClient::StartRequest(ConnectionRecord* connection) {
             AsyncSocket_Send(socket, request->buffer[i], request->length[i], kBufferCopy);
     }
     const int deadline = request->options.responseTimeoutMs > 0 ? request->options.responseTimeoutMs
-                                                                 : options_.responseTimeoutMs;
+                                                                : options_.responseTimeoutMs;
     LifetimeMonitor_Add(deadlineTimers_, connection, deadline, &OnDeadlineTimer, nullptr);
     if (request->onSendOk != nullptr) request->onSendOk(connection, request->user1, request->user2);
 }

@@ -153,7 +153,8 @@ TEST(NetworkChanges, AnAddressThatAppearsIsSearchedAtOnceAndItsSocketsCloseWhenI
             " wait_for 'Roamer' $DIR/watch 10;"
             // No HTTP connection is open any more (the last one ends after
             // its idle time): no socket connecting, established or closing.
-            " wait_until '[ $(awk \"NR > 1 && \\$4 ~ /^0[128]\\$/\" /proc/net/tcp | wc -l) -eq 0 ]';"
+            " wait_until '[ $(awk \"NR > 1 && \\$4 ~ /^0[128]\\$/\" /proc/net/tcp | wc -l) -eq 0 "
+            "]';"
             " fds_present=$(ls /proc/$pid/fd | wc -l);"
             " echo bound-while-present $(grep -c ' 01004E0A:' /proc/net/udp);"
             " ip addr del 10.78.0.1/24 dev nvA;"

@@ -176,8 +176,8 @@ class TwinHostTest : public HostTest {
     // Sends a command to the simulator and waits for its reply line.
     void Command(const QByteArray& line) {
         sim.write(line + "\n");
-        ASSERT_TRUE(WaitFor([&] { return sim.canReadLine() && sim.readLine().startsWith("ok"); },
-                            5000));
+        ASSERT_TRUE(
+            WaitFor([&] { return sim.canReadLine() && sim.readLine().startsWith("ok"); }, 5000));
     }
 };
 

@@ -180,14 +180,13 @@ TEST(NameLookup, NoMoreThanItsThreadsRunAtOnce) {
 }
 
 TEST(NameLookup, OnlyHostNamesFromTheNetworkReachTheResolver) {
-    for (const char* name : {"nas", "Office-NAS2", "nas.example.com", "192.168.1.5",
-                             "a.b-c.d"}) {
+    for (const char* name : {"nas", "Office-NAS2", "nas.example.com", "192.168.1.5", "a.b-c.d"}) {
         EXPECT_TRUE(IsLookupName(name, false)) << name;
     }
-    for (const std::string& name : std::vector<std::string>{
-             "", "Office NAS", "nas;reboot", "nas\n", "-nas", "nas-", "a..b", ".nas", "nas.",
-          "n\xc3\xa4s", "nas_1", std::string(64, 'a'), std::string(254, 'a'), "nas.local",
-          "NAS.LOCAL"}) {
+    for (const std::string& name :
+         std::vector<std::string>{"", "Office NAS", "nas;reboot", "nas\n", "-nas", "nas-", "a..b",
+                                  ".nas", "nas.", "n\xc3\xa4s", "nas_1", std::string(64, 'a'),
+                                  std::string(254, 'a'), "nas.local", "NAS.LOCAL"}) {
         EXPECT_FALSE(IsLookupName(name, false)) << name;
     }
     EXPECT_TRUE(IsLookupName("nas.local", true));  // a resolver that asks multicast DNS

@@ -132,7 +132,7 @@ TEST_F(Tracking, ByebyeDuringTheFetchCancelsItAndNothingIsHeard) {
 
 TEST_F(Tracking, ByebyeWhileAServiceDescriptionIsOnAnotherServerEndsThatRequestToo) {
     CannedDevice other("127.0.0.41");  // the same host, another port
-    other.Set("/S.xml", "");  // held until the server stops
+    other.Set("/S.xml", "");           // held until the server stops
     std::string service = ServiceXml("S");
     service.replace(service.find("/S.xml"), 6, other.Url("/S.xml"));
     device.SetXml("/desc.xml", RootXml(DeviceXml("split-1", kLuNAS, "Split", service)));
@@ -205,7 +205,8 @@ TEST_F(Tracking, ByebyeOfOneDeviceLeavesTheFetchOfAnotherOnTheSameServerAlone) {
     chain.Ssdp("second-2", -1, server.Url("/second.xml"), 1800, 2);
     {
         std::unique_lock<std::mutex> lock(gate.mutex);
-        ASSERT_TRUE(gate.changed.wait_for(lock, std::chrono::seconds(10), [&] { return gate.asked; }));
+        ASSERT_TRUE(
+            gate.changed.wait_for(lock, std::chrono::seconds(10), [&] { return gate.asked; }));
     }
     chain.Ssdp("first-2", 0, "", 0, 2);
     EXPECT_EQ((Lines{"added first-2 First", "removed first-2"}), recorder.WaitFor(2));
@@ -273,8 +274,8 @@ TEST(TrackingLimits, TrackedDevicesAreCappedPerHostAndOneThatLeavesMakesRoom) {
                     RootXml(DeviceXml(std::string("cap-") + name, kLuNAS, name, "")));
     }
     auto announce = [&](const char* name) {
-        chain.Ssdp(std::string("cap-") + name, -1, host.Url(std::string("/") + name + ".xml"),
-                   1800, 2);
+        chain.Ssdp(std::string("cap-") + name, -1, host.Url(std::string("/") + name + ".xml"), 1800,
+                   2);
     };
     announce("a");
     ASSERT_EQ(1u, recorder.WaitFor(1).size());

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <set>
+#include <sstream>
 
 #include "CpHarness.h"
 #include "tests/tools/nas-sim/NasSimProcess.h"
@@ -241,7 +241,8 @@ TEST(NasSim, ALocationNamingASecondHostIsFetchedOnlyFromTheSender) {
     for (ControlPoint* cp : chain.All()) {
         EXPECT_TRUE(chain.Until([cp](ControlPoint*) { return cp->PendingTableCount() == 0; }));
     }
-    for (const std::string& line : sim.Log()) EXPECT_EQ(line.find("http victim"), std::string::npos);
+    for (const std::string& line : sim.Log())
+        EXPECT_EQ(line.find("http victim"), std::string::npos);
 }
 
 TEST(NasSim, ADeviceHeardOnlyInSearchAnswersLivesOnWhileItIsSearchedAgain) {
@@ -292,7 +293,8 @@ TEST(NasSim, AHugeMaxAgeExpiresAfterADay) {
 // How many of the devices silent-0 ... silent-(count - 1) were asked for their description.
 int SilentDevicesAsked(NasSimProcess& sim, int count) {
     int asked = 0;
-    for (int i = 0; i < count; ++i) asked += LogHas(sim, "http silent-" + std::to_string(i) + " GET");
+    for (int i = 0; i < count; ++i)
+        asked += LogHas(sim, "http silent-" + std::to_string(i) + " GET");
     return asked;
 }
 
@@ -306,11 +308,11 @@ TEST(NasSim, SilentPortsOnOneHostDoNotHoldUpADeviceOnAnother) {
         devices += R"({"name": "silent-)" + std::to_string(i) + R"(", "UDN": "uuid:silent-)" +
                    std::to_string(i) +
                    R"(", "modelNumber": "QMA5KS0001", "address": "127.0.0.2", "port": )" +
-                   std::to_string(49152 + i) +
-                   R"(, "http": {"description": {"delayMs": 60000}}},)";
+                   std::to_string(49152 + i) + R"(, "http": {"description": {"delayMs": 60000}}},)";
     }
-    NasSimProcess sim({}, R"({"defaults": {"notifyPeriodMs": 0}, "devices": [)" + devices +
-                              R"({"name": "good", "friendlyName": "Good", "modelNumber": "QMA5KS0002",
+    NasSimProcess sim({},
+                      R"({"defaults": {"notifyPeriodMs": 0}, "devices": [)" + devices +
+                          R"({"name": "good", "friendlyName": "Good", "modelNumber": "QMA5KS0002",
           "address": "127.0.0.3", "ssdp": {"announceAtStart": false, "searchDelayMs": 1000}}]})");
     REQUIRE_SIM(sim);
     FakeClock clock;
@@ -346,10 +348,12 @@ TEST(NasSim, DescriptionsStayWithinTheCapsAndOnTheirOwnHost) {
         "controlURL": "http://127.0.0.4:49152/control/1", "eventSubURL": "http://127.0.0.4:49152/event/1")";
     NasSimProcess sim({}, R"({"defaults": {"notifyPeriodMs": 0}, "devices": [
      {"name": "crowd", "friendlyName": "Crowd", "modelNumber": "QMA5KS0001", "address": "127.0.0.2",
-      "UDN": "uuid:crowd", "extraXml": ")" + embedded + R"("},
+      "UDN": "uuid:crowd", "extraXml": ")" +
+                              embedded + R"("},
      {"name": "pointer", "friendlyName": "Pointer", "modelNumber": "QMA5KS0002",
       "address": "127.0.0.3", "UDN": "uuid:pointer",
-      "services": [{)" + elsewhere + R"(}, {)" + elsewhere + R"(}]},
+      "services": [{)" + elsewhere +
+                              R"(}, {)" + elsewhere + R"(}]},
      {"name": "victim", "friendlyName": "Victim", "modelNumber": "QMA5KS0003",
       "address": "127.0.0.4", "ssdp": {"announceAtStart": false, "answerSearch": false}}]})");
     REQUIRE_SIM(sim);
@@ -367,7 +371,8 @@ TEST(NasSim, DescriptionsStayWithinTheCapsAndOnTheirOwnHost) {
     UPnPDevice* pointer = Named(recorder, "Pointer");
     ASSERT_NE(nullptr, pointer);
     EXPECT_EQ(0, SupportsAction(pointer, L"GetLEDStatus"));  // its SCPDs were never read
-    for (const std::string& line : sim.Log()) EXPECT_EQ(line.find("http victim"), std::string::npos);
+    for (const std::string& line : sim.Log())
+        EXPECT_EQ(line.find("http victim"), std::string::npos);
 }
 
 struct LedOutcome {

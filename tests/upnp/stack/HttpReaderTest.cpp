@@ -203,10 +203,11 @@ TEST(HttpReader, HostileResponsesFailCleanly) {
 TEST(HttpReader, UnknownTransferCodingFailsInsteadOfFallingBackToTheLength) {
     // A body in a coding this engine cannot undo is no body of the stated
     // length: read by Content-Length it would leave the stream mid-message.
-    for (const char* coding : {"gzip", "chunked, gzip", "gzip, chunked", "chunked\r\n"
-                                                                        "Transfer-Encoding: gzip"}) {
-        const std::string framing = std::string("Transfer-Encoding: ") + coding +
-                                    "\r\nContent-Length: 5\r\n\r\nhello";
+    for (const char* coding : {"gzip", "chunked, gzip", "gzip, chunked",
+                               "chunked\r\n"
+                               "Transfer-Encoding: gzip"}) {
+        const std::string framing =
+            std::string("Transfer-Encoding: ") + coding + "\r\nContent-Length: 5\r\n\r\nhello";
         for (const auto mode : {HttpReader::Mode::kResponse, HttpReader::Mode::kRequest}) {
             const bool response = mode == HttpReader::Mode::kResponse;
             Collector collector;

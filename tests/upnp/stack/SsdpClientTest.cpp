@@ -107,8 +107,8 @@ TEST(SsdpClient, OnlyAByebyeInAnyCaseReportsADeviceGone) {
                       &sightings);
     const std::string here = "http://127.0.0.5:8080/d.xml";
     auto notify = [&](const std::string& ntsLine) {
-        std::string datagram = "NOTIFY * HTTP/1.1\r\nNT: " + std::string(kTarget) +
-                               "\r\n" + ntsLine + "LOCATION: " + here +
+        std::string datagram = "NOTIFY * HTTP/1.1\r\nNT: " + std::string(kTarget) + "\r\n" +
+                               ntsLine + "LOCATION: " + here +
                                "\r\nCACHE-CONTROL: max-age=60\r\nUSN: uuid:dev-7::x\r\n\r\n";
         client.HandleDatagram(datagram.data(), static_cast<int>(datagram.size()),
                               inet_addr("127.0.0.5"));
@@ -119,8 +119,8 @@ TEST(SsdpClient, OnlyAByebyeInAnyCaseReportsADeviceGone) {
     notify("NTSX: ssdp:byebye\r\n");
     notify("NTS: SSDP:ALIVE\r\n");
     notify("NTS: Ssdp:ByeBye \r\n");
-    EXPECT_EQ(sightings.seen, std::vector<std::string>({"dev-7|-1|" + here + "|60|2",
-                                                        "dev-7|0|" + here + "|60|2"}));
+    EXPECT_EQ(sightings.seen, std::vector<std::string>(
+                                  {"dev-7|-1|" + here + "|60|2", "dev-7|0|" + here + "|60|2"}));
 }
 
 TEST(SsdpClient, SearchesOnTheFirstPassWithTheExactMessage) {

@@ -16,11 +16,11 @@
 #include "tests/upnp/stack/HttpTestSupport.h"
 #include "tests/upnp/stack/NothingLeftOpen.h"
 #include "upnp/stack/AddressWatcher.h"
+#include "upnp/stack/EventChain.h"
+#include "upnp/stack/LifetimeMonitor.h"
 #include "upnp/stack/LocalAddresses.h"
 #include "upnp/stack/SsdpClient.h"
 #include "upnp/stack/StackClock.h"
-#include "upnp/stack/LifetimeMonitor.h"
-#include "upnp/stack/EventChain.h"
 
 using namespace norvale::stack;
 using namespace norvale::stack::testing;
@@ -235,7 +235,9 @@ struct Burst {
         EventChain_AddObject(chain, counter);
         LifetimeMonitor_Add(
             EventChain_Timers(chain), this, 2,
-            [](void* b) { static_cast<Burst*>(b)->datagramsAtTimer = static_cast<Burst*>(b)->datagrams; },
+            [](void* b) {
+                static_cast<Burst*>(b)->datagramsAtTimer = static_cast<Burst*>(b)->datagrams;
+            },
             nullptr);
         const int device = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         const sockaddr_in target = Endpoint("127.0.0.1", UdpSocket_GetLocalPort(socket));
@@ -316,7 +318,7 @@ class SsdpAddressChanges : public NothingLeftOpen {
 
 TEST_F(SsdpAddressChanges, NewAddressIsSearchedAtOnceAndItsSocketClosesWhenItGoes) {
     if (!Shell("ip link add nvA type veth peer name nvB && ip link set nvA up && "
-             "ip link set nvB up")) {
+               "ip link set nvB up")) {
         GTEST_SKIP() << "no veth pair can be made here";
     }
     SetInterfaceAllowList({"nvA"});
