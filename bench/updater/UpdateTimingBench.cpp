@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "skin/MessageBoxSkin.h"
+#include "tests/support/PrivateRuntimeDir.h"
 #include "tests/updater/UpdaterTestServer.h"
 #include "tools/update-pack/MinisignSecretKey.h"
 #include "tools/update-pack/MinisignSigner.h"
@@ -95,9 +96,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir runtime;
-    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    norvale::test::PrivateRuntimeDir runtime;
     QApplication app(argc, argv);
 
     TlsServer server;

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <memory>
+
+#include "tests/support/PrivateRuntimeDir.h"
 
 namespace {
 
@@ -14,10 +14,7 @@ class QtTestEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        runtimeDir_ = std::make_unique<QTemporaryDir>();
-        QFile::setPermissions(runtimeDir_->path(),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", runtimeDir_->path().toLocal8Bit());
+        runtimeDir_ = std::make_unique<norvale::test::PrivateRuntimeDir>();
         app_ = std::make_unique<QApplication>(argc_, argv_);
     }
     void TearDown() override {
@@ -29,7 +26,7 @@ class QtTestEnvironment : public ::testing::Environment {
     int argc_ = 1;
     char name_[16] = "norvale_test";
     char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QTemporaryDir> runtimeDir_;
+    std::unique_ptr<norvale::test::PrivateRuntimeDir> runtimeDir_;
     std::unique_ptr<QApplication> app_;
 };
 

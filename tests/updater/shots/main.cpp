@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QLocale>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -18,6 +17,7 @@
 #include "common/LanguageChoice.h"
 #include "skin/CLuProgressBar.h"
 #include "skin/CLuStatic.h"
+#include "tests/support/PrivateRuntimeDir.h"
 #include "tests/updater/ServedRelease.h"
 #include "updater/CAutoUpdateDlg.h"
 #include "updater/UpdateProgress.h"
@@ -55,9 +55,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir runtime;
-    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    norvale::test::PrivateRuntimeDir runtime;
     QApplication app(argc, argv);
     const QDir out(QString::fromLocal8Bit(argv[1]));
     QDir().mkpath(out.path());
