@@ -122,10 +122,6 @@ int ProbeUntilThere(const QString& path, int timeoutMs) {
     }
 }
 
-QString RemoteName(const QString& server, const QString& share) {
-    return QStringLiteral("\\\\") + server + QLatin1Char('\\') + share;
-}
-
 // True when a letter holding entry may be given the share: it holds
 // nothing, or a link to this very share.
 bool FitsShare(const DriveEntry& entry, const QString& server, const QString& share) {
@@ -185,7 +181,7 @@ DriveState LinuxSharePlatform::StateOf(const DriveEntry& entry,
             break;
     }
     return {kDriveRemote, mounted.contains(entry.target) ? kNoError : kErrorConnectionUnavail,
-            RemoteName(entry.server, entry.share)};
+            UncSharePath(entry.server, entry.share)};
 }
 
 void LinuxSharePlatform::ReadDrives(DriveStates* states) {
@@ -255,7 +251,7 @@ int LinuxSharePlatform::LoginToServer(const QString& server, bool interactive, Q
 
 MountTask LinuxSharePlatform::MountShare(const QString& server, const QString& share,
                                          bool interactive, QWidget* owner) {
-    const QString key = RemoteName(server, share).toLower();
+    const QString key = UncSharePath(server, share).toLower();
     if (!interactive && prepared_.contains(key)) return prepared_.take(key);
     MountTask task;
     task.server = server;
@@ -307,7 +303,7 @@ void LinuxSharePlatform::PrepareConnections(const QStringList& sharePaths, int t
     QStringList own;
     for (const MountTask& task : tasks) {
         if (task.code == kNoError && !task.existed) own.append(task.fusePath);
-        prepared_.insert(RemoteName(task.server, task.share).toLower(), task);
+        prepared_.insert(UncSharePath(task.server, task.share).toLower(), task);
     }
     RememberOwnMounts(own);
 }
@@ -361,7 +357,7 @@ int LinuxSharePlatform::ProbeDrive(const QString& driveName) {
     const int code = ProbeUntilThere(folder_.EntryPath(letter), probeTimeoutMs_);
     if (code == kErrorTimeout) {
         return Fail(code,
-                    QStringLiteral("%1: %2").arg(RemoteName(entry.server, entry.share),
+                    QStringLiteral("%1: %2").arg(UncSharePath(entry.server, entry.share),
                                                  QString::fromLocal8Bit(strerror(ETIMEDOUT))));
     }
     return code;

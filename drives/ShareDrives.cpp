@@ -1,5 +1,7 @@
 #include "drives/ShareDrives.h"
 
+#include "drives/ShareNames.h"
+
 #include <algorithm>
 #include <chrono>
 
@@ -65,7 +67,7 @@ QString ShareDrives::ServerPath(const QString& mapName) {
 }
 
 QString ShareDrives::SharePath(const QString& mapName, const QString& share) {
-    return QStringLiteral("\\\\") + mapName + QLatin1Char('\\') + share;
+    return UncSharePath(mapName, share);
 }
 
 QString ShareDrives::DriveName(char16_t letter) {

@@ -73,6 +73,10 @@ bool SplitUncPath(const QString& path, QString* server, QString* share) {
     return true;
 }
 
+QString UncSharePath(const QString& server, const QString& share) {
+    return QStringLiteral("\\\\") + server + QLatin1Char('\\') + share;
+}
+
 QString SmbUrl(const QString& host, const QString& share) {
     if (!IsValidHostName(host)) return QString();
     // What a path segment may hold as it is (sub-delims, ':' and '@') stays;

@@ -21,6 +21,10 @@ bool IsValidShareName(const QString& name);
 // an invalid host or share name.
 bool SplitUncPath(const QString& path, QString* server, QString* share);
 
+// "\\SERVER\SHARE", the path of a share as the share code names it; the
+// inverse of SplitUncPath for a share (the names are not checked here).
+QString UncSharePath(const QString& server, const QString& share);
+
 // The one builder of smb:// addresses: "smb://host/" for an empty share,
 // else "smb://host/share" with the share percent-encoded as one path
 // segment (a '/', '%', '?' or '#' in it never changes the URL's shape). Empty when the
